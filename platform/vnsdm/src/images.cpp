@@ -1,0 +1,329 @@
+#include "images.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace vnsdm {
+
+// ---- NVRAM -------------------------------------------------------------------
+
+namespace {
+
+constexpr uint16_t kUserBase = 0x018;  // user parameters: one 16-bit word each
+
+const char *const kParameterNames[30] = {
+    "DataRate", "ConnectionOption", "EnableFCTape", "MaximumLunsPerTarget",
+    "EnableHardLoopID", "HardLoopID", "FrameSize", "EnableLIPFullLogin", "EnableLIPReset",
+    "EnableTargetReset", "EnableExtendedLogging", "ResetDelay", "LoginRetryCount",
+    "LinkDownTimeout", "LinkDownError", "PortDownRetryCount", "ExecutionThrottle",
+    "FastErrorReporting", "OperationMode", "InterruptDelayTimer", "EnableBIOS",
+    "EnableReceiveOutOfOrderFrame", "DescendingLoopIDSearch", "EnableLR", "EnableSelectableBoot",
+    "EnableFabricAssignWWN", "EnableFabricAssignBootLun", "EnableDPort", "EnableDistanceSupport",
+    "EnableMinSpeed"};
+
+const uint16_t kParameterDefaults[30] = {2, 2,     1, 128, 0, 0, 2048, 1, 0, 1, 0, 5, 8, 30, 1,
+                                         30, 65535, 0, 0,  0, 0, 0,    0, 0, 0, 0, 0, 0, 0, 0};
+
+void AddBytes(std::vector<NvramVar> &table, uint32_t first, const char *name, uint16_t offset,
+              int count) {
+    for (int i = 0; i < count; ++i)
+        table.push_back({first + uint32_t(i), name, uint16_t(offset + i), 1});
+}
+
+std::vector<NvramVar> MakeTable() {
+    std::vector<NvramVar> t;
+    for (uint32_t i = 0; i < 30; ++i)
+        t.push_back({i, kParameterNames[i], uint16_t(kUserBase + 2 * i), 2});
+    t.push_back({SD_NVVAR_DISABLE_BIOS, "DisableBIOS", uint16_t(kUserBase + 2 * 20), 2,
+                 NvramVar::Inverse});
+    t.push_back({SD_NVVAR_SELECTABLE_BOOT, "SelectableBoot", uint16_t(kUserBase + 2 * 24), 2});
+    AddBytes(t, SD_NVVAR_BOOT_PORT_NAME, "BootPortName", 0x060, 8);
+    t.push_back({SD_NVVAR_BOOT_LUN, "BootLun", 0x068, 2});
+    AddBytes(t, SD_NVVAR_EFI_BOOT_PORT_NAME, "EfiBootPortName", 0x06A, 8);
+    t.push_back({SD_NVVAR_SELECTIVE_LOGIN, "EnableSelectiveLogin", 0x072, 1});
+    t.push_back({SD_NVVAR_UEFI_RESERVED, "UefiReserved", 0x073, 1});
+    t.push_back({SD_NVVAR_BOOT_ORDER_LIST, "EnableBootOrderList", 0x074, 1});
+    t.push_back({SD_NVVAR_SELECTIVE_LUN, "EnableSelectiveLUN", 0x075, 1});
+    t.push_back({SD_NVVAR_FORCE_WORLD_LOGIN, "ForceWorldLogin", 0x076, 1});
+    AddBytes(t, SD_NVVAR_ALT1_PORT_NAME, "Alt1PortName", 0x078, 8);
+    t.push_back({SD_NVVAR_ALT1_PORT_NAME + 8, "Alt1Lun", 0x080, 2});
+    AddBytes(t, SD_NVVAR_ALT2_PORT_NAME, "Alt2PortName", 0x082, 8);
+    t.push_back({SD_NVVAR_ALT2_PORT_NAME + 8, "Alt2Lun", 0x08A, 2});
+    AddBytes(t, SD_NVVAR_ALT3_PORT_NAME, "Alt3PortName", 0x08C, 8);
+    t.push_back({SD_NVVAR_ALT3_PORT_NAME + 8, "Alt3Lun", 0x094, 2});
+    t.push_back({SD_NVVAR_SSVID, "SubsystemVendorId", 0x0A0, 2});
+    t.push_back({SD_NVVAR_SSDID, "SubsystemDeviceId", 0x0A2, 2});
+    t.push_back({SD_NVVAR_VERSION, "NvramVersion", 0x004, 2});
+    t.push_back({130, "ImageSize", 0x006, 2});
+    t.push_back({SD_NVVAR_FABRIC_ASSIGN_BOOT_LUN, "FabricAssignBootLun",
+                 uint16_t(kUserBase + 2 * 26), 2});
+    AddBytes(t, SD_NVVAR_PORT_NAME, "PortName", 0x008, 8);
+    AddBytes(t, SD_NVVAR_NODE_NAME, "NodeName", 0x010, 8);
+    std::sort(t.begin(), t.end(),
+              [](const NvramVar &a, const NvramVar &b) { return a.number < b.number; });
+    return t;
+}
+
+}  // namespace
+
+const std::vector<NvramVar> &NvramVariables() {
+    static const std::vector<NvramVar> table = MakeTable();
+    return table;
+}
+
+const NvramVar *FindNvramVar(uint32_t number) {
+    const auto &t = NvramVariables();
+    auto it = std::lower_bound(t.begin(), t.end(), number,
+                               [](const NvramVar &v, uint32_t n) { return v.number < n; });
+    return it != t.end() && it->number == number ? &*it : nullptr;
+}
+
+std::optional<uint32_t> NvramParameterNumber(std::string_view name) {
+    for (const auto &v : NvramVariables())
+        if (name == v.name) return v.number;
+    return std::nullopt;
+}
+
+uint32_t ReadNvramVar(const Bytes &image, const NvramVar &var) {
+    if (var.offset + var.width > image.size()) return 0;
+    const uint8_t *p = image.data() + var.offset;
+    uint32_t v = var.width == 1 ? p[0] : var.width == 2 ? GetLe16(p) : GetLe32(p);
+    if (var.kind == NvramVar::Inverse) v = v ? 0 : 1;
+    return v;
+}
+
+bool WriteNvramVar(Bytes &image, const NvramVar &var, uint32_t value) {
+    if (var.offset + var.width > image.size()) return false;
+    if (var.kind == NvramVar::Inverse) {
+        if (value > 1) return false;
+        value = value ? 0 : 1;
+    }
+    if (var.width < 4 && value >> (8 * var.width)) return false;
+    uint8_t *p = image.data() + var.offset;
+    if (var.width == 1) p[0] = uint8_t(value);
+    else if (var.width == 2) PutLe16(p, uint16_t(value));
+    else PutLe32(p, value);
+    return true;
+}
+
+bool NvramChecksumOk(const uint8_t *image, uint32_t size) {
+    if (size == kNvramSmallSize) {
+        uint8_t sum = 0;
+        for (uint32_t i = 0; i < size; ++i) sum = uint8_t(sum + image[i]);
+        return sum == 0;
+    }
+    if (size < kNvramSize) return false;
+    uint32_t sum = 0;
+    for (uint32_t i = 0; i < 128; ++i) sum += GetLe32(image + 4 * i);
+    return sum == 0;
+}
+
+void NvramFixChecksum(uint8_t *image, uint32_t size) {
+    if (size == kNvramSmallSize) {
+        uint8_t sum = 0;
+        for (uint32_t i = 0; i < size - 1; ++i) sum = uint8_t(sum + image[i]);
+        image[size - 1] = uint8_t(-sum);
+        return;
+    }
+    if (size < kNvramSize) return;
+    uint32_t sum = 0;
+    for (uint32_t i = 0; i < 127; ++i) sum += GetLe32(image + 4 * i);
+    PutLe32(image + 508, 0u - sum);
+}
+
+Bytes BuildNvram(uint32_t size, const NvramIdentity &id,
+                 const std::map<uint32_t, uint32_t> &values) {
+    Bytes image(size, 0);
+    std::memcpy(image.data(), "VNVR", 4);
+    PutLe16(&image[4], 1);
+    PutLe16(&image[6], uint16_t(size));
+    std::copy(id.wwpn.begin(), id.wwpn.end(), image.begin() + 0x008);
+    std::copy(id.wwnn.begin(), id.wwnn.end(), image.begin() + 0x010);
+    for (uint32_t i = 0; i < 30; ++i) PutLe16(&image[kUserBase + 2 * i], kParameterDefaults[i]);
+    PutLe16(&image[0x0A0], id.ssvid);
+    PutLe16(&image[0x0A2], id.ssdid);
+    for (const auto &[number, value] : values)
+        if (const NvramVar *v = FindNvramVar(number)) WriteNvramVar(image, *v, value);
+    NvramFixChecksum(image.data(), size);
+    return image;
+}
+
+// ---- VPD -----------------------------------------------------------------------
+
+Bytes BuildVpd(uint32_t size, std::string_view identifier,
+               const std::vector<std::pair<std::string, std::string>> &keywords) {
+    Bytes v;
+    v.push_back(0x82);
+    v.push_back(uint8_t(identifier.size()));
+    v.push_back(uint8_t(identifier.size() >> 8));
+    v.insert(v.end(), identifier.begin(), identifier.end());
+    const size_t rStart = v.size();
+    v.insert(v.end(), {0x90, 0, 0});
+    for (const auto &[key, data] : keywords) {
+        if (key.size() != 2 || data.size() > 255) return {};
+        v.push_back(uint8_t(key[0]));
+        v.push_back(uint8_t(key[1]));
+        v.push_back(uint8_t(data.size()));
+        v.insert(v.end(), data.begin(), data.end());
+    }
+    v.insert(v.end(), {'R', 'V', 1});
+    // The VPD-R length is part of the summed bytes: set it before the checksum.
+    const size_t rLen = v.size() + 1 - (rStart + 3);
+    v[rStart + 1] = uint8_t(rLen);
+    v[rStart + 2] = uint8_t(rLen >> 8);
+    uint8_t sum = 0;
+    for (uint8_t b : v) sum = uint8_t(sum + b);
+    v.push_back(uint8_t(-sum));
+    // VPD-W: one RW keyword as large as fits, then the end tag.
+    if (v.size() + 7 > size) return {};
+    const size_t rw = std::min<size_t>(size - v.size() - 7, 255);
+    const size_t wLen = rw + 3;
+    v.insert(v.end(), {0x91, uint8_t(wLen), uint8_t(wLen >> 8), 'R', 'W', uint8_t(rw)});
+    v.insert(v.end(), rw, 0);
+    v.push_back(0x78);
+    v.resize(size, 0);
+    return v;
+}
+
+bool VpdChecksumOk(const Bytes &vpd) {
+    size_t pos = 0;
+    uint8_t sum = 0;
+    auto add = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to && i < vpd.size(); ++i) sum = uint8_t(sum + vpd[i]);
+    };
+    while (pos < vpd.size()) {
+        const uint8_t tag = vpd[pos];
+        if (tag == 0x78) return false;
+        if (tag == 0x82) {
+            if (pos + 3 > vpd.size()) return false;
+            const size_t len = GetLe16(&vpd[pos + 1]);
+            add(pos, pos + 3 + len);
+            pos += 3 + len;
+        } else if (tag == 0x90 || tag == 0x91) {
+            add(pos, pos + 3);
+            pos += 3;
+        } else {
+            if (pos + 3 > vpd.size()) return false;
+            const size_t len = vpd[pos + 2];
+            if (vpd[pos] == 'R' && vpd[pos + 1] == 'V') {
+                add(pos, pos + 4);
+                return sum == 0;
+            }
+            add(pos, pos + 3 + len);
+            pos += 3 + len;
+        }
+    }
+    return false;
+}
+
+// ---- Flash ---------------------------------------------------------------------
+
+namespace {
+constexpr uint16_t kPcirOffset = 0x60;  // clear of the header fields boot-code tools rewrite
+}
+
+Bytes BuildBootChain(const std::vector<BootImage> &images, uint16_t vendorId,
+                     uint16_t deviceId, uint32_t regionSize) {
+    Bytes chain;
+    char hw[8];
+    std::snprintf(hw, sizeof hw, "%04x", deviceId);
+    for (size_t i = 0; i < images.size(); ++i) {
+        const BootImage &img = images[i];
+        const uint32_t blocks = std::max<uint32_t>(img.blocks, 1);
+        Bytes b(size_t(blocks) * 512, 0);
+        b[0] = 0x55;
+        b[1] = 0xAA;
+        b[2] = uint8_t(std::min<uint32_t>(blocks, 255));
+        PutLe16(&b[24], kPcirOffset);
+        if (img.type == BootCodeType::Bios) std::memcpy(&b[9], hw, 4);
+        uint8_t *p = &b[kPcirOffset];
+        std::memcpy(p, "PCIR", 4);
+        PutLe16(p + 4, vendorId);
+        PutLe16(p + 6, deviceId);
+        PutLe16(p + 10, 0x18);
+        p[13] = 0x00;  // class code: Fibre Channel controller
+        p[14] = 0x04;
+        p[15] = 0x0C;
+        PutLe16(p + 16, uint16_t(blocks));
+        p[18] = img.minor;
+        p[19] = img.major;
+        p[20] = uint8_t(img.type);
+        p[21] = i + 1 == images.size() ? 0x80 : 0x00;
+        // Some filler so that images differ from one another.
+        for (size_t k = kPcirOffset + 0x20; k + 2 < b.size(); ++k)
+            b[k] = uint8_t((k * 31 + i * 7 + img.major) & 0xFF);
+        if (img.type == BootCodeType::Bios) {
+            const size_t s = size_t(b[2]) * 512;
+            uint8_t sum = 0;
+            for (size_t k = 0; k + 2 < s; ++k) sum = uint8_t(sum + b[k]);
+            b[s - 1] = uint8_t(-sum);
+        }
+        chain.insert(chain.end(), b.begin(), b.end());
+    }
+    // Flash layout table locator right behind the last image.
+    uint8_t flt[16] = {'V', 'F', 'L', 'T', 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    uint16_t sum = 0;
+    for (int w = 0; w < 7; ++w) sum = uint16_t(sum + GetLe16(flt + 2 * w));
+    PutLe16(flt + 14, uint16_t(0u - sum));
+    chain.insert(chain.end(), flt, flt + 16);
+    if (chain.size() > regionSize) return {};
+    chain.resize(regionSize, 0xFF);
+    return chain;
+}
+
+std::vector<BootImage> ParseBootChain(const uint8_t *data, size_t size) {
+    std::vector<BootImage> out;
+    size_t pos = 0;
+    while (pos + 26 <= size) {
+        const uint8_t *img = data + pos;
+        if (img[0] != 0x55 || img[1] != 0xAA) return {};
+        const size_t pcir = GetLe16(img + 24);
+        if (pos + pcir + 24 > size || std::memcmp(img + pcir, "PCIR", 4) != 0) return {};
+        const uint8_t *p = img + pcir;
+        if (p[20] > 3) return {};
+        BootImage b;
+        b.type = BootCodeType(p[20]);
+        b.minor = p[18];
+        b.major = p[19];
+        b.blocks = GetLe16(p + 16);
+        out.push_back(b);
+        if (p[21] & 0x80) return out;
+        if (b.blocks == 0) return {};
+        pos += size_t(b.blocks) * 512;
+    }
+    return {};
+}
+
+Bytes BuildFirmwareRegion(uint8_t major, uint8_t minor, uint8_t sub, uint32_t attributes,
+                          uint32_t regionSize, uint32_t seed) {
+    Bytes r(regionSize, 0xFF);
+    if (regionSize < 128) return r;
+    std::fill(r.begin(), r.begin() + 120, 0);
+    PutBe32(&r[16], major);
+    PutBe32(&r[20], minor);
+    PutBe32(&r[24], sub);
+    PutBe32(&r[32], attributes);
+    uint32_t x = seed | 1;
+    const size_t code = std::min<size_t>(regionSize, 0x10000);
+    for (size_t k = 120; k < code; ++k) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        r[k] = uint8_t(x);
+    }
+    return r;
+}
+
+bool ParseFirmwareRegion(const Bytes &region, uint8_t &major, uint8_t &minor, uint8_t &sub) {
+    if (region.size() < 120) return false;
+    if (GetBe32(&region[16]) > 255 || GetBe32(&region[20]) > 255 || GetBe32(&region[24]) > 255)
+        return false;
+    if (region[16] == 0xFF) return false;
+    major = region[19];
+    minor = region[23];
+    sub = region[27];
+    return true;
+}
+
+}  // namespace vnsdm

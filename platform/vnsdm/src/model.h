@@ -1,0 +1,158 @@
+// Machine model: what a description says, after defaults are applied.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "vnsdm.h"
+
+namespace vnsdm {
+
+using Wwn = std::array<uint8_t, 8>;
+using Bytes = std::vector<uint8_t>;
+
+std::string WwnText(const Wwn &wwn);   // "21:00:00:0e:7a:16:20:01"
+std::string WwnKey(const Wwn &wwn);    // "2100000e7a162001", the state-file key
+bool IsZero(const Wwn &wwn);
+
+struct Lun {
+    uint16_t number = 0;
+    uint64_t blocks = 0;
+    uint32_t blockSize = 512;
+};
+
+struct Target {
+    Wwn wwnn{};
+    Wwn wwpn{};
+    uint32_t portId = 0;
+    std::string vendor, product, revision, serial;
+    uint8_t deviceType = 0;  // SCSI peripheral device type
+    uint32_t bufferSize = 65536;
+    std::vector<Lun> luns;
+
+    const Lun *FindLun(uint16_t number) const;
+};
+
+struct Switch {
+    std::string name;
+    Wwn wwn{};
+    uint8_t domain = 1;
+};
+
+struct Fabric {
+    std::vector<Switch> switches;
+    std::vector<Target> targets;
+
+    const Target *FindTarget(const Wwn &wwpn) const;
+    const Switch *Principal() const;  // lowest domain ID
+    const Switch *ByDomain(uint8_t domain) const;
+};
+
+struct TargetRef {
+    Wwn wwpn{};
+    bool configured = true;
+    bool boot = false;
+    uint16_t targetId = 0;
+};
+
+struct Vport {
+    Wwn wwnn{};
+    Wwn wwpn{};
+    uint32_t portId = 0;
+    uint32_t slot = 1;
+    uint32_t qosType = 0;
+    uint32_t qosValue = 0;
+    uint32_t vfId = 0;
+    uint32_t flags = 0;
+    uint32_t sanPriority = 0;
+    Wwn fabricWwn{};
+    std::array<uint8_t, 16> tag{};
+    std::string name;
+};
+
+struct Event {
+    uint32_t type = 0;
+    std::array<uint32_t, 3> data{};
+};
+
+struct CallFault {
+    std::string call;
+    uint32_t nth = 1;
+    SD_STATUS status = SDERR_FAILED;
+    bool torn = false;
+    uint32_t seen = 0;  // per-process count of calls so far
+};
+
+struct Faults {
+    uint32_t notReady = 0;       // SDOpenDevice answers not-ready this many times
+    uint32_t notReadySeen = 0;
+    std::optional<SD_STATUS> openStatus;
+    std::map<std::string, SD_STATUS> queries;  // "chip", "vpd", "aen_enable" ...
+    std::vector<CallFault> calls;
+};
+
+struct FlashRegion {
+    uint32_t code = 0;
+    uint32_t offset = 0;
+    uint32_t size = 0;
+    uint32_t attributes = 0;
+    Bytes content;  // size bytes
+};
+
+struct Temperature {
+    int32_t celsius = 40;
+    int32_t highAlarm = 85;
+    int32_t lowAlarm = 0;
+    int32_t threshold = 80;
+};
+
+struct Instance {
+    std::string path;  // JSON path of the instance, for messages
+    std::string adapterModel;
+    SD_CHIP_PROPERTY chip{};
+    SD_DRIVER_PROPERTY driver{};
+    SD_NODE_PROPERTY node{};
+    SD_FIRMWARE_PROPERTY firmware{};
+    SD_PORT_PROPERTY port{};
+    Bytes nvram1, nvram2;  // parameters and second region
+    Bytes vpd;
+    std::vector<FlashRegion> flash;
+    uint32_t flashTotal = 0;
+    uint32_t beacon = SD_BEACON_OFF;
+    Temperature temperature;
+    SD_STATISTICS stats{};
+    std::vector<Event> events;
+    std::vector<Vport> vports;
+    std::vector<TargetRef> targets;
+    Faults faults;
+
+    Wwn Wwpn() const;
+    Wwn Wwnn() const;
+    const FlashRegion *Region(uint32_t code) const;
+};
+
+struct Machine {
+    std::string source;  // file name, "<embedded>", or "" when refused
+    std::vector<Instance> instances;
+    Fabric fabric;
+};
+
+// Loading. On failure the message is one line naming the source, the place and the problem.
+struct LoadResult {
+    std::optional<Machine> machine;
+    std::string error;
+};
+LoadResult LoadMachineText(std::string_view text, const std::string &source);
+LoadResult LoadMachineFile(const std::string &path);
+std::string_view EmbeddedDefaultMachine();
+
+// Status names accepted in descriptions and printed by SDGetErrorString.
+std::optional<SD_STATUS> StatusFromName(std::string_view name);
+const char *StatusText(SD_STATUS status);
+
+}  // namespace vnsdm

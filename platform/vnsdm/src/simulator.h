@@ -1,0 +1,121 @@
+// The simulated machine of this process: description, handles, state file.
+#pragma once
+
+#include <chrono>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model.h"
+#include "state_store.h"
+
+namespace vnsdm {
+
+// A port as the fabric's name server knows it.
+struct NsEntry {
+    uint32_t portId = 0;
+    Wwn wwpn{}, wwnn{};
+    bool target = false;
+    std::string symbolicName;
+    uint8_t domain() const { return uint8_t(portId >> 16); }
+};
+
+// What SDResetStatistics records.
+struct StatsBaseline {
+    SD_STATISTICS counters;
+    int64_t resetTime;
+};
+
+struct InstanceRuntime {
+    bool aenEnabled = false;
+    std::deque<Event> events;  // the description's queue, delivered once per process
+};
+
+class Simulator {
+public:
+    static Simulator &Get();
+
+    std::mutex mu;  // every entry point holds it
+
+    // Loads on first use; Reload re-reads the environment.
+    void EnsureLoaded();
+    SD_STATUS Reload();
+    bool Refused() const { return refused_; }
+    Machine &machine() { return machine_; }
+    StateStore &store() { return store_; }
+
+    // Handles
+    SD_STATUS Open(uint32_t instance, uint32_t &handle, bool faults = true);
+    SD_STATUS Close(uint32_t handle);
+    // The instance behind a handle, or nullptr.
+    Instance *ByHandle(uint32_t handle, uint32_t *instance = nullptr);
+    Instance *ByWwpn(const Wwn &wwpn, uint32_t *instance = nullptr);
+    InstanceRuntime &Runtime(uint32_t instance) { return runtime_[instance]; }
+
+    // Injected faults: the call's own failure (counted per process), a query's failure.
+    std::optional<SD_STATUS> CallFault(Instance &in, std::string_view call, bool *torn = nullptr);
+    std::optional<SD_STATUS> QueryFault(const Instance &in, const char *query) const;
+
+    // Current values: the state file's when it has them, else the description's.
+    SD_PORT_PROPERTY PortProperty(const Instance &in, uint32_t instance);
+    bool Online(const Instance &in);
+    std::vector<Vport> Vports(const Instance &in);
+    // raw: without the reset baseline (what a reset records)
+    SD_STATISTICS Statistics(const Instance &in, bool raw = false);
+    int32_t Temperature(const Instance &in);
+    uint32_t Beacon(const Instance &in);
+    Bytes Nvram(const Instance &in, uint32_t region);
+    Bytes Vpd(const Instance &in);
+    Bytes FlashRegionContent(const Instance &in, const FlashRegion &region);
+    SD_NODE_PROPERTY NodeProperty(const Instance &in);
+    std::vector<SD_TARGET_DATA> TargetData(const Instance &in);
+    std::vector<SD_LUN_DATA> LunData(const Instance &in);
+
+    // Targets the port sees now (none while its link is down).
+    std::vector<const TargetRef *> VisibleTargets(const Instance &in);
+    // Every port logged in to the fabric.
+    std::vector<NsEntry> NameServer();
+
+    // Stores a value, or SDERR_STATE_IO.
+    SD_STATUS Store(const Instance &in, const std::string &item, const Bytes &value);
+
+    // READ BUFFER / WRITE BUFFER data of a target, kept for the process.
+    Bytes &TargetBuffer(const Target &t);
+
+private:
+    Simulator() = default;
+    void Load();
+
+    Machine machine_;
+    bool loaded_ = false;
+    bool refused_ = false;
+    StateStore store_;
+    std::map<uint32_t, uint32_t> handles_;  // handle -> instance
+    uint32_t nextHandle_ = 0x100;
+    std::vector<InstanceRuntime> runtime_;
+    std::map<std::string, Bytes> targetBuffers_;
+    std::chrono::steady_clock::time_point loadTime_;
+};
+
+// Virtual port lists as the state file keeps them (JSON text).
+Bytes EncodeVports(const std::vector<Vport> &vports);
+std::optional<std::vector<Vport>> DecodeVports(const Bytes &bytes);
+
+// Byte copies of plain records for the state file.
+template <typename T>
+Bytes ToBytes(const T &value) {
+    const auto *p = reinterpret_cast<const uint8_t *>(&value);
+    return Bytes(p, p + sizeof(T));
+}
+template <typename T>
+bool FromBytes(const Bytes &bytes, T &value) {
+    if (bytes.size() != sizeof(T)) return false;
+    std::memcpy(&value, bytes.data(), sizeof(T));
+    return true;
+}
+
+}  // namespace vnsdm

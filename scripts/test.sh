@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds and runs the whole test suite. "scripts/test.sh sanitize" runs it
+# under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+preset=${1:-default}
+bash scripts/deps.sh
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset"
+ctest --preset "$preset" -j2

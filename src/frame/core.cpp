@@ -1,0 +1,190 @@
+#include "core.h"
+
+#include <dirent.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <ctime>
+
+#include <hbaapi.h>
+
+#include "devicelist.h"
+#include "frame.h"
+#include "hbaconf.h"
+#include "messages.h"
+#include "oss.h"
+#include "props.h"
+#include "targets.h"
+#include "wmi.h"
+
+namespace {
+
+constexpr uint32_t kMaxInstances = 256;
+constexpr int kNotReadyRetries = 6;
+constexpr uint32_t kNotReadyWaitMs = 5000;
+
+struct CoreState {
+    std::vector<std::string> diskDrives;
+    std::vector<uint8_t> switchList; // the core's switch list (filled by fabric queries)
+    SniaRegistration snia;
+};
+
+CoreState &Core()
+{
+    static CoreState state;
+    return state;
+}
+
+// Disk drives of the host, the counterpart of the WMI disk drive query.
+int OSSGetDiskDriveList(std::vector<std::string> &drives)
+{
+    drives.clear();
+    DIR *d = opendir("/sys/block");
+    if (!d)
+        return -1;
+    while (dirent *e = readdir(d)) {
+        if (e->d_name[0] == '.' || std::strncmp(e->d_name, "loop", 4) == 0 ||
+            std::strncmp(e->d_name, "ram", 3) == 0)
+            continue;
+        drives.emplace_back(std::string("/dev/") + e->d_name);
+    }
+    closedir(d);
+    return 0;
+}
+
+} // namespace
+
+void *CoreMalloc(size_t size)
+{
+    if (size == 0) {
+        Trace(kLevelDebug, "CoreMalloc: Attempted to allocate ZERO bytes - returning NULL...");
+        return nullptr;
+    }
+    return std::calloc(1, size);
+}
+
+void CoreFree(void *p)
+{
+    if (!p) {
+        Trace(kLevelWarning, "CoreFree: Attempted to free NULL pointer...");
+        return;
+    }
+    std::free(p);
+}
+
+const char *CoreErrorString(SD_STATUS status)
+{
+    const char *text = SDGetErrorString(status);
+    return text ? text : "Unknown error";
+}
+
+void CorePreInitialize()
+{
+    FrameState &f = Frame();
+    f.coreConfigFile = CutText(oss::JoinPath(f.configPath, "agent.properties"), kPathSize - 1);
+    int rc = OSSGetDiskDriveList(Core().diskDrives);
+    if (rc != 0)
+        Trace(kLevelDebug, "CorePreInitialize: OSSBuildDiskDriveList() returned %d.\n", rc);
+    int interval = GetKeyValueFromPath(f.coreConfigFile, "node.agent.polling.interval", 0);
+    f.pollingInterval = interval > 0 ? interval : 30;
+}
+
+void CoreInitialize()
+{
+    FrameState &f = Frame();
+    f.coreConfigFile = CutText(oss::JoinPath(f.configPath, "agent.properties"), kPathSize - 1);
+    int secured =
+        GetKeyValueFromPath(f.coreConfigFile, "node.agent.secured.flash.update.vnremote.enable", 0);
+    f.securedFlashUpdate = (secured == 0 || secured == 1) ? secured : 0;
+    Trace(kLevelDebug, "CoreGetFlashUpdateConfig: nSecuredEnable = %d", f.securedFlashUpdate);
+    Core().switchList.clear();
+    int clients = GetKeyValueFromPath(f.coreConfigFile, "node.agent.maxVFCClient", 8);
+    if (clients < 1 || clients > 256)
+        clients = 8;
+    f.vfcClients.assign(static_cast<size_t>(clients), VfcClient{});
+}
+
+void CoreInitializeDevices()
+{
+    for (uint32_t instance = 0; instance < kMaxInstances; ++instance) {
+        uint32_t handle = 0;
+        SD_STATUS st = SDOpenDevice(instance, &handle);
+        for (int retry = 0; st == SDERR_DEVICE_NOT_READY && retry < kNotReadyRetries; ++retry) {
+            oss::Sleep(kNotReadyWaitMs);
+            st = SDOpenDevice(instance, &handle);
+        }
+        if (st == SD_OK) {
+            CoreLog(kLevelInfo, "Found Vantor HBA - instance (%u)", instance);
+            AddDeviceToCoreList(static_cast<int32_t>(instance), handle);
+        } else if (st == SDERR_NO_MORE_DEVICES) {
+            break;
+        } else if (st == SDERR_DEVICE_NOT_READY) {
+            CoreLog(kLevelInfo,
+                    "Found *UNSUPPORTED* Vantor HBA - instance (%u) -- Please check the README "
+                    "file for supported adapters and driver versions.",
+                    instance);
+        } else {
+            CoreLog(kLevelInfo, "SDOpenDevice(%u, xx) failed (0x%x) (%s) skipping", instance, st,
+                    CoreErrorString(st));
+        }
+    }
+    int rc = VNWmiGetVPortInfo();
+    if (rc != 0)
+        Trace(kLevelDebug, "VNWmiGetVPortInfo returned %d.\n", rc);
+    rc = VNWmiGetVSANInfo();
+    if (rc != 0)
+        Trace(kLevelDebug, "VNWmiGetVSANInfo returned %d.\n", rc);
+}
+
+void CoreInitializeTargets()
+{
+    for (DeviceRecord *rec = Devices().first; rec; rec = rec->next)
+        for (TargetRecord *t = rec->targetHead; t; t = t->next)
+            t->initialStateFlags = t->stateFlags;
+}
+
+void CoreUninitialize()
+{
+    FrameState &f = Frame();
+    Trace(kLevelDebug, "Deallocating Core resources...");
+    Core().switchList.clear();
+    f.vfcClients.clear();
+    for (const std::string &d : Core().diskDrives)
+        Trace(kLevelDebug, "OSSDeleteDiskDriveList: Deleting entry %s", d.c_str());
+    Core().diskDrives.clear();
+}
+
+void CoreLoadHbaLibrary()
+{
+    FrameState &f = Frame();
+    std::string vendorLib = oss::JoinPath(f.configPath, "libvnhbaapi.so");
+    if (OSSRegSetSNIAHBAAPIPath(kSniaConfFile, vendorLib, Core().snia) != 0)
+        Trace(kLevelDebug, "Unable to query the current registry path of HBAAPI.");
+    HBA_STATUS st = HBA_LoadLibrary();
+    if (st != HBA_STATUS_OK)
+        Trace(kLevelDebug, "Unable to load the HBAAPI library, may already be loaded.");
+    else
+        f.hbaLibraryLoaded = true;
+}
+
+void CoreFreeHbaLibrary()
+{
+    FrameState &f = Frame();
+    if (f.hbaLibraryLoaded) {
+        HBA_FreeLibrary();
+        f.hbaLibraryLoaded = false;
+    }
+}
+
+void CoreRestoreSniaRegistration()
+{
+    SniaRegistration &reg = Core().snia;
+    if (!reg.changed)
+        return;
+    CoreLog(kLevelPlain, "Restoring SNIA registry key...");
+    if (OSSRegRestoreSNIAHBAAPIKey(reg) != 0)
+        Trace(kLevelDebug, "OSSRegRestoreSNIAHBAAPIKey: Unable to restore %s", reg.confPath.c_str());
+}

@@ -1,0 +1,27 @@
+// The core layer over the device-management library.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "vnsdm.h"
+
+// Zero-filled allocation; null (with a trace) for zero bytes.
+void *CoreMalloc(size_t size);
+void CoreFree(void *p);
+
+// Text of a device-library status.
+const char *CoreErrorString(SD_STATUS status);
+
+void CorePreInitialize();
+void CoreInitialize();
+// Opens instances 0 to 255 and adds them to the device list.
+void CoreInitializeDevices();
+void CoreInitializeTargets();
+void CoreUninitialize();
+
+// Loads and frees the SNIA HBA API (with the vendor library registration).
+void CoreLoadHbaLibrary();
+void CoreFreeHbaLibrary();
+void CoreRestoreSniaRegistration();

@@ -1,0 +1,94 @@
+// Library-wide state of the frame: paths, property-file names, output and
+// trace settings, flags and the host description. One instance per process.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "oss.h"
+
+constexpr size_t kPathSize = 260;
+constexpr size_t kNameSize = 256; // trace and output file names: 255 characters
+
+// Cuts a text to at most max characters: the one place where fixed text widths apply.
+std::string CutText(std::string_view text, size_t max);
+// Copies text into a fixed buffer of size bytes, cut and terminated.
+void CopyText(char *dest, size_t size, std::string_view text);
+template <size_t N> void CopyText(char (&dest)[N], std::string_view text) { CopyText(dest, N, text); }
+
+struct VfcClient {
+    uint8_t wwpn[8] = {};
+    uint32_t state = 0;
+};
+
+struct HostDescription {
+    std::string computerName = "<unknown>";
+    std::string productName = "Unknown Microsoft OS";
+    std::string versionText = "Unknown Version";
+    int major = 0;
+    int minor = 0;
+    int build = 0;
+};
+
+struct FrameState {
+    // Paths (each cut to 259 characters).
+    std::string modulePath;
+    std::string configPath;        // directory of the module path
+    std::string coreConfigFile;    // configPath + agent.properties
+    char applicationPath[kPathSize] = {};
+    std::string installDir;
+    std::string hostPropertyFile;  // g_VOLKConfigFileName
+    std::string menuFile;
+    std::string exitCodesFile;     // g_VOLKExitCodesFileName
+    std::string flashCfgFile;      // g_FlashVersionCfgFileName
+    std::string aliasFile;         // g_AliasFileName
+    std::string globalAliasFile;   // g_GlobalAliasFileName
+    int pathStatus = 0;            // status of CheckApplicationPath
+
+    std::string traceFileName;
+    bool traceFileInUse = false;
+
+    // Output settings.
+    std::string outputFileName;
+    std::FILE *outputStream = nullptr;
+    bool xmlMode = false;
+    int xmlForm = 1;
+    bool sysLogMode = false;
+
+    // Flags.
+    bool coreMessagesDisabled = false;
+    bool coreLogSuppressed = false;
+    bool quietMode = false;        // QuietModeEnable
+    bool debugTrace = false;       // DebugTraceEnable
+    bool initialized = false;      // g_Initialized
+    bool resourcesDeallocated = false; // g_ResourcesDeallocated
+    bool fabricScanning = false;   // g_coreFabricScanningEnable
+    bool runWithVirtualDriver = false;
+    std::atomic<bool> refreshRequired{false};
+    bool windowsPE = false;
+    bool storageConsolidation = false;
+    bool critSectionReady = false;
+    bool hbaLibrarySuppressed = false;
+    bool hbaLibraryLoaded = false;
+    bool ia64Host = false;
+    std::atomic<bool> abortRequested{false};
+
+    int pollingInterval = 30;
+    int securedFlashUpdate = 0;
+    std::vector<VfcClient> vfcClients;
+
+    HostDescription host;
+    std::string hostSystemProduct; // 63 characters
+    std::string hostSystemVersion;
+
+    oss::Mutex critSection;
+};
+
+FrameState &Frame();
+
+// Level printers and the trace consult these without locking.
+inline bool XmlOutput() { return Frame().xmlMode; }

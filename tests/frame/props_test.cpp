@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "frame.h"
+#include "lifecycle.h"
+#include "props.h"
+#include "testenv.h"
+
+using testenv::ReadFile;
+using testenv::TempDir;
+using testenv::WriteFile;
+
+namespace {
+
+class PropsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Frame().hostPropertyFile = dir.file("brask.properties");
+        Frame().debugTrace = false;
+    }
+    TempDir dir;
+};
+
+TEST_F(PropsTest, ValuesAreReadAsBase10AndMissingKeysAsZero)
+{
+    WriteFile(Frame().hostPropertyFile, "a.b=12\nc.d=0x10\ne.f=-7\nnode.x=\n");
+    EXPECT_EQ(GetKeyValue("a.b", 0), 12);
+    EXPECT_EQ(GetKeyValue("c.d", 0), 0); // base 10: "0x10" reads as 0
+    EXPECT_EQ(GetKeyValue("e.f", 0), -7);
+    EXPECT_EQ(GetKeyValue("missing", 0), 0);
+    EXPECT_EQ(GetKeyValue("A.B", 0), 0); // keys are case-sensitive
+}
+
+TEST_F(PropsTest, UnreadableFileReadsAsZero)
+{
+    Frame().hostPropertyFile = dir.file("nope.properties");
+    EXPECT_EQ(GetKeyValue("a.b", 0), 0);
+}
+
+TEST_F(PropsTest, PrefGetPropertyDoesNotTrimBlanksAndReadsCrLfFiles)
+{
+    std::string path = dir.file("p.properties");
+    WriteFile(path, "key = spaced\r\nother=v\r\n");
+    std::FILE *fp = PrefOpenPreferenceFile(path.c_str(), 0);
+    ASSERT_NE(fp, nullptr);
+    EXPECT_EQ(PrefGetProperty(fp, "key"), nullptr);
+    const char *v = PrefGetProperty(fp, "key ");
+    ASSERT_NE(v, nullptr);
+    EXPECT_STREQ(v, " spaced");
+    v = PrefGetProperty(fp, "other");
+    ASSERT_NE(v, nullptr);
+    EXPECT_STREQ(v, "v");
+    std::fclose(fp);
+}
+
+TEST_F(PropsTest, SetWithReplaceOffKeepsExistingValueAndAppendsMissingKey)
+{
+    std::string path = dir.file("a.properties");
+    WriteFile(path, "one=1\ntwo=2\n");
+    EXPECT_EQ(VOLKPrefSetProperty(path.c_str(), "two", "22", false), 0);
+    EXPECT_EQ(VOLKPrefSetProperty(path.c_str(), "three", "3", false), 0);
+    EXPECT_EQ(ReadFile(path), "one=1\ntwo=2\nthree=3\n");
+    EXPECT_EQ(VOLKPrefSetProperty(path.c_str(), "two", "22", true), 0);
+    EXPECT_EQ(ReadFile(path), "one=1\ntwo=22\nthree=3\n");
+}
+
+TEST_F(PropsTest, UnterminatedLastLineGetsNewlineBeforeAppendedKey)
+{
+    std::string path = dir.file("b.properties");
+    WriteFile(path, "one=1");
+    EXPECT_EQ(VOLKPrefSetProperty(path.c_str(), "two", "2", true), 0);
+    EXPECT_EQ(ReadFile(path), "one=1\ntwo=2\n");
+}
+
+TEST_F(PropsTest, SetOnMissingFileFailsAndCreatesNothing)
+{
+    std::string path = dir.file("absent.properties");
+    EXPECT_EQ(VOLKPrefSetProperty(path.c_str(), "k", "v", true), -1);
+    EXPECT_FALSE(testenv::FileExists(path));
+}
+
+TEST_F(PropsTest, RewriteLeavesNoTemporaryFilesBehind)
+{
+    std::string path = dir.file("c.properties");
+    WriteFile(path, "k=v\n");
+    for (int i = 0; i < 20; ++i)
+        ASSERT_EQ(VOLKPrefSetProperty(path.c_str(), "k", std::to_string(i).c_str(), true), 0);
+    int files = 0;
+    for (auto &e : std::filesystem::directory_iterator(dir.path()))
+        files += e.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(files, 1);
+    EXPECT_EQ(ReadFile(path), "k=19\n");
+}
+
+TEST_F(PropsTest, AbortKeyDefaultsToCarriageReturn)
+{
+    WriteFile(Frame().hostPropertyFile, "x=1\n");
+    EXPECT_EQ(GetAsciiAbortConfigKey(), 13);
+    WriteFile(Frame().hostPropertyFile, "node.app.diag.ascii.abortkey=cr\n");
+    EXPECT_EQ(GetAsciiAbortConfigKey(), 13);
+    WriteFile(Frame().hostPropertyFile, "node.app.diag.ascii.abortkey=q\n");
+    EXPECT_EQ(GetAsciiAbortConfigKey(), 113);
+    WriteFile(Frame().hostPropertyFile, "node.app.diag.ascii.abortkey=\xe9z\n");
+    EXPECT_EQ(GetAsciiAbortConfigKey(), 'z');
+}
+
+} // namespace

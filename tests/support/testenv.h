@@ -1,0 +1,37 @@
+// Helpers shared by the tests: private directories, files and machines.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace testenv {
+
+// A fresh directory under the system temp directory, removed with the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const std::string &path() const { return path_; }
+    std::string file(const std::string &name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+void WriteFile(const std::string &path, const std::string &content);
+std::string ReadFile(const std::string &path);
+bool FileExists(const std::string &path);
+
+// Result of running a program.
+struct RunResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+// Runs argv with extra environment entries ("NAME=value"); stdin from input.
+RunResult Run(const std::vector<std::string> &argv, const std::vector<std::string> &env = {},
+              const std::string &input = "");
+
+} // namespace testenv

@@ -1,0 +1,192 @@
+// Machine descriptions: what a good one gives, and how a broken one is refused.
+#include <algorithm>
+#include <cstring>
+
+#include "test_util.h"
+
+namespace vnsdm_test {
+namespace {
+
+class LoaderTest : public SimTest {
+protected:
+    // Loads a description expected to be refused; answers the lines written to stderr.
+    std::vector<std::string> Refuse(const std::string &json) {
+        testing::internal::CaptureStderr();
+        const SD_STATUS s = UseMachine(json);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(s, SDERR_NO_MACHINE);
+        uint32_t handle = 0;
+        EXPECT_EQ(SDOpenDevice(0, &handle), SDERR_NO_MORE_DEVICES);
+        EXPECT_EQ(VNSimGetInstanceCount(), 0u);
+        std::vector<std::string> lines;
+        size_t start = 0;
+        for (size_t nl; (nl = err.find('\n', start)) != std::string::npos; start = nl + 1)
+            lines.push_back(err.substr(start, nl - start));
+        if (start < err.size()) lines.push_back(err.substr(start));
+        return lines;
+    }
+
+    void ExpectOneLine(const std::string &json, const std::vector<std::string> &parts) {
+        const auto lines = Refuse(json);
+        ASSERT_EQ(lines.size(), 1u) << ::testing::PrintToString(lines);
+        EXPECT_NE(lines[0].find(dir_.File("machine.json")), std::string::npos) << lines[0];
+        for (const auto &p : parts) EXPECT_NE(lines[0].find(p), std::string::npos) << "missing \"" << p << "\" in: " << lines[0];
+    }
+};
+
+TEST_F(LoaderTest, MinimalInstanceGetsDefaults) {
+    ASSERT_EQ(UseMachine(R"({ "instances": [ )" + MinimalInstance("21:00:00:0e:7a:10:00:01") + " ] }"), SD_OK);
+    EXPECT_EQ(VNSimGetInstanceCount(), 1u);
+    const uint32_t h = Open(0);
+    SD_CHIP_PROPERTY chip{};
+    ASSERT_EQ(SDGetHbaDeviceChipProperty(h, &chip), SD_OK);
+    EXPECT_EQ(chip.VendorId, 0x1E7A);
+    EXPECT_EQ(chip.SubVendorId, 0x1E7A);
+    EXPECT_EQ(chip.DeviceId, 0x7190);
+    EXPECT_EQ(chip.PortNumber, 1);
+    SD_NODE_PROPERTY node{};
+    ASSERT_EQ(SDGetHbaDeviceNodeProperty(h, &node), SD_OK);
+    EXPECT_STREQ(node.Model, "CV-2162");
+    const Wwn wwnn = ParseWwn("20:00:00:0e:7a:10:00:01");  // derived from the port name
+    EXPECT_EQ(0, std::memcmp(node.WWNN, wwnn.data(), 8));
+    SD_PORT_PROPERTY port{};
+    ASSERT_EQ(SDGetHbaDevicePortProperty(h, 0, &port), SD_OK);
+    EXPECT_EQ(0, std::memcmp(port.WWNN, wwnn.data(), 8));
+    EXPECT_EQ(port.PortType, SD_PORT_TYPE_PHYSICAL);
+    EXPECT_EQ(port.PortState, SD_PORT_STATE_ONLINE);
+    uint8_t vpd[1024];
+    uint32_t size = sizeof vpd;
+    ASSERT_EQ(SDGetVpd(h, 0, vpd, &size), SD_OK);
+    EXPECT_EQ(size, 512u);
+    EXPECT_EQ(vpd[0], 0x82);
+    uint32_t beacon = 0;
+    ASSERT_EQ(SDGetBeaconControl(h, 0, &beacon), SD_OK);
+    EXPECT_EQ(beacon, SD_BEACON_OFF);
+    SDCloseDevice(h);
+    EXPECT_EQ(SDOpenDevice(1, &size), SDERR_NO_MORE_DEVICES);
+}
+
+TEST_F(LoaderTest, AdapterPortsInheritAndNumberThemselves) {
+    ASSERT_EQ(UseMachine(R"({ "adapters": [ {
+        "model": "CV-2162", "serial": "CVA7654321",
+        "defaults": { "chip": { "device_id": "0x7190", "subsystem_id": "0x0162", "bus": 4 } },
+        "ports": [ { "port": { "wwpn": "21-00-00-0e-7a-99-00-01" } },
+                   { "port": { "wwpn": "2100000e7a990002" }, "chip": { "bus": 5 } } ] } ] })"),
+              SD_OK);
+    ASSERT_EQ(VNSimGetInstanceCount(), 2u);
+    for (uint32_t i = 0; i < 2; ++i) {
+        const uint32_t h = Open(i);
+        SD_CHIP_PROPERTY chip{};
+        ASSERT_EQ(SDGetHbaDeviceChipProperty(h, &chip), SD_OK);
+        EXPECT_EQ(chip.SubSystemId, 0x0162);
+        EXPECT_EQ(chip.PciBusNumber, 4 + i);
+        EXPECT_EQ(chip.PciDevFunc >> 5, i);
+        EXPECT_EQ(chip.PortNumber, i + 1);
+        uint8_t vpd[1024];
+        uint32_t size = sizeof vpd;
+        ASSERT_EQ(SDGetVpd(h, 0, vpd, &size), SD_OK);
+        const std::string text(reinterpret_cast<char *>(vpd), size);
+        EXPECT_NE(text.find("SN\x0a" "CVA7654321"), std::string::npos);
+        SDCloseDevice(h);
+    }
+}
+
+TEST_F(LoaderTest, ZeroAndDuplicateNamesAreJustData) {
+    ASSERT_EQ(UseMachine(R"({ "instances": [ )" + MinimalInstance("00:00:00:00:00:00:00:00") + ", " +
+                         MinimalInstance("21:00:00:0e:7a:10:00:05") + ", " + MinimalInstance("21:00:00:0e:7a:10:00:05") +
+                         " ] }"),
+              SD_OK);
+    EXPECT_EQ(VNSimGetInstanceCount(), 3u);
+    SD_NODE_PROPERTY node{};
+    const uint32_t h = Open(0);
+    ASSERT_EQ(SDGetHbaDeviceNodeProperty(h, &node), SD_OK);
+    EXPECT_TRUE(std::all_of(std::begin(node.WWNN), std::end(node.WWNN), [](uint8_t b) { return b == 0; }));
+}
+
+TEST_F(LoaderTest, EmptyMachineVariableMeansTheEmbeddedMachine) {
+    setenv("VNSDM_MACHINE", "", 1);
+    ASSERT_EQ(VNSimReloadMachine(), SD_OK);
+    char source[64];
+    ASSERT_EQ(VNSimGetMachineSource(source, sizeof source), SD_OK);
+    EXPECT_STREQ(source, "<embedded>");
+    EXPECT_EQ(VNSimGetInstanceCount(), 13u);
+}
+
+TEST_F(LoaderTest, SyntaxErrorNamesLineAndColumn) {
+    ExpectOneLine("{\n  \"instances\": [\n    { \"chip\" { } }\n  ]\n}\n", {"line 3, column 14", "syntax error"});
+}
+
+TEST_F(LoaderTest, WrongTypeNamesThePath) {
+    ExpectOneLine(R"({ "instances": [ )" + MinimalInstance("21:00:00:0e:7a:10:00:01") + ", " +
+                      R"({ "chip": { "device_id": "0x7190", "bus": "three" }, "node": { "model": "X" },
+                           "port": { "wwpn": "21:00:00:0e:7a:10:00:02" } } ] })",
+                  {"instances[1].chip.bus", "expected a number", "\"three\""});
+}
+
+TEST_F(LoaderTest, MissingRequiredField) {
+    ExpectOneLine(R"({ "instances": [ { "chip": { "device_id": "0x7190" }, "node": { "model": "X" }, "port": { } } ] })",
+                  {"instances[0].port.wwpn", "missing required field"});
+}
+
+TEST_F(LoaderTest, BadHexNumber) {
+    ExpectOneLine(R"({ "instances": [ { "chip": { "device_id": "0x71G0" }, "node": { "model": "X" },
+                                        "port": { "wwpn": "21:00:00:0e:7a:10:00:01" } } ] })",
+                  {"instances[0].chip.device_id", "expected a hex number", "\"0x71G0\""});
+}
+
+TEST_F(LoaderTest, HexNumberOutOfRange) {
+    ExpectOneLine(R"({ "instances": [ { "chip": { "device_id": "0x17190" }, "node": { "model": "X" },
+                                        "port": { "wwpn": "21:00:00:0e:7a:10:00:01" } } ] })",
+                  {"instances[0].chip.device_id", "out of range"});
+}
+
+TEST_F(LoaderTest, BadWwn) {
+    ExpectOneLine(R"({ "instances": [ )" + MinimalInstance("21:00:00:0e:7a:10:00") + " ] }",
+                  {"instances[0].port.wwpn", "bad WWN", "8 hex bytes"});
+    ExpectOneLine(R"({ "instances": [ )" + MinimalInstance("21:00:00:0e:7a:10:00:0g") + " ] }",
+                  {"instances[0].port.wwpn", "bad WWN"});
+}
+
+TEST_F(LoaderTest, UnknownFieldIsRefused) {
+    ExpectOneLine(R"({ "instances": [ )" + MinimalInstance("21:00:00:0e:7a:10:00:01", R"("beacn": "on")") + " ] }",
+                  {"instances[0].beacn", "unknown field"});
+}
+
+TEST_F(LoaderTest, TargetMustBeInTheFabric) {
+    ExpectOneLine(R"({ "instances": [ )" +
+                      MinimalInstance("21:00:00:0e:7a:10:00:01", R"("targets": [ "50:0c:ab:10:00:00:10:01" ])") + " ] }",
+                  {"instances[0].targets[0]", "not in fabric.targets"});
+}
+
+TEST_F(LoaderTest, PathInsideAnAdapter) {
+    ExpectOneLine(R"({ "adapters": [ { "model": "CV-2081", "ports": [
+                        { "chip": { "device_id": "0x70C1" }, "port": { "wwpn": "21:00:00:0e:7a:10:00:01" } },
+                        { "chip": { "device_id": "0x70C1" }, "port": { "wwpn": "21:00:00:0e:7a:10:00:02", "speed": "3g" } } ] } ] })",
+                  {"adapters[0].ports[1].port.speed", "unknown value \"3g\""});
+}
+
+TEST_F(LoaderTest, BadStatusNameInAFault) {
+    ExpectOneLine(R"({ "instances": [ )" +
+                      MinimalInstance("21:00:00:0e:7a:10:00:01", R"("faults": { "open_status": "SDERR_NOPE" })") + " ] }",
+                  {"instances[0].faults.open_status", "unknown status"});
+}
+
+TEST_F(LoaderTest, UnreadableFile) {
+    setenv("VNSDM_MACHINE", dir_.File("absent.json").c_str(), 1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(VNSimReloadMachine(), SDERR_NO_MACHINE);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find(dir_.File("absent.json")), std::string::npos) << err;
+    EXPECT_NE(err.find("cannot read"), std::string::npos) << err;
+    uint32_t handle = 0;
+    EXPECT_EQ(SDOpenDevice(0, &handle), SDERR_NO_MORE_DEVICES);
+}
+
+TEST_F(LoaderTest, AGoodDescriptionAfterABadOneLoadsAgain) {
+    Refuse("{");
+    ASSERT_EQ(UseMachine(R"({ "instances": [ )" + MinimalInstance("21:00:00:0e:7a:10:00:01") + " ] }"), SD_OK);
+    EXPECT_EQ(VNSimGetInstanceCount(), 1u);
+}
+
+}  // namespace
+}  // namespace vnsdm_test

@@ -1,0 +1,388 @@
+// The state file: what one process changes, the next one sees.
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "test_util.h"
+
+namespace vnsdm_test {
+namespace {
+
+constexpr uint32_t k2162Port1 = 2, k2081 = 8;
+const char *const k2162Wwpn = "21:00:00:0e:7a:16:20:01";
+
+class StateTest : public SimTest {
+protected:
+    uint32_t Throttle(uint32_t instance) {
+        const uint32_t h = Open(instance);
+        uint8_t image[512];
+        uint32_t v = 0;
+        EXPECT_EQ(SDGetNVRam(h, 0, SD_NVRAM_REGION_PARAMETERS, image, sizeof image), SD_OK);
+        uint32_t sum = 0;
+        for (int i = 0; i < 128; ++i) {
+            uint32_t w;
+            std::memcpy(&w, image + 4 * i, 4);
+            sum += w;
+        }
+        EXPECT_EQ(sum, 0u) << "NVRAM checksum of instance " << instance;
+        EXPECT_EQ(SDGetVariableValue(h, image, 16, &v), SD_OK);
+        SDCloseDevice(h);
+        return v;
+    }
+    uint32_t Beacon(uint32_t instance) {
+        const uint32_t h = Open(instance);
+        uint32_t v = 0;
+        EXPECT_EQ(SDGetBeaconControl(h, 0, &v), SD_OK);
+        SDCloseDevice(h);
+        return v;
+    }
+};
+
+TEST_F(StateTest, SecondProcessSeesWhatTheFirstWrote) {
+    const HelperResult w = RunHelper({"setvar", "2", "16", "1234"});
+    ASSERT_EQ(w.exitCode, 0) << w.output;
+    // This process reads it anew: no reload needed.
+    EXPECT_EQ(Throttle(k2162Port1), 1234u);
+    const uint32_t h = Open(k2081);
+    ASSERT_EQ(SDUpdateBeaconControl(h, 0, SD_BEACON_ON), SD_OK);
+    const HelperResult r = RunHelper({"getbeacon", "8"});
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.output, "0x01ED0017\n");
+    EXPECT_EQ(RunHelper({"getbeacon", "7"}).output, "0x01ED00FF\n");
+    EXPECT_EQ(SDUpdateBeaconControl(h, 0, 0x1234), SDERR_INVALID_PARAMETER);
+}
+
+TEST_F(StateTest, StateFollowsThePortNotTheInstance) {
+    const std::string a = MinimalInstance("21:00:00:0e:7a:10:00:01"), b = MinimalInstance("21:00:00:0e:7a:10:00:02");
+    ASSERT_EQ(UseMachine(R"({ "instances": [ )" + a + ", " + b + " ] }"), SD_OK);
+    ASSERT_EQ(RunHelper({"setvar", "0", "16", "77"}).exitCode, 0);
+    ASSERT_EQ(UseMachine(R"({ "instances": [ )" + b + ", " + a + " ] }"), SD_OK);
+    EXPECT_EQ(Throttle(1), 77u);
+    EXPECT_EQ(Throttle(0), 65535u);
+}
+
+TEST_F(StateTest, TwoProcessesWritingAtOnce) {
+    // Each writes its own port and a shared one, 200 times.
+    const int p1 = StartHelper({"hammer", "4,6", "200", "1"});
+    const int p2 = StartHelper({"hammer", "5,6", "200", "2"});
+    ASSERT_EQ(WaitHelper(p1), 0);
+    ASSERT_EQ(WaitHelper(p2), 0);
+    EXPECT_EQ(Throttle(4), 1199u);
+    EXPECT_EQ(Throttle(5), 2199u);
+    const uint32_t shared = Throttle(6);
+    EXPECT_TRUE(shared == 1199u || shared == 2199u) << shared;
+    EXPECT_EQ(Beacon(4), SD_BEACON_ON);  // the last write (i = 199) turns it on
+    EXPECT_EQ(Beacon(6), SD_BEACON_ON);
+}
+
+TEST_F(StateTest, AKilledWriterLeavesAValidImage) {
+    const int pid = StartHelper({"loop", "3"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    kill(pid, SIGKILL);
+    EXPECT_EQ(WaitHelper(pid), 128 + SIGKILL);
+    const uint32_t v = Throttle(3);  // checks the checksum too
+    EXPECT_LT(v, 60000u);
+    // The file still takes writes.
+    ASSERT_EQ(RunHelper({"setvar", "3", "16", "42"}).exitCode, 0);
+    EXPECT_EQ(Throttle(3), 42u);
+}
+
+TEST_F(StateTest, UnopenableStateFile) {
+    setenv("VNSDM_STATE", "/dev/null/state.db", 1);
+    ASSERT_EQ(VNSimReloadMachine(), SD_OK);
+    const uint32_t h = Open(k2162Port1);
+    uint8_t image[512];
+    ASSERT_EQ(SDGetNVRam(h, 0, SD_NVRAM_REGION_PARAMETERS, image, sizeof image), SD_OK);
+    ASSERT_EQ(SDSetVariableValue(h, image, 16, 5), SD_OK);
+    EXPECT_EQ(SDUpdateNVRam(h, 0, SD_NVRAM_REGION_PARAMETERS, image, sizeof image), SDERR_STATE_IO);
+    EXPECT_EQ(SDUpdateBeaconControl(h, 0, SD_BEACON_ON), SDERR_STATE_IO);
+    EXPECT_EQ(SDResetStatistics(h, 0), SDERR_STATE_IO);
+    uint32_t beacon = 0;
+    ASSERT_EQ(SDGetBeaconControl(h, 0, &beacon), SD_OK);
+    EXPECT_EQ(beacon, SD_BEACON_OFF);
+    ASSERT_EQ(SDGetNVRam(h, 0, SD_NVRAM_REGION_PARAMETERS, image, sizeof image), SD_OK);
+    uint32_t v = 0;
+    ASSERT_EQ(SDGetVariableValue(h, image, 16, &v), SD_OK);
+    EXPECT_EQ(v, 65535u);
+}
+
+TEST_F(StateTest, CounterResetIsABaselineOthersSee) {
+    const uint32_t h = Open(k2081);
+    SD_STATISTICS before{};
+    ASSERT_EQ(SDGetStatistics(h, 0, &before), SD_OK);
+    ASSERT_GT(before.IoCount, 0u);
+    ASSERT_EQ(SDResetStatistics(h, 0), SD_OK);
+    SD_STATISTICS after{};
+    ASSERT_EQ(SDGetStatistics(h, 0, &after), SD_OK);
+    EXPECT_EQ(after.IoCount, 0u);
+    EXPECT_EQ(after.InvalidTransmissionWordCount, 0u);
+    EXPECT_LT(after.SecondsSinceReset, 5u);
+    EXPECT_EQ(RunHelper({"stats", "8"}).output, "0\n");
+    // New traffic counts from the reset on.
+    SD_STATISTICS delta{};
+    delta.IoCount = 10;
+    delta.InvalidCrcCount = 1;
+    ASSERT_EQ(VNSimAddStatistics(ParseWwn("21:00:00:0e:7a:08:10:01").data(), &delta), SD_OK);
+    ASSERT_EQ(SDGetStatistics(h, 0, &after), SD_OK);
+    EXPECT_EQ(after.IoCount, 10u);
+    EXPECT_EQ(after.InvalidCrcCount, 1u);
+    EXPECT_EQ(RunHelper({"stats", "8"}).output, "10\n");
+}
+
+TEST_F(StateTest, VirtualPortsAreCreatedListedAndDeleted) {
+    const Wwn phys = ParseWwn(k2162Wwpn);
+    uint32_t maxV = 0, vpIndex = 0;
+    ASSERT_EQ(VNSimGetVportLimits(phys.data(), &maxV, &vpIndex), SD_OK);
+    EXPECT_EQ(maxV, 64u);
+    uint32_t slot = 0;
+    ASSERT_EQ(VNSimFindFreeVportSlot(phys.data(), &slot), SD_OK);
+    EXPECT_EQ(slot, 3u);
+    VNSIM_VPORT v{};
+    const Wwn name = ParseWwn("21:33:00:0e:7a:16:20:01");
+    std::memcpy(v.WWPN, name.data(), 8);
+    ASSERT_EQ(VNSimCreateVport(phys.data(), &v), SD_OK);
+    EXPECT_EQ(v.Slot, 3u);
+    EXPECT_EQ(0, std::memcmp(v.WWNN, name.data(), 8));
+    EXPECT_STREQ(v.VirtualName, "VantorVirtualPort-3");
+    EXPECT_EQ(VNSimCreateVport(phys.data(), &v), SDERR_VPORT_EXISTS);
+    VNSIM_VPORT physName{};
+    std::memcpy(physName.WWPN, ParseWwn("21:00:00:0e:7a:08:10:01").data(), 8);
+    EXPECT_EQ(VNSimCreateVport(phys.data(), &physName), SDERR_VPORT_EXISTS);
+
+    const HelperResult r = RunHelper({"vports", k2162Wwpn});
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.output.substr(0, 2), "3\n");
+    EXPECT_NE(r.output.find("21:33:00:0e:7a:16:20:01 3"), std::string::npos) << r.output;
+    // The device library shows it as the port's third virtual port.
+    const uint32_t h = Open(k2162Port1);
+    SD_PORT_PROPERTY p{};
+    ASSERT_EQ(SDGetHbaDevicePortProperty(h, 3, &p), SD_OK);
+    EXPECT_EQ(p.PortType, SD_PORT_TYPE_VIRTUAL);
+    EXPECT_EQ(p.VportId, 3);
+
+    v.QosType = 1;
+    v.QosValue = 40;
+    ASSERT_EQ(VNSimModifyVport(phys.data(), &v), SD_OK);
+    VNSIM_VPORT list[8];
+    uint32_t count = 0;
+    EXPECT_EQ(VNSimListVports(phys.data(), list, 1, &count), SDERR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(count, 3u);
+    ASSERT_EQ(VNSimListVports(phys.data(), list, 8, &count), SD_OK);
+    EXPECT_EQ(list[2].QosValue, 40u);
+
+    ASSERT_EQ(VNSimDeleteVport(phys.data(), name.data()), SD_OK);
+    EXPECT_EQ(VNSimDeleteVport(phys.data(), name.data()), SDERR_VPORT_NOT_FOUND);
+    EXPECT_EQ(RunHelper({"vports", k2162Wwpn}).output.substr(0, 2), "2\n");
+}
+
+TEST_F(StateTest, VirtualPortSlotsRunOut) {
+    ASSERT_EQ(UseMachine(R"({ "instances": [ { "chip": { "device_id": "0x7190" }, "node": { "model": "CV-2162" },
+        "firmware": { "attributes": ["npiv"] }, "port": { "wwpn": "21:00:00:0e:7a:10:00:01", "max_vports": 1 } } ] })"),
+              SD_OK);
+    const Wwn phys = ParseWwn("21:00:00:0e:7a:10:00:01");
+    VNSIM_VPORT v{};
+    v.WWPN[0] = 0x21;
+    v.WWPN[1] = 0x44;
+    ASSERT_EQ(VNSimCreateVport(phys.data(), &v), SD_OK);
+    v.WWPN[1] = 0x45;
+    v.Slot = 0;
+    EXPECT_EQ(VNSimCreateVport(phys.data(), &v), SDERR_VPORT_LIMIT);
+    uint32_t slot = 0;
+    EXPECT_EQ(VNSimFindFreeVportSlot(phys.data(), &slot), SDERR_VPORT_LIMIT);
+}
+
+TEST_F(StateTest, LinkChangesAndEventsReachOtherProcesses) {
+    const Wwn wwpn = ParseWwn(k2162Wwpn);
+    const uint32_t h = Open(k2162Port1);
+    ASSERT_EQ(SDEnableAen(h), SD_OK);
+    uint8_t buf[SD_AEN_BUFFER_SIZE];
+    uint32_t count = 0;
+    ASSERT_EQ(SDGetAen(h, buf, sizeof buf, &count), SD_OK);
+    EXPECT_EQ(count, 1u);  // the description's link-up
+    ASSERT_EQ(SDGetAen(h, buf, sizeof buf, &count), SD_OK);
+    EXPECT_EQ(count, 0u);
+
+    ASSERT_EQ(VNSimSetPortState(wwpn.data(), SD_PORT_STATE_LINKDOWN, SD_LINK2_LOSS_OF_SYNC, 1), SD_OK);
+    SD_PORT_PROPERTY p{};
+    ASSERT_EQ(SDGetHbaDevicePortProperty(h, 0, &p), SD_OK);
+    EXPECT_EQ(p.PortState, SD_PORT_STATE_LINKDOWN);
+    EXPECT_EQ(p.LinkState2, SD_LINK2_LOSS_OF_SYNC);
+    uint8_t db[8 + 2 * SD_PORTDB_ENTRY_SIZE];
+    ASSERT_EQ(SDGetPortDatabase(h, SD_PORTDB_KNOWN, db, sizeof db), SD_OK);
+    EXPECT_EQ(db[0], 0);
+    ASSERT_EQ(SDGetAen(h, buf, sizeof buf, &count), SD_OK);
+    ASSERT_EQ(count, 1u);
+    SD_AEN_EVENT e;
+    std::memcpy(&e, buf, sizeof e);
+    EXPECT_EQ(e.EventType, uint32_t(SD_AEN_LINK_DOWN));
+
+    ASSERT_EQ(RunHelper({"post", k2162Wwpn, "5"}).exitCode, 0);
+    ASSERT_EQ(SDGetAen(h, buf, sizeof buf, &count), SD_OK);
+    ASSERT_EQ(count, 1u);
+    std::memcpy(&e, buf, sizeof e);
+    EXPECT_EQ(e.EventType, uint32_t(SD_AEN_SCR_UPDATE));
+
+    ASSERT_EQ(VNSimClearPortState(wwpn.data()), SD_OK);
+    ASSERT_EQ(SDGetHbaDevicePortProperty(h, 0, &p), SD_OK);
+    EXPECT_EQ(p.PortState, SD_PORT_STATE_ONLINE);
+}
+
+TEST_F(StateTest, MoreEventsThanTheBufferHolds) {
+    const Wwn wwpn = ParseWwn(k2162Wwpn);
+    const uint32_t h = Open(k2162Port1);
+    ASSERT_EQ(SDEnableAen(h), SD_OK);
+    for (int i = 0; i < 99; ++i) ASSERT_EQ(VNSimPostEvent(wwpn.data(), SD_AEN_LIP_OCCURRED, uint32_t(i), 0, 0), SD_OK);
+    uint8_t buf[SD_AEN_BUFFER_SIZE];
+    uint32_t count = 0;
+    ASSERT_EQ(SDGetAen(h, buf, sizeof buf, &count), SD_OK);
+    EXPECT_EQ(count, 100u);
+    SD_AEN_EVENT last;
+    std::memcpy(&last, buf + 63 * sizeof last, sizeof last);
+    EXPECT_EQ(last.EventType, uint32_t(SD_AEN_LIP_OCCURRED));
+    EXPECT_EQ(last.EventData[0], 62u);
+    ASSERT_EQ(SDGetAen(h, buf, sizeof buf, &count), SD_OK);
+    EXPECT_EQ(count, 36u);
+    // Events wait while delivery is off.
+    ASSERT_EQ(VNSimPostEvent(wwpn.data(), SD_AEN_LINK_UP, 0, 0, 0), SD_OK);
+    ASSERT_EQ(SDDisableAen(h), SD_OK);
+    ASSERT_EQ(SDGetAen(h, buf, sizeof buf, &count), SD_OK);
+    EXPECT_EQ(count, 0u);
+    ASSERT_EQ(SDEnableAen(h), SD_OK);
+    ASSERT_EQ(SDGetAen(h, buf, sizeof buf, &count), SD_OK);
+    EXPECT_EQ(count, 1u);
+}
+
+TEST_F(StateTest, FlashUpdatesPersistAndShowInTheVersions) {
+    const uint32_t h = Open(k2081);
+    uint32_t offset = 0, size = 0;
+    ASSERT_EQ(SDGetOptionRomOffset(h, 0, SD_FLASH_REGION_BOOT, &offset, &size), SD_OK);
+    std::vector<uint8_t> boot(size);
+    ASSERT_EQ(SDGetOptionRomEx(h, 0, SD_FLASH_REGION_BOOT, boot.data(), size), SD_OK);
+    const size_t pcir = boot[24] | (boot[25] << 8);
+    boot[pcir + 19] = 4;  // BIOS 4.02
+    boot[pcir + 18] = 2;
+    ASSERT_EQ(SDUpdateOptionRomEx2(h, 0, SD_FLASH_REGION_BOOT, boot.data(), 0x8000, 0), SD_OK);
+    EXPECT_EQ(SDUpdateOptionRomEx2(h, 0, SD_FLASH_REGION_BOOT, boot.data(), size + 1, 0), SDERR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(SDUpdateOptionRomEx2(h, 0, 0x66, boot.data(), 16, 0), SDERR_INVALID_REGION);
+    SD_NODE_PROPERTY node{};
+    ASSERT_EQ(SDGetHbaDeviceNodeProperty(h, &node), SD_OK);
+    EXPECT_EQ(node.BiosMajor, 4);
+    EXPECT_EQ(node.BiosMinor, 2);
+    std::vector<uint8_t> back(size);
+    ASSERT_EQ(SDGetOptionRomEx(h, 0, SD_FLASH_REGION_BOOT, back.data(), size), SD_OK);
+    EXPECT_EQ(0, std::memcmp(back.data(), boot.data(), 0x8000));
+    EXPECT_EQ(back[0x8000], 0xFF);  // the rest of the region is erased
+    // The whole flash shows the region at its offset.
+    SD_FLASH_LAYOUT layout{};
+    ASSERT_EQ(SDGetOptionRomLayout(h, 0, &layout), SD_OK);
+    std::vector<uint8_t> whole(layout.TotalSize);
+    ASSERT_EQ(SDGetOptionRomEx(h, 0, SD_FLASH_REGION_WHOLE, whole.data(), layout.TotalSize), SD_OK);
+    EXPECT_EQ(0, std::memcmp(whole.data() + offset, boot.data(), 0x8000));
+}
+
+TEST_F(StateTest, VpdUpdatePersists) {
+    const uint32_t h = Open(k2081);
+    uint8_t vpd[512];
+    uint32_t size = sizeof vpd;
+    ASSERT_EQ(SDGetVpd(h, 0, vpd, &size), SD_OK);
+    uint32_t small = 100;
+    EXPECT_EQ(SDGetVpd(h, 0, vpd, &small), SDERR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(small, 512u);
+    vpd[3] = 'X';
+    ASSERT_EQ(SDUpdateVpd(h, 0, vpd, size), SD_OK);
+    EXPECT_EQ(SDUpdateVpd(h, 0, vpd, 513), SDERR_BUFFER_TOO_SMALL);
+    ASSERT_EQ(VNSimReloadMachine(), SD_OK);
+    const uint32_t h2 = Open(k2081);
+    uint8_t back[512];
+    size = sizeof back;
+    ASSERT_EQ(SDGetVpd(h2, 0, back, &size), SD_OK);
+    EXPECT_EQ(back[3], 'X');
+}
+
+TEST_F(StateTest, PersistentTargetAndLunData) {
+    const uint32_t h = Open(k2162Port1);
+    SD_TARGET_DATA t{};
+    EXPECT_EQ(ISDFoGetTargetData(h, k2162Port1, 0, &t), SDERR_PERSIST_EMPTY);
+    EXPECT_EQ(ISDFoGetTargetData(h, 5, 0, &t), SDERR_INVALID_INSTANCE);
+    SD_TARGET_DATA entries[2] = {};
+    const Wwn array = ParseWwn("50:0c:ab:10:00:00:10:01"), tape = ParseWwn("50:0c:ab:20:00:00:20:01");
+    std::memcpy(entries[0].WWPN, array.data(), 8);
+    entries[0].TargetId = 3;
+    std::memcpy(entries[1].WWPN, tape.data(), 8);
+    entries[1].TargetId = 4;
+    ASSERT_EQ(ISDFoSetTargetData(h, k2162Port1, entries, 2), SD_OK);
+    ASSERT_EQ(ISDFoGetTargetData(h, k2162Port1, 1, &t), SD_OK);
+    EXPECT_EQ(t.TargetId, 4);
+    EXPECT_EQ(ISDFoGetTargetData(h, k2162Port1, 2, &t), SDERR_PERSIST_NOT_FOUND);
+    // The binding decides the ID in the port database.
+    std::vector<uint8_t> db(8 + 2 * SD_PORTDB_ENTRY_SIZE);
+    ASSERT_EQ(SDGetPortDatabase(h, SD_PORTDB_KNOWN, db.data(), uint32_t(db.size())), SD_OK);
+    EXPECT_EQ(db[8 + 22], 3);
+
+    SD_LUN_DATA lun{};
+    std::memcpy(lun.WWPN, array.data(), 8);
+    lun.LunMask[0] = 0x81;
+    ASSERT_EQ(ISDFoSetLunData(h, k2162Port1, &lun, 1), SD_OK);
+    SD_LUN_DATA back{};
+    ASSERT_EQ(ISDFoGetLunData(h, k2162Port1, array.data(), &back), SD_OK);
+    EXPECT_EQ(back.LunMask[0], 0x81);
+    EXPECT_EQ(ISDFoGetLunData(h, k2162Port1, tape.data(), &back), SDERR_PERSIST_NOT_FOUND);
+
+    uint8_t slots[256 * 8];
+    ASSERT_EQ(ISDFoGetPersistentTargetEntryList(h, slots, sizeof slots), SD_OK);
+    EXPECT_EQ(0, std::memcmp(slots, array.data(), 8));
+    EXPECT_EQ(0, std::memcmp(slots + 8, tape.data(), 8));
+    EXPECT_EQ(slots[16], 0);
+
+    ASSERT_EQ(ISDFoDeletePersistentDeviceEntry(h, k2162Port1), SD_OK);
+    EXPECT_EQ(ISDFoGetTargetData(h, k2162Port1, 0, &t), SDERR_PERSIST_EMPTY);
+    EXPECT_EQ(ISDFoDeletePersistentDeviceEntry(h, k2162Port1), SDERR_PERSIST_NOT_FOUND);
+}
+
+TEST_F(StateTest, AnEventThreadAndTheCallerAtOnce) {
+    const Wwn wwpn = ParseWwn(k2162Wwpn);
+    const uint32_t h = Open(k2162Port1);
+    ASSERT_EQ(SDEnableAen(h), SD_OK);
+    int pollFailures = 0, callerFailures = 0;
+    uint32_t delivered = 0;
+    std::thread poll([&] {
+        uint8_t buf[SD_AEN_BUFFER_SIZE];
+        for (int i = 0; i < 200; ++i) {
+            uint32_t count = 0;
+            if (SDGetAen(h, buf, sizeof buf, &count) != SD_OK) ++pollFailures;
+            delivered += std::min<uint32_t>(count, 64);
+        }
+    });
+    for (int i = 0; i < 200; ++i) {
+        SD_PORT_PROPERTY p{};
+        if (SDGetHbaDevicePortProperty(h, 0, &p) != SD_OK) ++callerFailures;
+        if (VNSimPostEvent(wwpn.data(), SD_AEN_DEVICE_UPDATE, uint32_t(i), 0, 0) != SD_OK) ++callerFailures;
+        if (SDUpdateBeaconControl(h, 0, i % 2 ? SD_BEACON_ON : SD_BEACON_OFF) != SD_OK) ++callerFailures;
+    }
+    poll.join();
+    EXPECT_EQ(pollFailures, 0);
+    EXPECT_EQ(callerFailures, 0);
+    uint8_t buf[SD_AEN_BUFFER_SIZE];
+    uint32_t rest = 0;
+    ASSERT_EQ(SDGetAen(h, buf, sizeof buf, &rest), SD_OK);
+    while (rest > 64) {  // drain what is left
+        delivered += 64;
+        ASSERT_EQ(SDGetAen(h, buf, sizeof buf, &rest), SD_OK);
+    }
+    EXPECT_EQ(delivered + rest, 201u);  // every event once: 200 posted and the description's
+}
+
+TEST_F(StateTest, TemperatureSetFromOutside) {
+    ASSERT_EQ(VNSimSetTemperature(ParseWwn(k2162Wwpn).data(), 91), SD_OK);
+    SD_BOARD_TEMP t{};
+    ASSERT_EQ(SDGetBoardTemp(Open(k2162Port1), 0, &t), SD_OK);
+    EXPECT_EQ(t.Temperature, 91);
+    EXPECT_GT(t.Temperature, t.HighAlarm);
+}
+
+}  // namespace
+}  // namespace vnsdm_test
