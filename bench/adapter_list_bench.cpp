@@ -72,7 +72,7 @@ void ReportMemory(benchmark::State &state)
     rusage ru{};
     getrusage(RUSAGE_SELF, &ru);
     state.counters["peak_rss_MiB"] = static_cast<double>(ru.ru_maxrss) / 1024.0;
-    state.counters["ports"] = Adapters().count;
+    state.counters["instances"] = VNSimGetInstanceCount();
 }
 
 std::string MachineFor(int adapters) { return adapters ? GenerateMachine(adapters) : std::string(); }
