@@ -20,6 +20,7 @@
 #include "subsystem.h"
 #include "targets.h"
 #include "vpd.h"
+#include "wmi.h"
 
 namespace {
 
@@ -658,6 +659,11 @@ int BuildVOLKDevices()
             RefreshEntry(it->second, rec);
     }
     OSSLeaveCriticalSection();
+    if (GetKeyValue("node.hba.virtual.vf.enable", 0) != 0) {
+        int rc = VNWmiGetVSANInfo();
+        if (rc != 0)
+            Trace(kLevelDebug, "BuildVOLKDevices: VNWmiGetVSANInfo returned %d", rc);
+    }
     return 0;
 }
 

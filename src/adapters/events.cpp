@@ -23,6 +23,7 @@ struct EventThreadState {
     std::atomic<bool> skipEvents{false};
     std::atomic<bool> suppressReports{false};
     oss::Event stopped{true, true};
+    oss::Event wake{false, false}; // ends the one-second wait early at shut-down
     uint64_t lastBeaconCheckMs = 0;
     uint64_t lastPollMs = 0;
 };
@@ -54,7 +55,7 @@ void pollingEvents()
 {
     EventThreadState &st = EventState();
     while (st.running) {
-        oss::Sleep(1000);
+        st.wake.Wait(1000);
         if (!st.running)
             break;
         PollEventsOnce();
@@ -232,5 +233,6 @@ void StopEventThread()
     EventThreadState &st = EventState();
     if (!st.running.exchange(false))
         return;
+    st.wake.Set();
     st.stopped.Wait(oss::Event::kInfinite);
 }
