@@ -365,14 +365,24 @@ int FindLocationInAdapterEntryList(const FibreAdapter *a, const FibreAdapter *b)
     return a->instance < b->instance ? 1 : (a->instance > b->instance ? -1 : 0);
 }
 
-int AddAdapterToAdapterList(const FibreAdapter *adapter)
+namespace {
+
+// A copy of an entry that is not in the list yet; null for null, a duplicate or no memory.
+FibreAdapter *NewEntryFor(const FibreAdapter *adapter)
 {
     if (!adapter)
-        return -1;
+        return nullptr;
     bool engine = adapter->portType == TAVRO_PORT_TYPE_FCOE_ENGINE;
     if (FindEntry(adapter->wwnn, adapter->wwpn, engine))
-        return -1;
-    FibreAdapter *e = CopyEntry(adapter);
+        return nullptr;
+    return CopyEntry(adapter);
+}
+
+} // namespace
+
+int AddAdapterToAdapterList(const FibreAdapter *adapter)
+{
+    FibreAdapter *e = NewEntryFor(adapter);
     if (!e)
         return -1;
     AdapterList &list = Adapters();
@@ -385,12 +395,7 @@ int AddAdapterToAdapterList(const FibreAdapter *adapter)
 
 int AddNewAdapterToAdapterList(const FibreAdapter *adapter)
 {
-    if (!adapter)
-        return -1;
-    bool engine = adapter->portType == TAVRO_PORT_TYPE_FCOE_ENGINE;
-    if (FindEntry(adapter->wwnn, adapter->wwpn, engine))
-        return -1;
-    FibreAdapter *e = CopyEntry(adapter);
+    FibreAdapter *e = NewEntryFor(adapter);
     if (!e)
         return -1;
     LinkBefore(Adapters(), nullptr, e);

@@ -29,7 +29,7 @@ protected:
     void ExpectOneLine(const std::string &json, const std::vector<std::string> &parts) {
         const auto lines = Refuse(json);
         ASSERT_EQ(lines.size(), 1u) << ::testing::PrintToString(lines);
-        EXPECT_NE(lines[0].find(dir_.File("machine.json")), std::string::npos) << lines[0];
+        EXPECT_NE(lines[0].find(dir_.file("machine.json")), std::string::npos) << lines[0];
         for (const auto &p : parts) EXPECT_NE(lines[0].find(p), std::string::npos) << "missing \"" << p << "\" in: " << lines[0];
     }
 };
@@ -172,11 +172,11 @@ TEST_F(LoaderTest, BadStatusNameInAFault) {
 }
 
 TEST_F(LoaderTest, UnreadableFile) {
-    setenv("VNSDM_MACHINE", dir_.File("absent.json").c_str(), 1);
+    setenv("VNSDM_MACHINE", dir_.file("absent.json").c_str(), 1);
     testing::internal::CaptureStderr();
     EXPECT_EQ(VNSimReloadMachine(), SDERR_NO_MACHINE);
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find(dir_.File("absent.json")), std::string::npos) << err;
+    EXPECT_NE(err.find(dir_.file("absent.json")), std::string::npos) << err;
     EXPECT_NE(err.find("cannot read"), std::string::npos) << err;
     uint32_t handle = 0;
     EXPECT_EQ(SDOpenDevice(0, &handle), SDERR_NO_MORE_DEVICES);

@@ -17,30 +17,6 @@ Wwn ParseWwn(const std::string &text) {
     return w;
 }
 
-TempDir::TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "vnsdm-test-XXXXXX").string();
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    if (mkdtemp(buf.data())) path_ = buf.data();
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-}
-
-void WriteFile(const std::string &path, const std::string &text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-std::string ReadFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 namespace {
 
 int Spawn(const std::vector<std::string> &args, int outFd) {
@@ -88,7 +64,7 @@ HelperResult RunHelper(const std::vector<std::string> &args) {
 
 void SimTest::SetUp() {
     ASSERT_FALSE(dir_.path().empty());
-    statePath_ = dir_.File("state.db");
+    statePath_ = dir_.file("state.db");
     setenv("VNSDM_STATE", statePath_.c_str(), 1);
     ASSERT_EQ(UseDefaultMachine(), SD_OK);
 }
@@ -99,7 +75,7 @@ void SimTest::TearDown() {
 }
 
 SD_STATUS SimTest::UseMachine(const std::string &json) {
-    const std::string path = dir_.File("machine.json");
+    const std::string path = dir_.file("machine.json");
     WriteFile(path, json);
     setenv("VNSDM_MACHINE", path.c_str(), 1);
     return VNSimReloadMachine();

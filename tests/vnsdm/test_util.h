@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "testenv.h"
 #include "vnsdm.h"
 #include "vnsdm_sim.h"
 
@@ -17,22 +18,9 @@ using Wwn = std::array<uint8_t, 8>;
 
 Wwn ParseWwn(const std::string &text);  // "21:00:00:0e:7a:16:20:01"
 
-// A directory removed with its contents at scope exit.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir &) = delete;
-    TempDir &operator=(const TempDir &) = delete;
-    const std::string &path() const { return path_; }
-    std::string File(const std::string &name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
-void WriteFile(const std::string &path, const std::string &text);
-std::string ReadFile(const std::string &path);
+using testenv::ReadFile;
+using testenv::TempDir;
+using testenv::WriteFile;
 
 // Output and exit code of the helper executable run with the test's environment.
 struct HelperResult {
