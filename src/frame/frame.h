@@ -58,6 +58,7 @@ struct FrameState {
     bool xmlMode = false;
     int xmlForm = 1;
     bool sysLogMode = false;
+    bool interactiveMode = false;  // menus running: long listings pause
 
     // Flags.
     bool coreMessagesDisabled = false;

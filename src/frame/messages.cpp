@@ -129,7 +129,8 @@ void PrintWithLevel(int level, const char *format, ...)
         std::fprintf(UserStream(), "%s", text);
         return;
     }
-    if (level == kLevelDebug || f.xmlMode)
+    // A document on standard output keeps only plain lines and errors.
+    if (level == kLevelDebug || (f.xmlMode && level != kLevelError))
         return;
     std::FILE *out = f.outputStream ? f.outputStream : (level == kLevelError ? stderr : stdout);
     std::fprintf(out, "%s: %s", LevelName(level), text);

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -269,6 +270,33 @@ int GetKey()
     int k = g_pendingKey;
     g_pendingKey = -1;
     return k;
+}
+
+bool WaitForLineFeed()
+{
+    std::lock_guard<std::mutex> lock(g_keyMutex);
+    // A key already taken by polling belongs to this line.
+    int pending = g_pendingKey;
+    g_pendingKey = -1;
+    bool found = pending == '\r' || pending == '\n';
+    while (!found) {
+        pollfd p{STDIN_FILENO, POLLIN, -1};
+        if (poll(&p, 1, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        unsigned char c;
+        ssize_t n = read(STDIN_FILENO, &c, 1);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        found = c == '\n' || c == '\r';
+    }
+    if (isatty(STDIN_FILENO))
+        tcflush(STDIN_FILENO, TCIFLUSH);
+    return true;
 }
 
 void RestoreConsole()

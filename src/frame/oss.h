@@ -73,6 +73,10 @@ bool KeyHit();
 int GetKey();
 // Restores the terminal mode if polling changed it.
 void RestoreConsole();
+// Blocks until a line feed (or carriage return) arrives on standard input,
+// then discards what else a terminal has buffered. Reads byte by byte so that
+// piped input is consumed one line per call. False at end of input.
+bool WaitForLineFeed();
 
 // ---- Paths and host ----------------------------------------------------
 // Full path of the shared object (or executable) that holds addr.

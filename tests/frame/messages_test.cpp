@@ -82,12 +82,16 @@ TEST_F(MessagesTest, LevelPrinters)
     PrintWithLevel(kLevelDebug, "never");
     PrintWithLevel(kLevelError, "bad");
     PrintLevel(3, "not for level 3");
+    // XML mode keeps plain text and errors only.
     Frame().xmlMode = true;
     PrintWithLevel(kLevelInfo, "not in xml");
+    PrintWithLevel(kLevelWarning, "nor this");
+    PrintWithLevel(kLevelPlain, "|xml plain");
+    PrintWithLevel(kLevelError, "|xml error");
     std::string out = GetCapturedStdout();
     std::string err = GetCapturedStderr();
-    EXPECT_EQ(out, "Warning: careful 1|plain");
-    EXPECT_EQ(err, "Error: bad");
+    EXPECT_EQ(out, "Warning: careful 1|plain|xml plain");
+    EXPECT_EQ(err, "Error: badError: |xml error");
 }
 
 TEST_F(MessagesTest, CoreLogLevelsAndSuppression)

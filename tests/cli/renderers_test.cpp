@@ -1,0 +1,206 @@
+#include <cstdlib>
+#include <ctime>
+
+#include "output_fixture.h"
+#include "xmlcheck.h"
+
+namespace {
+
+class RenderersTest : public OutputTest {
+protected:
+    void TearDown() override
+    {
+        LoadCounterTable32({});
+        LoadCounterTable64({});
+        unsetenv("TAVRO_FIXED_TIME");
+        OutputTest::TearDown();
+    }
+    // Wraps XML fragments into a document so that they can be checked.
+    static std::string InDocument(const std::function<void()> &body)
+    {
+        return Capture([&] {
+            EmitXmlHeader();
+            body();
+            EmitXmlStatus(0, nullptr, 0, false, true);
+        });
+    }
+};
+
+// ---- Counter rows -------------------------------------------------------------
+
+TEST_F(RenderersTest, CounterRowsInBothForms)
+{
+    const CounterEntry32 rows32[] = {{"        LinkFailure", 3}, {"LossOfSync", 4294967295u}};
+    const CounterEntry64 rows64[] = {{"  TxFrames", 18446744073709551615ull}};
+    LoadCounterTable32(rows32);
+    LoadCounterTable64(rows64);
+    EXPECT_EQ(Capture([] { PrintCounterRows32(); }),
+              std::string(38 - 11, ' ') + "LinkFailure: 3\n" + std::string(28, ' ') +
+                  "LossOfSync: 4294967295\n");
+    EXPECT_EQ(Capture([] { PrintCounterRows64(); }),
+              std::string(30, ' ') + "TxFrames: 18446744073709551615\n");
+
+    SetXmlOutput(1);
+    EXPECT_EQ(Capture([] { PrintCounterRows32(); }),
+              "\t<LinkFailure> 3 </LinkFailure>\n\t<LossOfSync> 4294967295 </LossOfSync>\n");
+    std::string doc = InDocument([] {
+        PrintCounterRows32();
+        PrintCounterRows64();
+    });
+    xmlcheck::Document parsed(doc);
+    ASSERT_TRUE(parsed.ok()) << parsed.error();
+    EXPECT_EQ(parsed.Text("/Vantor/TxFrames"), " 18446744073709551615 ");
+}
+
+TEST_F(RenderersTest, EmptyCounterTablePrintsNothing)
+{
+    LoadCounterTable32({});
+    LoadCounterTable64({});
+    EXPECT_EQ(Capture([] { PrintCounterRows32(); PrintCounterRows64(); }), "");
+    SetXmlOutput(1);
+    EXPECT_EQ(Capture([] { PrintCounterRows32(); PrintCounterRows64(); }), "");
+}
+
+// ---- Field tables -------------------------------------------------------------
+
+const SubField kPfc[] = {{"PFC Enabled on Priority 0", "Pfc0", 1},
+                         {"PFC Enabled on Priority 1", "Pfc1", 2},
+                         {"Reserved", "Reserved", 5}};
+const SubField kWide[] = {{"Pad Byte Present", "PadByte", 2},
+                          {"DCBX Parameter Valid", "Valid", 2},
+                          {"Parameter Type", "ParamType", 2},
+                          {"Parameter Type", "ParamType2", 2},
+                          {"Count", "Count", 8}};
+const SubField kNarrowType[] = {{"Parameter Type", "ParamType", 8}};
+
+// Record: byte 0 = 0b101, bytes 1-2 = 0x3EE2 (little-endian), byte 3 = 2, byte 4 = 200.
+const uint8_t kRecord[] = {0x05, 0xE2, 0x3E, 0x02, 200};
+
+const FieldDescriptor kTable[] = {
+    {0, kFieldSection, "DCBX Parameters", "DcbxParams", nullptr, {}},
+    {0, kFieldXmlOpen, nullptr, "\t<Pfc>", nullptr, {}},
+    {0, kField8, "PFC", nullptr, nullptr, kPfc},
+    {0, kFieldXmlClose, nullptr, "\t</Pfc>", nullptr, {}},
+    {0, 0, "Broken", nullptr, nullptr, {}},
+    {1, kField16, "Flags", "\t<Flags>", "\t</Flags>", kWide},
+    {3, kField8, "Type", "\t<Type>", "\t</Type>", kNarrowType},
+    {4, kFieldSection, "Counters", "Counters", nullptr, {}},
+    {4, kField8, "Priority", "\t<Priority>", "</Priority>", {}},
+    {5, kField8, "Beyond the record", "\t<Beyond>", "</Beyond>", {}},
+};
+
+TEST_F(RenderersTest, FieldTableInTextMode)
+{
+    std::string out = Capture([] { RenderFieldTable(kTable, kRecord, sizeof kRecord); });
+    EXPECT_EQ(out, "DCBX Parameters\n"
+                   "PFC\n\tPFC Enabled on Priority 0: Yes\n\tPFC Enabled on Priority 1: Unknown!\n"
+                   "\tReserved: 0\n"
+                   "Incorrect Data Type\n"
+                   "Flags\n\tPad Byte Present: Unknown!\n\tDCBX Parameter Valid: No\n"
+                   "\tParameter Type: Current\n\tParameter Type: Unknown!\n\tCount: 62\n"
+                   "Type\n\tParameter Type: 2\n"
+                   "Counters\n"
+                   "Priority: 200\n");
+}
+
+TEST_F(RenderersTest, FieldTableInXmlMode)
+{
+    SetXmlOutput(1);
+    std::string out = Capture([] { RenderFieldTable(kTable, kRecord, sizeof kRecord); });
+    EXPECT_NE(out.find("\t</Pfc>\n<Incorrect Data Type>\t<Flags>\n"), std::string::npos) << out;
+
+    // Without the broken row, the rendering is part of a well-formed document.
+    std::vector<FieldDescriptor> valid(std::begin(kTable), std::end(kTable));
+    valid.erase(valid.begin() + 4);
+    std::string doc = InDocument([&] { RenderFieldTable(valid, kRecord, sizeof kRecord); });
+    xmlcheck::Document parsed(doc);
+    ASSERT_TRUE(parsed.ok()) << parsed.error() << "\n" << doc;
+    EXPECT_EQ(parsed.Text("/Vantor/DcbxParams/Pfc/Pfc0"), "Yes");
+    EXPECT_EQ(parsed.Text("/Vantor/DcbxParams/Pfc/Pfc1"), "Unknown!");
+    EXPECT_EQ(parsed.Text("/Vantor/DcbxParams/Flags/ParamType"), "Current");
+    EXPECT_EQ(parsed.Text("/Vantor/DcbxParams/Flags/Count"), "62");
+    EXPECT_EQ(parsed.Text("/Vantor/Counters/Priority"), "200");
+    EXPECT_EQ(parsed.Count("//Beyond"), 0);
+}
+
+bool g_extensionCalled = false;
+bool RenderCounter(const FieldDescriptor &field, std::span<const uint8_t> record)
+{
+    g_extensionCalled = true;
+    if (field.type != 50)
+        return false;
+    PrintTextF("%22s: %u\n", field.label, record[field.offset]);
+    return true;
+}
+
+TEST_F(RenderersTest, FieldTableEndsAndExtends)
+{
+    const FieldDescriptor table[] = {
+        {0, 50, "Frames", nullptr, nullptr, {}},
+        {0, 51, "Unknown to both", nullptr, nullptr, {}},
+        {kFieldTableEnd, kField8, "After the end", nullptr, nullptr, {}},
+        {0, kField8, "Never", nullptr, nullptr, {}},
+    };
+    std::string out = Capture([&] { RenderFieldTable(table, kRecord, sizeof kRecord, RenderCounter); });
+    EXPECT_EQ(out, std::string(16, ' ') + "Frames: 5\nIncorrect Data Type\n");
+
+    // Codes above the last one are never handed to the extension.
+    const FieldDescriptor high[] = {{0, 101, "Too high", nullptr, nullptr, {}}};
+    g_extensionCalled = false;
+    out = Capture([&] { RenderFieldTable(high, kRecord, sizeof kRecord, RenderCounter); });
+    EXPECT_EQ(out, "Incorrect Data Type\n");
+    EXPECT_FALSE(g_extensionCalled);
+}
+
+TEST_F(RenderersTest, SubFieldValuesFollowTheWidthsBefore)
+{
+    const SubField subs[] = {{"a", "a", 3}, {"b", "b", 5}, {"c", "c", 16}, {"d", "d", 8}, {"e", "e", 4}};
+    EXPECT_EQ(SubFieldValue(0xABCD1234u, subs, 0), 0x4u);
+    EXPECT_EQ(SubFieldValue(0xABCD1234u, subs, 1), 0x06u);
+    EXPECT_EQ(SubFieldValue(0xABCD1234u, subs, 2), 0xCD12u);
+    EXPECT_EQ(SubFieldValue(0xABCD1234u, subs, 3), 0xABu);
+    EXPECT_EQ(SubFieldValue(0xABCD1234u, subs, 4), 0u); // shifted beyond the word
+    EXPECT_EQ(SubFieldValue(0xABCD1234u, subs, 5), 0u); // no such sub-field
+    const SubField whole[] = {{"w", "w", 32}};
+    EXPECT_EQ(SubFieldValue(0xFFFFFFFFu, whole, 0), 0xFFFFFFFFu);
+}
+
+// ---- Date/time, hex rows, paging ------------------------------------------------
+
+TEST_F(RenderersTest, DateTimeBlockFollowsTheLibraryClock)
+{
+    setenv("TAVRO_FIXED_TIME", "1000000000", 1);
+    std::time_t fixed = 1000000000;
+    char when[64];
+    ASSERT_TRUE(ctime_r(&fixed, when));
+    const std::string t = when;
+    ASSERT_NE(t.find("2001"), std::string::npos);
+
+    EXPECT_EQ(Capture([] { PrintDateTimeBlock(); }), "\n" + t);
+    EXPECT_EQ(Capture([] { PrintDateTimeBlock(DateTimePlace::EngineStats); }), "\n" + t + "\n");
+    SetXmlOutput(1);
+    EXPECT_EQ(Capture([] { PrintDateTimeBlock(); }), "\n<DateTime>\n" + t + "</DateTime>\n");
+    EXPECT_EQ(Capture([] { PrintDateTimeBlock(DateTimePlace::InAdapter); }),
+              "\t<DateTime>\n\t" + t + "\t</DateTime>\n");
+    EXPECT_TRUE(xmlcheck::ParseXml(InDocument([] { PrintDateTimeBlock(); })));
+}
+
+TEST_F(RenderersTest, HexRowsOfEightBytes)
+{
+    const uint8_t bytes[] = {0, 1, 2, 3, 4, 5, 6, 0xAB, 0xFF, 0x10};
+    EXPECT_EQ(Capture([&] { PrintHexRows(bytes); }), "00 01 02 03 04 05 06 AB \nFF 10 \n");
+    EXPECT_EQ(Capture([] { PrintHexRows({}); }), "");
+    SetXmlOutput(1);
+    EXPECT_EQ(Capture([&] { PrintHexRows(bytes); }), "\t00 01 02 03 04 05 06 AB \n\tFF 10 \n");
+}
+
+TEST_F(RenderersTest, BlocksPauseOnlyInInteractiveMode)
+{
+    StdinFeed feed("yes\nlater\n");
+    EXPECT_EQ(Capture([] { PauseBetweenBlocks(); }), "");
+    Frame().interactiveMode = true;
+    EXPECT_EQ(Capture([] { PauseBetweenBlocks(); }), "\n\t\tPress <Enter> to continue: ");
+    EXPECT_EQ(StdinFeed::Rest(), "later\n");
+}
+
+} // namespace
