@@ -1,18 +1,21 @@
 #include "cmdstate.h"
 
 #include "adapterlist.h"
+#include "cmdrecord.h"
 #include "frame.h"
 #include "lifecycle.h"
+#include "output.h"
 
 void ResetCommandLineState()
 {
-    AdapterModelState &model = AdapterModel();
-    model.enableFamilies21And24 = false;
-    model.enableFamily17 = false;
-    SetCleanupBlocked(false, false);
+    ResetCommandRecord();
 }
 
 void CloseXmlDocumentOnAbort()
 {
-    // No document is open until the XML output exists.
+    // The reader of an interrupted run still gets a whole document.
+    if (!XmlOutput() || !XmlDocumentOpen())
+        return;
+    XmlEndAdapterElement();
+    EmitXmlStatus(0, nullptr, 0, false, true);
 }

@@ -1,0 +1,521 @@
+// Second pass: every command word, each command's operand grammar and the
+// pending tables the parser fills for the operations.
+#include <cstring>
+
+#include "parser_fixture.h"
+#include "usertables.h"
+
+namespace {
+
+struct WordCase {
+    Args args;
+    CommandCode code;
+};
+
+// One accepted command line per command word (both spellings where there are two).
+// clang-format off
+const WordCase kWords[] = {
+    {{"-g"}, CommandCode::HostInfo},
+    {{"-i", "0", "vpd"}, CommandCode::AdapterInfo},
+    {{"-t", "all"}, CommandCode::TargetInfo},
+    {{"-l", "0"}, CommandCode::LunInfo},
+    {{"-c"}, CommandCode::ParamsDisplay},
+    {{"-n", "0", "default"}, CommandCode::ParamsChange},
+    {{"-p", "all", "view"}, CommandCode::PersistentBinding},
+    {{"-m", "0", "info"}, CommandCode::SelectiveLun},
+    {{"-q", "all", "-t", "auto"}, CommandCode::TargetLinkSpeed},
+    {{"-targets", "0", "8"}, CommandCode::TargetLinkSpeed},
+    {{"-e", "all", "view"}, CommandCode::BootDevices},
+    {{"-fg", "0", "view"}, CommandCode::DriverSettingsGet},
+    {{"-fs", "0", "MaxQueueDepth", "64"}, CommandCode::DriverSettingsSet},
+    {{"-b", "all", "image.bin"}, CommandCode::FlashUpdate},
+    {{"-r", "0", "save", "nv.dat"}, CommandCode::ParamFile},
+    {{"-d", "driver.zip"}, CommandCode::DriverUpdate},
+    {{"-a", "0", "--BeaconCmd", "on"}, CommandCode::PortBeacon},
+    {{"-tb", "0", "2100000000000001", "preset"}, CommandCode::TargetBeacon},
+    {{"-kl", "0", "TC", "5"}, CommandCode::LoopbackTest},
+    {{"-kr", "0"}, CommandCode::ReadWriteBufferTest},
+    {{"-gs", "all", "AP", "3"}, CommandCode::Statistics},
+    {{"-ls", "0", "reset"}, CommandCode::LinkStatus},
+    {{"-vp", "0", "list"}, CommandCode::VirtualPorts},
+    {{"-qos", "0", "info", "--vp", "all", "--per"}, CommandCode::Qos},
+    {{"-ei"}, CommandCode::ExitCodes},
+    {{"-dm", "all", "det"}, CommandCode::TransceiverDiag},
+    {{"-ha", "0", "rack7"}, CommandCode::AdapterAlias},
+    {{"-pa", "0", "delete"}, CommandCode::PortAlias},
+    {{"-z", "all"}, CommandCode::SummaryReport},
+    {{"-v"}, CommandCode::Version},
+    {{"-u", "0", "/version"}, CommandCode::FirmwarePreloadTable},
+    {{"-sp", "0", "save", "serdes.bin"}, CommandCode::SerdesTable},
+    {{"-fwdump", "0", "dump.txt", "--raw"}, CommandCode::FirmwareDump},
+    {{"-fcping", "0", "-wwn", "2100000000000001"}, CommandCode::ElsEcho},
+    {{"/fcp", "0"}, CommandCode::ElsEcho},
+    {{"-ctping", "0", "TC", "3"}, CommandCode::CtPing},
+    {{"-ctp", "0"}, CommandCode::CtPing},
+    {{"-ftraceroute", "0"}, CommandCode::FabricTraceRoute},
+    {{"-ftr", "0", "OE", "1"}, CommandCode::FabricTraceRoute},
+    {{"-dport", "0", "--info"}, CommandCode::DPort},
+    {{"-rdp", "0", "010203"}, CommandCode::Rdp},
+    {{"-lcb", "0", "2100000000000001", "--BeaconCmd", "off"}, CommandCode::LinkCableBeacon},
+    {{"-fcep", "0", "TI", "2"}, CommandCode::FcPing},
+    {{"-trace", "0", "--save", "trace.bin"}, CommandCode::FirmwareTrace},
+    {{"-fcetrace", "0", "--info"}, CommandCode::FcoeEngineTrace},
+    {{"-fec", "0", "--enable"}, CommandCode::Fec},
+    {{"-bbcr", "0", "--enable", "8"}, CommandCode::Bbcr},
+    {{"-lunqos", "0", "--info"}, CommandCode::LunQos},
+    {{"-sfp", "0", "--info", "version"}, CommandCode::TransceiverEqualizer},
+    {{"-pcl", "0", "raw.dat"}, CommandCode::RawParamUpdate},
+    {{"-gnvl", "all", "global.dat"}, CommandCode::GlobalParamUpdate},
+    {{"-mbiv", "image.bin"}, CommandCode::ImageVersions},
+    {{"-cna", "0", "--dcb"}, CommandCode::CnaInfo},
+    {{"-fcoe", "0", "--getparam"}, CommandCode::FcoeEngine},
+    {{"-tm", "0", "LO", "2"}, CommandCode::TemperatureMonitor},
+    {{"-tr"}, CommandCode::BoardTemperature},
+    {{"-op", "1", "-src", "tmpl.dat"}, CommandCode::FlashWizard},
+    {{"-pc", "0", "view"}, CommandCode::FeatureConfig},
+    {{"-pn", "0", "nv.bin", "Verify", "Enable"}, CommandCode::NovramProgram},
+    {{"-sd", "0", "info"}, CommandCode::SerdesParams},
+    {{"-ss", "0", "--show"}, CommandCode::SmartSan},
+    {{"-rg", "0", "all"}, CommandCode::FlashRegions},
+    {{"-src", "all", "tmpl.dat"}, CommandCode::ParamTemplate},
+    {{"-act", "0"}, CommandCode::FirmwareActivate},
+};
+// clang-format on
+
+TEST_F(ParserTest, EveryCommandWordSelectsItsCommand)
+{
+    for (const WordCase &w : kWords) {
+        EXPECT_EQ(Parse(w.args), 0) << w.args[0] << ": " << Message();
+        EXPECT_EQ(Cmd().command, w.code) << w.args[0];
+        EXPECT_TRUE(Cmd().commandSelected) << w.args[0];
+        EXPECT_FALSE(Cmd().parseError) << w.args[0];
+    }
+}
+
+TEST_F(ParserTest, EchoAndCtPingNeedTheHostSwitch)
+{
+    testenv::WriteFile(Frame().hostPropertyFile, "node.hba.diagnostics.fcping.enable=0\n");
+    for (const char *word : {"-fcping", "-ctping", "-fcp", "-ctp"}) {
+        EXPECT_EQ(Parse({word, "0"}), kParseNotCombinable) << word;
+        EXPECT_FALSE(Cmd().commandSelected);
+        EXPECT_FALSE(Cmd().parseError);
+        EXPECT_EQ(out, "");
+    }
+    EXPECT_EQ(Parse({"-ftr", "0"}), 0);
+}
+
+TEST_F(ParserTest, AdapterInfoForms)
+{
+    ASSERT_EQ(Parse({"-i"}), 0);
+    EXPECT_EQ(Cmd().adapter.kind, AdapterSelection::All);
+    ASSERT_EQ(Parse({"-i", "vpd"}), 0);
+    EXPECT_TRUE(Cmd().keywords.vpd);
+    EXPECT_EQ(Cmd().adapter.kind, AdapterSelection::All);
+    ASSERT_EQ(Parse({"-i", "2", "vfc"}), 0);
+    EXPECT_TRUE(Cmd().keywords.vfc);
+    EXPECT_PARSE_FAILS(Args({"-i", "all", "vfc"}), kParseTooMany,
+                       "Unrecognized command line option!");
+}
+
+// ---- Persistent binding, selective LUNs, boot devices ----------------------------
+
+const char *kNode = "20-00-00-E0-8B-00-00-01";
+const char *kPort = "21-00-00-E0-8B-00-00-01";
+const char *kPort2 = "21-00-00-E0-8B-00-00-02";
+
+TEST_F(ParserTest, PersistentBindingGroups)
+{
+    ASSERT_EQ(Parse({"-p", "0", kNode, kPort, "010203", "5", kNode, kPort2, "010204", "255"}), 0)
+        << Message();
+    ASSERT_EQ(Cmd().bindingRequests.size(), 2u);
+    EXPECT_EQ(Cmd().bindingRequests[1].targetId, 255);
+    EXPECT_EQ(Cmd().bindingRequests[1].portId[2], 0x04);
+    // The same target again only takes its new ID.
+    ASSERT_EQ(Parse({"-p", "0", kNode, kPort, "010203", "5", kNode, kPort, "010203", "6"}), 0);
+    ASSERT_EQ(Cmd().bindingRequests.size(), 1u);
+    EXPECT_EQ(Cmd().bindingRequests[0].targetId, 6);
+
+    EXPECT_PARSE_FAILS(Args({"-p", "0", kNode, kPort, "010203", "5", kNode, kPort2, "010204", "5"}),
+                       kParseDuplicateTargetId, "Error: Dupplicate target ID!");
+    EXPECT_PARSE_FAILS(Args({"-p", "0", kNode, kPort, "010203", "256"}), kParseBadTargetId,
+                       "Target ID value must be 0-255!");
+    EXPECT_PARSE_FAILS(Args({"-p", "0", kNode, kPort, "010203", "x"}), kParseTooMany,
+                       "Invalid number!");
+    EXPECT_PARSE_FAILS(Args({"-p", "0", "20-00", kPort, "010203", "1"}), kParseBadWwn,
+                       "Invalid World Wide Node Name!");
+    EXPECT_PARSE_FAILS(Args({"-p", "0", kNode, kPort, "010203"}), kParseMissingInput,
+                       "Option requires additional input(s)!");
+}
+
+TEST_F(ParserTest, PersistentBindingKeywords)
+{
+    ASSERT_EQ(Parse({"-p", "all", "bind", "all"}), 0);
+    EXPECT_TRUE(Cmd().keywords.bind && Cmd().keywords.all);
+    ASSERT_EQ(Parse({"-p", "0", "unbind", kNode}), 0);
+    EXPECT_TRUE(Cmd().keywords.unbind);
+    EXPECT_EQ(Cmd().target.kind, TargetSelection::Wwnn);
+    ASSERT_EQ(Parse({"-p", "0", "REMOVE", "ALL"}), 0);
+    EXPECT_TRUE(Cmd().keywords.unbind && Cmd().keywords.all);
+    EXPECT_PARSE_FAILS(Args({"-p", "0", "bind", "some"}), kParseUnrecognized,
+                       "Unrecognized command line option 'some'!");
+}
+
+TEST_F(ParserTest, SelectiveLunGroupsAndKeywords)
+{
+    ASSERT_EQ(
+        Parse({"-m", "0", kNode, kPort, "3", "1", kNode, kPort, "4", "0", kNode, kPort, "3", "0"}),
+        0)
+        << Message();
+    ASSERT_EQ(Cmd().lunSelections.size(), 2u);
+    EXPECT_EQ(Cmd().lunSelections[0].lun, 3);
+    EXPECT_EQ(Cmd().lunSelections[0].enable, 0u); // the later value wins
+    EXPECT_PARSE_FAILS(Args({"-m", "0", kNode, kPort, "3", "2"}), kParseTooMany,
+                       "Invalid option - 0 for disable, 1 for enable!");
+    EXPECT_PARSE_FAILS(Args({"-m", "0", kNode, kPort, "65535", "1"}), kParseBadLun,
+                       "Invalid LUN ID!");
+    ASSERT_EQ(Parse({"-m", "0", "enable", "all"}), 0);
+    EXPECT_TRUE(Cmd().keywords.select && Cmd().keywords.all);
+    ASSERT_EQ(Parse({"-m", "0", "unselect", kNode, kPort}), 0);
+    EXPECT_TRUE(Cmd().keywords.unselect);
+    EXPECT_EQ(Cmd().target.kind, TargetSelection::Wwpn);
+}
+
+TEST_F(ParserTest, BootDeviceForms)
+{
+    ASSERT_EQ(Parse({"-e", "0", kNode, kPort, "0", kNode, kPort2, "7", "alt3"}), 0) << Message();
+    ASSERT_EQ(Cmd().bootDevices.size(), 2u);
+    EXPECT_EQ(Cmd().bootDevices[0].bootType, 0);
+    EXPECT_EQ(Cmd().bootDevices[1].bootType, 3);
+    EXPECT_EQ(Cmd().bootDevices[1].lun, 7);
+    EXPECT_TRUE(Cmd().keywords.prim && Cmd().keywords.alt3);
+
+    ASSERT_EQ(Parse({"-e", "0", "0", "0", "0"}), 0);
+    EXPECT_TRUE(Cmd().keywords.autoBoot);
+    ASSERT_EQ(Parse({"-e", "0", "disable", "alt2"}), 0);
+    EXPECT_TRUE(Cmd().keywords.disable && Cmd().keywords.alt2);
+    EXPECT_EQ(Cmd().bootSlot, 2);
+    ASSERT_EQ(Parse({"-e", "all", "disable", "all"}), 0);
+    EXPECT_TRUE(Cmd().keywords.all);
+    ASSERT_EQ(Parse({"-e", "0", "enable"}), 0);
+    EXPECT_TRUE(Cmd().keywords.enable);
+
+    Args five{"-e", "0"};
+    for (int i = 0; i < 5; ++i)
+        five.insert(five.end(), {kNode, kPort, "1"});
+    EXPECT_PARSE_FAILS(five, kParseTooMany,
+                       "Maximum number of boot devices can be configured is 4!");
+    EXPECT_PARSE_FAILS(Args({"-e", "0", kNode, kPort, "one"}), kParseTooMany, "Invalid number!");
+    EXPECT_PARSE_FAILS(Args({"-e", "0", kNode, kPort, "65535"}), kParseBadLun, "Invalid LUN ID!");
+    EXPECT_PARSE_FAILS(Args({"-e", "0", kNode, "21-00", "1"}), kParseBadWwn,
+                       "Invalid World Wide Port Name!");
+}
+
+// ---- Flash, target speed, files ----------------------------------------------------------
+
+TEST_F(ParserTest, FlashUpdateForms)
+{
+    ASSERT_EQ(Parse({"-b", "0", "-rg", "all", "image.bin"}), 0);
+    EXPECT_TRUE(Cmd().keywords.allRegions);
+    EXPECT_EQ(Cmd().fileName, "image.bin");
+    ASSERT_EQ(Parse({"-b", "0", "-rg", "0x7", "image.bin"}), 0);
+    EXPECT_EQ(Cmd().flashRegion, 7);
+    EXPECT_PARSE_FAILS(Args({"-b", "0", "-rg", "boot", "image.bin"}), kParseUnrecognized,
+                       "Unrecognized command line option 'boot'!");
+    ASSERT_EQ(Parse({"-b", "all", "-op", "3", "-src", "t.dat"}), 0);
+    EXPECT_EQ(Cmd().flashMode, 3);
+    EXPECT_EQ(Cmd().secondFileName, "t.dat");
+    EXPECT_PARSE_FAILS(Args({"-b", "all", "-op", "4"}), kParseUnrecognized,
+                       "Unrecognized command line option '4'!");
+    ASSERT_EQ(Parse({"-b", "0", "save", "flash.bin"}), 0);
+    EXPECT_TRUE(Cmd().keywords.save);
+    ASSERT_EQ(Parse({"-b", "0", "--nvl", "nv.dat"}), 0);
+    EXPECT_EQ(Cmd().subOptions.at(0), "nvl");
+    EXPECT_EQ(Cmd().fileName, "nv.dat");
+    std::string longName(300, 'f');
+    ASSERT_EQ(Parse({"-d", longName}), 0);
+    EXPECT_EQ(Cmd().fileName.size(), kMaxFileName);
+}
+
+TEST_F(ParserTest, TargetLinkSpeed)
+{
+    ASSERT_EQ(Parse({"-q", "0", kPort, "16"}), 0);
+    EXPECT_EQ(Cmd().target.kind, TargetSelection::Wwpn);
+    EXPECT_EQ(Cmd().targetSpeed, 16);
+    EXPECT_PARSE_FAILS(Args({"-q", "0", "-targets", "3"}), kParseUnrecognized,
+                       "Unrecognized command line option '3'!");
+    EXPECT_PARSE_FAILS(Args({"-q", "0", "21-00-00-E0-8B-00-00-0Q"}), kParseBadWwn,
+                       "Invalid World Wide Port Name!");
+}
+
+// ---- Diagnostics and monitors ------------------------------------------------------------
+
+TEST_F(ParserTest, LoopbackParametersAreCheckedAndStored)
+{
+    ASSERT_EQ(Parse({"-kl", "0", "DataSize", "2048", "tc", "0", "DP", "5A", "-ex", kPort}), 0)
+        << Message();
+    EXPECT_STREQ(GetUserDiagParamValueStr("DS"), "2048");
+    EXPECT_STREQ(GetUserDiagParamValueStr("TestCount"), "0");
+    EXPECT_EQ(Cmd().excludedTargets.size(), 1u);
+    EXPECT_EQ(Cmd().diagMode, kDiagLoopback);
+    ASSERT_EQ(Parse({"-kl", "0", "DP", "01-02-03-04-05-06-07-08"}), 0);
+    EXPECT_TRUE(UserDataPattern().set);
+    EXPECT_EQ(UserDataPattern().bytes[7], 0x08);
+
+    struct Bad {
+        Args args;
+        int status;
+        const char *message;
+    };
+    // clang-format off
+    const Bad bad[] = {
+        {{"-kl", "0", "DS", "4096"}, kParseBadDiagValue,
+         "Data Size value must be 8,16,32,64,128,256,512,1024 or 2048 bytes!"},
+        {{"-kr", "0", "DS", "256"}, kParseBadDiagValue, "Data Size value must be 8,16,32,64 or 128 bytes!"},
+        {{"-kl", "0", "TC", "65536"}, kParseBadDiagValue, "Test Count value must be 0-65535!"},
+        {{"-kr", "0", "TC", "10001"}, kParseBadDiagValue, "Test count value must be from 0 to 10000!"},
+        {{"-kl", "0", "OE", "3"}, kParseBadDiagValue, "Error value must be 0 (Ignore), 1 (Stop) or 2 (Loop)!"},
+        {{"-kl", "0", "LT", "5"}, kParseBadDiagValue, "Invalid diagnostics loopback type (5)!"},
+        {{"-kl", "0", "XX", "1"}, kParseBadParameter, "Invalid diagnostics option (flag)!"},
+        {{"-kl", "0", "TC", "ten"}, kParseBadParameter, "Invalid diagnostics option (value)!"},
+        {{"-kl", "0", "DP", "0102030405060G08"}, kParseBadDiagValue, "Unrecognized data pattern!"},
+        {{"-kl", "0", "DP", "xyz"}, kParseBadDiagValue, "Invalid hexadecimal number (xyz)!"},
+        {{"-fcep", "0", "DS", "8"}, kParseBadParameter, "Invalid diagnostics option (flag)!"},
+        {{"-ctp", "0", "DS", "8"}, kParseBadParameter, "Invalid/unsupported option!"},
+        {{"-ftr", "0", "TC", "x"}, kParseBadParameter, "Invalid/unsupported value!"},
+        {{"-ctp", "0", "TI", "10001"}, kParseBadDiagValue, "Test increment value must be from 1 to 10000!"},
+        {{"-kl", "0", "-ex"}, kParseMissingInput, "Option requires additional input(s)!"},
+    };
+    // clang-format on
+    for (const Bad &b : bad)
+        EXPECT_PARSE_FAILS(b.args, b.status, b.message) << b.args[2] << " " << b.args.back();
+}
+
+TEST_F(ParserTest, ElsEchoUsesItsOwnTable)
+{
+    ASSERT_EQ(Parse({"-fcping", "0", "-C", "1000", "--Interval", "60", "-fcid", "FFFFFD"}), 0)
+        << Message();
+    EXPECT_TRUE(ElsEchoTableSelected());
+    EXPECT_STREQ(GetUserDiagEchoPingParamValueStr("-C"), "1000");
+    EXPECT_STREQ(GetUserDiagEchoPingParamValueStr("--Interval"), "60");
+    ASSERT_EQ(Cmd().echoDestinations.size(), 1u);
+    EXPECT_EQ(Cmd().echoDestinations[0].kind, 2);
+    EXPECT_EQ(Cmd().echoDestinations[0].wwn[7], 0xFD);
+    EXPECT_PARSE_FAILS(Args({"-fcping", "0", "-C", "1001"}), kParseBadDiagValue,
+                       "Count value must be from 0 to 10000!");
+    EXPECT_PARSE_FAILS(Args({"-fcping", "0", "-I", "61"}), kParseBadDiagValue,
+                       "Wait Interval value must be from 1 to 60!");
+    EXPECT_PARSE_FAILS(Args({"-fcping", "0", "-L", "4096"}), kParseBadDiagValue,
+                       "Data Size value must be 256,512,1024 or 2048 bytes!");
+    EXPECT_PARSE_FAILS(Args({"-fcping", "0", "--Type", "6"}), kParseBadParameter,
+                       "Invalid/unsupported option!");
+    // The reset goes back to the standard table.
+    ResetCommandRecord();
+    EXPECT_FALSE(ElsEchoTableSelected());
+    EXPECT_STREQ(GetUserDiagParamValueStr("DS"), "512");
+}
+
+TEST_F(ParserTest, MonitorSettingsRanges)
+{
+    ASSERT_EQ(Parse({"-gs", "0", "AutoPoll", "256", "SR", "5", "LF", "stats.csv"}), 0) << Message();
+    EXPECT_STREQ(GetStatisticsUserConfig("AP"), "256");
+    EXPECT_STREQ(GetStatisticsUserConfig("LogToFile"), "stats.csv");
+    ASSERT_EQ(Parse({"-gs", "0", "SR", "300"}), 0);
+    ASSERT_EQ(Parse({"-tm", "0", "LO", "5", "HI", "100"}), 0);
+    struct Bad {
+        Args args;
+        const char *message;
+    };
+    // clang-format off
+    const Bad bad[] = {
+        {{"-gs", "0", "AP", "257"}, "Auto Poll value must be 0-256 (0=Auto)!"},
+        {{"-gs", "0", "SR", "4"}, "Polling Rate interval must be 5-30 (Seconds)!"},
+        {{"-ls", "0", "SR", "301"}, "Polling Rate interval must be 5-30 (Seconds)!"},
+        {{"-gs", "0", "LO", "1"}, "Invalid/unsupported option!"},
+        {{"-gs", "0", "AP", "many"}, "Invalid/unsupported value!"},
+        {{"-tm", "0", "LO", "6"}, "Minimum Threshold must be in the range 0-5!"},
+        {{"-tm", "0", "HI", "0"}, "Maximum Threshold must be in the range 1-100!"},
+    };
+    // clang-format on
+    for (const Bad &b : bad)
+        EXPECT_PARSE_FAILS(b.args, kParseBadMonitorValue, b.message) << b.args[2] << b.args[3];
+}
+
+// ---- Beacons -----------------------------------------------------------------------
+
+TEST_F(ParserTest, BeaconRequests)
+{
+    ASSERT_EQ(Parse({"-tb", "0", kPort, kPort2, "on", "SR", "2"}), 0) << Message();
+    ASSERT_EQ(Cmd().beaconTargets.size(), 2u);
+    EXPECT_EQ(Cmd().beaconTargets[1].entry, 1);
+    EXPECT_EQ(Cmd().beaconTargets[1].request, "on");
+    EXPECT_STREQ(TargetBeaconTable()[1].value, "2");
+    EXPECT_PARSE_FAILS(Args({"-tb", "0", kPort}), kParseMissingInput,
+                       "Option requires additional input(s)!");
+    EXPECT_PARSE_FAILS(Args({"-tb", "0", kPort, "--BeaconCmd", "blinking"}), kParseTooMany,
+                       "Invalid/unsupported value!");
+    ASSERT_EQ(Parse({"-a", "0", "--BeaconCmd", "OFF"}), 0);
+    EXPECT_EQ(Cmd().beaconCode, 0);
+    EXPECT_PARSE_FAILS(Args({"-a", "0", "--BeaconCmd", "7"}), kParseTooMany,
+                       "Invalid/unsupported value!");
+    EXPECT_PARSE_FAILS(Args({"-a", "0", "--Blink"}), kParseTooMany, "Invalid/unsupported option!");
+}
+
+// ---- Virtual ports and QoS ---------------------------------------------------------
+
+TEST_F(ParserTest, VirtualPortForms)
+{
+    ASSERT_EQ(Parse({"-vp", "0", "create", "auto"}), 0);
+    EXPECT_EQ(Cmd().vport.kind, VportSelection::Auto);
+    ASSERT_EQ(Parse({"-vp", "0", "create", "7f"}), 0);
+    EXPECT_EQ(Cmd().vport.kind, VportSelection::SecondByte);
+    EXPECT_EQ(Cmd().vport.secondByte, 0x7F);
+    ASSERT_EQ(Parse({"-vp", "0", "delete", kPort}), 0);
+    EXPECT_EQ(Cmd().vports.size(), 1u);
+    EXPECT_TRUE(Cmd().keywords.remove);
+    ASSERT_EQ(Parse({"-vp", "0", "bind", "all", "100"}), 0);
+    EXPECT_EQ(Cmd().virtualFabric, 100);
+    EXPECT_PARSE_FAILS(Args({"-vp", "0", "create", "7g"}), kParseBadVportValue,
+                       "Unrecognized command line option '7g'!");
+    EXPECT_PARSE_FAILS(Args({"-vp", "0", "unbind", "all", "4095"}), kParseTooMany,
+                       "Invalid Virtual Fabric number!");
+}
+
+TEST_F(ParserTest, QosSettings)
+{
+    ASSERT_EQ(Parse({"-qos", "0", "--vp", kPort, "--bwspd", "512mbps", "--lock", "--enable"}), 0)
+        << Message();
+    EXPECT_EQ(Cmd().qos.type, QosType::Bandwidth);
+    EXPECT_DOUBLE_EQ(Cmd().qos.speedGbps, 0.5);
+    EXPECT_EQ(Cmd().qos.lock, 1);
+    EXPECT_EQ(Cmd().qos.enable, 1);
+    ASSERT_EQ(Parse({"-qos", "0", "--vp", "all", "--pri", "HIGH", "--vf", "3"}), 0);
+    EXPECT_EQ(Cmd().qos.priority, 3);
+    EXPECT_EQ(Cmd().vsans.size(), 1u);
+    struct Bad {
+        Args args;
+        int status;
+        const char *message;
+    };
+    // clang-format off
+    const Bad bad[] = {
+        {{"-qos", "0", "--pri", "low", "--bwper", "20"}, kParseTooMany,
+         "Detected more than one QoS type in the command line!"},
+        {{"-qos", "0", "--bwper", "20", "--bwspd", "2Gbps"}, kParseTooMany,
+         "Detected more than one QoS type in the command line!"},
+        {{"-qos", "0", "--bwspd", "2Tbps"}, kParseTooMany, "Invalid bandwidth speed value '2Tbps'!"},
+        {{"-qos", "0", "--bwper", "101"}, kParseTooMany, "Invalid bandwidth percentage value '101'!"},
+        {{"-qos", "0", "--pri", "urgent"}, kParseTooMany, "Invalid QoS priority value!"},
+        {{"-qos", "0", "--vp", "21-00"}, kParseBadWwn, "Invalid virtual port WWPN!"},
+        {{"-qos", "0", "--vf", "0"}, kParseTooMany, "Invalid Virtual Fabric number!"},
+    };
+    // clang-format on
+    for (const Bad &b : bad)
+        EXPECT_PARSE_FAILS(b.args, b.status, b.message) << b.args[2];
+}
+
+// ---- Converged adapters, FCoE engine, equaliser, features ---------------------------------
+
+TEST_F(ParserTest, FcoeEngineParameterRanges)
+{
+    ASSERT_EQ(Parse({"-fcoe", "0", "--setparam", "PortType", "1", "PT", "2", "FCMap", "0E-FC-00",
+                     "RetryCount", "255"}),
+              0)
+        << Message();
+    EXPECT_EQ(Cmd().fcoe.values[kFcoePortType], 1);
+    EXPECT_EQ(Cmd().fcoe.values[kFcoeRetryCount], 255);
+    EXPECT_EQ(Cmd().fcoe.values[kFcoeCos], -1);
+    EXPECT_EQ(Cmd().fcoe.fcMap[0], 0x0E);
+    struct Bad {
+        const char *name;
+        const char *value;
+        const char *message;
+    };
+    // clang-format off
+    const Bad bad[] = {
+        {"PortSelection", "2", "Port Selection must be 0 or 1!"},
+        {"PortType", "2", "Port type value must be 0 (Access) or 1 (Trunk)!"},
+        {"PauseType", "0", "Pause Type value must be 1 (Standard Pause) or 2 (Priority Flow Control)!"},
+        {"COS", "8", "FCoE COS value must be 0-7!"},
+        {"RetryCount", "256", "Retry Count value must be 0-255!"},
+        {"FwUpdateTimeOut", "65536", "Firmware Update Timeout value must be 0-65535!"},
+        {"QuillTimeOut", "65536", "FCoE Timeout value must be 0-65535!"},
+        {"PriorityPauseMask", "256", "Priority Pause Make value must be 0-255!"},
+        {"FCoEConfig", "2", "FCoE Config value must be 0 or 1!"},
+        {"FCoEConfigEnable", "2", "FCoE Config Enable value must be 0 or 1!"},
+        {"FCMap", "0E-FC", "Incorrect settings !"},
+    };
+    // clang-format on
+    for (const Bad &b : bad)
+        EXPECT_PARSE_FAILS(Args({"-fcoe", "0", b.name, b.value}), kParseTooMany, b.message)
+            << b.name;
+    EXPECT_PARSE_FAILS(Args({"-fcoe", "0", "FCoEConfigMin", "9", "FCoEConfigMax", "8"}),
+                       kParseTooMany, "Incorrect settings !");
+}
+
+TEST_F(ParserTest, DcbxAndFcfVlanRanges)
+{
+    ASSERT_EQ(Parse({"-cna", "0", "--dcb", "--set", "SANBandwidthPerc", "100", "VlanID", "4094"}),
+              0)
+        << Message();
+    ASSERT_EQ(Cmd().params.size(), 2u);
+    EXPECT_EQ(Cmd().params[0].kind, ParamKind::Dcbx);
+    EXPECT_EQ(Cmd().params[1].kind, ParamKind::FcfVlan);
+    struct Bad {
+        const char *name;
+        const char *value;
+        const char *message;
+    };
+    // clang-format off
+    const Bad bad[] = {
+        {"PortAccessNo", "2", "Port Selection must be 0 or 1!"},
+        {"DCBXEnable", "2", "DCBX Enable value must be 0-1!"},
+        {"SANPriorityCoS", "8", "FCoE COS value must be 0-7!"},
+        {"FCPriorityCoS", "8", "FC Priority CoS value must be 0-7!"},
+        {"PortPauseType", "3",
+         "Pause Type value must be 0 (Disable Pause), 1 (Standard Pause) or 2 (Per Priority Pause)!"},
+        {"PriorityTxtMode", "2", "Priority Txt Mode value must be 0-1!"},
+        {"SANBandwidthPerc", "101", "SAN Bandwidth Percentage value must be 0-100!"},
+        {"SANUnusedBwToLAN", "2", "SAN Unused Bw To LAN value must be 0 or 1!"},
+        {"LANUnusedBwToSAN", "2", "LAN Unused Bw To SAN value must be 0-1!"},
+        {"SelectionEnable", "2", "Discovery enable value must be 0-1!"},
+        {"VlanID", "4095", "Invalid VLAN id value!"},
+    };
+    // clang-format on
+    for (const Bad &b : bad)
+        EXPECT_PARSE_FAILS(Args({"-cna", "0", b.name, b.value}), kParseTooMany, b.message)
+            << b.name;
+    ASSERT_EQ(Parse({"-cna", "0", "--updatebrdcfg", "board.cfg"}), 0);
+    EXPECT_EQ(Cmd().fileName, "board.cfg");
+}
+
+TEST_F(ParserTest, EqualiserChipSettings)
+{
+    ASSERT_EQ(Parse({"-sfp", "0", "--devaddr", "0xa2"}), 0);
+    EXPECT_EQ(Cmd().edc.deviceAddress, 0xA2);
+    EXPECT_PARSE_FAILS(Args({"-sfp", "0", "--devaddr", "0xA4"}), kParseTooMany,
+                       "Device Address must be 0xA0 or 0xA2!");
+    std::string missing = dir.file("edc.bin");
+    EXPECT_PARSE_FAILS(Args({"-sfp", "0", "--load", missing}), kParseFileError,
+                       "Unable to open file '" + missing + "' for reading!");
+    testenv::WriteFile(missing, "");
+    EXPECT_PARSE_FAILS(Args({"-sfp", "0", "--load", missing}), kParseTooMany,
+                       "Selected file (" + missing + ") appears to be corrupted!");
+    testenv::WriteFile(missing, "EDC");
+    ASSERT_EQ(Parse({"-sfp", "0", "--load", missing}), 0);
+    EXPECT_TRUE(Cmd().edc.load);
+}
+
+TEST_F(ParserTest, FeatureAndNovramOptions)
+{
+    ASSERT_EQ(Parse({"-pc", "0", "SmartSan=Enable", "Fec", "disable"}), 0) << Message();
+    ASSERT_EQ(Cmd().params.size(), 2u);
+    EXPECT_EQ(Cmd().params[1].number, 0);
+    EXPECT_PARSE_FAILS(Args({"-pc", "0", "SmartSan=On"}), kParseTooMany,
+                       "Invalid command option (SmartSan=On)!");
+    EXPECT_PARSE_FAILS(Args({"-pn", "0", "nv.bin", "Wipe", "1"}), kParseTooMany,
+                       "Invalid option 'Wipe'!");
+    EXPECT_PARSE_FAILS(Args({"-pn", "0", "nv.bin", "Verify", "maybe"}), kParseTooMany,
+                       "Invalid command option (Verify=maybe)!");
+}
+
+} // namespace
