@@ -1,6 +1,8 @@
 // volk: the storage administrator's Fibre Channel command-line program. It
-// holds no device logic; everything it shows comes from libtavro.
+// holds no device logic: one command line goes to libtavro's command-line
+// processor, whose status is the exit code.
 #include <limits.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -22,31 +24,21 @@ std::string OwnDirectory()
     return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 
-void PrintAdapterList()
+bool Interactive(int argc, char **argv)
 {
-    const AdapterList *list = TAVRO_GetAdapterList();
-    std::printf("%-8s %-4s %-4s %-23s %-16s %-12s %s\n", "Instance", "Port", "Type", "WWPN",
-                "Model", "Serial", "Enabled");
-    for (const FibreAdapter *a = list->first; a; a = a->next) {
-        const uint8_t *w = a->wwpn;
-        const char *type = a->portType == TAVRO_PORT_TYPE_VIRTUAL       ? "vprt"
-                           : a->portType == TAVRO_PORT_TYPE_FCOE_ENGINE ? "fcoe"
-                                                                        : "phys";
-        std::printf("%-8d %-4d %-4s %02X-%02X-%02X-%02X-%02X-%02X-%02X-%02X %-16s %-12s %s\n",
-                    a->instance, a->portNumber, type, w[0], w[1], w[2], w[3], w[4], w[5], w[6],
-                    w[7], a->model, a->serialNumber, a->enabled ? "yes" : "no");
-    }
-    std::printf("Total ports: %u\n", list->count);
+    return argc < 2 || strcasecmp(argv[1], "int") == 0;
 }
 
 } // namespace
 
-int main(int /*argc*/, char ** /*argv*/)
+int main(int argc, char **argv)
 {
     std::string dir = OwnDirectory();
     TAVRO_SetApplicationPath(dir.c_str());
-    TAVRO_Initialize(dir.c_str());
-    PrintAdapterList();
-    TAVRO_Cleanup();
-    return 0;
+    if (Interactive(argc, argv)) {
+        std::puts("The interactive menus are not available in this version of volk.");
+        std::puts("Run \"volk -h\" for the command line.");
+        return 0;
+    }
+    return TAVRO_FC_CommandLineProcessor(argc, const_cast<const char **>(argv));
 }

@@ -105,6 +105,56 @@ TAVRO_API FibreAdapter *TAVRO_FindAdapterInAdapterListByWWN(const uint8_t *wwpn)
 TAVRO_API FibreAdapter *TAVRO_FindPhysicalAdapterEntryByVirtualPortInAdapterList(
     const FibreAdapter *adapter);
 
+/* ---- Adapter information and aliases ---- */
+
+#define TAVRO_ALIAS_ADAPTER 0
+#define TAVRO_ALIAS_PORT    1
+
+/* Device list: one header per adapter, one line per port (nothing in XML mode). */
+TAVRO_API int32_t TAVRO_DisplayVantorDevices(void);
+/* Host name and operating system, as text or a Host document. */
+TAVRO_API int32_t TAVRO_DisplayHostInformation(void);
+/* General information of every port, of one port by HBA instance and port
+ * number (0: the instance's first port), or of one port by WWPN (8 bytes). */
+TAVRO_API int32_t TAVRO_DisplayAllHBAGeneralInfo(void);
+TAVRO_API int32_t TAVRO_DisplayHBAGeneralInfoByDevNum(int32_t instance, int32_t port);
+TAVRO_API int32_t TAVRO_DisplayHBAGeneralInfoByDevWWPN(const uint8_t *wwpn);
+/* The summary report: time and date, then everything known of the port(s). */
+TAVRO_API int32_t TAVRO_DisplayAllInformation(void);
+TAVRO_API int32_t TAVRO_DisplayAllInformationByDevNum(int32_t instance, int32_t port);
+TAVRO_API int32_t TAVRO_DisplayAllInformationByDevWWPN(const uint8_t *wwpn);
+/* Port status text into a buffer of 32 bytes. */
+TAVRO_API int32_t TAVRO_GetAdapterPortStatus(const FibreAdapter *adapter, char *buffer);
+/* Connection mode code of the port (0 point to point, 1 loop, 2 unknown). */
+TAVRO_API int32_t TAVRO_GetAdapterConnectionMode(const FibreAdapter *adapter);
+/* Flash firmware version "%d.%02d.%02d" into a buffer of 32 bytes. */
+TAVRO_API int32_t TAVRO_GetFlashFirmwareVersion(const FibreAdapter *adapter, char *buffer);
+/* Adapter (TAVRO_ALIAS_ADAPTER) or port (TAVRO_ALIAS_PORT) alias. */
+TAVRO_API int32_t TAVRO_GetAdapterAlias(const FibreAdapter *adapter, int32_t kind, char *buffer,
+                                        uint32_t size);
+TAVRO_API int32_t TAVRO_SetAdapterAlias(const FibreAdapter *adapter, int32_t kind, const char *alias);
+TAVRO_API int32_t TAVRO_DisplayAdapterAlias(const FibreAdapter *adapter, int32_t kind);
+
+/* ---- Display mode and exit codes ---- */
+
+/* 1 sets quiet mode, any other value clears it. No result. */
+TAVRO_API void TAVRO_SetDisplayMode(int32_t mode);
+/* The quiet-mode setting, 0 or 1. */
+TAVRO_API int32_t TAVRO_GetDisplayMode(void);
+/* Lists the exit codes file; 1 when it cannot be opened, 115 when memory runs out. */
+TAVRO_API int32_t TAVRO_DisplayAppExitCodes(void);
+
+/* ---- Command line ---- */
+
+/* Parses a host argument vector (entry 0 the program) into the command record.
+   0 when the command line was accepted, else the failure's code; its message has
+   been reported. The caller resets the record before (TAVRO_FC_CommandLineProcessor
+   does). */
+TAVRO_API int32_t TAVRO_FC_CommandLineParser(int32_t argc, const char *const *argv);
+/* One whole command-line run: parse, initialise, carry out, clean up. Answers the
+   exit code of the host. */
+TAVRO_API int32_t TAVRO_FC_CommandLineProcessor(int32_t argc, const char **argv);
+
 #ifdef __cplusplus
 }
 #endif

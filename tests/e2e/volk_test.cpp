@@ -22,17 +22,18 @@ protected:
 
 TEST_F(VolkTest, DefaultMachinePortsAreListed)
 {
-    auto r = testenv::Run({kVolk}, Env());
+    auto r = testenv::Run({kVolk, "-g"}, Env());
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("CV-2162"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("CV-2084"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Total ports:"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("HBA Model CV-2162 (SN CVA1621183):"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  Port   4 WWPN 21-00-00-0E-7A-08-40-04 (HBA instance  7) Online"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Total Vantor HBA(s) : 6"), std::string::npos) << r.out;
 }
 
 TEST_F(VolkTest, HbaConfIsLeftAsFound)
 {
     std::string before = testenv::ReadFile("/etc/hba.conf");
-    auto r = testenv::Run({kVolk}, Env());
+    auto r = testenv::Run({kVolk, "-i", "all"}, Env());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(testenv::ReadFile("/etc/hba.conf"), before);
 }
@@ -41,10 +42,10 @@ TEST_F(VolkTest, BrokenMachineDescriptionLeavesNoPorts)
 {
     std::string machine = dir.file("broken.json");
     testenv::WriteFile(machine, "{ \"instances\": [ ");
-    auto r = testenv::Run({kVolk}, Env(machine));
-    EXPECT_EQ(r.exitCode, 0);
+    auto r = testenv::Run({kVolk, "-i", "all"}, Env(machine));
+    EXPECT_EQ(r.exitCode, 8);
     EXPECT_NE(r.err.find(machine), std::string::npos) << r.err;
-    EXPECT_NE(r.out.find("Total ports: 0"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out, "No compatible HBA(s) found in current system !\n");
 }
 
 } // namespace
