@@ -3,6 +3,7 @@
 
 #include <sstream>
 
+#include "tavro_api.h"
 #include "testenv.h"
 #include "xmlcheck.h"
 
@@ -73,6 +74,55 @@ TEST_F(CliTest, MessagesAndExitCodes)
         EXPECT_EQ(r.exitCode, c.exitCode) << shown << "\n" << all;
         EXPECT_NE(all.find(c.expected), std::string::npos) << shown << "\n" << all;
     }
+}
+
+// Parameter ranges at and beyond their bounds; a value that passes reaches the
+// (not yet available) parameter update, one that fails is refused by the parser.
+TEST_F(CliTest, ParameterRangesAtAndBeyondTheirBounds)
+{
+    struct Range {
+        const char *name;
+        const char *good;
+        const char *bad;
+        const char *message;
+    };
+    const Range ranges[] = {
+        {"DataRate", "6", "7", "Data Rate value must be from 0-5!"},
+        {"CO", "3", "4", "Connection option value must be 0-3 for 1Gb HBA or 0-2 for other HBAs!"},
+        {"ML", "256", "48", "Maximum LUNs Per Target value must be 0,8,16,32,64,128 or 256!"},
+        {"HD", "125", "126", "HardLoop ID value must be 0-125!"},
+        {"FrameSize", "2048", "1000", "Frame Size value must be 512, 1024 or 2048!"},
+        {"RD", "255", "256", "Loop Reset Delay value must be 0-255!"},
+        {"LT", "240", "241", "Link Down Time Out value must be 0-240!"},
+        {"ET", "0", "65536", "Execution Throttle value must be 1-65535!"},
+        {"OM", "6", "4", "Operation Mode value must be 0,5 or 6!"},
+        {"EnableLIPReset", "Enable", "2", "Enable Lip Reset value must be 0 or 1!"},
+        {"EB", "disable", "Maybe", ""},
+        {"EnableDPort", "1", "Enable", ""},
+    };
+    for (const Range &r : ranges) {
+        auto good = Volk({"-n", "0", r.name, r.good});
+        EXPECT_EQ(good.exitCode, 136) << r.name << " " << r.good << "\n" << good.out;
+        auto bad = Volk({"-n", "0", r.name, r.bad});
+        EXPECT_EQ(bad.exitCode, 134) << r.name << " " << r.bad << "\n" << bad.out;
+        EXPECT_NE(bad.out.find(r.message), std::string::npos) << r.name << " " << r.bad << "\n" << bad.out;
+    }
+    auto refused = Volk({"-n", "0", "EL", "1"});
+    EXPECT_EQ(refused.exitCode, 134);
+    EXPECT_NE(refused.out.find("Parameter 'Extended Error Logging' is not supported with this HBA!"), std::string::npos) << refused.out;
+}
+
+TEST_F(CliTest, AtMost255Options)
+{
+    std::vector<std::string> args = {"-i", "8"};
+    while (args.size() < 256)
+        args.push_back("vpd");
+    auto r = Volk(args);
+    EXPECT_EQ(r.exitCode, 134);
+    EXPECT_NE(r.out.find("Maximum number of command line options exceeded!"), std::string::npos) << r.out.substr(0, 200);
+    args.pop_back();
+    r = Volk(args);
+    EXPECT_EQ(r.out.find("Maximum number of command line options exceeded!"), std::string::npos) << r.out.substr(0, 200);
 }
 
 TEST_F(CliTest, ParseFailureInTextModePrintsTheMessageThenTheUsage)
@@ -190,6 +240,17 @@ TEST_F(CliTest, AliasSetInOneRunIsShownByTheNext)
     EXPECT_EQ(r.exitCode, 0);
     r = run({"-i", "8"});
     EXPECT_NE(r.out.find("HBA Alias                      : \n"), std::string::npos) << r.out;
+}
+
+TEST(Processor, NoArgumentsMeansNothingToDo)
+{
+    const char *argv[] = {"volk"};
+    ::testing::internal::CaptureStdout();
+    int rc = TAVRO_FC_CommandLineProcessor(1, argv);
+    std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(out, "Option is currently disabled!\n");
+    EXPECT_EQ(TAVRO_GetAdapterList()->count, 0u); // no device scan
 }
 
 } // namespace
