@@ -18,7 +18,7 @@ constexpr uint16_t kCtAccept = 0x8002;
 std::vector<uint8_t> CtRequest(uint8_t gsType, uint8_t gsSubtype, uint16_t command,
                                uint32_t responseSize, const std::vector<uint8_t> &payload)
 {
-    std::vector<uint8_t> req(16, 0);
+    std::vector<uint8_t> req(16 + payload.size(), 0);
     req[0] = 0x01;
     req[4] = gsType;
     req[5] = gsSubtype;
@@ -27,7 +27,7 @@ std::vector<uint8_t> CtRequest(uint8_t gsType, uint8_t gsSubtype, uint16_t comma
     uint32_t words = (responseSize - 16) / 4;
     req[10] = static_cast<uint8_t>(words >> 8);
     req[11] = static_cast<uint8_t>(words);
-    req.insert(req.end(), payload.begin(), payload.end());
+    std::copy(payload.begin(), payload.end(), req.begin() + 16);
     return req;
 }
 
