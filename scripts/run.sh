@@ -5,4 +5,6 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default
+# Without arguments show the host and its adapters.
+if [ $# -eq 0 ]; then set -- -g; fi
 exec build/bin/volk "$@"
