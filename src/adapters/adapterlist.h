@@ -1,6 +1,7 @@
 // The AdapterList: one FibreAdapter per port in the order the host shows them.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -13,8 +14,8 @@ AdapterList &Adapters();
 struct AdapterModelState {
     bool enableFamilies21And24 = false; // host option: supported regardless of the list
     bool enableFamily17 = false;
-    bool rebuildRequired = false;       // set by the event poll
-    bool forceRebuild = false;
+    std::atomic<bool> rebuildRequired{false}; // set by the event poll
+    std::atomic<bool> forceRebuild{false};
 };
 AdapterModelState &AdapterModel();
 

@@ -166,9 +166,6 @@ int CoreHandlePortStateChange()
         } else {
             rec->notificationStatus |= kNotifyLinkDown;
         }
-        rec->port.PortState = port.PortState;
-        rec->port.LinkState2 = port.LinkState2;
-        rec->port.LinkState3 = port.LinkState3;
     }
     if (rebuild) {
         Trace(kLevelDebug, "CoreHandlePortStateChange: Rebuilding CoreDB...");

@@ -66,7 +66,7 @@ struct FrameState {
     bool quietMode = false;        // QuietModeEnable
     bool debugTrace = false;       // DebugTraceEnable
     bool initialized = false;      // g_Initialized
-    bool resourcesDeallocated = false; // g_ResourcesDeallocated
+    std::atomic<bool> resourcesDeallocated{false}; // g_ResourcesDeallocated
     bool fabricScanning = false;   // g_coreFabricScanningEnable
     bool runWithVirtualDriver = false;
     std::atomic<bool> refreshRequired{false};

@@ -120,8 +120,10 @@ std::string TraceFileNameFor(const std::string &configured, const std::tm &when)
 {
     char stamp[64];
     std::string name;
+    // Only the file's own name counts: a point in a directory name is no extension.
+    auto slash = configured.find_last_of('/');
     auto dot = configured.find_last_of('.');
-    if (dot != std::string::npos) {
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
         std::strftime(stamp, sizeof stamp, "%m%d%Y%H%M%S.", &when);
         name = configured.substr(0, dot + 1) + stamp + configured.substr(dot + 1);
     } else {
@@ -350,9 +352,11 @@ int CmdInit(int argc, const char *const *argv)
 void cleanup()
 {
     FrameState &f = Frame();
-    if (g_helpRequested || g_commandRejected || f.resourcesDeallocated)
+    if (g_helpRequested || g_commandRejected)
         return;
-    f.resourcesDeallocated = true;
+    // Ctrl-C runs this on its own thread, possibly while the caller does too.
+    if (f.resourcesDeallocated.exchange(true))
+        return;
     CoreLog(kLevelPlain, "Shutting Down...");
     f.critSectionReady = false;
     StopEventThread();

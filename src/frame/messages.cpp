@@ -132,7 +132,8 @@ void PrintWithLevel(int level, const char *format, ...)
     // A document on standard output keeps only plain lines and errors.
     if (level == kLevelDebug || (f.xmlMode && level != kLevelError))
         return;
-    std::FILE *out = f.outputStream ? f.outputStream : (level == kLevelError ? stderr : stdout);
+    // An XML document in an output file stays one document: its errors go to standard error.
+    std::FILE *out = f.outputStream && !f.xmlMode ? f.outputStream : (level == kLevelError ? stderr : stdout);
     std::fprintf(out, "%s: %s", LevelName(level), text);
 }
 

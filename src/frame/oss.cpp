@@ -103,10 +103,9 @@ std::tm LocalNow()
 // ---- Events ------------------------------------------------------------
 void Event::Set()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_);
-        signalled_ = true;
-    }
+    // Notify under the lock: a waiter that returns may destroy the event at once.
+    std::lock_guard<std::mutex> lock(m_);
+    signalled_ = true;
     cv_.notify_all();
 }
 

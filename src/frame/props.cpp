@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -184,6 +185,10 @@ int GetKeyValueFromPath(const std::string &path, const char *key, int def)
 
 int VOLKPrefSetProperty(const char *path, const char *key, const char *value, bool replace)
 {
+    // A linked property file is rewritten where it really lies, and stays linked.
+    char real[PATH_MAX];
+    if (path && realpath(path, real))
+        path = real;
     Trace(kLevelDebug, "VOLKPrefSetProperty: Open file %s with prefKey=%s and value=%s", path, key,
           value);
     std::unique_ptr<std::FILE, FileCloser> fp(std::fopen(path, "r"));

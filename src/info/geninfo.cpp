@@ -198,7 +198,8 @@ struct GenInfo {
     std::string model, wwnn, wwpn, mac, portId, serial, driver, bios, firmware;
     FlashVersions flash;
     std::string connection, dataRate, portType, status;
-    bool converged = false;
+    bool converged = false;   // the text form's ENode MAC line (families 15, 17, 26)
+    bool enodeMac = false;    // every adapter that carries an ENode MAC address
     bool efi = false;
     long targets = 0;
 };
@@ -211,6 +212,7 @@ GenInfo Collect(const FibreAdapter &a, DeviceRecord &rec)
     g.wwpn = Dashed(a.wwpn);
     int family = GetAdapterFamilyCode(&rec);
     g.converged = family == 15 || family == 17 || family == 26;
+    g.enodeMac = IsConvergedAdapter(&rec) != 0;
     g.mac = Mac(a.enodeMac);
     g.portId = PortIdText(a.portId);
     g.serial = a.serialNumber[0] ? a.serialNumber : GetSerialNo(rec);
@@ -368,7 +370,7 @@ void EmitHBAGenInfoXml(const FibreAdapter &a, DeviceRecord &rec)
     attr("Model", g.model);
     attr("WWNN", g.wwnn);
     attr("WWPN", g.wwpn);
-    if (g.converged)
+    if (g.enodeMac)
         attr("MACAddress", g.mac);
     attr("PortID", g.portId);
     attr("SerialNumber", g.serial);

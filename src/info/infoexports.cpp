@@ -212,8 +212,8 @@ TAVRO_API int32_t TAVRO_GetAdapterConnectionMode(const FibreAdapter *adapter)
     SD_PORT_PROPERTY port{};
     SD_STATUS st = SDGetHbaDevicePortProperty(rec->handle, 0, &port);
     if (st != SD_OK) {
-        Trace(kLevelDebug, "SDGetHbaDevicePortProperty on HBA %d failed (%x - %s)", rec->instance, st,
-              SDGetErrorString(st));
+        PrintMessageF("SDGetHbaDevicePortProperty on HBA %d failed (%x - %s)", rec->instance, st,
+                      SDGetErrorString(st));
         return SD_CONNECTION_UNKNOWN;
     }
     return port.ConnectionMode;

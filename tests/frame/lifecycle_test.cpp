@@ -160,3 +160,14 @@ TEST(CoreMemory, ZeroBytesAnswerNullAndAllocationsAreZeroFilled)
 }
 
 } // namespace
+
+namespace {
+
+TEST(TraceFileName, APointInADirectoryNameIsNoExtension)
+{
+    std::tm t = At(2026, 12, 4, 8, 48, 14);
+    EXPECT_EQ(TraceFileNameFor("/opt/volk-2.3/trace", t), "/opt/volk-2.3/trace.12042026084814.log");
+    EXPECT_EQ(TraceFileNameFor("/opt/volk-2.3/trace.log", t), "/opt/volk-2.3/trace.12042026084814.log");
+}
+
+} // namespace

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include <unistd.h>
+
 #include "frame.h"
 #include "lifecycle.h"
 #include "props.h"
@@ -104,6 +106,22 @@ TEST_F(PropsTest, AbortKeyDefaultsToCarriageReturn)
     EXPECT_EQ(GetAsciiAbortConfigKey(), 113);
     WriteFile(Frame().hostPropertyFile, "node.app.diag.ascii.abortkey=\xe9z\n");
     EXPECT_EQ(GetAsciiAbortConfigKey(), 'z');
+}
+
+} // namespace
+
+namespace {
+
+TEST(PropsLinks, ALinkedFileIsRewrittenWhereItLiesAndStaysALink)
+{
+    testenv::TempDir dir;
+    std::string real = dir.file("real.properties");
+    std::string link = dir.file("link.properties");
+    WriteFile(real, "a=1\n");
+    ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
+    EXPECT_EQ(VOLKPrefSetProperty(link.c_str(), "a", "2", true), 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(ReadFile(real), "a=2\n");
 }
 
 } // namespace
