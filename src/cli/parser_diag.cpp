@@ -343,38 +343,27 @@ static int ParseMonitor(Operands &ops, int names)
         const std::string value = ops.Next();
         long v = 0;
         bool numeric = ReadDecimal(value, v);
-        switch (index) {
-        case 0:
-            if (!numeric)
-                return SetParseError(kParseBadMonitorValue, "%s", kValueInvalid);
+        // Numeric settings by row of the monitor table; LogToFile (row 2) takes any word.
+        struct Range {
+            bool numeric;
+            long min, max;
+            const char *message;
+        };
+        static const Range kRanges[] = {
             // The monitor caps its samples at 256, so 256 is a value that means something.
-            if (v < 0 || v > 256)
-                return SetParseError(kParseBadMonitorValue,
-                                     "Auto Poll value must be 0-256 (0=Auto)!");
-            break;
-        case 1:
-            if (!numeric)
-                return SetParseError(kParseBadMonitorValue, "%s", kValueInvalid);
+            {true, 0, 256, "Auto Poll value must be 0-256 (0=Auto)!"},
             // The monitors poll every 5 to 300 seconds; the message is the one users know.
-            if (v < 5 || v > 300)
-                return SetParseError(kParseBadMonitorValue,
-                                     "Polling Rate interval must be 5-30 (Seconds)!");
-            break;
-        case 2: break;
-        case 3:
+            {true, 5, 300, "Polling Rate interval must be 5-30 (Seconds)!"},
+            {false, 0, 0, nullptr},
+            {true, 0, 5, "Minimum Threshold must be in the range 0-5!"},
+            {true, 1, 100, "Maximum Threshold must be in the range 1-100!"},
+        };
+        if (index < int(sizeof kRanges / sizeof kRanges[0]) && kRanges[index].numeric) {
+            const Range &r = kRanges[index];
             if (!numeric)
                 return SetParseError(kParseBadMonitorValue, "%s", kValueInvalid);
-            if (v < 0 || v > 5)
-                return SetParseError(kParseBadMonitorValue,
-                                     "Minimum Threshold must be in the range 0-5!");
-            break;
-        case 4:
-            if (!numeric)
-                return SetParseError(kParseBadMonitorValue, "%s", kValueInvalid);
-            if (v < 1 || v > 100)
-                return SetParseError(kParseBadMonitorValue,
-                                     "Maximum Threshold must be in the range 1-100!");
-            break;
+            if (v < r.min || v > r.max)
+                return SetParseError(kParseBadMonitorValue, "%s", r.message);
         }
         SetUserStatValue(index, value);
     }

@@ -17,27 +17,15 @@
 #include "nvparams.h"
 #include "output.h"
 #include "parser.h"
+#include "output_fixture.h"
 #include "parser_internal.h"
 #include "usertables.h"
 #include "version.h"
 
 namespace {
 
-class HelpTest : public ::testing::Test {
+class HelpTest : public OutputTest {
 protected:
-    void SetUp() override { Defaults(); }
-    void TearDown() override { Defaults(); }
-    static void Defaults()
-    {
-        ResetOutputSettings();
-        Frame().debugTrace = false;
-    }
-    static std::string Capture(const std::function<void()> &fn)
-    {
-        ::testing::internal::CaptureStdout();
-        fn();
-        return ::testing::internal::GetCapturedStdout();
-    }
     static std::string Topic(CommandCode code)
     {
         const HelpTopic *topic = FindHelpTopic(code);
