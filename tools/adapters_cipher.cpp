@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "subsystem_cipher.h"
+#include "device/subsystem_cipher.h"
 
 namespace {
 

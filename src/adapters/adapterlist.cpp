@@ -1,4 +1,4 @@
-#include "adapterlist.h"
+#include "adapters/adapterlist.h"
 
 #include <cstdio>
 #include <cstring>
@@ -8,19 +8,18 @@
 #include <unordered_set>
 #include <vector>
 
-#include "classify.h"
-#include "core.h"
-#include "devicelist.h"
-#include "events.h"
-#include "frame.h"
-#include "lifecycle.h"
-#include "messages.h"
-#include "oss.h"
-#include "props.h"
-#include "subsystem.h"
-#include "targets.h"
-#include "vpd.h"
-#include "wmi.h"
+#include "device/classify.h"
+#include "device/core.h"
+#include "device/devicelist.h"
+#include "adapters/events.h"
+#include "frame/frame.h"
+#include "frame/messages.h"
+#include "base/oss.h"
+#include "frame/props.h"
+#include "device/subsystem.h"
+#include "device/targets.h"
+#include "device/vpd.h"
+#include "device/wmi.h"
 
 namespace {
 
@@ -312,14 +311,6 @@ AdapterModelState &AdapterModel()
 {
     static AdapterModelState state;
     return state;
-}
-
-std::string WwnText(const uint8_t wwn[8])
-{
-    char text[24];
-    std::snprintf(text, sizeof text, "%02x%02x%02x%02x%02x%02x%02x%02x", wwn[0], wwn[1], wwn[2],
-                  wwn[3], wwn[4], wwn[5], wwn[6], wwn[7]);
-    return text;
 }
 
 int PortSpeedGbps(uint16_t code)
@@ -682,30 +673,6 @@ void FreeMyDeviceList()
     Trace(kLevelDebug, "FreeMyDeviceList: Freeing adapter list...");
     RemoveAllAdaptersFromAdapterList();
     OSSLeaveCriticalSection();
-}
-
-int RefreshAdapterList()
-{
-    PrintText("Refreshing...\n");
-    Trace(kLevelDebug, "Refresh: CoreUninitialize");
-    CoreUninitialize();
-    CoreFreeHbaLibrary();
-    Trace(kLevelDebug, "Refresh: FreeMyDeviceList");
-    FreeMyDeviceList();
-    CoreRestoreSniaRegistration();
-    Trace(kLevelDebug, "Refresh: CoreInitialize");
-    CoreInitialize();
-    // The HBA API goes with the device list; load it again for the new one.
-    if (!Frame().hbaLibrarySuppressed)
-        CoreLoadHbaLibrary();
-    Trace(kLevelDebug, "Refresh: CoreInitializeDevices");
-    CoreInitializeDevices();
-    OSSPostInitializeDevices();
-    Trace(kLevelDebug, "Refresh: BuildVOLKDevices");
-    int rc = BuildVOLKDevices();
-    AdapterModel().rebuildRequired = false;
-    PrintMessage("Done.");
-    return rc;
 }
 
 extern "C" {

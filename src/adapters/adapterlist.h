@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "device.h"
+#include "device/device.h"
 #include "tavro_api.h"
 
 AdapterList &Adapters();
@@ -48,11 +48,9 @@ void UpdateAllAdapterEntryNodesInAdapterList();
 int BuildVOLKDevices();
 int BuildAdapterEntryList();
 void FreeMyDeviceList();
-int RefreshAdapterList();
 
 // Frees one entry allocated by the list.
 void FreeAdapterEntry(FibreAdapter *entry);
 // Lower-case 16-digit hex text of a WWN.
-std::string WwnText(const uint8_t wwn[8]);
 // Decimal speed in Gb/s of a port speed code (0 for auto or unknown).
 int PortSpeedGbps(uint16_t code);

@@ -1,18 +1,17 @@
-#include "events.h"
+#include "adapters/events.h"
 
 #include <atomic>
 #include <cstring>
 #include <ctime>
 #include <mutex>
 
-#include "adapterlist.h"
-#include "core.h"
-#include "devicelist.h"
-#include "frame.h"
-#include "lifecycle.h"
-#include "messages.h"
-#include "oss.h"
-#include "props.h"
+#include "adapters/adapterlist.h"
+#include "device/core.h"
+#include "device/devicelist.h"
+#include "frame/frame.h"
+#include "frame/messages.h"
+#include "base/oss.h"
+#include "frame/props.h"
 
 namespace {
 

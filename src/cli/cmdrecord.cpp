@@ -1,16 +1,16 @@
-#include "cmdrecord.h"
+#include "cli/cmdrecord.h"
 
 #include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-#include "adapterlist.h"
-#include "frame.h"
-#include "lifecycle.h"
-#include "nvparams.h"
-#include "output.h"
-#include "usertables.h"
+#include "adapters/adapterlist.h"
+#include "frame/frame.h"
+#include "session/lifecycle.h"
+#include "nvram/nvparams.h"
+#include "render/output.h"
+#include "cli/usertables.h"
 
 CommandRecord &Cmd()
 {
@@ -21,6 +21,7 @@ CommandRecord &Cmd()
 void ResetCommandRecord()
 {
     Cmd() = CommandRecord{};
+    ResetParseOutcome();
     ResetOutputSettings();
     ResetUserNVRAMConfig();
     ResetPendingUserTables();
@@ -44,48 +45,7 @@ void FreeCommandLists()
     std::vector<EchoDestination>().swap(c.echoDestinations);
 }
 
-int SetParseError(int status, const char *format, ...)
-{
-    CommandRecord &c = Cmd();
-    if (!c.parseError) {
-        va_list args;
-        va_start(args, format);
-        std::vsnprintf(c.errorMessage, sizeof c.errorMessage, format, args);
-        va_end(args);
-        c.parseStatus = status;
-    }
-    c.parseError = true;
-    SetCleanupBlocked(c.helpRequested, true);
-    return c.parseStatus;
-}
 
-int SetParseErrorStatus(int status)
-{
-    CommandRecord &c = Cmd();
-    if (!c.parseError)
-        c.parseStatus = status;
-    c.parseError = true;
-    SetCleanupBlocked(c.helpRequested, true);
-    return c.parseStatus;
-}
-
-void SetHelpRequested()
-{
-    CommandRecord &c = Cmd();
-    c.helpRequested = true;
-    SetCleanupBlocked(true, c.parseError);
-}
-
-bool SameText(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 int AddTargetItemToList(const BindingRequest &request)
 {

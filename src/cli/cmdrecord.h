@@ -9,37 +9,15 @@
 #include <string_view>
 #include <vector>
 
-#include "messages.h"
+#include "command/parse.h"
+#include "frame/messages.h"
 
-constexpr size_t kErrorMessageSize = 256;
 constexpr size_t kMaxOptions = 255;      // entries of the option list
 constexpr size_t kMaxFileName = 255;     // option, image, parameter and save files
 constexpr int kMaxAdapterInstance = 64;
 constexpr uint16_t kNoSelection = 65535; // 16-bit selectors: none given
 constexpr int kMaxBootDevices = 4;       // primary and three alternates
 constexpr int kFamilySelectorCount = 6;
-
-// Parse status codes.
-enum : int {
-    kParseOk = 0,
-    kParseFileError = 1,
-    kParseTooLarge = 15,
-    kParseNoMemory = 115,
-    kParseNoAdapter = 130,
-    kParseBadWwn = 132,
-    kParseBadLun = 133,
-    kParseMissingInput = 134,
-    kParseTooMany = 135,       // also an operand that does not parse
-    kParseNotCombinable = 136,
-    kParseUnrecognized = 137,
-    // Range codes of the parameter parsers.
-    kParseBadDiagValue = 48,
-    kParseBadParameter = 60,   // adapter (NVRAM) and diagnostics parameters
-    kParseDuplicateTargetId = 110,
-    kParseBadTargetId = 111,
-    kParseBadVportValue = 282,
-    kParseBadMonitorValue = 602,
-};
 
 // The command that the first option-list entry named. The values are stable:
 // the processor and the help printer switch on them.
@@ -249,11 +227,6 @@ struct EchoDestination {
 };
 
 struct CommandRecord {
-    // Outcome.
-    bool parseError = false;
-    int parseStatus = 0;
-    char errorMessage[kErrorMessageSize] = {};
-    bool helpRequested = false;
     bool commandSelected = false;
 
     // Global options.
@@ -317,14 +290,6 @@ void ResetCommandRecord();
 // Frees the per-command lists (the processor calls this after every command).
 void FreeCommandLists();
 
-// Records a failure: parse error set, status kept, message formatted into the
-// 256-byte buffer. The first failure of a run is the one reported. Answers status.
-int SetParseError(int status, const char *format, ...) TAVRO_PRINTF(2, 3);
-// A failure whose message someone else already wrote (or that has none).
-int SetParseErrorStatus(int status);
-void SetHelpRequested();
-// True when a selector, keyword or operand matches, whatever the case.
-bool SameText(std::string_view a, std::string_view b);
 
 // Persistent-binding request list: a repeated target takes the new ID; an ID
 // held by another target answers kParseDuplicateTargetId.

@@ -1,10 +1,10 @@
-#include "cmdstate.h"
+#include "cli/cmdstate.h"
 
-#include "adapterlist.h"
-#include "cmdrecord.h"
-#include "frame.h"
-#include "lifecycle.h"
-#include "output.h"
+#include "adapters/adapterlist.h"
+#include "cli/cmdrecord.h"
+#include "frame/frame.h"
+#include "session/lifecycle.h"
+#include "render/output.h"
 
 void ResetCommandLineState()
 {
@@ -19,3 +19,16 @@ void CloseXmlDocumentOnAbort()
     XmlEndAdapterElement();
     EmitXmlStatus(0, nullptr, 0, false, true);
 }
+
+void RegisterCommandLineHooks()
+{
+    RegisterSessionHook(SessionHook::ResetCommandLine, ResetCommandLineState);
+    RegisterSessionHook(SessionHook::AbortXmlDocument, CloseXmlDocumentOnAbort);
+}
+
+namespace {
+
+// The shared library registers at load; a static link through the processor's call.
+const bool g_hooksRegistered = (RegisterCommandLineHooks(), true);
+
+} // namespace

@@ -5,3 +5,5 @@
 void ResetCommandLineState();
 // Ends an open XML document when a run is interrupted.
 void CloseXmlDocumentOnAbort();
+// Hands the two functions above to the session.
+void RegisterCommandLineHooks();

@@ -1,13 +1,14 @@
 // Help printer: topic layout and the whole usage. The texts live in
 // help_topics.cpp.
-#include "help.h"
+#include "cli/help.h"
 
 #include <algorithm>
 #include <string>
 #include <string_view>
 
-#include "messages.h"
-#include "version.h"
+#include "frame/messages.h"
+#include "frame/version.h"
+#include "render/versioninfo.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include <span>
 
-#include "cmdrecord.h"
+#include "cli/cmdrecord.h"
 
 // Texts hold several lines separated by '\n' (no trailing '\n').
 //  - description: its first line is the summary the whole usage shows.

@@ -2,7 +2,7 @@
 // layout of the texts).
 #include <iterator>
 
-#include "help.h"
+#include "cli/help.h"
 
 namespace {
 

@@ -1,16 +1,16 @@
 // The two passes of the command-line parser and the option file.
-#include "parser.h"
+#include "cli/parser.h"
 
 #include <cstdio>
 #include <memory>
 #include <new>
 
-#include "adapterlist.h"
-#include "frame.h"
-#include "lifecycle.h"
-#include "output.h"
-#include "parser_internal.h"
-#include "props.h"
+#include "adapters/adapterlist.h"
+#include "frame/frame.h"
+#include "session/lifecycle.h"
+#include "render/output.h"
+#include "cli/parser_internal.h"
+#include "frame/props.h"
 #include "tavro_api.h"
 
 namespace {
@@ -72,7 +72,7 @@ bool TakeFamilyOption(std::string_view arg)
 // printing the usage.
 void RefuseHelp()
 {
-    Cmd().helpRequested = false;
+    Outcome().helpRequested = false;
     SetCleanupBlocked(false, true);
 }
 
@@ -80,7 +80,7 @@ void RefuseHelp()
 void TakeXmlOption(int form)
 {
     FrameState &f = Frame();
-    if (Cmd().helpRequested) {
+    if (Outcome().helpRequested) {
         // The refusal must reach a person, so it goes out as text.
         RefuseHelp();
         f.xmlMode = false;
@@ -121,16 +121,15 @@ const FamilyOption *FamilyFilterOptions() { return kFamilyFilters; }
 
 void ReportParseError()
 {
-    const CommandRecord &c = Cmd();
-    if (c.parseError && c.errorMessage[0])
-        ReportFailure(c.parseStatus, c.errorMessage);
+    if (Outcome().parseError && Outcome().errorMessage[0])
+        ReportFailure(Outcome().parseStatus, Outcome().errorMessage);
 }
 
 int FirstPassParseArg(std::vector<std::string> &args, int mode)
 {
     CommandRecord &c = Cmd();
     FrameState &f = Frame();
-    for (size_t i = 1; i < args.size() && !c.parseError; ++i) {
+    for (size_t i = 1; i < args.size() && !Outcome().parseError; ++i) {
         std::string arg = args[i];
         bool hasOperand = i + 1 < args.size();
         args[i].clear();
@@ -198,8 +197,8 @@ int FirstPassParseArg(std::vector<std::string> &args, int mode)
             AddToOptionList(arg);
         }
     }
-    int status = c.parseError ? c.parseStatus : 0;
-    if (c.parseError)
+    int status = Outcome().parseError ? Outcome().parseStatus : 0;
+    if (Outcome().parseError)
         ReportParseError();
     Trace(kLevelDebug, "FirstPassParseArg: Exit %d", status);
     return status;
@@ -213,7 +212,7 @@ int ReadOptionFile()
         SetParseError(kParseFileError, "Unable to open file '%s' for reading!",
                       c.optionFileName.c_str());
         ReportParseError();
-        return c.parseStatus;
+        return Outcome().parseStatus;
     }
     std::vector<std::string> tokens{std::string()};
     std::string token;
@@ -246,9 +245,9 @@ int ReadOptionFile()
         }
     }
     fp.reset();
-    if (c.parseError) {
+    if (Outcome().parseError) {
         ReportParseError();
-        return c.parseStatus;
+        return Outcome().parseStatus;
     }
     return FirstPassParseArg(tokens, kOptionFileArguments);
 }
@@ -268,16 +267,16 @@ int SecondPassParseArg()
         }
     if (!found) {
         // With help asked for, an unknown word just means the whole usage.
-        if (c.helpRequested)
+        if (Outcome().helpRequested)
             return 0;
         Unrecognized(word);
         ReportParseError();
-        return c.parseStatus;
+        return Outcome().parseStatus;
     }
     c.command = found->code;
     c.commandWord = word;
     c.commandSelected = true;
-    if (c.helpRequested)
+    if (Outcome().helpRequested)
         return 0;
     if (c.command == CommandCode::ElsEcho || c.command == CommandCode::CtPing) {
         int enabled = GetKeyValue("node.hba.diagnostics.fcping.enable", 0);
@@ -287,8 +286,8 @@ int SecondPassParseArg()
     }
     Operands ops(c.options);
     int status = found->parse(ops);
-    if (c.parseError) {
-        status = c.parseStatus;
+    if (Outcome().parseError) {
+        status = Outcome().parseStatus;
         ReportParseError();
     }
     Trace(kLevelDebug, "SecondPassParseArg: Exit %d", status);
@@ -314,7 +313,7 @@ int ParseArg(int argc, const char *const *argv)
             c.options.clear();
             status = ReadOptionFile();
         }
-        if (status == 0 && !c.parseError && !c.options.empty())
+        if (status == 0 && !Outcome().parseError && !c.options.empty())
             status = SecondPassParseArg();
     } catch (const std::bad_alloc &) {
         SetParseError(kParseNoMemory, "Unable to allocate memory!");

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cmdrecord.h"
+#include "cli/cmdrecord.h"
 
 // The first pass reads the host vector (0) or the vector of an option file (1).
 enum : int { kHostArguments = 0, kOptionFileArguments = 1 };

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cmdrecord.h"
+#include "cli/cmdrecord.h"
 
 // Walks the option list after the command word.
 class Operands {

@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "adapterlist.h"
-#include "frame.h"
-#include "parser.h"
-#include "parser_internal.h"
+#include "adapters/adapterlist.h"
+#include "frame/frame.h"
+#include "cli/parser.h"
+#include "cli/parser_internal.h"
 
 namespace {
 

@@ -4,21 +4,23 @@
 #include <cstring>
 #include <string>
 
-#include "adapterlist.h"
-#include "classify.h"
-#include "cmdrecord.h"
-#include "devicelist.h"
-#include "frame.h"
-#include "help.h"
-#include "lifecycle.h"
-#include "menuconfig.h"
-#include "messages.h"
-#include "oss.h"
-#include "output.h"
-#include "parser.h"
-#include "props.h"
+#include "adapters/adapterlist.h"
+#include "device/classify.h"
+#include "cli/cmdrecord.h"
+#include "cli/cmdstate.h"
+#include "device/devicelist.h"
+#include "frame/frame.h"
+#include "cli/help.h"
+#include "session/lifecycle.h"
+#include "frame/menuconfig.h"
+#include "frame/messages.h"
+#include "base/oss.h"
+#include "render/output.h"
+#include "cli/parser.h"
+#include "frame/props.h"
 #include "tavro_api.h"
-#include "version.h"
+#include "frame/version.h"
+#include "render/versioninfo.h"
 
 namespace {
 
@@ -121,17 +123,17 @@ int HostInformation()
 int ProcessCommand()
 {
     CommandRecord &c = Cmd();
-    if (c.parseError) {
+    if (Outcome().parseError) {
         FreeCommandLists();
         if (!Frame().xmlMode)
             PrintUsage();
         return kStatusParseFailed;
     }
-    if (c.helpRequested) {
+    if (Outcome().helpRequested) {
         HelpPrinter(CommandCode::None);
         return 0;
     }
-    std::memset(c.errorMessage, 0, sizeof c.errorMessage);
+    std::memset(Outcome().errorMessage, 0, sizeof Outcome().errorMessage);
     int status;
     switch (c.command) {
     case CommandCode::HostInfo: status = HostInformation(); break;
@@ -148,6 +150,7 @@ int ProcessCommand()
 
 extern "C" TAVRO_API int32_t TAVRO_FC_CommandLineProcessor(int32_t argc, const char **argv)
 {
+    RegisterCommandLineHooks();
     FrameState &f = Frame();
     if (!f.applicationPath[0]) {
         std::string dir = oss::DirectoryOf(oss::ExecutablePath());
@@ -170,11 +173,11 @@ extern "C" TAVRO_API int32_t TAVRO_FC_CommandLineProcessor(int32_t argc, const c
     int parseStatus = ParseArg(argc, argv);
     const CommandRecord &c = Cmd();
     int result;
-    if (c.helpRequested && !c.parseError) {
+    if (Outcome().helpRequested && !Outcome().parseError) {
         if (!f.xmlMode)
             HelpPrinter(c.command);
         result = 0;
-    } else if (c.command == CommandCode::Version && !c.parseError) {
+    } else if (c.command == CommandCode::Version && !Outcome().parseError) {
         if (f.xmlMode) {
             EmitXmlHeader();
             EmitVersionInfo(false);
@@ -183,7 +186,7 @@ extern "C" TAVRO_API int32_t TAVRO_FC_CommandLineProcessor(int32_t argc, const c
             VersionBanner();
         }
         result = 0;
-    } else if (c.parseError) {
+    } else if (Outcome().parseError) {
         result = ProcessCommand();
     } else if (c.commandSelected) {
         f.resourcesDeallocated = false;

@@ -1,13 +1,13 @@
-#include "usertables.h"
+#include "cli/usertables.h"
 
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "cmdrecord.h"
-#include "frame.h"
-#include "messages.h"
+#include "cli/cmdrecord.h"
+#include "frame/frame.h"
+#include "frame/messages.h"
 
 namespace {
 

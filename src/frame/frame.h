@@ -9,16 +9,12 @@
 #include <string_view>
 #include <vector>
 
-#include "oss.h"
+#include "base/oss.h"
+#include "base/text.h"
 
 constexpr size_t kPathSize = 260;
 constexpr size_t kNameSize = 256; // trace and output file names: 255 characters
 
-// Cuts a text to at most max characters: the one place where fixed text widths apply.
-std::string CutText(std::string_view text, size_t max);
-// Copies text into a fixed buffer of size bytes, cut and terminated.
-void CopyText(char *dest, size_t size, std::string_view text);
-template <size_t N> void CopyText(char (&dest)[N], std::string_view text) { CopyText(dest, N, text); }
 
 struct VfcClient {
     uint8_t wwpn[8] = {};
@@ -93,3 +89,7 @@ FrameState &Frame();
 
 // Level printers and the trace consult these without locking.
 inline bool XmlOutput() { return Frame().xmlMode; }
+
+// Critical section around device-library and adapter-list use.
+int OSSEnterCriticalSection();
+int OSSLeaveCriticalSection();

@@ -1,4 +1,4 @@
-#include "hbaconf.h"
+#include "frame/hbaconf.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -10,8 +10,8 @@
 #include <sstream>
 #include <vector>
 
-#include "messages.h"
-#include "oss.h"
+#include "frame/messages.h"
+#include "base/oss.h"
 
 namespace {
 

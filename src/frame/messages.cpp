@@ -1,10 +1,10 @@
-#include "messages.h"
+#include "frame/messages.h"
 
 #include <cstdarg>
 #include <ctime>
 
-#include "frame.h"
-#include "oss.h"
+#include "frame/frame.h"
+#include "base/oss.h"
 
 namespace {
 

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "base/text.h"
+
 // Message levels.
 enum : int {
     kLevelPlain = 0,
@@ -12,7 +14,6 @@ enum : int {
     kLevelDebug = 100,
 };
 
-#define TAVRO_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 
 // Debug trace (level 100 lines): only when the trace is enabled and the
 // output is not XML; to the trace file, else standard output.

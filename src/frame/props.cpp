@@ -1,4 +1,4 @@
-#include "props.h"
+#include "frame/props.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "frame.h"
-#include "messages.h"
+#include "frame/frame.h"
+#include "frame/messages.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "alias.h"
+#include "info/alias.h"
 
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
-#include "frame.h"
-#include "messages.h"
-#include "props.h"
+#include "frame/frame.h"
+#include "frame/messages.h"
+#include "frame/props.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "flashver.h"
+#include "info/flashver.h"
 
 #include <cstdio>
 #include <vector>
 
-#include "messages.h"
+#include "frame/messages.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "device.h"
+#include "device/device.h"
 
 struct FlashVersions {
     std::string bios = "N/A";

@@ -1,4 +1,4 @@
-#include "geninfo.h"
+#include "info/geninfo.h"
 
 #include <cstdio>
 #include <cstring>
@@ -6,18 +6,18 @@
 #include <string>
 #include <vector>
 
-#include "adapterlist.h"
-#include "alias.h"
-#include "classify.h"
-#include "core.h"
-#include "devicelist.h"
-#include "fabric.h"
-#include "flashver.h"
-#include "frame.h"
-#include "messages.h"
-#include "oss.h"
-#include "output.h"
-#include "props.h"
+#include "adapters/adapterlist.h"
+#include "info/alias.h"
+#include "device/classify.h"
+#include "device/core.h"
+#include "device/devicelist.h"
+#include "device/fabric.h"
+#include "info/flashver.h"
+#include "frame/frame.h"
+#include "frame/messages.h"
+#include "base/oss.h"
+#include "render/output.h"
+#include "frame/props.h"
 
 namespace {
 

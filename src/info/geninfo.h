@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "device.h"
+#include "device/device.h"
 #include "tavro_api.h"
 
 // Port status text (at most 31 characters).

@@ -3,15 +3,15 @@
 #include <cstring>
 #include <string>
 
-#include "adapterlist.h"
-#include "alias.h"
-#include "classify.h"
-#include "devicelist.h"
-#include "frame.h"
-#include "geninfo.h"
-#include "messages.h"
-#include "oss.h"
-#include "output.h"
+#include "adapters/adapterlist.h"
+#include "info/alias.h"
+#include "device/classify.h"
+#include "device/devicelist.h"
+#include "frame/frame.h"
+#include "info/geninfo.h"
+#include "frame/messages.h"
+#include "base/oss.h"
+#include "render/output.h"
 #include "tavro_api.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "nvparams.h"
+#include "nvram/nvparams.h"
 
 #include <array>
 #include <cerrno>
@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cmdrecord.h"
-#include "frame.h"
-#include "messages.h"
+#include "command/parse.h"
+#include "frame/frame.h"
+#include "frame/messages.h"
 
 namespace {
 

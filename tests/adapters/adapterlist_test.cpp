@@ -2,11 +2,11 @@
 
 #include <cstring>
 
-#include "adapterlist.h"
-#include "devicelist.h"
-#include "frame.h"
+#include "adapters/adapterlist.h"
+#include "device/devicelist.h"
+#include "frame/frame.h"
 #include "machine_fixture.h"
-#include "oss.h"
+#include "base/oss.h"
 #include "vnsdm_sim.h"
 
 using ::testing::internal::CaptureStdout;

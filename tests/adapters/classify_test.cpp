@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "classify.h"
+#include "device/classify.h"
 
 namespace {
 

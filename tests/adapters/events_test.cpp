@@ -3,13 +3,13 @@
 #include <cstring>
 #include <regex>
 
-#include "adapterlist.h"
-#include "devicelist.h"
-#include "events.h"
-#include "frame.h"
-#include "lifecycle.h"
+#include "adapters/adapterlist.h"
+#include "device/devicelist.h"
+#include "adapters/events.h"
+#include "frame/frame.h"
+#include "session/lifecycle.h"
 #include "machine_fixture.h"
-#include "oss.h"
+#include "base/oss.h"
 #include "vnsdm_sim.h"
 
 using ::testing::internal::CaptureStdout;

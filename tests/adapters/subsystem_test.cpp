@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "subsystem.h"
+#include "device/subsystem.h"
 
 namespace {
 

@@ -2,10 +2,11 @@
 #include <sstream>
 #include <vector>
 
-#include "cmdstate.h"
+#include "cli/cmdstate.h"
 #include "output_fixture.h"
 #include "tavro_api.h"
-#include "version.h"
+#include "frame/version.h"
+#include "render/versioninfo.h"
 #include "xmlcheck.h"
 
 namespace {

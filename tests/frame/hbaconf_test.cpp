@@ -3,7 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "hbaconf.h"
+#include "frame/hbaconf.h"
 #include "testenv.h"
 
 using testenv::ReadFile;

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "core.h"
-#include "frame.h"
-#include "lifecycle.h"
+#include "device/core.h"
+#include "frame/frame.h"
+#include "session/lifecycle.h"
 #include "tavro_api.h"
 #include "testenv.h"
 

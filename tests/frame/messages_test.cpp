@@ -2,8 +2,8 @@
 
 #include <regex>
 
-#include "frame.h"
-#include "messages.h"
+#include "frame/frame.h"
+#include "frame/messages.h"
 #include "testenv.h"
 
 using ::testing::internal::CaptureStderr;

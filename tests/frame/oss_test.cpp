@@ -5,7 +5,7 @@
 #include <atomic>
 #include <chrono>
 
-#include "oss.h"
+#include "base/oss.h"
 #include "tavro_api.h"
 
 namespace {

@@ -4,9 +4,9 @@
 
 #include <unistd.h>
 
-#include "frame.h"
-#include "lifecycle.h"
-#include "props.h"
+#include "frame/frame.h"
+#include "session/lifecycle.h"
+#include "frame/props.h"
 #include "testenv.h"
 
 using testenv::ReadFile;

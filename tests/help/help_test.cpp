@@ -11,16 +11,17 @@
 #include <string>
 #include <vector>
 
-#include "cmdrecord.h"
-#include "frame.h"
-#include "help.h"
-#include "nvparams.h"
-#include "output.h"
-#include "parser.h"
+#include "cli/cmdrecord.h"
+#include "frame/frame.h"
+#include "cli/help.h"
+#include "nvram/nvparams.h"
+#include "render/output.h"
+#include "cli/parser.h"
 #include "output_fixture.h"
-#include "parser_internal.h"
-#include "usertables.h"
-#include "version.h"
+#include "cli/parser_internal.h"
+#include "cli/usertables.h"
+#include "frame/version.h"
+#include "render/versioninfo.h"
 
 namespace {
 

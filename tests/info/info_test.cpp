@@ -3,10 +3,10 @@
 #include <cstring>
 #include <sstream>
 
-#include "adapterlist.h"
-#include "alias.h"
-#include "devicelist.h"
-#include "frame.h"
+#include "adapters/adapterlist.h"
+#include "info/alias.h"
+#include "device/devicelist.h"
+#include "frame/frame.h"
 #include "machine_fixture.h"
 #include "vnsdm_sim.h"
 #include "xmlcheck.h"

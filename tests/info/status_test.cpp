@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "geninfo.h"
+#include "info/geninfo.h"
 
 namespace {
 

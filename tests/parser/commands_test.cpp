@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "parser_fixture.h"
-#include "usertables.h"
+#include "cli/usertables.h"
 
 namespace {
 
@@ -88,7 +88,7 @@ TEST_F(ParserTest, EveryCommandWordSelectsItsCommand)
         EXPECT_EQ(Parse(w.args), 0) << w.args[0] << ": " << Message();
         EXPECT_EQ(Cmd().command, w.code) << w.args[0];
         EXPECT_TRUE(Cmd().commandSelected) << w.args[0];
-        EXPECT_FALSE(Cmd().parseError) << w.args[0];
+        EXPECT_FALSE(Outcome().parseError) << w.args[0];
     }
 }
 
@@ -98,7 +98,7 @@ TEST_F(ParserTest, EchoAndCtPingNeedTheHostSwitch)
     for (const char *word : {"-fcping", "-ctping", "-fcp", "-ctp"}) {
         EXPECT_EQ(Parse({word, "0"}), kParseNotCombinable) << word;
         EXPECT_FALSE(Cmd().commandSelected);
-        EXPECT_FALSE(Cmd().parseError);
+        EXPECT_FALSE(Outcome().parseError);
         EXPECT_EQ(out, "");
     }
     EXPECT_EQ(Parse({"-ftr", "0"}), 0);

@@ -2,7 +2,7 @@
 // the option list limits; reporting in text and XML.
 #include <fstream>
 
-#include "adapterlist.h"
+#include "adapters/adapterlist.h"
 #include "parser_fixture.h"
 
 namespace {
@@ -92,13 +92,13 @@ TEST_F(ParserTest, OptionsMatchInAnyCaseAndInTheirSlashForm)
 TEST_F(ParserTest, HelpAloneIsAcceptedAndNamesTheCommandItIsAskedFor)
 {
     EXPECT_EQ(Parse({"-h"}), 0);
-    EXPECT_TRUE(Cmd().helpRequested);
-    EXPECT_FALSE(Cmd().parseError);
+    EXPECT_TRUE(Outcome().helpRequested);
+    EXPECT_FALSE(Outcome().parseError);
     EXPECT_EQ(Parse({"-?", "-n"}), 0);
-    EXPECT_TRUE(Cmd().helpRequested);
+    EXPECT_TRUE(Outcome().helpRequested);
     EXPECT_EQ(Cmd().command, CommandCode::ParamsChange);
     EXPECT_EQ(Parse({"-s", "-h"}), 0);
-    EXPECT_TRUE(Cmd().helpRequested && Frame().quietMode);
+    EXPECT_TRUE(Outcome().helpRequested && Frame().quietMode);
 }
 
 TEST_F(ParserTest, HelpWithXmlIsRefusedAsPlainTextInEitherOrder)
@@ -107,7 +107,7 @@ TEST_F(ParserTest, HelpWithXmlIsRefusedAsPlainTextInEitherOrder)
         EXPECT_PARSE_FAILS(args, kParseNotCombinable,
                            "Online help is not available with XML output!");
         EXPECT_FALSE(Frame().xmlMode);
-        EXPECT_FALSE(Cmd().helpRequested);  // the run fails rather than printing help
+        EXPECT_FALSE(Outcome().helpRequested);  // the run fails rather than printing help
         EXPECT_EQ(out, "Online help is not available with XML output!\n");
     }
 }
@@ -148,7 +148,7 @@ TEST_F(ParserTest, OutputOptionFailures)
                        "Error: This option must be combined with other command!");
     EXPECT_PARSE_FAILS(Args({"-o", "system", "-h"}), kParseNotCombinable,
                        "Error: This option must be combined with other command!");
-    EXPECT_FALSE(Cmd().helpRequested);
+    EXPECT_FALSE(Outcome().helpRequested);
     std::string bad = dir.file("no/such/dir.txt");
     EXPECT_PARSE_FAILS(Args({"-o", bad, "-g"}), kParseFileError,
                        "Unable to open file '" + bad + "' for writing!");
@@ -271,7 +271,7 @@ TEST_F(OptionFileTest, FileOptionFailures)
     EXPECT_PARSE_FAILS(Args{"-f"}, kParseMissingInput, "Option requires additional input(s)!");
     // Help on the option: the help topic answers, there is no message.
     EXPECT_EQ(Parse({"-f", "-h"}), kParseMissingInput);
-    EXPECT_TRUE(Cmd().helpRequested && Cmd().parseError);
+    EXPECT_TRUE(Outcome().helpRequested && Outcome().parseError);
     EXPECT_EQ(out, "");
 }
 

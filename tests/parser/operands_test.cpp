@@ -2,8 +2,8 @@
 // adapter parameter table with its ranges.
 #include <cstring>
 
-#include "adapterlist.h"
-#include "nvparams.h"
+#include "adapters/adapterlist.h"
+#include "nvram/nvparams.h"
 #include "parser_fixture.h"
 
 namespace {

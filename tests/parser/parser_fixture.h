@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "cmdrecord.h"
-#include "frame.h"
-#include "output.h"
-#include "parser.h"
+#include "cli/cmdrecord.h"
+#include "frame/frame.h"
+#include "render/output.h"
+#include "cli/parser.h"
 #include "testenv.h"
 
 class ParserTest : public ::testing::Test {
@@ -45,17 +45,17 @@ protected:
         return status;
     }
 
-    static std::string Message() { return Cmd().errorMessage; }
+    static std::string Message() { return Outcome().errorMessage; }
 
     // A failed parse with this status and message.
     ::testing::AssertionResult ParseFails(const std::vector<std::string> &args, int status,
                                           const std::string &message)
     {
         int got = Parse(args);
-        if (got == status && Cmd().parseError && Message() == message)
+        if (got == status && Outcome().parseError && Message() == message)
             return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure()
-               << "status " << got << " (want " << status << "), parse error " << Cmd().parseError
+               << "status " << got << " (want " << status << "), parse error " << Outcome().parseError
                << ", message \"" << Message() << "\" (want \"" << message << "\")";
     }
 

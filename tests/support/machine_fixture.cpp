@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "adapterlist.h"
-#include "core.h"
-#include "devicelist.h"
-#include "frame.h"
+#include "adapters/adapterlist.h"
+#include "device/core.h"
+#include "device/devicelist.h"
+#include "frame/frame.h"
 #include "vnsdm_sim.h"
 
 void MachineTest::SetUp()

@@ -8,8 +8,8 @@
 #include <functional>
 #include <string>
 
-#include "frame.h"
-#include "output.h"
+#include "frame/frame.h"
+#include "render/output.h"
 #include "testenv.h"
 
 class OutputTest : public ::testing::Test {

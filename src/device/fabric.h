@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "device.h"
+#include "base/text.h"
+#include "device/device.h"
 
 struct InterconnectElement {
     uint8_t name[8] = {};

@@ -1,6 +1,5 @@
-#include "lifecycle.h"
-#include "cmdstate.h"
-#include "menuconfig.h"
+#include "session/lifecycle.h"
+#include "frame/menuconfig.h"
 
 #include <sys/stat.h>
 
@@ -10,14 +9,28 @@
 #include <ctime>
 #include <memory>
 
-#include "adapterlist.h"
-#include "core.h"
-#include "events.h"
-#include "frame.h"
-#include "messages.h"
-#include "oss.h"
-#include "props.h"
+#include "adapters/adapterlist.h"
+#include "device/core.h"
+#include "adapters/events.h"
+#include "frame/frame.h"
+#include "frame/messages.h"
+#include "base/oss.h"
+#include "frame/props.h"
 #include "tavro_api.h"
+
+namespace {
+
+void (*g_sessionHooks[static_cast<int>(SessionHook::Count)])() = {};
+
+} // namespace
+
+void RegisterSessionHook(SessionHook which, void (*hook)()) { g_sessionHooks[static_cast<int>(which)] = hook; }
+
+void RunSessionHook(SessionHook which)
+{
+    if (auto hook = g_sessionHooks[static_cast<int>(which)])
+        hook();
+}
 
 namespace {
 
@@ -179,23 +192,6 @@ int GetAsciiAbortConfigKey()
     return key;
 }
 
-int OSSEnterCriticalSection()
-{
-    try {
-        Frame().critSection.lock();
-        return 0;
-    } catch (const std::system_error &e) {
-        PrintWithLevel(kLevelError, "OSSEnterCriticalSection: Failed with (%s)\n", e.what());
-        return -1;
-    }
-}
-
-int OSSLeaveCriticalSection()
-{
-    Frame().critSection.unlock();
-    return 0;
-}
-
 int OSSMergePropertyFiles()
 {
     std::string agentDir = GetAgentInstalledDirectory();
@@ -261,6 +257,7 @@ void OSSPostInitializeDevices()
     f.hostSystemProduct = CutText(f.host.productName, 63);
     f.hostSystemVersion = CutText(f.host.versionText, 63);
     f.windowsPE = false;
+    f.ia64Host = f.hostSystemProduct.find("IA64") != std::string::npos;
 }
 
 namespace {
@@ -278,15 +275,7 @@ void VOLKGetFabricScanningOption()
 // The body of the start-up thread of an interactive start-up.
 void InitializeStatus(oss::Event *done)
 {
-    FrameState &f = Frame();
-    CoreInitialize();
-    CoreInitializeDevices();
-    OSSPostInitializeDevices();
-    VOLKGetFabricScanningOption();
-    BuildVOLKDevices();
-    CoreInitializeTargets();
-    OSSMergePropertyFiles();
-    f.initialized = true;
+    StartDevices();
     if (done)
         done->Set();
     Trace(kLevelDebug, "CreateInitializeStatusThread: exiting.");
@@ -321,6 +310,44 @@ void initialize()
 
 } // namespace
 
+int StartDevices()
+{
+    CoreInitialize();
+    CoreInitializeDevices();
+    OSSPostInitializeDevices();
+    VOLKGetFabricScanningOption();
+    int rc = BuildVOLKDevices();
+    CoreInitializeTargets();
+    Frame().initialized = true;
+    OSSMergePropertyFiles();
+    return rc;
+}
+
+void StopDevices()
+{
+    CoreUninitialize();
+    CoreLog(kLevelPlain, "CoreUnintialize done...");
+    CoreLog(kLevelPlain, "Unloading HBA Library...");
+    CoreFreeHbaLibrary();
+    CoreLog(kLevelPlain, "OSSUninitialize done...");
+    FreeMyDeviceList();
+    CoreLog(kLevelPlain, "FreeMyDeviceList done...");
+    CoreRestoreSniaRegistration();
+}
+
+int RefreshAdapterList()
+{
+    PrintText("Refreshing...\n");
+    StopDevices();
+    // The HBA API goes with the device list; load it again for the new one.
+    if (!Frame().hbaLibrarySuppressed)
+        CoreLoadHbaLibrary();
+    int rc = StartDevices();
+    AdapterModel().rebuildRequired = false;
+    PrintMessage("Done.");
+    return rc;
+}
+
 void ReadStartupSwitches()
 {
     FrameState &f = Frame();
@@ -336,16 +363,7 @@ int CmdInit(int argc, const char *const *argv)
     if (!oss::InstallCtrlHandler(CtrlHandler))
         PrintWithLevel(kLevelWarning, "CmdInit: Unable to set control handler!\n");
     OSSInitialize(argc, argv);
-    CoreInitialize();
-    CoreInitializeDevices();
-    OSSPostInitializeDevices();
-    VOLKGetFabricScanningOption();
-    BuildVOLKDevices();
-    CoreInitializeTargets();
-    FrameState &f = Frame();
-    f.initialized = true;
-    OSSMergePropertyFiles();
-    f.ia64Host = f.hostSystemProduct.find("IA64") != std::string::npos;
+    StartDevices();
     return 0;
 }
 
@@ -360,14 +378,7 @@ void cleanup()
     CoreLog(kLevelPlain, "Shutting Down...");
     f.critSectionReady = false;
     StopEventThread();
-    CoreUninitialize();
-    CoreLog(kLevelPlain, "CoreUnintialize done...");
-    CoreLog(kLevelPlain, "Unloading HBA Library...");
-    CoreFreeHbaLibrary();
-    CoreLog(kLevelPlain, "OSSUninitialize done...");
-    FreeMyDeviceList();
-    CoreLog(kLevelPlain, "FreeMyDeviceList done...");
-    CoreRestoreSniaRegistration();
+    StopDevices();
     if (f.outputStream) {
         std::fclose(f.outputStream);
         f.outputStream = nullptr;
@@ -382,7 +393,7 @@ int CtrlHandler(uint32_t ctrlType)
     FrameState &f = Frame();
     Trace(kLevelDebug, "\nCTRL-C triggered - Shutting Down...");
     if (f.xmlMode)
-        CloseXmlDocumentOnAbort();
+        RunSessionHook(SessionHook::AbortXmlDocument);
     f.abortRequested = true;
     if (f.resourcesDeallocated) {
         Trace(kLevelDebug, "CtrlHandler: already called cleanup()!");
@@ -412,7 +423,7 @@ TAVRO_API int32_t TAVRO_Initialize(const char *path)
 {
     FrameState &f = Frame();
     std::setlocale(LC_ALL, "");
-    ResetCommandLineState();
+    RunSessionHook(SessionHook::ResetCommandLine);
     InitAdapterList();
     if (path) {
         CopyText(f.applicationPath, path);

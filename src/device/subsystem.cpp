@@ -3,7 +3,7 @@
 // The enciphered form is deciphered into memory and split into lines there,
 // with the same 2047-character line limit the plain reader has: no plain copy
 // of the list ever touches the disk, and nothing is left behind on failure.
-#include "subsystem.h"
+#include "device/subsystem.h"
 
 #include <algorithm>
 #include <array>
@@ -12,7 +12,7 @@
 #include <new>
 #include <string>
 
-#include "messages.h"
+#include "frame/messages.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "targets.h"
+#include "device/targets.h"
 
 #include <new>
 

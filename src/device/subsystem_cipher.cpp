@@ -1,5 +1,5 @@
 // Blowfish ECB over the subsystem list.
-#include "subsystem_cipher.h"
+#include "device/subsystem_cipher.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "vpd.h"
+#include "device/vpd.h"
 
 bool VpdFindKeyword(const uint8_t *buf, size_t size, const char keyword[2], size_t &offset,
                     size_t &length)

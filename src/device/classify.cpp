@@ -1,5 +1,5 @@
 // Adapter classification tables and tests.
-#include "classify.h"
+#include "device/classify.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <tuple>
 
-#include "messages.h"
+#include "frame/messages.h"
 #include "vnsdm.h"
 
 namespace {

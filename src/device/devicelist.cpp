@@ -1,11 +1,11 @@
-#include "devicelist.h"
+#include "device/devicelist.h"
 
 #include <cstring>
 #include <new>
 
-#include "core.h"
-#include "messages.h"
-#include "targets.h"
+#include "device/core.h"
+#include "frame/messages.h"
+#include "device/targets.h"
 
 DeviceList &CoreDevices()
 {

@@ -1,11 +1,10 @@
-#include "fabric.h"
+#include "device/fabric.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 
-#include "adapterlist.h"
-#include "messages.h"
+#include "frame/messages.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "wmi.h"
+#include "device/wmi.h"
 
 #include <cstring>
 #include <vector>
 
-#include "devicelist.h"
-#include "messages.h"
+#include "device/devicelist.h"
+#include "frame/messages.h"
 #include "vnsdm_sim.h"
 
 int VNWmiGetVPortInfo()

@@ -1,6 +1,7 @@
-#include "version.h"
+#include "render/versioninfo.h"
 
-#include "output.h"
+#include "frame/version.h"
+#include "render/output.h"
 
 const char *BuildDate() { return __DATE__; }
 const char *BuildTime() { return __TIME__; }

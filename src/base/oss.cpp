@@ -1,4 +1,4 @@
-#include "oss.h"
+#include "base/oss.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>

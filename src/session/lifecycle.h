@@ -13,6 +13,13 @@ std::string TraceFileNameFor(const std::string &configured, const std::tm &when)
 void SetupTraceFile();
 // Reads the core-message, trace and quiet switches of the host property file.
 void ReadStartupSwitches();
+// The one device start-up, shared by the interactive start-up, a command-line run
+// and a refresh: scan, host facts, adapter list, targets; the list build's status.
+int StartDevices();
+// Its counterpart, shared by clean-up and refresh.
+void StopDevices();
+// Rebuilds the adapter list (TAVRO_Refresh).
+int RefreshAdapterList();
 // Start-up of a command-line run: no event thread. 0 on success.
 int CmdInit(int argc, const char *const *argv);
 // Copies the host description after the device scan.
@@ -27,9 +34,12 @@ int CtrlHandler(uint32_t ctrlType);
 int GetAsciiAbortConfigKey();
 // Merges the management agent's aliases into the local alias file.
 int OSSMergePropertyFiles();
-// Critical section around device-library and adapter-list use.
-int OSSEnterCriticalSection();
-int OSSLeaveCriticalSection();
+
+// What the session asks of the layers above it: the command line registers these,
+// the session runs them at start-up and on Ctrl-C without knowing the command line.
+enum class SessionHook { ResetCommandLine, AbortXmlDocument, Count };
+void RegisterSessionHook(SessionHook which, void (*hook)());
+void RunSessionHook(SessionHook which);
 
 // Set by the command-line front end: while either is set, cleanup does nothing.
 void SetCleanupBlocked(bool helpRequested, bool commandRejected);

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "device.h"
+#include "device/device.h"
 
 struct LunRecord {
     uint16_t lun = 0;

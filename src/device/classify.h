@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "device.h"
+#include "device/device.h"
 
 // ---- Family codes ------------------------------------------------------
 // Other areas branch on the codes by number; these name the single-code

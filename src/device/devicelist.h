@@ -5,7 +5,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "device.h"
+#include "device/device.h"
 
 struct DeviceList {
     DeviceRecord *first = nullptr;

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string_view>
 
-#include "subsystem_cipher.h"
+#include "device/subsystem_cipher.h"
 
 // Column widths (terminating NUL included); longer texts are cut.
 inline constexpr std::size_t kSubSystemIdWidth = 20;

@@ -1,4 +1,4 @@
-#include "core.h"
+#include "device/core.h"
 
 #include <dirent.h>
 
@@ -11,14 +11,14 @@
 
 #include <hbaapi.h>
 
-#include "devicelist.h"
-#include "frame.h"
-#include "hbaconf.h"
-#include "messages.h"
-#include "oss.h"
-#include "props.h"
-#include "targets.h"
-#include "wmi.h"
+#include "device/devicelist.h"
+#include "frame/frame.h"
+#include "frame/hbaconf.h"
+#include "frame/messages.h"
+#include "base/oss.h"
+#include "frame/props.h"
+#include "device/targets.h"
+#include "device/wmi.h"
 
 namespace {
 

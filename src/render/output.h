@@ -31,7 +31,7 @@
 #include <string>
 #include <string_view>
 
-#include "messages.h"
+#include "frame/messages.h"
 
 // ---- Output settings --------------------------------------------------------
 

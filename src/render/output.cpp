@@ -1,4 +1,4 @@
-#include "output.h"
+#include "render/output.h"
 
 #include <cinttypes>
 #include <cstdarg>
@@ -10,10 +10,11 @@
 #include <new>
 #include <vector>
 
-#include "frame.h"
-#include "oss.h"
+#include "frame/frame.h"
+#include "base/oss.h"
 #include "tavro_api.h"
-#include "version.h"
+#include "frame/version.h"
+#include "render/versioninfo.h"
 
 namespace {
 

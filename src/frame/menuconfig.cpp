@@ -1,12 +1,11 @@
-#include "menuconfig.h"
+#include "frame/menuconfig.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "frame.h"
-#include "lifecycle.h"
-#include "messages.h"
+#include "frame/frame.h"
+#include "frame/messages.h"
 
 namespace {
 
