@@ -34,21 +34,26 @@ std::string GenerateMachine(int adapters)
 {
     std::string path = WorkDir() + "/machine-" + std::to_string(adapters) + ".json";
     std::FILE *f = std::fopen(path.c_str(), "w");
-    std::fprintf(f, "{ \"format\": 1, \"fabric\": { \"switches\": [], \"targets\": [] }, \"adapters\": [\n");
+    std::fprintf(
+        f, "{ \"format\": 1, \"fabric\": { \"switches\": [], \"targets\": [] }, \"adapters\": [\n");
     for (int a = 0; a < adapters; ++a) {
         std::fprintf(f,
                      "%s{ \"model\": \"CV-2084\", \"serial\": \"CVB%07d\",\n"
-                     "  \"vpd\": { \"size\": 512, \"keywords\": { \"PN\": \"CV2084-0101\", \"SN\": \"CVB%07d\" } },\n"
-                     "  \"defaults\": { \"chip\": { \"device_id\": \"0x70C0\", \"subsystem_vendor_id\": \"0x1E7A\",\n"
+                     "  \"vpd\": { \"size\": 512, \"keywords\": { \"PN\": \"CV2084-0101\", \"SN\": "
+                     "\"CVB%07d\" } },\n"
+                     "  \"defaults\": { \"chip\": { \"device_id\": \"0x70C0\", "
+                     "\"subsystem_vendor_id\": \"0x1E7A\",\n"
                      "      \"subsystem_id\": \"0x0084\", \"chip_type\": \"0x0018\" },\n"
                      "    \"port\": { \"speed\": \"8g\" } },\n"
                      "  \"ports\": [\n",
                      a ? "," : "", a, a);
         for (int p = 0; p < 4; ++p)
-            std::fprintf(f,
-                         "    %s{ \"chip\": { \"bus\": %d, \"function\": %d, \"port_number\": %d },\n"
-                         "      \"port\": { \"wwpn\": \"21:00:00:0e:7b:%02x:%02x:%02x\" } }\n",
-                         p ? "," : "", 2 * a + p / 2 + 1, p % 2, p % 2 + 1, (a >> 8) & 0xFF, a & 0xFF, p + 1);
+            std::fprintf(
+                f,
+                "    %s{ \"chip\": { \"bus\": %d, \"function\": %d, \"port_number\": %d },\n"
+                "      \"port\": { \"wwpn\": \"21:00:00:0e:7b:%02x:%02x:%02x\" } }\n",
+                p ? "," : "", 2 * a + p / 2 + 1, p % 2, p % 2 + 1, (a >> 8) & 0xFF, a & 0xFF,
+                p + 1);
         std::fprintf(f, "  ] }\n");
     }
     std::fprintf(f, "] }\n");
@@ -75,7 +80,10 @@ void ReportMemory(benchmark::State &state)
     state.counters["instances"] = VNSimGetInstanceCount();
 }
 
-std::string MachineFor(int adapters) { return adapters ? GenerateMachine(adapters) : std::string(); }
+std::string MachineFor(int adapters)
+{
+    return adapters ? GenerateMachine(adapters) : std::string();
+}
 
 // The device library alone: open every instance and read its properties.
 void BM_BareScan(benchmark::State &state)
@@ -124,7 +132,10 @@ void BM_BuildAdapterList(benchmark::State &state)
 // Argument 0 is the embedded default machine; others are four-port adapters.
 BENCHMARK(BM_BareScan)->Arg(0)->Arg(64)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StartupToAdapterList)->Arg(0)->Arg(64)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BuildAdapterList)->RangeMultiplier(2)->Range(4, 64)->Unit(benchmark::kMicrosecond)
+BENCHMARK(BM_BuildAdapterList)
+    ->RangeMultiplier(2)
+    ->Range(4, 64)
+    ->Unit(benchmark::kMicrosecond)
     ->Complexity(benchmark::oNLogN);
 
 BENCHMARK_MAIN();

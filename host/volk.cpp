@@ -24,10 +24,7 @@ std::string OwnDirectory()
     return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 
-bool Interactive(int argc, char **argv)
-{
-    return argc < 2 || strcasecmp(argv[1], "int") == 0;
-}
+bool Interactive(int argc, char **argv) { return argc < 2 || strcasecmp(argv[1], "int") == 0; }
 
 } // namespace
 

@@ -20,46 +20,46 @@ extern "C" {
 
 /* ---- Adapter list ------------------------------------------------------ */
 
-#define TAVRO_PORT_TYPE_PHYSICAL    1
-#define TAVRO_PORT_TYPE_VIRTUAL     3
+#define TAVRO_PORT_TYPE_PHYSICAL 1
+#define TAVRO_PORT_TYPE_VIRTUAL 3
 #define TAVRO_PORT_TYPE_FCOE_ENGINE 4
 
 #define TAVRO_VPORT_WWPN_SLOTS 256
 
 /* One port as the host sees it. */
 typedef struct FibreAdapter {
-    int32_t  instance;         /* device-library instance (HBA number) */
-    int32_t  portNumber;       /* 1-based physical port number on the adapter */
-    uint32_t handle;           /* device-library handle */
-    uint8_t  pciLocation[4];   /* 0, device, bus (low byte), function */
+    int32_t instance;       /* device-library instance (HBA number) */
+    int32_t portNumber;     /* 1-based physical port number on the adapter */
+    uint32_t handle;        /* device-library handle */
+    uint8_t pciLocation[4]; /* 0, device, bus (low byte), function */
     uint32_t beaconControl;
-    int32_t  enabled;          /* 1 when the adapter is supported */
-    int32_t  portClass;        /* 2 for family codes above 7, else 1 */
+    int32_t enabled;   /* 1 when the adapter is supported */
+    int32_t portClass; /* 2 for family codes above 7, else 1 */
     uint16_t vPortId;
     uint16_t ssvid;
     uint16_t ssdid;
     uint16_t deviceId;
     uint16_t chipType;
-    uint8_t  wwnn[8];
-    uint8_t  wwpn[8];
-    uint8_t  enodeMac[6];
-    char     model[32];
-    char     serialNumber[32];
-    char     wwpnText[24];     /* 16 lower-case hex digits */
-    char     wwnnText[24];
-    char     description[128];
-    uint8_t  portId[3];
-    uint16_t portType;         /* TAVRO_PORT_TYPE_... */
-    int16_t  parent;           /* -1 */
-    int16_t  qosType;
-    int16_t  vPortLock;
-    int16_t  vPortEnable;
-    int32_t  qosValue;
-    int32_t  portSpeed;        /* virtual ports: decimal Gb/s */
-    uint8_t (*vPortWwpns)[8];  /* TAVRO_VPORT_WWPN_SLOTS slots, or null */
+    uint8_t wwnn[8];
+    uint8_t wwpn[8];
+    uint8_t enodeMac[6];
+    char model[32];
+    char serialNumber[32];
+    char wwpnText[24]; /* 16 lower-case hex digits */
+    char wwnnText[24];
+    char description[128];
+    uint8_t portId[3];
+    uint16_t portType; /* TAVRO_PORT_TYPE_... */
+    int16_t parent;    /* -1 */
+    int16_t qosType;
+    int16_t vPortLock;
+    int16_t vPortEnable;
+    int32_t qosValue;
+    int32_t portSpeed;        /* virtual ports: decimal Gb/s */
+    uint8_t (*vPortWwpns)[8]; /* TAVRO_VPORT_WWPN_SLOTS slots, or null */
     uint32_t vpIndexSupported;
     uint32_t maxVPorts;
-    char     flashFirmwareVersion[32];
+    char flashFirmwareVersion[32];
     uint32_t vpType;
     struct FibreAdapter *next;
     struct FibreAdapter *previous;
@@ -67,7 +67,7 @@ typedef struct FibreAdapter {
 
 /* The ordered list of ports; valid until the next rebuild. */
 typedef struct AdapterList {
-    uint32_t      count;
+    uint32_t count;
     FibreAdapter *first;
     FibreAdapter *last;
 } AdapterList;
@@ -102,13 +102,13 @@ TAVRO_API AdapterList *TAVRO_GetAdapterList(void);
 /* First entry with that WWPN (8 bytes), or null. */
 TAVRO_API FibreAdapter *TAVRO_FindAdapterInAdapterListByWWN(const uint8_t *wwpn);
 /* The physical port entry of a virtual port entry, or null. */
-TAVRO_API FibreAdapter *TAVRO_FindPhysicalAdapterEntryByVirtualPortInAdapterList(
-    const FibreAdapter *adapter);
+TAVRO_API FibreAdapter *
+TAVRO_FindPhysicalAdapterEntryByVirtualPortInAdapterList(const FibreAdapter *adapter);
 
 /* ---- Adapter information and aliases ---- */
 
 #define TAVRO_ALIAS_ADAPTER 0
-#define TAVRO_ALIAS_PORT    1
+#define TAVRO_ALIAS_PORT 1
 
 /* Device list: one header per adapter, one line per port (nothing in XML mode). */
 TAVRO_API int32_t TAVRO_DisplayVantorDevices(void);
@@ -132,7 +132,8 @@ TAVRO_API int32_t TAVRO_GetFlashFirmwareVersion(const FibreAdapter *adapter, cha
 /* Adapter (TAVRO_ALIAS_ADAPTER) or port (TAVRO_ALIAS_PORT) alias. */
 TAVRO_API int32_t TAVRO_GetAdapterAlias(const FibreAdapter *adapter, int32_t kind, char *buffer,
                                         uint32_t size);
-TAVRO_API int32_t TAVRO_SetAdapterAlias(const FibreAdapter *adapter, int32_t kind, const char *alias);
+TAVRO_API int32_t TAVRO_SetAdapterAlias(const FibreAdapter *adapter, int32_t kind,
+                                        const char *alias);
 TAVRO_API int32_t TAVRO_DisplayAdapterAlias(const FibreAdapter *adapter, int32_t kind);
 
 /* ---- Display mode and exit codes ---- */

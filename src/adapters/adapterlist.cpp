@@ -1,25 +1,25 @@
 #include "adapters/adapterlist.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
-#include <algorithm>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#include "adapters/events.h"
+#include "base/oss.h"
 #include "device/classify.h"
 #include "device/core.h"
 #include "device/devicelist.h"
-#include "adapters/events.h"
-#include "frame/frame.h"
-#include "frame/messages.h"
-#include "base/oss.h"
-#include "frame/props.h"
 #include "device/subsystem.h"
 #include "device/targets.h"
 #include "device/vpd.h"
 #include "device/wmi.h"
+#include "frame/frame.h"
+#include "frame/messages.h"
+#include "frame/props.h"
 
 namespace {
 
@@ -36,8 +36,7 @@ bool AllZero(const uint8_t *p, size_t n)
 
 // Identity of an entry: both names, and whether it is the FCoE engine entry,
 // which shares the names of the port it was made from.
-bool SameIdentity(const FibreAdapter *a, const uint8_t wwnn[8], const uint8_t wwpn[8],
-                  bool engine)
+bool SameIdentity(const FibreAdapter *a, const uint8_t wwnn[8], const uint8_t wwpn[8], bool engine)
 {
     return std::memcmp(a->wwnn, wwnn, 8) == 0 && std::memcmp(a->wwpn, wwpn, 8) == 0 &&
            (a->portType == TAVRO_PORT_TYPE_FCOE_ENGINE) == engine;
@@ -190,8 +189,8 @@ bool SortAdapterList(RecordVector &sorted)
         sorted.push_back(copy);
         if (copy->PortType() == SD_PORT_TYPE_PHYSICAL)
             for (const VportInfo &v : copy->vports)
-                Trace(kLevelDebug, "SortAdapterList:: Adding vPort %d %s vid=%d...\n", copy->instance,
-                      WwnText(v.wwpn).c_str(), v.vpId);
+                Trace(kLevelDebug, "SortAdapterList:: Adding vPort %d %s vid=%d...\n",
+                      copy->instance, WwnText(v.wwpn).c_str(), v.vpId);
         if (IsQuillAdapter(copy) && (engineSeen++ % 2) == 0) {
             DeviceRecord *engine = CloneDevice(*copy);
             if (!engine) {
@@ -204,9 +203,10 @@ bool SortAdapterList(RecordVector &sorted)
             sorted.push_back(engine);
         }
     }
-    std::stable_sort(sorted.begin(), sorted.end(), [](const DeviceRecord *a, const DeviceRecord *b) {
-        return std::memcmp(a->Wwpn(), b->Wwpn(), 8) < 0;
-    });
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const DeviceRecord *a, const DeviceRecord *b) {
+                         return std::memcmp(a->Wwpn(), b->Wwpn(), 8) < 0;
+                     });
     return true;
 }
 
@@ -256,9 +256,10 @@ bool AddVirtualPortsToAdapterList(RecordVector &records)
 bool BuildVOLKDeviceList(RecordVector &records)
 {
     // Ports of one adapter stay together in WWPN order, virtual ports behind them.
-    std::stable_sort(records.begin(), records.end(), [](const DeviceRecord *a, const DeviceRecord *b) {
-        return std::strcmp(a->serialNumber, b->serialNumber) < 0;
-    });
+    std::stable_sort(records.begin(), records.end(),
+                     [](const DeviceRecord *a, const DeviceRecord *b) {
+                         return std::strcmp(a->serialNumber, b->serialNumber) < 0;
+                     });
     DeviceList &final = Devices();
     for (DeviceRecord *rec : records)
         AppendDevice(final, rec);
@@ -445,8 +446,8 @@ FibreAdapter *FindAdapterEntryForDevice(DeviceRecord *rec)
         return nullptr;
     std::string serial = GetSerialNo(*rec);
     for (FibreAdapter *a = Adapters().first; a; a = a->next) {
-        if (serial != a->serialNumber || !SameIdentity(a, rec->Wwnn(), rec->Wwpn(),
-                                                       rec->IsFcoeEngineEntry()))
+        if (serial != a->serialNumber ||
+            !SameIdentity(a, rec->Wwnn(), rec->Wwpn(), rec->IsFcoeEngineEntry()))
             continue;
         if (rec->IsVirtual())
             a->vPortId = rec->port.VportId;
@@ -463,7 +464,8 @@ FibreAdapter *FindAdapterInAdapterListByWWN(const uint8_t wwpn[8])
     for (FibreAdapter *a = Adapters().first; a; a = a->next) {
         if (std::memcmp(a->wwpn, wwpn, 8) == 0) {
             Trace(kLevelDebug,
-                  "FindAdapterInAdapterListByWWN: Found HBA %d %02X-%02X-%02X-%02X-%02X-%02X-%02X-%02X",
+                  "FindAdapterInAdapterListByWWN: Found HBA %d "
+                  "%02X-%02X-%02X-%02X-%02X-%02X-%02X-%02X",
                   a->instance, wwpn[0], wwpn[1], wwpn[2], wwpn[3], wwpn[4], wwpn[5], wwpn[6],
                   wwpn[7]);
             return a;
@@ -642,7 +644,8 @@ int BuildVOLKDevices()
     }
     std::unordered_map<std::string, FibreAdapter *> byIdentity;
     for (FibreAdapter *a = Adapters().first; a; a = a->next)
-        byIdentity.emplace(IdentityKey(a->wwnn, a->wwpn, a->portType == TAVRO_PORT_TYPE_FCOE_ENGINE), a);
+        byIdentity.emplace(
+            IdentityKey(a->wwnn, a->wwpn, a->portType == TAVRO_PORT_TYPE_FCOE_ENGINE), a);
     for (DeviceRecord *rec = Devices().first; rec; rec = rec->next) {
         if (rec->IsVirtual())
             continue;
@@ -684,8 +687,8 @@ TAVRO_API FibreAdapter *TAVRO_FindAdapterInAdapterListByWWN(const uint8_t *wwpn)
     return FindAdapterInAdapterListByWWN(wwpn);
 }
 
-TAVRO_API FibreAdapter *TAVRO_FindPhysicalAdapterEntryByVirtualPortInAdapterList(
-    const FibreAdapter *adapter)
+TAVRO_API FibreAdapter *
+TAVRO_FindPhysicalAdapterEntryByVirtualPortInAdapterList(const FibreAdapter *adapter)
 {
     return FindPhysicalAdapterEntryByVirtualPort(adapter);
 }

@@ -6,11 +6,11 @@
 #include <mutex>
 
 #include "adapters/adapterlist.h"
+#include "base/oss.h"
 #include "device/core.h"
 #include "device/devicelist.h"
 #include "frame/frame.h"
 #include "frame/messages.h"
-#include "base/oss.h"
 #include "frame/props.h"
 
 namespace {
@@ -67,16 +67,25 @@ void pollingEvents()
 const char *AenEventName(uint32_t type)
 {
     switch (type) {
-    case SD_AEN_LIP_OCCURRED: return "Lip Occurred";
-    case SD_AEN_LINK_UP: return "Link Up";
-    case SD_AEN_LINK_DOWN: return "Link Down";
-    case SD_AEN_LIP_RESET: return "Lip Reset Occurred";
-    case SD_AEN_SCR_UPDATE: return "SCR Update";
-    case SD_AEN_DEVICE_UPDATE: return "Device Update";
-    case SD_AEN_FEC_ACTIVE: return "FEC Active";
+    case SD_AEN_LIP_OCCURRED:
+        return "Lip Occurred";
+    case SD_AEN_LINK_UP:
+        return "Link Up";
+    case SD_AEN_LINK_DOWN:
+        return "Link Down";
+    case SD_AEN_LIP_RESET:
+        return "Lip Reset Occurred";
+    case SD_AEN_SCR_UPDATE:
+        return "SCR Update";
+    case SD_AEN_DEVICE_UPDATE:
+        return "Device Update";
+    case SD_AEN_FEC_ACTIVE:
+        return "FEC Active";
     // Type 9 has no entry in the name table; it is shown by its meaning.
-    case SD_AEN_TYPE9: return "Port Event";
-    default: return "**Unknown**";
+    case SD_AEN_TYPE9:
+        return "Port Event";
+    default:
+        return "**Unknown**";
     }
 }
 
@@ -108,7 +117,9 @@ int handleAEN()
             std::memcpy(&ev, buffer + i * sizeof ev, sizeof ev);
             PrintMessageF("HBA %s: Event[%u] (%s)", tag.c_str(), i, AenEventName(ev.EventType));
             switch (ev.EventType) {
-            case SD_AEN_LIP_OCCURRED: bits |= kNotifyLipOccurred; break;
+            case SD_AEN_LIP_OCCURRED:
+                bits |= kNotifyLipOccurred;
+                break;
             case SD_AEN_LINK_UP:
                 bits &= ~kNotifyLinkDown;
                 bits |= kNotifyLinkUp;
@@ -124,13 +135,19 @@ int handleAEN()
                 bits |= kNotifyPortUpdate;
                 change = true;
                 break;
-            case SD_AEN_FEC_ACTIVE: bits |= kNotifyFecActive; break;
-            case SD_AEN_TYPE9: bits |= kNotifyEventType9; break;
-            default: break;
+            case SD_AEN_FEC_ACTIVE:
+                bits |= kNotifyFecActive;
+                break;
+            case SD_AEN_TYPE9:
+                bits |= kNotifyEventType9;
+                break;
+            default:
+                break;
             }
         }
         if (bits && bits != rec->notificationStatus) {
-            rec->notificationStatus = bits | (linkDown ? kNotifyLinkDownReported : kNotifyChangeReported);
+            rec->notificationStatus =
+                bits | (linkDown ? kNotifyLinkDownReported : kNotifyChangeReported);
             Trace(kLevelDebug, "handleAEN: Notification status Device[%s] = [%04x]", tag.c_str(),
                   rec->notificationStatus);
             rec->notificationStatus &= ~(kNotifyChangeReported | kNotifyFecActive);
@@ -147,7 +164,8 @@ int CoreHandlePortStateChange()
             continue;
         SD_PORT_PROPERTY port{};
         if (SDGetHbaDevicePortProperty(rec->handle, 0, &port) != SD_OK) {
-            Trace(kLevelDebug, "CoreHandlePortStateChange: Cannot retrieve port status for device (%ld)",
+            Trace(kLevelDebug,
+                  "CoreHandlePortStateChange: Cannot retrieve port status for device (%ld)",
                   static_cast<long>(rec->instance));
             continue;
         }
@@ -155,7 +173,8 @@ int CoreHandlePortStateChange()
             if (rec->notificationStatus & kNotifyLinkDown) {
                 rec->notificationStatus &= ~(kNotifyLinkDown | kNotifyLinkDownReported);
                 if (EventState().skipEvents)
-                    Trace(kLevelDebug, "CoreHandlePortStateChange: Skipping Rebuild due to disabled AEN");
+                    Trace(kLevelDebug,
+                          "CoreHandlePortStateChange: Skipping Rebuild due to disabled AEN");
                 else
                     rebuild = true;
             }

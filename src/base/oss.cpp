@@ -74,8 +74,8 @@ double ClockScale() { return ReadScale(); }
 
 uint64_t TickMs()
 {
-    auto real = std::chrono::duration_cast<std::chrono::microseconds>(SteadyClock::now() -
-                                                                      Clock().origin);
+    auto real =
+        std::chrono::duration_cast<std::chrono::microseconds>(SteadyClock::now() - Clock().origin);
     return static_cast<uint64_t>(static_cast<double>(real.count()) * ReadScale() / 1000.0);
 }
 
@@ -192,7 +192,7 @@ bool InstallCtrlHandler(CtrlHandler handler)
             return;
         if (StartThread(CtrlWatcher) == 0)
             return;
-        struct sigaction sa {};
+        struct sigaction sa { };
         sa.sa_handler = OnSigint;
         sigemptyset(&sa.sa_mask);
         sa.sa_flags = SA_RESTART;

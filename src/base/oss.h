@@ -36,7 +36,9 @@ using Mutex = std::recursive_mutex;
 class Event {
 public:
     explicit Event(bool manualReset = true, bool signalled = false)
-        : manual_(manualReset), signalled_(signalled) {}
+            : manual_(manualReset), signalled_(signalled)
+    {
+    }
     void Set();
     void Reset();
     // Waits up to timeoutMs of scaled time (UINT32_MAX: forever); true when signalled.
@@ -90,9 +92,9 @@ std::string ExecutablePath();
 std::string CanonicalPath(const std::string &path);
 
 struct HostFacts {
-    std::string computerName;   // "<unknown>" when it cannot be read
-    std::string productName;    // PRETTY_NAME of os-release, else the kernel name
-    std::string versionText;    // "%d.%d %s (Build %d)"
+    std::string computerName; // "<unknown>" when it cannot be read
+    std::string productName;  // PRETTY_NAME of os-release, else the kernel name
+    std::string versionText;  // "%d.%d %s (Build %d)"
     int major = 0;
     int minor = 0;
     int build = 0;

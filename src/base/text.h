@@ -14,7 +14,10 @@
 std::string CutText(std::string_view text, size_t max);
 // Copies text into a fixed buffer of size bytes, cut and terminated.
 void CopyText(char *dest, size_t size, std::string_view text);
-template <size_t N> void CopyText(char (&dest)[N], std::string_view text) { CopyText(dest, N, text); }
+template <size_t N> void CopyText(char (&dest)[N], std::string_view text)
+{
+    CopyText(dest, N, text);
+}
 
 // printf into a std::string of whatever length the result needs.
 std::string Format(const char *format, ...) TAVRO_PRINTF(1, 2);

@@ -6,11 +6,11 @@
 #include <cstring>
 
 #include "adapters/adapterlist.h"
+#include "cli/usertables.h"
 #include "frame/frame.h"
-#include "session/lifecycle.h"
 #include "nvram/nvparams.h"
 #include "render/output.h"
-#include "cli/usertables.h"
+#include "session/lifecycle.h"
 
 CommandRecord &Cmd()
 {
@@ -44,8 +44,6 @@ void FreeCommandLists()
     std::vector<std::array<uint8_t, 8>>().swap(c.excludedTargets);
     std::vector<EchoDestination>().swap(c.echoDestinations);
 }
-
-
 
 int AddTargetItemToList(const BindingRequest &request)
 {
@@ -84,67 +82,128 @@ void AddLunItemToList(const LunSelection &item)
 const char *CommandWordOf(CommandCode code)
 {
     switch (code) {
-    case CommandCode::None: return "";
-    case CommandCode::HostInfo: return "-g";
-    case CommandCode::AdapterInfo: return "-i";
-    case CommandCode::TargetInfo: return "-t";
-    case CommandCode::LunInfo: return "-l";
-    case CommandCode::ParamsDisplay: return "-c";
-    case CommandCode::ParamsChange: return "-n";
-    case CommandCode::PersistentBinding: return "-p";
-    case CommandCode::SelectiveLun: return "-m";
-    case CommandCode::TargetLinkSpeed: return "-q";
-    case CommandCode::BootDevices: return "-e";
-    case CommandCode::DriverSettingsGet: return "-fg";
-    case CommandCode::DriverSettingsSet: return "-fs";
-    case CommandCode::FlashUpdate: return "-b";
-    case CommandCode::ParamFile: return "-r";
-    case CommandCode::DriverUpdate: return "-d";
-    case CommandCode::PortBeacon: return "-a";
-    case CommandCode::TargetBeacon: return "-tb";
-    case CommandCode::LoopbackTest: return "-kl";
-    case CommandCode::ReadWriteBufferTest: return "-kr";
-    case CommandCode::Statistics: return "-gs";
-    case CommandCode::LinkStatus: return "-ls";
-    case CommandCode::VirtualPorts: return "-vp";
-    case CommandCode::Qos: return "-qos";
-    case CommandCode::ExitCodes: return "-ei";
-    case CommandCode::TransceiverDiag: return "-dm";
-    case CommandCode::AdapterAlias: return "-ha";
-    case CommandCode::PortAlias: return "-pa";
-    case CommandCode::SummaryReport: return "-z";
-    case CommandCode::Version: return "-v";
-    case CommandCode::FirmwarePreloadTable: return "-u";
-    case CommandCode::SerdesTable: return "-sp";
-    case CommandCode::FirmwareDump: return "-fwdump";
-    case CommandCode::ElsEcho: return "-fcping";
-    case CommandCode::CtPing: return "-ctping";
-    case CommandCode::FabricTraceRoute: return "-ftraceroute";
-    case CommandCode::DPort: return "-dport";
-    case CommandCode::Rdp: return "-rdp";
-    case CommandCode::LinkCableBeacon: return "-lcb";
-    case CommandCode::FcPing: return "-fcep";
-    case CommandCode::FirmwareTrace: return "-trace";
-    case CommandCode::FcoeEngineTrace: return "-fcetrace";
-    case CommandCode::Fec: return "-fec";
-    case CommandCode::Bbcr: return "-bbcr";
-    case CommandCode::LunQos: return "-lunqos";
-    case CommandCode::TransceiverEqualizer: return "-sfp";
-    case CommandCode::RawParamUpdate: return "-pcl";
-    case CommandCode::GlobalParamUpdate: return "-gnvl";
-    case CommandCode::ImageVersions: return "-mbiv";
-    case CommandCode::CnaInfo: return "-cna";
-    case CommandCode::FcoeEngine: return "-fcoe";
-    case CommandCode::TemperatureMonitor: return "-tm";
-    case CommandCode::BoardTemperature: return "-tr";
-    case CommandCode::FlashWizard: return "-op";
-    case CommandCode::FeatureConfig: return "-pc";
-    case CommandCode::NovramProgram: return "-pn";
-    case CommandCode::SerdesParams: return "-sd";
-    case CommandCode::SmartSan: return "-ss";
-    case CommandCode::FlashRegions: return "-rg";
-    case CommandCode::ParamTemplate: return "-src";
-    case CommandCode::FirmwareActivate: return "-act";
+    case CommandCode::None:
+        return "";
+    case CommandCode::HostInfo:
+        return "-g";
+    case CommandCode::AdapterInfo:
+        return "-i";
+    case CommandCode::TargetInfo:
+        return "-t";
+    case CommandCode::LunInfo:
+        return "-l";
+    case CommandCode::ParamsDisplay:
+        return "-c";
+    case CommandCode::ParamsChange:
+        return "-n";
+    case CommandCode::PersistentBinding:
+        return "-p";
+    case CommandCode::SelectiveLun:
+        return "-m";
+    case CommandCode::TargetLinkSpeed:
+        return "-q";
+    case CommandCode::BootDevices:
+        return "-e";
+    case CommandCode::DriverSettingsGet:
+        return "-fg";
+    case CommandCode::DriverSettingsSet:
+        return "-fs";
+    case CommandCode::FlashUpdate:
+        return "-b";
+    case CommandCode::ParamFile:
+        return "-r";
+    case CommandCode::DriverUpdate:
+        return "-d";
+    case CommandCode::PortBeacon:
+        return "-a";
+    case CommandCode::TargetBeacon:
+        return "-tb";
+    case CommandCode::LoopbackTest:
+        return "-kl";
+    case CommandCode::ReadWriteBufferTest:
+        return "-kr";
+    case CommandCode::Statistics:
+        return "-gs";
+    case CommandCode::LinkStatus:
+        return "-ls";
+    case CommandCode::VirtualPorts:
+        return "-vp";
+    case CommandCode::Qos:
+        return "-qos";
+    case CommandCode::ExitCodes:
+        return "-ei";
+    case CommandCode::TransceiverDiag:
+        return "-dm";
+    case CommandCode::AdapterAlias:
+        return "-ha";
+    case CommandCode::PortAlias:
+        return "-pa";
+    case CommandCode::SummaryReport:
+        return "-z";
+    case CommandCode::Version:
+        return "-v";
+    case CommandCode::FirmwarePreloadTable:
+        return "-u";
+    case CommandCode::SerdesTable:
+        return "-sp";
+    case CommandCode::FirmwareDump:
+        return "-fwdump";
+    case CommandCode::ElsEcho:
+        return "-fcping";
+    case CommandCode::CtPing:
+        return "-ctping";
+    case CommandCode::FabricTraceRoute:
+        return "-ftraceroute";
+    case CommandCode::DPort:
+        return "-dport";
+    case CommandCode::Rdp:
+        return "-rdp";
+    case CommandCode::LinkCableBeacon:
+        return "-lcb";
+    case CommandCode::FcPing:
+        return "-fcep";
+    case CommandCode::FirmwareTrace:
+        return "-trace";
+    case CommandCode::FcoeEngineTrace:
+        return "-fcetrace";
+    case CommandCode::Fec:
+        return "-fec";
+    case CommandCode::Bbcr:
+        return "-bbcr";
+    case CommandCode::LunQos:
+        return "-lunqos";
+    case CommandCode::TransceiverEqualizer:
+        return "-sfp";
+    case CommandCode::RawParamUpdate:
+        return "-pcl";
+    case CommandCode::GlobalParamUpdate:
+        return "-gnvl";
+    case CommandCode::ImageVersions:
+        return "-mbiv";
+    case CommandCode::CnaInfo:
+        return "-cna";
+    case CommandCode::FcoeEngine:
+        return "-fcoe";
+    case CommandCode::TemperatureMonitor:
+        return "-tm";
+    case CommandCode::BoardTemperature:
+        return "-tr";
+    case CommandCode::FlashWizard:
+        return "-op";
+    case CommandCode::FeatureConfig:
+        return "-pc";
+    case CommandCode::NovramProgram:
+        return "-pn";
+    case CommandCode::SerdesParams:
+        return "-sd";
+    case CommandCode::SmartSan:
+        return "-ss";
+    case CommandCode::FlashRegions:
+        return "-rg";
+    case CommandCode::ParamTemplate:
+        return "-src";
+    case CommandCode::FirmwareActivate:
+        return "-act";
     }
     return "";
 }

@@ -3,13 +3,10 @@
 #include "adapters/adapterlist.h"
 #include "cli/cmdrecord.h"
 #include "frame/frame.h"
-#include "session/lifecycle.h"
 #include "render/output.h"
+#include "session/lifecycle.h"
 
-void ResetCommandLineState()
-{
-    ResetCommandRecord();
-}
+void ResetCommandLineState() { ResetCommandRecord(); }
 
 void CloseXmlDocumentOnAbort()
 {

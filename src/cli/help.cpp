@@ -13,8 +13,7 @@
 namespace {
 
 // Calls fn for every '\n'-separated line of text (nothing for null).
-template <typename Fn>
-void ForEachLine(const char *text, Fn fn)
+template <typename Fn> void ForEachLine(const char *text, Fn fn)
 {
     if (!text)
         return;
@@ -145,7 +144,8 @@ void PrintUsage()
     PrintMessage("");
     for (const auto &operand : kOperandForms)
         PrintUsageEntry(operand[0], operand[1]);
-    PrintMessage("   Options are not case-sensitive and may start with '/' instead of '-' or '--'.");
+    PrintMessage(
+        "   Options are not case-sensitive and may start with '/' instead of '-' or '--'.");
 }
 
 void HelpPrinter(CommandCode code)

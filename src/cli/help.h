@@ -32,7 +32,7 @@ struct HelpTopic {
 // syntax line wider than kUsageSyntaxFit (or a command with more than one
 // syntax line) puts its description on a line of its own, dash at column 21.
 inline constexpr int kUsageDashColumn = 21;
-inline constexpr int kUsageSyntaxFit = kUsageDashColumn - 3 - 1;  // leaves one blank before '-'
+inline constexpr int kUsageSyntaxFit = kUsageDashColumn - 3 - 1; // leaves one blank before '-'
 
 // The topics in CommandCode order, one per command (None has none).
 std::span<const HelpTopic> HelpTopics();

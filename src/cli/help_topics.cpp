@@ -14,9 +14,7 @@ namespace {
 #define ONOFF_WORDS "0|1, Disable|Enable"
 
 constexpr HelpTopic kHelpTopics[] = {
-    {CommandCode::HostInfo, "Host Information",
-     "Displays host general information.",
-     "-g",
+    {CommandCode::HostInfo, "Host Information", "Displays host general information.", "-g",
      nullptr},
 
     {CommandCode::AdapterInfo, "HBA Information",
@@ -47,8 +45,7 @@ constexpr HelpTopic kHelpTopics[] = {
     {CommandCode::ParamsDisplay, "HBA Parameters",
      "Displays the current HBA parameters.\n"
      "Without an HBA, or with all, the parameters of every HBA port are shown.",
-     "-c [all|" HBA "]",
-     nullptr},
+     "-c [all|" HBA "]", nullptr},
 
     {CommandCode::ParamsChange, "Change HBA Parameters",
      "Changes HBA parameters.\n"
@@ -142,9 +139,7 @@ constexpr HelpTopic kHelpTopics[] = {
      "disable\tDisable the boot devices, one slot or all of them."},
 
     {CommandCode::DriverSettingsGet, "Driver Settings",
-     "Displays the driver settings of an HBA port.",
-     "-fg " HBA " view|info",
-     nullptr},
+     "Displays the driver settings of an HBA port.", "-fg " HBA " view|info", nullptr},
 
     {CommandCode::DriverSettingsSet, "Change Driver Settings",
      "Changes driver settings of an HBA port.",
@@ -181,10 +176,8 @@ constexpr HelpTopic kHelpTopics[] = {
      "-r " HBA "|all save <file>",
      "save\tSave the current parameters; with all, one file per HBA."},
 
-    {CommandCode::DriverUpdate, "Driver Update",
-     "Updates the HBA driver from a driver file.",
-     "-d <driver file>",
-     nullptr},
+    {CommandCode::DriverUpdate, "Driver Update", "Updates the HBA driver from a driver file.",
+     "-d <driver file>", nullptr},
 
     {CommandCode::PortBeacon, "Port Beacon",
      "Displays or changes the beacon of an HBA port.\n"
@@ -203,8 +196,7 @@ constexpr HelpTopic kHelpTopics[] = {
      "--BeaconCmd <mode>\tThe mode given as an option.\n"
      "LogFile (LF)\tLog file; N/A for none."},
 
-    {CommandCode::LoopbackTest, "Loopback Test",
-     "Runs the loopback test on an HBA port.",
+    {CommandCode::LoopbackTest, "Loopback Test", "Runs the loopback test on an HBA port.",
      "-kl " HBA " [<parameter> <value> ...]",
      "DataPattern (DP)\trandom (default), CRPAT, CJTPAT, CSPAT, RPAT,\n"
      "\t00, 55, 5A, A5, AA, FF, or 8 hex bytes (16 digits,\n"
@@ -249,8 +241,7 @@ constexpr HelpTopic kHelpTopics[] = {
      "LogToFile (LF)\tAlso write each sample to this file (CSV).\n"
      "reset\tReset the link status counters."},
 
-    {CommandCode::VirtualPorts, "Virtual Ports",
-     "Lists, creates or deletes virtual ports (NPIV).",
+    {CommandCode::VirtualPorts, "Virtual Ports", "Lists, creates or deletes virtual ports (NPIV).",
      "-vp " HBA " list [all|<vport wwpn>]\n"
      "-vp " HBA " create auto|<vport wwpn>|<byte>\n"
      "-vp " HBA " delete all|<vport wwpn>\n"
@@ -285,10 +276,8 @@ constexpr HelpTopic kHelpTopics[] = {
      "--enable, --disable\tEnable or disable the QoS of the virtual port.\n"
      "--vf\tVirtual fabric number, 1-4094."},
 
-    {CommandCode::ExitCodes, "Exit Codes",
-     "Lists the exit codes of the program and their meaning.",
-     "-ei",
-     nullptr},
+    {CommandCode::ExitCodes, "Exit Codes", "Lists the exit codes of the program and their meaning.",
+     "-ei", nullptr},
 
     {CommandCode::TransceiverDiag, "Transceiver Diagnostics",
      "Displays the diagnostic data of transceivers (SFP).",
@@ -296,15 +285,13 @@ constexpr HelpTopic kHelpTopics[] = {
      "general, gen\tGeneral transceiver data.\n"
      "details, det\tDetailed diagnostic data."},
 
-    {CommandCode::AdapterAlias, "HBA Alias",
-     "Displays, sets or deletes the alias of an HBA.",
+    {CommandCode::AdapterAlias, "HBA Alias", "Displays, sets or deletes the alias of an HBA.",
      "-ha " HBA " view|info\n"
      "-ha " HBA " <alias>\n"
      "-ha " HBA " delete",
      "<alias>\tThe new alias."},
 
-    {CommandCode::PortAlias, "Port Alias",
-     "Displays, sets or deletes the alias of an HBA port.",
+    {CommandCode::PortAlias, "Port Alias", "Displays, sets or deletes the alias of an HBA port.",
      "-pa " HBA " view|info\n"
      "-pa " HBA " <alias>\n"
      "-pa " HBA " delete",
@@ -313,13 +300,9 @@ constexpr HelpTopic kHelpTopics[] = {
     {CommandCode::SummaryReport, "Summary Report",
      "Displays a summary report of HBA ports.\n"
      "It holds the general information, parameters and targets.",
-     "-z " HBA "|all",
-     nullptr},
+     "-z " HBA "|all", nullptr},
 
-    {CommandCode::Version, "Version",
-     "Displays the program and library version.",
-     "-v",
-     nullptr},
+    {CommandCode::Version, "Version", "Displays the program and library version.", "-v", nullptr},
 
     {CommandCode::FirmwarePreloadTable, "Firmware Preload Table",
      "Updates or saves the firmware preload table of an HBA.",
@@ -329,8 +312,7 @@ constexpr HelpTopic kHelpTopics[] = {
      "save\tSave the table to a file.\n"
      "/version\tDisplay the version of the table in flash."},
 
-    {CommandCode::SerdesTable, "Serdes Table",
-     "Updates or saves the PCIe serdes table of an HBA.",
+    {CommandCode::SerdesTable, "Serdes Table", "Updates or saves the PCIe serdes table of an HBA.",
      "-sp " HBA " <table file>\n"
      "-sp " HBA " save <file>\n"
      "-sp " HBA " /version",
@@ -392,9 +374,7 @@ constexpr HelpTopic kHelpTopics[] = {
      "--clear\tClear the results."},
 
     {CommandCode::Rdp, "Read Diagnostic Parameters",
-     "Reads the diagnostic parameters (RDP) of a remote port.",
-     "-rdp " HBA " " TGT,
-     nullptr},
+     "Reads the diagnostic parameters (RDP) of a remote port.", "-rdp " HBA " " TGT, nullptr},
 
     {CommandCode::LinkCableBeacon, "Link Cable Beacon",
      "Makes the beacons at both ends of a link blink.\n"
@@ -433,8 +413,7 @@ constexpr HelpTopic kHelpTopics[] = {
 
     {CommandCode::Fec, "Forward Error Correction",
      "Displays or changes forward error correction (FEC).",
-     "-fec " HBA " --info|--show|--enable|--disable",
-     nullptr},
+     "-fec " HBA " --info|--show|--enable|--disable", nullptr},
 
     {CommandCode::Bbcr, "BB Credit Recovery",
      "Displays or changes BB credit recovery.\n"
@@ -443,8 +422,7 @@ constexpr HelpTopic kHelpTopics[] = {
      "-bbcr " HBA " --enable [<bb_sc_n>]",
      "<bb_sc_n>\tBB_SC_N value, 1-15."},
 
-    {CommandCode::LunQos, "LUN QoS",
-     "Displays or changes the QoS of targets and LUNs.",
+    {CommandCode::LunQos, "LUN QoS", "Displays or changes the QoS of targets and LUNs.",
      "-lunqos " HBA " --info|--show [<target wwpn> [<lun id>]]\n"
      "-lunqos " HBA " --enable|--disable|--set|--clear [<target wwpn> [<lun id>]]",
      "--info, --show\tDisplay the settings.\n"
@@ -463,19 +441,13 @@ constexpr HelpTopic kHelpTopics[] = {
      "--save\tSave the configuration, to a file when one is named."},
 
     {CommandCode::RawParamUpdate, "Raw Parameter Update",
-     "Writes HBA parameters from a raw parameter file.",
-     "-pcl " HBA " <file>",
-     nullptr},
+     "Writes HBA parameters from a raw parameter file.", "-pcl " HBA " <file>", nullptr},
 
     {CommandCode::GlobalParamUpdate, "Global Parameter Update",
-     "Writes the global parameters of HBAs from a file.",
-     "-gnvl " HBA "|all <file>",
-     nullptr},
+     "Writes the global parameters of HBAs from a file.", "-gnvl " HBA "|all <file>", nullptr},
 
     {CommandCode::ImageVersions, "Image Versions",
-     "Displays the component versions of a multiboot image.",
-     "-mbiv <image file>",
-     nullptr},
+     "Displays the component versions of a multiboot image.", "-mbiv <image file>", nullptr},
 
     {CommandCode::CnaInfo, "CNA Information",
      "Displays and configures converged adapter functions.\n"
@@ -551,8 +523,7 @@ constexpr HelpTopic kHelpTopics[] = {
     {CommandCode::BoardTemperature, "Board Temperature",
      "Displays the board temperature of HBAs.\n"
      "Without an HBA, or with all, every HBA is shown.",
-     "-tr [all|" HBA "]",
-     nullptr},
+     "-tr [all|" HBA "]", nullptr},
 
     {CommandCode::FlashWizard, "Flash Update Wizard",
      "Updates the flash of every HBA that is out of date.\n"
@@ -568,8 +539,7 @@ constexpr HelpTopic kHelpTopics[] = {
      "-pc " HBA " <feature>=enable|disable [...]",
      "view, info\tDisplay the features and their state."},
 
-    {CommandCode::NovramProgram, "NOVRAM Programming",
-     "Programs the NOVRAM of an HBA from a file.",
+    {CommandCode::NovramProgram, "NOVRAM Programming", "Programs the NOVRAM of an HBA from a file.",
      "-pn " HBA " <file> [Preserve enable|disable] [Verify enable|disable]",
      "Preserve\tKeep the HBA's identity fields (enable, disable, 1 or 0).\n"
      "Verify\tRead the memory back and compare (enable, disable, 1 or 0)."},
@@ -580,25 +550,18 @@ constexpr HelpTopic kHelpTopics[] = {
      "-sd " HBA " <parameter> <value> [<parameter> <value> ...]",
      "<value>\tDecimal, or hexadecimal with 0x."},
 
-    {CommandCode::SmartSan, "SmartSAN",
-     "Displays or changes the SmartSAN settings of an HBA port.",
-     "-ss " HBA " --info|--show|--enable|--disable|--configure",
-     nullptr},
+    {CommandCode::SmartSan, "SmartSAN", "Displays or changes the SmartSAN settings of an HBA port.",
+     "-ss " HBA " --info|--show|--enable|--disable|--configure", nullptr},
 
     {CommandCode::FlashRegions, "Flash Regions",
-     "Displays the flash regions of an HBA, or one region.",
-     "-rg " HBA " [all|<region>]",
+     "Displays the flash regions of an HBA, or one region.", "-rg " HBA " [all|<region>]",
      "<region>\tRegion code, decimal or 0x hex."},
 
     {CommandCode::ParamTemplate, "Parameter Template",
-     "Applies the HBA parameters of a template file.",
-     "-src " HBA "|all <template file>",
-     nullptr},
+     "Applies the HBA parameters of a template file.", "-src " HBA "|all <template file>", nullptr},
 
     {CommandCode::FirmwareActivate, "Firmware Activation",
-     "Activates the firmware that a flash update wrote.",
-     "-act " HBA,
-     nullptr},
+     "Activates the firmware that a flash update wrote.", "-act " HBA, nullptr},
 };
 
 #undef HBA

@@ -6,11 +6,11 @@
 #include <new>
 
 #include "adapters/adapterlist.h"
-#include "frame/frame.h"
-#include "session/lifecycle.h"
-#include "render/output.h"
 #include "cli/parser_internal.h"
+#include "frame/frame.h"
 #include "frame/props.h"
+#include "render/output.h"
+#include "session/lifecycle.h"
 #include "tavro_api.h"
 
 namespace {

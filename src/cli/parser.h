@@ -19,7 +19,10 @@
 #include "cli/cmdrecord.h"
 
 // The first pass reads the host vector (0) or the vector of an option file (1).
-enum : int { kHostArguments = 0, kOptionFileArguments = 1 };
+enum : int {
+    kHostArguments = 0,
+    kOptionFileArguments = 1
+};
 
 constexpr size_t kOptionFileMaxChars = 4096; // the 4096th character fails
 constexpr size_t kOptionTokenMaxChars = 256; // a token this long fails

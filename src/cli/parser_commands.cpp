@@ -6,11 +6,11 @@
 #include <memory>
 #include <new>
 
-#include "frame/frame.h"
-#include "nvram/nvparams.h"
 #include "cli/parser.h"
 #include "cli/parser_internal.h"
 #include "cli/usertables.h"
+#include "frame/frame.h"
+#include "nvram/nvparams.h"
 
 // ---- Pieces the command parsers share -------------------------------------------
 

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "frame/frame.h"
 #include "cli/parser.h"
 #include "cli/parser_internal.h"
 #include "cli/usertables.h"
+#include "frame/frame.h"
 
 // ---- Beacons -------------------------------------------------------------------------
 

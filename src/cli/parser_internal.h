@@ -13,7 +13,7 @@
 class Operands {
 public:
     explicit Operands(const std::vector<std::string> &list, size_t start = 1)
-        : list_(list), pos_(start)
+            : list_(list), pos_(start)
     {
     }
     bool More() const { return pos_ < list_.size(); }

@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "adapters/adapterlist.h"
-#include "frame/frame.h"
 #include "cli/parser.h"
 #include "cli/parser_internal.h"
+#include "frame/frame.h"
 
 namespace {
 

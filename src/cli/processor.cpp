@@ -5,22 +5,22 @@
 #include <string>
 
 #include "adapters/adapterlist.h"
-#include "device/classify.h"
+#include "base/oss.h"
 #include "cli/cmdrecord.h"
 #include "cli/cmdstate.h"
+#include "cli/help.h"
+#include "cli/parser.h"
+#include "device/classify.h"
 #include "device/devicelist.h"
 #include "frame/frame.h"
-#include "cli/help.h"
-#include "session/lifecycle.h"
 #include "frame/menuconfig.h"
 #include "frame/messages.h"
-#include "base/oss.h"
-#include "render/output.h"
-#include "cli/parser.h"
 #include "frame/props.h"
-#include "tavro_api.h"
 #include "frame/version.h"
+#include "render/output.h"
 #include "render/versioninfo.h"
+#include "session/lifecycle.h"
+#include "tavro_api.h"
 
 namespace {
 
@@ -70,8 +70,9 @@ int AdapterInformation()
     FibreAdapter *a = ResolveAdapter(status);
     if (!a)
         return status;
-    return c.adapter.kind == AdapterSelection::Wwpn ? TAVRO_DisplayHBAGeneralInfoByDevWWPN(a->wwpn)
-                                                    : TAVRO_DisplayHBAGeneralInfoByDevNum(a->instance, a->portNumber);
+    return c.adapter.kind == AdapterSelection::Wwpn
+               ? TAVRO_DisplayHBAGeneralInfoByDevWWPN(a->wwpn)
+               : TAVRO_DisplayHBAGeneralInfoByDevNum(a->instance, a->portNumber);
 }
 
 // -z: the summary report.
@@ -86,8 +87,9 @@ int SummaryReport()
     FibreAdapter *a = ResolveAdapter(status);
     if (!a)
         return status;
-    return c.adapter.kind == AdapterSelection::Wwpn ? TAVRO_DisplayAllInformationByDevWWPN(a->wwpn)
-                                                    : TAVRO_DisplayAllInformationByDevNum(a->instance, a->portNumber);
+    return c.adapter.kind == AdapterSelection::Wwpn
+               ? TAVRO_DisplayAllInformationByDevWWPN(a->wwpn)
+               : TAVRO_DisplayAllInformationByDevNum(a->instance, a->portNumber);
 }
 
 // -ha and -pa: show, change or delete an alias.
@@ -136,13 +138,27 @@ int ProcessCommand()
     std::memset(Outcome().errorMessage, 0, sizeof Outcome().errorMessage);
     int status;
     switch (c.command) {
-    case CommandCode::HostInfo: status = HostInformation(); break;
-    case CommandCode::AdapterInfo: status = AdapterInformation(); break;
-    case CommandCode::SummaryReport: status = SummaryReport(); break;
-    case CommandCode::AdapterAlias: status = Alias(TAVRO_ALIAS_ADAPTER); break;
-    case CommandCode::PortAlias: status = Alias(TAVRO_ALIAS_PORT); break;
-    case CommandCode::ExitCodes: status = TAVRO_DisplayAppExitCodes(); break;
-    default: status = OptionDisabled(); break;
+    case CommandCode::HostInfo:
+        status = HostInformation();
+        break;
+    case CommandCode::AdapterInfo:
+        status = AdapterInformation();
+        break;
+    case CommandCode::SummaryReport:
+        status = SummaryReport();
+        break;
+    case CommandCode::AdapterAlias:
+        status = Alias(TAVRO_ALIAS_ADAPTER);
+        break;
+    case CommandCode::PortAlias:
+        status = Alias(TAVRO_ALIAS_PORT);
+        break;
+    case CommandCode::ExitCodes:
+        status = TAVRO_DisplayAppExitCodes();
+        break;
+    default:
+        status = OptionDisabled();
+        break;
     }
     FreeCommandLists();
     return status;

@@ -224,7 +224,8 @@ int ValidateDiagnosticsParamName(std::string_view name)
             if (SameText(name, kEcho[i][0]) || SameText(name, kEcho[i][1]))
                 return i;
         return -1;
-    case DiagNameMode::Full: break;
+    case DiagNameMode::Full:
+        break;
     }
     for (int i = 0; i < kDiagTableSize; ++i)
         if (SameText(name, kStandard[i][0]) || SameText(name, kStandard[i][1]))
@@ -294,7 +295,8 @@ int ValidateDiagnosticsParamValue(int index, long value, char *msg, size_t msgSi
             text = buf;
         }
         break;
-    case 6: break;
+    case 6:
+        break;
     default:
         CopyText(msg, msgSize, "Invalid diagnostics option (value)!");
         return kParseBadParameter;

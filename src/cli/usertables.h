@@ -50,7 +50,11 @@ int GetUserDiagParamValue(std::string_view alias);
 const char *GetUserDiagEchoPingParamValueStr(std::string_view alias);
 
 // Names the parser's counts-only commands accept (FC ping, CT ping, trace route).
-enum class DiagNameMode { Full, CountsOnly, ElsEcho };
+enum class DiagNameMode {
+    Full,
+    CountsOnly,
+    ElsEcho
+};
 void SetDiagnosticsNameMode(DiagNameMode mode);
 // Entry index 0-5 of a name or alias, or -1. In the counts-only mode only
 // TestCount, TestIncrement and OnError answer, as 0, 1 and 2.

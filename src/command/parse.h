@@ -19,12 +19,12 @@ enum : int {
     kParseBadWwn = 132,
     kParseBadLun = 133,
     kParseMissingInput = 134,
-    kParseTooMany = 135,       // also an operand that does not parse
+    kParseTooMany = 135, // also an operand that does not parse
     kParseNotCombinable = 136,
     kParseUnrecognized = 137,
     // Range codes of the parameter parsers.
     kParseBadDiagValue = 48,
-    kParseBadParameter = 60,   // adapter (NVRAM) and diagnostics parameters
+    kParseBadParameter = 60, // adapter (NVRAM) and diagnostics parameters
     kParseDuplicateTargetId = 110,
     kParseBadTargetId = 111,
     kParseBadVportValue = 282,

@@ -207,10 +207,7 @@ int OemTest(const char *name, const SubsystemPair (&pairs)[N], const DeviceRecor
     return 1;
 }
 
-int CodeOf(const DeviceRecord &dev)
-{
-    return FamilyCodeOfDeviceId(dev.chip.DeviceId);
-}
+int CodeOf(const DeviceRecord &dev) { return FamilyCodeOfDeviceId(dev.chip.DeviceId); }
 
 bool WwpnBelow(const DeviceRecord &a, const DeviceRecord &b)
 {
@@ -237,15 +234,9 @@ const char *FamilyName(Family family)
     return "Fc8G";
 }
 
-const char *FamilyNameOfCode(int code)
-{
-    return FamilyName(FamilyOfCode(code));
-}
+const char *FamilyNameOfCode(int code) { return FamilyName(FamilyOfCode(code)); }
 
-std::span<const ChipRow> ChipTable()
-{
-    return kChips;
-}
+std::span<const ChipRow> ChipTable() { return kChips; }
 
 int FamilyCodeOfDeviceId(uint16_t deviceId)
 {
@@ -273,9 +264,12 @@ int IsEntryLevelAdapter(const DeviceRecord *dev)
     if (dev == nullptr)
         return 0;
     switch (FamilyOfCode(CodeOf(*dev))) {
-    case Family::FcLiteX: return 1;
-    case Family::FcLiteE: return 2;
-    default: return 0;
+    case Family::FcLiteX:
+        return 1;
+    case Family::FcLiteE:
+        return 2;
+    default:
+        return 0;
     }
 }
 
@@ -296,9 +290,12 @@ int IsConvergedAdapter(const DeviceRecord *dev)
     case 14:
     case 15:
     case 17:
-    case kFamilyCnaGroupC: return 1;
-    case 21: return dev->chip.DeviceId == kConvergedGroupBDeviceId ? 1 : 0;
-    default: return 0;
+    case kFamilyCnaGroupC:
+        return 1;
+    case 21:
+        return dev->chip.DeviceId == kConvergedGroupBDeviceId ? 1 : 0;
+    default:
+        return 0;
     }
 }
 
@@ -418,15 +415,9 @@ int IsDellMezzAdapter(const DeviceRecord *dev)
     return 1;
 }
 
-int isMezz16GHBA(const DeviceRecord *dev)
-{
-    return OemTest("isMezz16GHBA", kMezz16G, dev);
-}
+int isMezz16GHBA(const DeviceRecord *dev) { return OemTest("isMezz16GHBA", kMezz16G, dev); }
 
-int isMezz32GHBA(const DeviceRecord *dev)
-{
-    return OemTest("isMezz32GHBA", kMezz32G, dev);
-}
+int isMezz32GHBA(const DeviceRecord *dev) { return OemTest("isMezz32GHBA", kMezz32G, dev); }
 
 int IsSunAdapter(const DeviceRecord *dev)
 {
@@ -454,10 +445,7 @@ int IsTernAdapter(const DeviceRecord *dev)
     return 1;
 }
 
-int IsDellOemAdapter(const DeviceRecord *dev)
-{
-    return OemTest("IsDellOemAdapter", kDellOem, dev);
-}
+int IsDellOemAdapter(const DeviceRecord *dev) { return OemTest("IsDellOemAdapter", kDellOem, dev); }
 
 int isBrocadeFeatureUnSupportedAdapters(const DeviceRecord *dev)
 {
@@ -469,10 +457,7 @@ int is16GN4FCOnlyHBA(const DeviceRecord *dev)
     return OemTest("is16GN4FCOnlyHBA", k16GN4FcOnly, dev);
 }
 
-int isAdapterLRType(const DeviceRecord *dev)
-{
-    return OemTest("isAdapterLRType", kLongReach, dev);
-}
+int isAdapterLRType(const DeviceRecord *dev) { return OemTest("isAdapterLRType", kLongReach, dev); }
 
 int isCNAWithLROptionEnable(const DeviceRecord *dev)
 {
@@ -506,10 +491,7 @@ const char *OemFixedModelName(const DeviceRecord *dev)
     return dev && dev->chip.SubSystemId == kFixedModelSsdid ? kFixedModelName : nullptr;
 }
 
-bool HasModelSuffixS(const DeviceRecord *dev)
-{
-    return IsSunAdapter(dev) != 0;
-}
+bool HasModelSuffixS(const DeviceRecord *dev) { return IsSunAdapter(dev) != 0; }
 
 std::string ModelWithSuffixS(const DeviceRecord *dev, std::string_view model)
 {
@@ -526,11 +508,14 @@ int PciPortOfFunction(unsigned function)
     switch (function) {
     case 0:
     case 2:
-    case 6: return 1;
+    case 6:
+        return 1;
     case 1:
     case 3:
-    case 7: return 2;
-    default: return 0;
+    case 7:
+        return 2;
+    default:
+        return 0;
     }
 }
 
@@ -593,9 +578,12 @@ int GetPortIndexOEM(const DeviceRecord *first, const DeviceRecord *dev,
         const int slot = d.PciDevice();
         const int function = d.PciFunction();
         switch (layout) {
-        case 2: return std::make_tuple(bus, slot, 7 - function);
-        case 3: return std::make_tuple(-bus, slot, function);
-        default: return std::make_tuple(bus, slot, function);
+        case 2:
+            return std::make_tuple(bus, slot, 7 - function);
+        case 3:
+            return std::make_tuple(-bus, slot, function);
+        default:
+            return std::make_tuple(bus, slot, function);
         }
     };
     const std::string serial = serialOf(*dev);

@@ -100,10 +100,7 @@ int IsVirtualPort(const DeviceRecord *dev);
 // Fenn speed classes: the 16 Gb boards are told apart by their subsystem IDs,
 // every other board on the 32 Gb-capable chips is a 32 Gb one.
 int isFenn16GHBA(const DeviceRecord *dev);
-inline int IsFenn16G(const DeviceRecord *dev)
-{
-    return isFenn16GHBA(dev);
-}
+inline int IsFenn16G(const DeviceRecord *dev) { return isFenn16GHBA(dev); }
 int IsFenn32G(const DeviceRecord *dev);
 // 1 for 16 Gb, 2 for 32 Gb, else 0.
 int FennSpeedClass(const DeviceRecord *dev);

@@ -11,14 +11,14 @@
 
 #include <hbaapi.h>
 
+#include "base/oss.h"
 #include "device/devicelist.h"
+#include "device/targets.h"
+#include "device/wmi.h"
 #include "frame/frame.h"
 #include "frame/hbaconf.h"
 #include "frame/messages.h"
-#include "base/oss.h"
 #include "frame/props.h"
-#include "device/targets.h"
-#include "device/wmi.h"
 
 namespace {
 
@@ -186,5 +186,6 @@ void CoreRestoreSniaRegistration()
         return;
     CoreLog(kLevelPlain, "Restoring SNIA registry key...");
     if (OSSRegRestoreSNIAHBAAPIKey(reg) != 0)
-        Trace(kLevelDebug, "OSSRegRestoreSNIAHBAAPIKey: Unable to restore %s", reg.confPath.c_str());
+        Trace(kLevelDebug, "OSSRegRestoreSNIAHBAAPIKey: Unable to restore %s",
+              reg.confPath.c_str());
 }

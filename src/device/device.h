@@ -33,7 +33,7 @@ struct VportInfo {
     uint8_t wwnn[8] = {};
     uint8_t wwpn[8] = {};
     uint8_t portId[3] = {};
-    uint32_t vpId = 0;      // slot / VP index
+    uint32_t vpId = 0; // slot / VP index
     uint32_t qosType = 0;
     uint32_t qosValue = 0;
     uint32_t vfId = 0;
@@ -54,8 +54,8 @@ struct DeviceRecord {
     uint32_t nvramSize = 0;      // bytes of the images above that are valid
     uint32_t beaconControl = 0;
     uint32_t flags = 0;
-    int32_t portNumber = 0;      // 1-based physical port number on its adapter
-    char serialNumber[32] = {};  // GetSerialNo, kept once known
+    int32_t portNumber = 0;     // 1-based physical port number on its adapter
+    char serialNumber[32] = {}; // GetSerialNo, kept once known
 
     // Discovered targets (filled by target discovery).
     TargetRecord *targetHead = nullptr;

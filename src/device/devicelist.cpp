@@ -4,8 +4,8 @@
 #include <new>
 
 #include "device/core.h"
-#include "frame/messages.h"
 #include "device/targets.h"
+#include "frame/messages.h"
 
 DeviceList &CoreDevices()
 {

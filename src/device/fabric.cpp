@@ -35,28 +35,35 @@ uint16_t ResponseCode(const std::vector<uint8_t> &resp)
     return static_cast<uint16_t>(resp[8] << 8 | resp[9]);
 }
 
-uint32_t SendCt(const DeviceRecord *rec, const std::vector<uint8_t> &req, std::vector<uint8_t> &resp)
+uint32_t SendCt(const DeviceRecord *rec, const std::vector<uint8_t> &req,
+                std::vector<uint8_t> &resp)
 {
     uint32_t length = static_cast<uint32_t>(resp.size());
     return SDSendCTPassThru(rec->handle, req.data(), static_cast<uint32_t>(req.size()), resp.data(),
                             &length);
 }
 
-bool IsZero(const uint8_t *p) { return std::all_of(p, p + 8, [](uint8_t b) { return b == 0; }); }
+bool IsZero(const uint8_t *p)
+{
+    return std::all_of(p, p + 8, [](uint8_t b) { return b == 0; });
+}
 
 } // namespace
 
-uint32_t CoreGetInterconnectElementList(const DeviceRecord *rec, std::vector<InterconnectElement> &out)
+uint32_t CoreGetInterconnectElementList(const DeviceRecord *rec,
+                                        std::vector<InterconnectElement> &out)
 {
     out.clear();
     if (!rec)
         return SDERR_INVALID_PARAMETER;
     constexpr uint32_t kResponseSize = 3088;
     std::vector<uint8_t> resp(kResponseSize, 0);
-    uint32_t st = SendCt(rec, CtRequest(kGsTypeManagement, kGsSubtypeConfig, 0x0101, kResponseSize, {}), resp);
+    uint32_t st = SendCt(
+        rec, CtRequest(kGsTypeManagement, kGsSubtypeConfig, 0x0101, kResponseSize, {}), resp);
     if (st == SDERR_CT_REJECT) {
         std::fill(resp.begin(), resp.end(), 0);
-        st = SendCt(rec, CtRequest(kGsTypeManagement, kGsSubtypeConfig, 0x0100, kResponseSize, {}), resp);
+        st = SendCt(rec, CtRequest(kGsTypeManagement, kGsSubtypeConfig, 0x0100, kResponseSize, {}),
+                    resp);
     }
     if (st != SD_OK)
         return st;
@@ -80,7 +87,8 @@ int CoreGetSwitchDomainID(const DeviceRecord *rec, const uint8_t name[8], uint8_
     constexpr uint32_t kResponseSize = 20;
     std::vector<uint8_t> resp(kResponseSize, 0);
     std::vector<uint8_t> payload(name, name + 8);
-    uint32_t st = SendCt(rec, CtRequest(kGsTypeManagement, kGsSubtypeConfig, 0x0112, kResponseSize, payload), resp);
+    uint32_t st = SendCt(
+        rec, CtRequest(kGsTypeManagement, kGsSubtypeConfig, 0x0112, kResponseSize, payload), resp);
     if (st == SDERR_NOT_SUPPORTED || st == SDERR_CT_REJECT)
         return -1;
     if (st != SD_OK)
@@ -97,9 +105,10 @@ int CoreGetPrincipalFabricWWN(const DeviceRecord *rec, uint8_t wwn[8])
     std::vector<InterconnectElement> list;
     if (CoreGetInterconnectElementList(rec, list) != SD_OK || list.empty())
         return -1;
-    std::stable_sort(list.begin(), list.end(), [](const InterconnectElement &a, const InterconnectElement &b) {
-        return WwnText(a.name) < WwnText(b.name);
-    });
+    std::stable_sort(list.begin(), list.end(),
+                     [](const InterconnectElement &a, const InterconnectElement &b) {
+                         return WwnText(a.name) < WwnText(b.name);
+                     });
     int best = -1;
     for (const InterconnectElement &e : list) {
         uint8_t domain = 0;
@@ -120,8 +129,11 @@ int CoreGetAdjacentFabricWWN(const DeviceRecord *rec, uint8_t wwn[8])
         return -1;
     constexpr uint32_t kResponseSize = 80;
     std::vector<uint8_t> resp(kResponseSize, 0);
-    std::vector<uint8_t> payload = {0x00, rec->port.PortId[0], rec->port.PortId[1], rec->port.PortId[2]};
-    uint32_t st = SendCt(rec, CtRequest(kGsTypeDirectory, kGsSubtypeNameServer, 0x011C, kResponseSize, payload), resp);
+    std::vector<uint8_t> payload = {0x00, rec->port.PortId[0], rec->port.PortId[1],
+                                    rec->port.PortId[2]};
+    uint32_t st = SendCt(
+        rec, CtRequest(kGsTypeDirectory, kGsSubtypeNameServer, 0x011C, kResponseSize, payload),
+        resp);
     if (st != SD_OK || ResponseCode(resp) != kCtAccept) {
         Trace(kLevelDebug, "CoreGetAdjacentFabricWWN: query failed (0x%x)", st);
         return -1;
@@ -155,7 +167,8 @@ int CoreGetDestinationAddressType(const DeviceRecord *rec, const uint8_t wwn[8])
     if (CoreGetInterconnectElementList(rec, list) == SD_OK) {
         for (const InterconnectElement &e : list) {
             if (std::memcmp(e.name, wwn, 8) == 0) {
-                Trace(kLevelDebug, "CoreGetDestinationAddressType: Destination is a fabric controller");
+                Trace(kLevelDebug,
+                      "CoreGetDestinationAddressType: Destination is a fabric controller");
                 return 3;
             }
         }

@@ -14,7 +14,8 @@ struct InterconnectElement {
 };
 
 // The fabric's interconnect element list; 0 or the device-library status.
-uint32_t CoreGetInterconnectElementList(const DeviceRecord *rec, std::vector<InterconnectElement> &out);
+uint32_t CoreGetInterconnectElementList(const DeviceRecord *rec,
+                                        std::vector<InterconnectElement> &out);
 // Domain ID of one element: device-library status, -1 when not supported.
 int CoreGetSwitchDomainID(const DeviceRecord *rec, const uint8_t name[8], uint8_t *domain);
 // Names of the principal switch, of the fabric port the port is attached to,

@@ -25,7 +25,7 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 // rest of a longer line coming back as the next line. The line end is dropped.
 class LineCursor {
 public:
-    explicit LineCursor(std::string_view text) : rest_(text) {}
+    explicit LineCursor(std::string_view text) : rest_(text) { }
 
     bool Next(std::string_view &line)
     {

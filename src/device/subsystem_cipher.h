@@ -21,7 +21,10 @@ constexpr std::size_t SubsystemCipherPaddedLength(std::size_t length)
     return (length + kSubsystemCipherBlock - 1) / kSubsystemCipherBlock * kSubsystemCipherBlock;
 }
 
-enum class SubsystemCipherDirection { Encipher, Decipher };
+enum class SubsystemCipherDirection {
+    Encipher,
+    Decipher
+};
 
 // Blowfish in ECB mode, one 8-byte block at a time, in place. The buffer must
 // hold whole blocks (callers zero-pad the last one). False when it does not,

@@ -24,7 +24,8 @@ int VNWmiGetVPortInfo()
         if (st == SDERR_NOT_SUPPORTED)
             continue;
         if (st != SD_OK) {
-            Trace(kLevelDebug, "VNWmiGetVPortInfo: Instance %d query failed (0x%x)", rec->instance, st);
+            Trace(kLevelDebug, "VNWmiGetVPortInfo: Instance %d query failed (0x%x)", rec->instance,
+                  st);
             result = -1;
             continue;
         }

@@ -15,7 +15,6 @@
 constexpr size_t kPathSize = 260;
 constexpr size_t kNameSize = 256; // trace and output file names: 255 characters
 
-
 struct VfcClient {
     uint8_t wwpn[8] = {};
     uint32_t state = 0;
@@ -33,17 +32,17 @@ struct HostDescription {
 struct FrameState {
     // Paths (each cut to 259 characters).
     std::string modulePath;
-    std::string configPath;        // directory of the module path
-    std::string coreConfigFile;    // configPath + agent.properties
+    std::string configPath;     // directory of the module path
+    std::string coreConfigFile; // configPath + agent.properties
     char applicationPath[kPathSize] = {};
     std::string installDir;
-    std::string hostPropertyFile;  // g_VOLKConfigFileName
+    std::string hostPropertyFile; // g_VOLKConfigFileName
     std::string menuFile;
-    std::string exitCodesFile;     // g_VOLKExitCodesFileName
-    std::string flashCfgFile;      // g_FlashVersionCfgFileName
-    std::string aliasFile;         // g_AliasFileName
-    std::string globalAliasFile;   // g_GlobalAliasFileName
-    int pathStatus = 0;            // status of CheckApplicationPath
+    std::string exitCodesFile;   // g_VOLKExitCodesFileName
+    std::string flashCfgFile;    // g_FlashVersionCfgFileName
+    std::string aliasFile;       // g_AliasFileName
+    std::string globalAliasFile; // g_GlobalAliasFileName
+    int pathStatus = 0;          // status of CheckApplicationPath
 
     std::string traceFileName;
     bool traceFileInUse = false;
@@ -54,16 +53,16 @@ struct FrameState {
     bool xmlMode = false;
     int xmlForm = 1;
     bool sysLogMode = false;
-    bool interactiveMode = false;  // menus running: long listings pause
+    bool interactiveMode = false; // menus running: long listings pause
 
     // Flags.
     bool coreMessagesDisabled = false;
     bool coreLogSuppressed = false;
-    bool quietMode = false;        // QuietModeEnable
-    bool debugTrace = false;       // DebugTraceEnable
-    bool initialized = false;      // g_Initialized
+    bool quietMode = false;                        // QuietModeEnable
+    bool debugTrace = false;                       // DebugTraceEnable
+    bool initialized = false;                      // g_Initialized
     std::atomic<bool> resourcesDeallocated{false}; // g_ResourcesDeallocated
-    bool fabricScanning = false;   // g_coreFabricScanningEnable
+    bool fabricScanning = false;                   // g_coreFabricScanningEnable
     bool runWithVirtualDriver = false;
     std::atomic<bool> refreshRequired{false};
     bool windowsPE = false;

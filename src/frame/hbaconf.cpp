@@ -10,8 +10,8 @@
 #include <sstream>
 #include <vector>
 
-#include "frame/messages.h"
 #include "base/oss.h"
+#include "frame/messages.h"
 
 namespace {
 
@@ -139,7 +139,7 @@ int OSSRegSetSNIAHBAAPIPath(const std::string &confPath, const std::string &libr
         added += '\n';
     added += wanted + "\n";
     updated = content + added;
-    struct stat st {};
+    struct stat st { };
     mode_t mode = (exists && stat(confPath.c_str(), &st) == 0) ? (st.st_mode & 07777) : 0644;
     if (!WriteAtomically(confPath, updated, mode)) {
         Trace(kLevelDebug, "OSSRegSetSNIAHBAAPIPath: Unable to write %s", confPath.c_str());
@@ -180,7 +180,7 @@ int OSSRegRestoreSNIAHBAAPIKey(SniaRegistration &reg)
     if (!reg.existed && restored.empty()) {
         ok = unlink(reg.confPath.c_str()) == 0 || errno == ENOENT;
     } else {
-        struct stat st {};
+        struct stat st { };
         mode_t mode = stat(reg.confPath.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
         ok = WriteAtomically(reg.confPath, restored, mode);
     }

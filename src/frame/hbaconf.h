@@ -10,10 +10,10 @@ constexpr const char *kSniaConfFile = "/etc/hba.conf";
 
 struct SniaRegistration {
     std::string confPath;
-    bool changed = false;        // the file was changed and must be restored
-    bool existed = false;        // the file existed before
-    std::string added;           // the text appended to it
-    std::string line;            // the line listing the library
+    bool changed = false; // the file was changed and must be restored
+    bool existed = false; // the file existed before
+    std::string added;    // the text appended to it
+    std::string line;     // the line listing the library
 };
 
 // Lists libraryPath under kSniaVendorName in confPath (atomically, under a

@@ -3,8 +3,8 @@
 #include <cstdarg>
 #include <ctime>
 
-#include "frame/frame.h"
 #include "base/oss.h"
+#include "frame/frame.h"
 
 namespace {
 
@@ -29,12 +29,18 @@ std::FILE *UserStream() { return Frame().outputStream ? Frame().outputStream : s
 const char *LevelName(int level)
 {
     switch (level) {
-    case kLevelPlain: return "";
-    case kLevelInfo: return "Info";
-    case kLevelWarning: return "Warning";
-    case kLevelError: return "Error";
-    case kLevelDebug: return "Debug";
-    default: return "Unknown";
+    case kLevelPlain:
+        return "";
+    case kLevelInfo:
+        return "Info";
+    case kLevelWarning:
+        return "Warning";
+    case kLevelError:
+        return "Error";
+    case kLevelDebug:
+        return "Debug";
+    default:
+        return "Unknown";
     }
 }
 
@@ -133,7 +139,8 @@ void PrintWithLevel(int level, const char *format, ...)
     if (level == kLevelDebug || (f.xmlMode && level != kLevelError))
         return;
     // An XML document in an output file stays one document: its errors go to standard error.
-    std::FILE *out = f.outputStream && !f.xmlMode ? f.outputStream : (level == kLevelError ? stderr : stdout);
+    std::FILE *out =
+        f.outputStream && !f.xmlMode ? f.outputStream : (level == kLevelError ? stderr : stdout);
     std::fprintf(out, "%s: %s", LevelName(level), text);
 }
 

@@ -14,7 +14,6 @@ enum : int {
     kLevelDebug = 100,
 };
 
-
 // Debug trace (level 100 lines): only when the trace is enabled and the
 // output is not XML; to the trace file, else standard output.
 void Trace(int level, const char *format, ...) TAVRO_PRINTF(2, 3);

@@ -46,7 +46,11 @@ bool LineHoldsKey(std::string_view line, std::string_view key)
 }
 
 struct FileCloser {
-    void operator()(std::FILE *f) const { if (f) std::fclose(f); }
+    void operator()(std::FILE *f) const
+    {
+        if (f)
+            std::fclose(f);
+    }
 };
 
 // Reads a whole file into lines of at most 511 characters, like the fixed
@@ -76,7 +80,7 @@ int ReplaceFileAtomically(const std::string &path, const std::string &content)
         Trace(kLevelError, "VOLKPrefSetProperty: Failed to write to temp file!");
         return 3;
     }
-    struct stat st {};
+    struct stat st { };
     if (stat(path.c_str(), &st) == 0)
         fchmod(fd, st.st_mode & 07777);
     size_t off = 0;
@@ -108,12 +112,18 @@ int ReplaceFileAtomically(const std::string &path, const std::string &content)
 const char *PrefModeString(int mode)
 {
     switch (mode) {
-    case 0: return "r";
-    case 2: return "w";
-    case 3: return "w+";
-    case 4: return "a";
-    case 5: return "a+";
-    default: return "r+";
+    case 0:
+        return "r";
+    case 2:
+        return "w";
+    case 3:
+        return "w+";
+    case 4:
+        return "a";
+    case 5:
+        return "a+";
+    default:
+        return "r+";
     }
 }
 

@@ -13,13 +13,17 @@ namespace {
 std::string DashedWwn(const uint8_t *w)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%02X-%02X-%02X-%02X-%02X-%02X-%02X-%02X", w[0], w[1], w[2], w[3],
-                  w[4], w[5], w[6], w[7]);
+    std::snprintf(text, sizeof text, "%02X-%02X-%02X-%02X-%02X-%02X-%02X-%02X", w[0], w[1], w[2],
+                  w[3], w[4], w[5], w[6], w[7]);
     return text;
 }
 
 struct FileCloser {
-    void operator()(std::FILE *f) const { if (f) std::fclose(f); }
+    void operator()(std::FILE *f) const
+    {
+        if (f)
+            std::fclose(f);
+    }
 };
 
 // A file that does not exist yet is created empty, so that a first alias can be set.

@@ -33,10 +33,17 @@ void ParseBootCodeVersions(const uint8_t *buf, size_t size, FlashVersions &out)
         const uint8_t *ds = buf + pcir;
         std::string version = Revision(ds[19], ds[18]);
         switch (ds[20]) {
-        case 0: out.bios = version; break;
-        case 1: out.fcode = version; break;
-        case 3: out.efi = version; break;
-        default: break;
+        case 0:
+            out.bios = version;
+            break;
+        case 1:
+            out.fcode = version;
+            break;
+        case 3:
+            out.efi = version;
+            break;
+        default:
+            break;
         }
         size_t length = static_cast<size_t>(Le16(ds + 16)) * 512;
         if ((ds[21] & 0x80) || length == 0)
@@ -49,7 +56,8 @@ FlashVersions ReadFlashVersions(const DeviceRecord &rec)
 {
     FlashVersions v;
     uint32_t offset = 0, size = 0;
-    if (SDGetOptionRomOffset(rec.handle, 0, SD_FLASH_REGION_BOOT, &offset, &size) == SD_OK && size) {
+    if (SDGetOptionRomOffset(rec.handle, 0, SD_FLASH_REGION_BOOT, &offset, &size) == SD_OK &&
+        size) {
         std::vector<uint8_t> buf(size);
         SD_STATUS st = SDGetOptionRomEx(rec.handle, 0, SD_FLASH_REGION_BOOT, buf.data(), size);
         if (st == SD_OK)
@@ -59,8 +67,8 @@ FlashVersions ReadFlashVersions(const DeviceRecord &rec)
     }
     if (rec.node.FlashFwMajor || rec.node.FlashFwMinor || rec.node.FlashFwSub) {
         char text[32];
-        std::snprintf(text, sizeof text, "%d.%02d.%02d", rec.node.FlashFwMajor, rec.node.FlashFwMinor,
-                      rec.node.FlashFwSub);
+        std::snprintf(text, sizeof text, "%d.%02d.%02d", rec.node.FlashFwMajor,
+                      rec.node.FlashFwMinor, rec.node.FlashFwSub);
         v.firmware = text;
     }
     return v;

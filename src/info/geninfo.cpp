@@ -7,17 +7,17 @@
 #include <vector>
 
 #include "adapters/adapterlist.h"
-#include "info/alias.h"
+#include "base/oss.h"
 #include "device/classify.h"
 #include "device/core.h"
 #include "device/devicelist.h"
 #include "device/fabric.h"
-#include "info/flashver.h"
 #include "frame/frame.h"
 #include "frame/messages.h"
-#include "base/oss.h"
-#include "render/output.h"
 #include "frame/props.h"
+#include "info/alias.h"
+#include "info/flashver.h"
+#include "render/output.h"
 
 namespace {
 
@@ -39,7 +39,8 @@ std::string Dashed(const uint8_t *w, int n = 8)
 std::string Mac(const uint8_t *m)
 {
     char text[24];
-    std::snprintf(text, sizeof text, "%02X:%02X:%02X:%02X:%02X:%02X", m[0], m[1], m[2], m[3], m[4], m[5]);
+    std::snprintf(text, sizeof text, "%02X:%02X:%02X:%02X:%02X:%02X", m[0], m[1], m[2], m[3], m[4],
+                  m[5]);
     return text;
 }
 
@@ -59,10 +60,7 @@ void Line(const char *label, const std::string &value)
     PrintMessage(text);
 }
 
-std::string Num(long v)
-{
-    return std::to_string(v);
-}
+std::string Num(long v) { return std::to_string(v); }
 
 std::string Hex4(unsigned v)
 {
@@ -74,9 +72,12 @@ std::string Hex4(unsigned v)
 const char *ConnectionModeText(uint16_t mode)
 {
     switch (mode) {
-    case SD_CONNECTION_P2P: return "Point to Point";
-    case SD_CONNECTION_LOOP: return "Loop";
-    default: return "Unknown";
+    case SD_CONNECTION_P2P:
+        return "Point to Point";
+    case SD_CONNECTION_LOOP:
+        return "Loop";
+    default:
+        return "Unknown";
     }
 }
 
@@ -89,8 +90,8 @@ const char *DataRateText(uint16_t code)
 
 const char *TopologyText(uint16_t t)
 {
-    static const char *const kTypes[] = {"NPort", "NLPort", "FNLPort", "NxPort", "FPort",
-                                         "FLPort", "LTPort", "EPort",  "BPort"};
+    static const char *const kTypes[] = {"NPort",  "NLPort", "FNLPort", "NxPort", "FPort",
+                                         "FLPort", "LTPort", "EPort",   "BPort"};
     return t < sizeof kTypes / sizeof kTypes[0] ? kTypes[t] : "Unidentified";
 }
 
@@ -133,7 +134,8 @@ std::string SupportedSpeedsText(const DeviceRecord &rec)
 
 std::string DriverVersionText(const DeviceRecord &rec)
 {
-    const char *kind = rec.driver.DriverType == SD_DRIVER_SCSI_MINIPORT ? "SCSI Miniport " : "STOR Miniport ";
+    const char *kind =
+        rec.driver.DriverType == SD_DRIVER_SCSI_MINIPORT ? "SCSI Miniport " : "STOR Miniport ";
     return std::string(kind) + rec.driver.Version;
 }
 
@@ -176,11 +178,16 @@ std::string TemperatureText(const DeviceRecord &rec)
     SD_BOARD_TEMP temp{};
     SD_STATUS st = SDGetBoardTemp(rec.handle, 0, &temp);
     switch (st) {
-    case SD_OK: return std::to_string(temp.Temperature) + " ";
-    case SDERR_NOT_SUPPORTED: return "Fw mailbox unsupported";
-    case SDERR_DEVICE_REMOVED: return "Unsupported Hardware";
-    case SDERR_BUFFER_TOO_SMALL: return "Unknown (Memory Error)";
-    default: return "Fw mailbox failed";
+    case SD_OK:
+        return std::to_string(temp.Temperature) + " ";
+    case SDERR_NOT_SUPPORTED:
+        return "Fw mailbox unsupported";
+    case SDERR_DEVICE_REMOVED:
+        return "Unsupported Hardware";
+    case SDERR_BUFFER_TOO_SMALL:
+        return "Unknown (Memory Error)";
+    default:
+        return "Fw mailbox failed";
     }
 }
 
@@ -198,8 +205,8 @@ struct GenInfo {
     std::string model, wwnn, wwpn, mac, portId, serial, driver, bios, firmware;
     FlashVersions flash;
     std::string connection, dataRate, portType, status;
-    bool converged = false;   // the text form's ENode MAC line (families 15, 17, 26)
-    bool enodeMac = false;    // every adapter that carries an ENode MAC address
+    bool converged = false; // the text form's ENode MAC line (families 15, 17, 26)
+    bool enodeMac = false;  // every adapter that carries an ENode MAC address
     bool efi = false;
     long targets = 0;
 };
@@ -242,9 +249,12 @@ std::string GetAdapterStatus(const DeviceRecord &rec)
         if (state == SD_PORT_STATE_DIAG)
             return "Diag Port";
         switch (rec.port.LinkState2) {
-        case SD_LINK2_SFP_INVALID: return loop ? "Loop Down" : "SFP Invalid";
-        case SD_LINK2_SFP_MISSING: return loop ? "Loop Down" : "SFP not installed";
-        default: return down;
+        case SD_LINK2_SFP_INVALID:
+            return loop ? "Loop Down" : "SFP Invalid";
+        case SD_LINK2_SFP_MISSING:
+            return loop ? "Loop Down" : "SFP not installed";
+        default:
+            return down;
         }
     }
     if (s & kNotifySystemError)
@@ -269,12 +279,14 @@ std::string GetAdapterStatus(const DeviceRecord &rec)
             (rec.port.LinkState3 & SD_LINK3_FEC_ACTIVE))
             return "Online (FEC)";
         return "Online";
-    case SD_PORT_STATE_LINKDOWN: return down;
+    case SD_PORT_STATE_LINKDOWN:
+        return down;
     case SD_PORT_STATE_OFFLINE:
         if (!IsQuillAdapter(&rec))
             return "Loop Down";
         return "Unknown";
-    default: return "Unknown";
+    default:
+        return "Unknown";
     }
 }
 
@@ -363,7 +375,8 @@ void EmitHBAGenInfoXml(const FibreAdapter &a, DeviceRecord &rec)
     // Form 1 names the port by its HBA instance; form 2 by instance and port number.
     char open[96];
     if (Frame().xmlForm == 2)
-        std::snprintf(open, sizeof open, "\t\t<GeneralInfo Instance=\"%d\" Port=\"%d\"", a.instance, a.portNumber);
+        std::snprintf(open, sizeof open, "\t\t<GeneralInfo Instance=\"%d\" Port=\"%d\"", a.instance,
+                      a.portNumber);
     else
         std::snprintf(open, sizeof open, "\t\t<GeneralInfo Port=\"%d\"", a.instance);
     PrintMessage(open);

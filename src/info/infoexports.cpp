@@ -4,13 +4,13 @@
 #include <string>
 
 #include "adapters/adapterlist.h"
-#include "info/alias.h"
+#include "base/oss.h"
 #include "device/classify.h"
 #include "device/devicelist.h"
 #include "frame/frame.h"
-#include "info/geninfo.h"
 #include "frame/messages.h"
-#include "base/oss.h"
+#include "info/alias.h"
+#include "info/geninfo.h"
 #include "render/output.h"
 #include "tavro_api.h"
 
@@ -24,13 +24,16 @@ const char *const kNoAdapters = "No compatible HBA(s) found in current system !"
 const char *const kDashes80 =
     "--------------------------------------------------------------------------------";
 
-int32_t Fail(int32_t status, const std::string &message) { return ReportFailure(status, message.c_str()); }
+int32_t Fail(int32_t status, const std::string &message)
+{
+    return ReportFailure(status, message.c_str());
+}
 
 std::string Dashed(const uint8_t *w)
 {
     char t[32];
-    std::snprintf(t, sizeof t, "%02X-%02X-%02X-%02X-%02X-%02X-%02X-%02X", w[0], w[1], w[2], w[3], w[4],
-                  w[5], w[6], w[7]);
+    std::snprintf(t, sizeof t, "%02X-%02X-%02X-%02X-%02X-%02X-%02X-%02X", w[0], w[1], w[2], w[3],
+                  w[4], w[5], w[6], w[7]);
     return t;
 }
 
@@ -43,7 +46,8 @@ int32_t DisplayGeneralInfo(const std::vector<FibreAdapter *> &ports, bool withHe
     for (FibreAdapter *a : ports) {
         if (!FindDeviceForAdapter(a)) {
             char msg[128];
-            std::snprintf(msg, sizeof msg, "Unable to retrieve HBA information (Instance %d)!", a->instance);
+            std::snprintf(msg, sizeof msg, "Unable to retrieve HBA information (Instance %d)!",
+                          a->instance);
             return Fail(kStatusNoAdapter, msg);
         }
     }
@@ -127,24 +131,27 @@ TAVRO_API int32_t TAVRO_DisplayVantorDevices(void)
         std::string serial = a && a->serialNumber[0] ? a->serialNumber : GetSerialNo(*rec);
         std::string status = GetAdapterStatus(*rec);
         if (serial != previous) {
-            std::snprintf(line, sizeof line, "HBA Model %s (SN %s):", model.c_str(), serial.c_str());
+            std::snprintf(line, sizeof line, "HBA Model %s (SN %s):", model.c_str(),
+                          serial.c_str());
             PrintMessage(line);
             ++adapters;
             previous = serial;
         }
         const uint8_t *w = rec->Wwpn();
         if (rec->IsVirtual()) {
-            std::snprintf(line, sizeof line,
-                          "  vPort %2d WWPN %02X-%02X-%02X-%02X-%02X-%02X-%02X-%02X (HBA instance %2d) %s",
-                          a ? a->vPortId : rec->port.VportId, w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7],
-                          rec->instance, status.c_str());
+            std::snprintf(
+                line, sizeof line,
+                "  vPort %2d WWPN %02X-%02X-%02X-%02X-%02X-%02X-%02X-%02X (HBA instance %2d) %s",
+                a ? a->vPortId : rec->port.VportId, w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7],
+                rec->instance, status.c_str());
         } else if (rec->IsFcoeEngineEntry()) {
             std::snprintf(line, sizeof line, "  FCoE Engine");
         } else {
-            std::snprintf(line, sizeof line,
-                          "  Port  %2d WWPN %02X-%02X-%02X-%02X-%02X-%02X-%02X-%02X (HBA instance %2d) %s",
-                          a ? a->portNumber : 1, w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7],
-                          rec->instance, status.c_str());
+            std::snprintf(
+                line, sizeof line,
+                "  Port  %2d WWPN %02X-%02X-%02X-%02X-%02X-%02X-%02X-%02X (HBA instance %2d) %s",
+                a ? a->portNumber : 1, w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7],
+                rec->instance, status.c_str());
         }
         PrintMessage(line);
     }
@@ -167,7 +174,10 @@ TAVRO_API int32_t TAVRO_DisplayHostInformation(void)
     return kStatusOk;
 }
 
-TAVRO_API int32_t TAVRO_DisplayAllHBAGeneralInfo(void) { return DisplayGeneralInfo(AllPorts(), false); }
+TAVRO_API int32_t TAVRO_DisplayAllHBAGeneralInfo(void)
+{
+    return DisplayGeneralInfo(AllPorts(), false);
+}
 
 TAVRO_API int32_t TAVRO_DisplayHBAGeneralInfoByDevNum(int32_t instance, int32_t port)
 {
@@ -242,7 +252,8 @@ TAVRO_API int32_t TAVRO_GetAdapterAlias(const FibreAdapter *adapter, int32_t kin
     return kStatusOk;
 }
 
-TAVRO_API int32_t TAVRO_SetAdapterAlias(const FibreAdapter *adapter, int32_t kind, const char *alias)
+TAVRO_API int32_t TAVRO_SetAdapterAlias(const FibreAdapter *adapter, int32_t kind,
+                                        const char *alias)
 {
     if (!adapter)
         return Fail(kStatusNoAdapter, "Unable to locate the specified HBA!");
@@ -250,12 +261,14 @@ TAVRO_API int32_t TAVRO_SetAdapterAlias(const FibreAdapter *adapter, int32_t kin
     char msg[160];
     if (SetAdapterAlias(*adapter, kind, alias ? alias : "") != 0) {
         std::snprintf(msg, sizeof msg,
-                      port ? "Failed to update HBA Port alias (HBA ID %d-%s)!" : "Failed to update HBA Alias (HBA ID %d-%s)!",
+                      port ? "Failed to update HBA Port alias (HBA ID %d-%s)!"
+                           : "Failed to update HBA Alias (HBA ID %d-%s)!",
                       adapter->instance, adapter->model);
         return Fail(kStatusFailed, msg);
     }
     std::snprintf(msg, sizeof msg,
-                  port ? "HBA Port Alias successfully updated (HBA ID %d-%s)" : "HBA Alias successfully updated (HBA ID %d-%s)",
+                  port ? "HBA Port Alias successfully updated (HBA ID %d-%s)"
+                       : "HBA Alias successfully updated (HBA ID %d-%s)",
                   adapter->instance, adapter->model);
     return ReportResult(kStatusOk, msg);
 }
@@ -269,8 +282,9 @@ TAVRO_API int32_t TAVRO_DisplayAdapterAlias(const FibreAdapter *adapter, int32_t
     if (Frame().xmlMode) {
         EmitXmlHeader();
         char open[96];
-        std::snprintf(open, sizeof open, "\t<Alias Instance=\"%d\" Port=\"%d\" Type=\"%s\">", adapter->instance,
-                      adapter->portNumber, kind == TAVRO_ALIAS_PORT ? "Port" : "HBA");
+        std::snprintf(open, sizeof open, "\t<Alias Instance=\"%d\" Port=\"%d\" Type=\"%s\">",
+                      adapter->instance, adapter->portNumber,
+                      kind == TAVRO_ALIAS_PORT ? "Port" : "HBA");
         PrintMessage(open);
         PrintMessage(("\t\t" + XmlEscape(alias)).c_str());
         PrintMessage("\t</Alias>");

@@ -12,7 +12,12 @@
 
 namespace {
 
-enum class Check { Range, List, AtLeast, Refused };
+enum class Check {
+    Range,
+    List,
+    AtLeast,
+    Refused
+};
 
 struct ParamRule {
     NvramParamInfo info;
@@ -95,14 +100,17 @@ void EnsureUserTable()
 bool Accepts(const ParamRule &rule, long v)
 {
     switch (rule.check) {
-    case Check::Range: return v >= rule.min && v <= rule.max;
-    case Check::AtLeast: return v >= rule.min;
+    case Check::Range:
+        return v >= rule.min && v <= rule.max;
+    case Check::AtLeast:
+        return v >= rule.min;
     case Check::List:
         for (long allowed : rule.list)
             if (allowed >= 0 && v == allowed)
                 return true;
         return false;
-    case Check::Refused: return false;
+    case Check::Refused:
+        return false;
     }
     return false;
 }

@@ -10,11 +10,11 @@
 #include <new>
 #include <vector>
 
-#include "frame/frame.h"
 #include "base/oss.h"
-#include "tavro_api.h"
+#include "frame/frame.h"
 #include "frame/version.h"
 #include "render/versioninfo.h"
+#include "tavro_api.h"
 
 namespace {
 
@@ -175,12 +175,22 @@ std::string XmlEscape(std::string_view text)
     for (char ch : text) {
         auto c = static_cast<unsigned char>(ch);
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
         case '\r':
-        case '\n': out += ' '; break; // one element stays one line
+        case '\n':
+            out += ' ';
+            break; // one element stays one line
         default:
             // XML 1.0 has no way to carry these, not even as references.
             out += c < 0x20 && c != '\t' ? '?' : ch;
@@ -232,8 +242,7 @@ void XmlEndAdapterElement()
     o.adapterClosingLine.clear();
 }
 
-int ReportResult(int status, const char *message, int reboot, bool writeHeader,
-                 bool closeDocument)
+int ReportResult(int status, const char *message, int reboot, bool writeHeader, bool closeDocument)
 {
     if (XmlOutput())
         EmitXmlStatus(status != 0 ? 1 : 0, message, reboot, writeHeader, closeDocument);
@@ -423,8 +432,7 @@ uint32_t ReadLittleEndian(const uint8_t *data, size_t length, size_t offset, siz
     return v;
 }
 
-void RenderIntegerField(const FieldDescriptor &field, const uint8_t *data, size_t length,
-                        bool wide)
+void RenderIntegerField(const FieldDescriptor &field, const uint8_t *data, size_t length, bool wide)
 {
     const uint32_t value = ReadLittleEndian(data, length, field.offset, wide ? 2 : 1);
     const bool xml = XmlOutput();

@@ -146,19 +146,19 @@ struct FieldDescriptor {
     uint16_t offset; // kFieldTableEnd ends the table
     uint16_t type;   // FieldType, or a code of the table's extension
     const char *label;
-    const char *xmlOpen;  // sections: the element name
+    const char *xmlOpen; // sections: the element name
     const char *xmlClose;
     std::span<const SubField> subFields;
 };
 
 enum FieldType : uint16_t {
     kFieldDateTime = 1,
-    kFieldXmlOpen = 89,   // prints xmlOpen in XML mode, nothing in text mode
-    kFieldXmlClose = 90,  // the same; tables keep the closing text in xmlOpen too
+    kFieldXmlOpen = 89,  // prints xmlOpen in XML mode, nothing in text mode
+    kFieldXmlClose = 90, // the same; tables keep the closing text in xmlOpen too
     kFieldSection = 92,
     kField8 = 95,
     kField16 = 98,
-    kFieldTypeMax = 100,  // codes above are never valid
+    kFieldTypeMax = 100, // codes above are never valid
 };
 constexpr uint16_t kFieldTableEnd = 0xFFFF;
 
@@ -177,9 +177,9 @@ uint32_t SubFieldValue(uint32_t value, std::span<const SubField> subFields, size
 // ---- Date/time, hex rows, paging --------------------------------------------
 
 enum class DateTimePlace {
-    TopLevel,     // text "\n%s"; XML "\n<DateTime>\n", time, "</DateTime>\n"
-    InAdapter,    // text "\n%s"; XML "\t<DateTime>\n", "\t%s", "\t</DateTime>\n"
-    EngineStats,  // text "\n%s\n"; XML as TopLevel
+    TopLevel,    // text "\n%s"; XML "\n<DateTime>\n", time, "</DateTime>\n"
+    InAdapter,   // text "\n%s"; XML "\t<DateTime>\n", "\t%s", "\t</DateTime>\n"
+    EngineStats, // text "\n%s\n"; XML as TopLevel
 };
 // The current local time (oss::Now()) in ctime form, through PrintText.
 void PrintDateTimeBlock(DateTimePlace place = DateTimePlace::TopLevel);

@@ -9,8 +9,8 @@ const char *BuildTime() { return __TIME__; }
 void VersionBanner()
 {
     PrintMessage(kProductText);
-    PrintLine("CLI - Version %d.%d.%d (Build %d)%s", kVersionMajor, kVersionMinor,
-              kVersionRevision, kVersionBuild, kVersionSuffix);
+    PrintLine("CLI - Version %d.%d.%d (Build %d)%s", kVersionMajor, kVersionMinor, kVersionRevision,
+              kVersionBuild, kVersionSuffix);
     PrintMessage(kLibraryDescription);
     PrintMessage(kNoticeText);
     PrintLine("Build Type:  %s", kBuildType);

@@ -10,11 +10,11 @@
 #include <memory>
 
 #include "adapters/adapterlist.h"
-#include "device/core.h"
 #include "adapters/events.h"
+#include "base/oss.h"
+#include "device/core.h"
 #include "frame/frame.h"
 #include "frame/messages.h"
-#include "base/oss.h"
 #include "frame/props.h"
 #include "tavro_api.h"
 
@@ -24,7 +24,10 @@ void (*g_sessionHooks[static_cast<int>(SessionHook::Count)])() = {};
 
 } // namespace
 
-void RegisterSessionHook(SessionHook which, void (*hook)()) { g_sessionHooks[static_cast<int>(which)] = hook; }
+void RegisterSessionHook(SessionHook which, void (*hook)())
+{
+    g_sessionHooks[static_cast<int>(which)] = hook;
+}
 
 void RunSessionHook(SessionHook which)
 {
@@ -38,11 +41,15 @@ bool g_helpRequested = false;
 bool g_commandRejected = false;
 
 struct FileCloser {
-    void operator()(std::FILE *f) const { if (f) std::fclose(f); }
+    void operator()(std::FILE *f) const
+    {
+        if (f)
+            std::fclose(f);
+    }
 };
 
 // Anchor for the module path: an address inside this library.
-void ModuleAnchor() {}
+void ModuleAnchor() { }
 
 void RecordModulePath()
 {
@@ -101,7 +108,6 @@ void SetupInstallFileNames(FrameState &f)
     f.aliasFile = inInstall("agent.properties");
 }
 
-
 } // namespace
 
 void SetCleanupBlocked(bool helpRequested, bool commandRejected)
@@ -151,7 +157,8 @@ void SetupTraceFile()
     FrameState &f = Frame();
     f.traceFileName.clear();
     f.traceFileInUse = false;
-    std::unique_ptr<std::FILE, FileCloser> fp(PrefOpenPreferenceFile(f.hostPropertyFile.c_str(), 0));
+    std::unique_ptr<std::FILE, FileCloser> fp(
+        PrefOpenPreferenceFile(f.hostPropertyFile.c_str(), 0));
     if (!fp) {
         PrintWithLevel(kLevelWarning, "Unable to open preference file (%s).\n",
                        f.hostPropertyFile.c_str());
@@ -468,7 +475,7 @@ TAVRO_API int32_t TAVRO_GetLibraryVersion(char *buffer, uint32_t length)
         return kPacked;
     char date[32] = "<Unknown>";
     char time[32] = "<Unknown>";
-    struct stat st {};
+    struct stat st { };
     std::string exe = oss::ExecutablePath();
     if (!exe.empty() && stat(exe.c_str(), &st) == 0) {
         std::tm lt{};
@@ -508,7 +515,7 @@ TAVRO_API int32_t TAVRO_GetFilePath(const char *name, char *result)
     else
         path = oss::CanonicalPath(oss::JoinPath(cwd, name));
     CopyText(result, kPathSize, path);
-    struct stat st {};
+    struct stat st { };
     return (stat(result, &st) == 0 && S_ISREG(st.st_mode)) ? 1 : -1;
 }
 

@@ -37,7 +37,11 @@ int OSSMergePropertyFiles();
 
 // What the session asks of the layers above it: the command line registers these,
 // the session runs them at start-up and on Ctrl-C without knowing the command line.
-enum class SessionHook { ResetCommandLine, AbortXmlDocument, Count };
+enum class SessionHook {
+    ResetCommandLine,
+    AbortXmlDocument,
+    Count
+};
 void RegisterSessionHook(SessionHook which, void (*hook)());
 void RunSessionHook(SessionHook which);
 

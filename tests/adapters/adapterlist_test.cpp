@@ -3,10 +3,10 @@
 #include <cstring>
 
 #include "adapters/adapterlist.h"
+#include "base/oss.h"
 #include "device/devicelist.h"
 #include "frame/frame.h"
 #include "machine_fixture.h"
-#include "base/oss.h"
 #include "vnsdm_sim.h"
 
 using ::testing::internal::CaptureStdout;
@@ -37,12 +37,14 @@ TEST_F(AdapterListTest, DefaultMachineOrderNumberingAndIdentity)
     Scan();
     auto entries = Entries();
     const std::vector<Row> expected = {
-        {8, 1, 1, "2100000e7a081001"},  {4, 1, 1, "2100000e7a084001"},  {5, 2, 1, "2100000e7a084002"},
-        {6, 3, 1, "2100000e7a084003"},  {7, 4, 1, "2100000e7a084004"},  {2, 1, 1, "2100000e7a162001"},
-        {2, 1, 3, "215a000e7a162001"},  {2, 1, 3, "217c000e7a162001"},  {3, 2, 1, "2100000e7a162002"},
-        {9, 1, 1, "2100000e7a821201"},  {10, 2, 1, "2100000e7a821202"}, {11, 1, 1, "2100000e7a824201"},
-        {11, 1, 4, "2100000e7a824201"}, {12, 2, 1, "2100000e7a824202"}, {0, 1, 1, "2100000e7a322001"},
-        {1, 2, 1, "2100000e7a322002"},
+        {8, 1, 1, "2100000e7a081001"},  {4, 1, 1, "2100000e7a084001"},
+        {5, 2, 1, "2100000e7a084002"},  {6, 3, 1, "2100000e7a084003"},
+        {7, 4, 1, "2100000e7a084004"},  {2, 1, 1, "2100000e7a162001"},
+        {2, 1, 3, "215a000e7a162001"},  {2, 1, 3, "217c000e7a162001"},
+        {3, 2, 1, "2100000e7a162002"},  {9, 1, 1, "2100000e7a821201"},
+        {10, 2, 1, "2100000e7a821202"}, {11, 1, 1, "2100000e7a824201"},
+        {11, 1, 4, "2100000e7a824201"}, {12, 2, 1, "2100000e7a824202"},
+        {0, 1, 1, "2100000e7a322001"},  {1, 2, 1, "2100000e7a322002"},
     };
     auto rows = Rows(entries);
     ASSERT_EQ(rows.size(), expected.size());
@@ -130,9 +132,10 @@ TEST_F(SortedInsertion, LowerWwpnFirst)
 TEST_F(SortedInsertion, ConvergedGroupAndSixteenGigStandInDescendingOrder)
 {
     // Families 20 to 24 sort descending among themselves, ascending against others.
-    for (auto [w, dev] : {std::pair{"2100000e7a000001", 0x7180}, {"2100000e7a000003", 0x7140},
-                          {"2100000e7a000002", 0x70C0}, {"2100000e7a000004", 0x7180}})
-    {
+    for (auto [w, dev] : {std::pair{"2100000e7a000001", 0x7180},
+                          {"2100000e7a000003", 0x7140},
+                          {"2100000e7a000002", 0x70C0},
+                          {"2100000e7a000004", 0x7180}}) {
         FibreAdapter e = Entry(w, static_cast<uint16_t>(dev));
         ASSERT_EQ(AddAdapterToAdapterList(&e), 0);
     }
@@ -143,7 +146,8 @@ TEST_F(SortedInsertion, ConvergedGroupAndSixteenGigStandInDescendingOrder)
     for (const std::string &w : order)
         if (w != "2100000e7a000002")
             group.push_back(w);
-    EXPECT_EQ(group, (std::vector<std::string>{"2100000e7a000004", "2100000e7a000003", "2100000e7a000001"}));
+    EXPECT_EQ(group, (std::vector<std::string>{"2100000e7a000004", "2100000e7a000003",
+                                               "2100000e7a000001"}));
 }
 
 TEST_F(SortedInsertion, DuplicateIsRefusedAndCountUnchanged)
@@ -161,11 +165,10 @@ TEST_F(SortedInsertion, DuplicateIsRefusedAndCountUnchanged)
 
 TEST_F(AdapterListTest, ZeroWwnPortStandsInNeitherList)
 {
-    UseMachine(Machine({Card("CV-2081", "0x70C1", "0x0081", "CVA0000001",
-                             {"21:00:00:0e:7a:00:00:01"}),
-                        Card("CV-2081", "0x70C1", "0x0081", "CVA0000002",
-                             {"00:00:00:00:00:00:00:00"},
-                             ", \"node\": { \"wwnn\": \"00:00:00:00:00:00:00:00\" }")}));
+    UseMachine(
+        Machine({Card("CV-2081", "0x70C1", "0x0081", "CVA0000001", {"21:00:00:0e:7a:00:00:01"}),
+                 Card("CV-2081", "0x70C1", "0x0081", "CVA0000002", {"00:00:00:00:00:00:00:00"},
+                      ", \"node\": { \"wwnn\": \"00:00:00:00:00:00:00:00\" }")}));
     Scan();
     ASSERT_EQ(Adapters().count, 1u);
     EXPECT_EQ(Devices().count, 1u);
@@ -185,7 +188,8 @@ TEST_F(AdapterListTest, SerialNumberFromNodeBytesWithoutVpd)
 
 TEST_F(AdapterListTest, DuplicateDeviceIsDropped)
 {
-    const char *inst = R"({ "node": { "model": "CV-2081" }, "chip": { "device_id": "0x70C1", "subsystem_id": "0x0081" },
+    const char *inst =
+        R"({ "node": { "model": "CV-2081" }, "chip": { "device_id": "0x70C1", "subsystem_id": "0x0081" },
                             "port": { "wwpn": "21:00:00:0e:7a:00:00:09" } })";
     UseMachine(Machine({}, std::string(inst) + "," + inst));
     Frame().coreLogSuppressed = false;
@@ -199,7 +203,8 @@ TEST_F(AdapterListTest, DuplicateDeviceIsDropped)
 TEST_F(AdapterListTest, NotReadyInstanceIsRetriedThenSkipped)
 {
     oss::SetClockScale(100000.0);
-    const char *fmt = R"({ "node": { "model": "CV-2081" }, "chip": { "device_id": "0x70C1", "subsystem_id": "0x0081" },
+    const char *fmt =
+        R"({ "node": { "model": "CV-2081" }, "chip": { "device_id": "0x70C1", "subsystem_id": "0x0081" },
                            "port": { "wwpn": "21:00:00:0e:7a:00:00:0%d" }, "faults": { "not_ready": %d } })";
     char a[512], b[512], c[512];
     std::snprintf(a, sizeof a, fmt, 1, 6); // opens on the last retry
@@ -212,8 +217,10 @@ TEST_F(AdapterListTest, NotReadyInstanceIsRetriedThenSkipped)
     Scan();
     std::string out = GetCapturedStdout();
     oss::SetClockScale(1.0);
-    EXPECT_NE(out.find("Found *UNSUPPORTED* Vantor HBA - instance (1) -- Please check the README file"),
-              std::string::npos) << out;
+    EXPECT_NE(
+        out.find("Found *UNSUPPORTED* Vantor HBA - instance (1) -- Please check the README file"),
+        std::string::npos)
+        << out;
     EXPECT_NE(out.find("Found Vantor HBA - instance (0)"), std::string::npos);
     EXPECT_NE(out.find("Found Vantor HBA - instance (2)"), std::string::npos);
     EXPECT_EQ(Adapters().count, 2u);
@@ -223,10 +230,11 @@ TEST_F(AdapterListTest, NotReadyInstanceIsRetriedThenSkipped)
 
 TEST_F(AdapterListTest, SupportMarkFollowsSubsystemListFamilyOptionsAndNeverEnabledChip)
 {
-    UseMachine(Machine({Card("CV-2081", "0x70C1", "0x0081", "CVA0000001", {"21:00:00:0e:7a:00:00:01"}),
-                        Card("CV-X", "0x70C1", "0x0FFF", "CVA0000002", {"21:00:00:0e:7a:00:00:02"}),
-                        Card("CV-P", "0x71F0", "0x0081", "CVA0000003", {"21:00:00:0e:7a:00:00:03"}),
-                        Card("CV-24", "0x7180", "0x0FFE", "CVA0000004", {"21:00:00:0e:7a:00:00:04"})}));
+    UseMachine(
+        Machine({Card("CV-2081", "0x70C1", "0x0081", "CVA0000001", {"21:00:00:0e:7a:00:00:01"}),
+                 Card("CV-X", "0x70C1", "0x0FFF", "CVA0000002", {"21:00:00:0e:7a:00:00:02"}),
+                 Card("CV-P", "0x71F0", "0x0081", "CVA0000003", {"21:00:00:0e:7a:00:00:03"}),
+                 Card("CV-24", "0x7180", "0x0FFE", "CVA0000004", {"21:00:00:0e:7a:00:00:04"})}));
     Scan();
     auto e = Entries();
     ASSERT_EQ(e.size(), 4u);
@@ -251,8 +259,9 @@ TEST_F(AdapterListTest, MissingSubsystemListDisablesEveryAdapter)
 
 TEST_F(AdapterListTest, LegacyFamiliesAreDroppedOnRequest)
 {
-    UseMachine(Machine({Card("CV-1000", "0x7000", "0x0106", "CVA0000001", {"21:00:00:0e:7a:00:00:01"}),
-                        Card("CV-2081", "0x70C1", "0x0081", "CVA0000002", {"21:00:00:0e:7a:00:00:02"})}));
+    UseMachine(
+        Machine({Card("CV-1000", "0x7000", "0x0106", "CVA0000001", {"21:00:00:0e:7a:00:00:01"}),
+                 Card("CV-2081", "0x70C1", "0x0081", "CVA0000002", {"21:00:00:0e:7a:00:00:02"})}));
     Scan();
     EXPECT_EQ(Adapters().count, 2u);
     SetHostProperties("node.hba.legacy.support.disable=1\n");

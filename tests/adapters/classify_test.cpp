@@ -24,10 +24,7 @@ DeviceRecord Chip(uint16_t deviceId, uint16_t ssvid = kMaker, uint16_t ssdid = 0
     return dev;
 }
 
-DeviceRecord Pair(uint16_t ssvid, uint16_t ssdid)
-{
-    return Chip(0x70C1, ssvid, ssdid);
-}
+DeviceRecord Pair(uint16_t ssvid, uint16_t ssdid) { return Chip(0x70C1, ssvid, ssdid); }
 
 } // namespace
 

@@ -4,12 +4,12 @@
 #include <regex>
 
 #include "adapters/adapterlist.h"
-#include "device/devicelist.h"
 #include "adapters/events.h"
-#include "frame/frame.h"
-#include "session/lifecycle.h"
-#include "machine_fixture.h"
 #include "base/oss.h"
+#include "device/devicelist.h"
+#include "frame/frame.h"
+#include "machine_fixture.h"
+#include "session/lifecycle.h"
 #include "vnsdm_sim.h"
 
 using ::testing::internal::CaptureStdout;
@@ -19,8 +19,8 @@ namespace {
 
 using EventsTest = MachineTest;
 
-const uint8_t kPort8[8] = {0x21, 0x00, 0x00, 0x0e, 0x7a, 0x08, 0x10, 0x01};   // instance 8
-const uint8_t kPort2[8] = {0x21, 0x00, 0x00, 0x0e, 0x7a, 0x16, 0x20, 0x01};   // instance 2
+const uint8_t kPort8[8] = {0x21, 0x00, 0x00, 0x0e, 0x7a, 0x08, 0x10, 0x01}; // instance 8
+const uint8_t kPort2[8] = {0x21, 0x00, 0x00, 0x0e, 0x7a, 0x16, 0x20, 0x01}; // instance 2
 
 DeviceRecord *Record(const uint8_t wwpn[8])
 {
@@ -98,8 +98,9 @@ TEST_F(EventsTest, PollReportsAChangeOncePerIntervalAndAsksForARebuild)
     std::string out = GetCapturedStdout();
     oss::SetClockScale(1.0);
     EXPECT_TRUE(AdapterModel().rebuildRequired);
-    EXPECT_TRUE(std::regex_search(out, std::regex("\n\\w{3} \\w{3} [ \\d]\\d \\d{2}:\\d{2}:\\d{2} \\d{4}: "
-                                                  "Change detected, please refresh current configuration\\.")))
+    EXPECT_TRUE(std::regex_search(
+        out, std::regex("\n\\w{3} \\w{3} [ \\d]\\d \\d{2}:\\d{2}:\\d{2} \\d{4}: "
+                        "Change detected, please refresh current configuration\\.")))
         << out;
     AdapterModel().rebuildRequired = false;
 }

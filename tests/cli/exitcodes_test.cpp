@@ -26,7 +26,8 @@ protected:
     {
         std::string text;
         for (int i = 1; i <= count; ++i)
-            text += std::to_string(i) + ",CODE_" + std::to_string(i) + ",Row " + std::to_string(i) + "\n";
+            text += std::to_string(i) + ",CODE_" + std::to_string(i) + ",Row " + std::to_string(i) +
+                    "\n";
         testenv::WriteFile(Frame().exitCodesFile, text);
     }
     static size_t Count(const std::string &text, const std::string &what)
@@ -68,7 +69,8 @@ TEST_F(ExitCodesTest, TextListing)
     std::string out = Capture([&] { result = TAVRO_DisplayAppExitCodes(); });
     EXPECT_EQ(result, 0);
     std::string rule(79, '-');
-    EXPECT_EQ(out, rule + "\nReturn\nCode    Name                    \t\tDescription\n" + rule + "\n" +
+    EXPECT_EQ(out, rule + "\nReturn\nCode    Name                    \t\tDescription\n" + rule +
+                       "\n" +
                        "0\tTAVRO_OK                                Done\n"
                        "5\tNAME                                    b\n");
 }
@@ -79,7 +81,8 @@ TEST_F(ExitCodesTest, MissingFileFailsInBothForms)
     int result = -1;
     std::string out = Capture([&] { result = TAVRO_DisplayAppExitCodes(); });
     EXPECT_EQ(result, 1);
-    EXPECT_NE(out.find("Description\n" + std::string(79, '-') + "\n" + message + "\n"), std::string::npos);
+    EXPECT_NE(out.find("Description\n" + std::string(79, '-') + "\n" + message + "\n"),
+              std::string::npos);
 
     SetXmlOutput(1);
     out = Capture([&] { result = TAVRO_DisplayAppExitCodes(); });
@@ -121,7 +124,8 @@ TEST_F(ExitCodesTest, InteractiveListingPausesAfterEveryTwentyFiveRows)
     StdinFeed feed("first\nsecond\nthird\n");
     std::string out = Capture([] { TAVRO_DisplayAppExitCodes(); });
     EXPECT_EQ(Count(out, kPrompt), 2u);
-    EXPECT_NE(out.find("25\tCODE_25                                 Row 25\n" + std::string(kPrompt) + "26\t"),
+    EXPECT_NE(out.find("25\tCODE_25                                 Row 25\n" +
+                       std::string(kPrompt) + "26\t"),
               std::string::npos);
     EXPECT_NE(out.find("Row 50\n" + std::string(kPrompt) + "51\t"), std::string::npos);
     // Each pause took exactly one line of input.
@@ -160,13 +164,14 @@ TEST_F(ExitCodesTest, ShippedFileListsEveryCodeOnce)
         previous = row.code;
         codes.insert(row.code);
     }
-    for (long code : {0, 1, 2, 3, 4, 7, 8, 9, 10, 11, 12, 13, 15, 16, 19, 20, 21, 22, 23, 27, 30, 31,
-                      34, 40, 41, 42, 43, 44, 45, 46, 47, 48, 51, 53, 56, 57, 58, 59, 60, 65, 67, 68,
-                      69, 71, 73, 74, 75, 76, 77, 78, 79, 81, 82, 83, 110, 111, 112, 114, 115, 116,
-                      117, 118, 119, 120, 121, 130, 131, 132, 133, 134, 135, 136, 137, 160, 161, 162,
-                      163, 164, 165, 196, 197, 200, 201, 207, 240, 242, 243, 270, 282, 286, 287, 293,
-                      330, 374, 378, 410, 450, 451, 505, 506, 507, 600, 601, 602, 603, 604, 605, 1101,
-                      1102, 1103, 1104, 1105, 1106, 1108})
+    for (long code :
+         {0,   1,   2,   3,   4,   7,    8,    9,    10,   11,   12,   13,  15,  16,  19,  20,  21,
+          22,  23,  27,  30,  31,  34,   40,   41,   42,   43,   44,   45,  46,  47,  48,  51,  53,
+          56,  57,  58,  59,  60,  65,   67,   68,   69,   71,   73,   74,  75,  76,  77,  78,  79,
+          81,  82,  83,  110, 111, 112,  114,  115,  116,  117,  118,  119, 120, 121, 130, 131, 132,
+          133, 134, 135, 136, 137, 160,  161,  162,  163,  164,  165,  196, 197, 200, 201, 207, 240,
+          242, 243, 270, 282, 286, 287,  293,  330,  374,  378,  410,  450, 451, 505, 506, 507, 600,
+          601, 602, 603, 604, 605, 1101, 1102, 1103, 1104, 1105, 1106, 1108})
         EXPECT_TRUE(codes.count(code)) << "missing code " << code;
 
     Frame().exitCodesFile = shipped;

@@ -3,10 +3,10 @@
 #include <vector>
 
 #include "cli/cmdstate.h"
-#include "output_fixture.h"
-#include "tavro_api.h"
 #include "frame/version.h"
+#include "output_fixture.h"
 #include "render/versioninfo.h"
+#include "tavro_api.h"
 #include "xmlcheck.h"
 
 namespace {
@@ -20,12 +20,11 @@ std::vector<std::string> Lines(const std::string &text)
     return out;
 }
 
-const char *const kForm1Header =
-    "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
-    "<Vantor>\n"
-    "    <AppName>Corvane TAVRO (x64)</AppName>\n"
-    "    <AppVersion>v2.3.0 Build 12 \n"
-    "</AppVersion>\n";
+const char *const kForm1Header = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+                                 "<Vantor>\n"
+                                 "    <AppName>Corvane TAVRO (x64)</AppName>\n"
+                                 "    <AppVersion>v2.3.0 Build 12 \n"
+                                 "</AppVersion>\n";
 
 // ---- Settings ---------------------------------------------------------------
 
@@ -97,7 +96,8 @@ TEST_F(OutputTest, SystemLogGoesToTheInstallationDirectoryAndResetEndsIt)
     EXPECT_EQ(f.xmlForm, 1);
     EXPECT_EQ(f.outputStream, nullptr);
     std::string log = testenv::ReadFile(dir.file("messages.txt"));
-    EXPECT_TRUE(std::regex_match(log, std::regex("[A-Z][a-z]{2} \\d{2} \\d{2}:\\d{2}:\\d{2} [AP]M : logged\n")))
+    EXPECT_TRUE(std::regex_match(
+        log, std::regex("[A-Z][a-z]{2} \\d{2} \\d{2}:\\d{2}:\\d{2} [AP]M : logged\n")))
         << log;
 }
 
@@ -107,7 +107,8 @@ TEST_F(OutputTest, FailureBeforeAnyOutputIsAWholeDocument)
 {
     SetXmlOutput(1);
     int status = 0;
-    std::string out = Capture([&] { status = ReportFailure(8, "Unable to locate the specified HBA!"); });
+    std::string out =
+        Capture([&] { status = ReportFailure(8, "Unable to locate the specified HBA!"); });
     EXPECT_EQ(status, 8);
     EXPECT_EQ(out, std::string(kForm1Header) +
                        "    <Status> 1 </Status>\n"
@@ -189,8 +190,9 @@ TEST_F(OutputTest, AbortClosesTheOpenAdapterElementAndTheDocument)
         CloseXmlDocumentOnAbort();
         CloseXmlDocumentOnAbort(); // the document is already closed
     });
-    EXPECT_NE(out.find("\t</Beacon>\n    <Status> 0 </Status>\n    <Reboot> 0 </Reboot>\n</Vantor>\n"),
-              std::string::npos)
+    EXPECT_NE(
+        out.find("\t</Beacon>\n    <Status> 0 </Status>\n    <Reboot> 0 </Reboot>\n</Vantor>\n"),
+        std::string::npos)
         << out;
     EXPECT_EQ(out.find("</Vantor>"), out.rfind("</Vantor>"));
     std::string error;
@@ -227,7 +229,8 @@ TEST_F(OutputTest, VersionBannerAndVersionElement)
     EXPECT_EQ(lines[2], "Corvane FC/FCoE Common Library");
     EXPECT_EQ(lines[3], kNoticeText);
     EXPECT_EQ(lines[4], "Build Type:  Release");
-    EXPECT_TRUE(std::regex_match(lines[5], std::regex("Build Date:  [A-Z][a-z]{2} [ 0-9]\\d \\d{4} \\d{2}:\\d{2}:\\d{2}")))
+    EXPECT_TRUE(std::regex_match(
+        lines[5], std::regex("Build Date:  [A-Z][a-z]{2} [ 0-9]\\d \\d{4} \\d{2}:\\d{2}:\\d{2}")))
         << lines[5];
 
     SetXmlOutput(1);

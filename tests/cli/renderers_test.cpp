@@ -34,9 +34,9 @@ TEST_F(RenderersTest, CounterRowsInBothForms)
     const CounterEntry64 rows64[] = {{"  TxFrames", 18446744073709551615ull}};
     LoadCounterTable32(rows32);
     LoadCounterTable64(rows64);
-    EXPECT_EQ(Capture([] { PrintCounterRows32(); }),
-              std::string(38 - 11, ' ') + "LinkFailure: 3\n" + std::string(28, ' ') +
-                  "LossOfSync: 4294967295\n");
+    EXPECT_EQ(Capture([] { PrintCounterRows32(); }), std::string(38 - 11, ' ') +
+                                                         "LinkFailure: 3\n" + std::string(28, ' ') +
+                                                         "LossOfSync: 4294967295\n");
     EXPECT_EQ(Capture([] { PrintCounterRows64(); }),
               std::string(30, ' ') + "TxFrames: 18446744073709551615\n");
 
@@ -56,9 +56,17 @@ TEST_F(RenderersTest, EmptyCounterTablePrintsNothing)
 {
     LoadCounterTable32({});
     LoadCounterTable64({});
-    EXPECT_EQ(Capture([] { PrintCounterRows32(); PrintCounterRows64(); }), "");
+    EXPECT_EQ(Capture([] {
+                  PrintCounterRows32();
+                  PrintCounterRows64();
+              }),
+              "");
     SetXmlOutput(1);
-    EXPECT_EQ(Capture([] { PrintCounterRows32(); PrintCounterRows64(); }), "");
+    EXPECT_EQ(Capture([] {
+                  PrintCounterRows32();
+                  PrintCounterRows64();
+              }),
+              "");
 }
 
 // ---- Field tables -------------------------------------------------------------
@@ -141,7 +149,8 @@ TEST_F(RenderersTest, FieldTableEndsAndExtends)
         {kFieldTableEnd, kField8, "After the end", nullptr, nullptr, {}},
         {0, kField8, "Never", nullptr, nullptr, {}},
     };
-    std::string out = Capture([&] { RenderFieldTable(table, kRecord, sizeof kRecord, RenderCounter); });
+    std::string out =
+        Capture([&] { RenderFieldTable(table, kRecord, sizeof kRecord, RenderCounter); });
     EXPECT_EQ(out, std::string(16, ' ') + "Frames: 5\nIncorrect Data Type\n");
 
     // Codes above the last one are never handed to the extension.
@@ -154,7 +163,8 @@ TEST_F(RenderersTest, FieldTableEndsAndExtends)
 
 TEST_F(RenderersTest, SubFieldValuesFollowTheWidthsBefore)
 {
-    const SubField subs[] = {{"a", "a", 3}, {"b", "b", 5}, {"c", "c", 16}, {"d", "d", 8}, {"e", "e", 4}};
+    const SubField subs[] = {
+        {"a", "a", 3}, {"b", "b", 5}, {"c", "c", 16}, {"d", "d", 8}, {"e", "e", 4}};
     EXPECT_EQ(SubFieldValue(0xABCD1234u, subs, 0), 0x4u);
     EXPECT_EQ(SubFieldValue(0xABCD1234u, subs, 1), 0x06u);
     EXPECT_EQ(SubFieldValue(0xABCD1234u, subs, 2), 0xCD12u);

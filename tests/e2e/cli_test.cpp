@@ -17,8 +17,8 @@ protected:
     {
         std::vector<std::string> argv = {kVolk};
         argv.insert(argv.end(), args.begin(), args.end());
-        return testenv::Run(argv, {"VNSDM_STATE=" + dir.file("state.db"), "VNSDM_MACHINE=" + machine,
-                                   "TAVRO_CLOCK_SCALE=1000"});
+        return testenv::Run(argv, {"VNSDM_STATE=" + dir.file("state.db"),
+                                   "VNSDM_MACHINE=" + machine, "TAVRO_CLOCK_SCALE=1000"});
     }
     std::string EmptyMachine()
     {
@@ -43,15 +43,21 @@ TEST_F(CliTest, MessagesAndExitCodes)
         {{"-x", "-h"}, 134, "Online help is not available with XML output!"},
         // The refusal goes to the system log that -o system opened first.
         {{"-o", "system", "-x"}, 134, ""},
-        {{"-x", "-o", "system"}, 134, "Error: Cannot generate xml output format to the system log file"},
+        {{"-x", "-o", "system"},
+         134,
+         "Error: Cannot generate xml output format to the system log file"},
         {{"-bogus"}, 134, "Unrecognized command line option '-bogus'!"},
         {{"-i", "65"}, 134, "HBA instance number must be from 0 to 64!"},
         {{"-i", "64"}, 8, "Unable to locate the specified HBA!"},
         {{"-i", "8"}, 0, "HBA Instance                   : 8"},
         {{"-I", "ALL"}, 0, "HBA Instance                   : 0"},
         {{"/i", "All"}, 0, "HBA Instance                   : 0"},
-        {{"-i", "21-00-00-0E-7A-32-20-01"}, 0, "Port Name                      : 21-00-00-0E-7A-32-20-01"},
-        {{"-i", "21:00:00:0e:7a:32:20:01"}, 0, "Port Name                      : 21-00-00-0E-7A-32-20-01"},
+        {{"-i", "21-00-00-0E-7A-32-20-01"},
+         0,
+         "Port Name                      : 21-00-00-0E-7A-32-20-01"},
+        {{"-i", "21:00:00:0e:7a:32:20:01"},
+         0,
+         "Port Name                      : 21-00-00-0E-7A-32-20-01"},
         {{"-i", "21-00-00-0E-7A-32-20-0G"}, 134, "Invalid World Wide Port Name!"},
         {{"-i", "21-00-00-0E-7A-99-99-99"}, 8, "Unable to locate the specified HBA!"},
         {{"-z", "all"}, 0, "HBA General Information "},
@@ -105,11 +111,15 @@ TEST_F(CliTest, ParameterRangesAtAndBeyondTheirBounds)
         EXPECT_EQ(good.exitCode, 136) << r.name << " " << r.good << "\n" << good.out;
         auto bad = Volk({"-n", "0", r.name, r.bad});
         EXPECT_EQ(bad.exitCode, 134) << r.name << " " << r.bad << "\n" << bad.out;
-        EXPECT_NE(bad.out.find(r.message), std::string::npos) << r.name << " " << r.bad << "\n" << bad.out;
+        EXPECT_NE(bad.out.find(r.message), std::string::npos) << r.name << " " << r.bad << "\n"
+                                                              << bad.out;
     }
     auto refused = Volk({"-n", "0", "EL", "1"});
     EXPECT_EQ(refused.exitCode, 134);
-    EXPECT_NE(refused.out.find("Parameter 'Extended Error Logging' is not supported with this HBA!"), std::string::npos) << refused.out;
+    EXPECT_NE(
+        refused.out.find("Parameter 'Extended Error Logging' is not supported with this HBA!"),
+        std::string::npos)
+        << refused.out;
 }
 
 TEST_F(CliTest, AtMost255Options)
@@ -119,10 +129,12 @@ TEST_F(CliTest, AtMost255Options)
         args.push_back("vpd");
     auto r = Volk(args);
     EXPECT_EQ(r.exitCode, 134);
-    EXPECT_NE(r.out.find("Maximum number of command line options exceeded!"), std::string::npos) << r.out.substr(0, 200);
+    EXPECT_NE(r.out.find("Maximum number of command line options exceeded!"), std::string::npos)
+        << r.out.substr(0, 200);
     args.pop_back();
     r = Volk(args);
-    EXPECT_EQ(r.out.find("Maximum number of command line options exceeded!"), std::string::npos) << r.out.substr(0, 200);
+    EXPECT_EQ(r.out.find("Maximum number of command line options exceeded!"), std::string::npos)
+        << r.out.substr(0, 200);
 }
 
 TEST_F(CliTest, ParseFailureInTextModePrintsTheMessageThenTheUsage)
@@ -149,8 +161,9 @@ TEST_F(CliTest, HelpShowsEveryCommandAndOneTopic)
 {
     auto r = Volk({"-h"});
     EXPECT_EQ(r.exitCode, 0);
-    for (const char *word : {"-g", "-i", "-t", "-l", "-c", "-n", "-p", "-m", "-q", "-e", "-b", "-r", "-kl", "-kr",
-                             "-gs", "-ls", "-vp", "-qos", "-ei", "-dm", "-ha", "-pa", "-z", "-v", "-fcoe"})
+    for (const char *word :
+         {"-g",  "-i",  "-t",  "-l",  "-c",   "-n",  "-p",  "-m",  "-q",  "-e", "-b", "-r",   "-kl",
+          "-kr", "-gs", "-ls", "-vp", "-qos", "-ei", "-dm", "-ha", "-pa", "-z", "-v", "-fcoe"})
         EXPECT_NE(r.out.find(std::string("\n   ") + word + " "), std::string::npos) << word;
     r = Volk({"-c", "-h"});
     EXPECT_EQ(r.exitCode, 0);
@@ -161,10 +174,16 @@ TEST_F(CliTest, HelpShowsEveryCommandAndOneTopic)
 
 TEST_F(CliTest, XmlDocumentsAreCompleteAndWellFormed)
 {
-    for (const auto &args : std::vector<std::vector<std::string>>{
-             {"-x", "-i", "0"}, {"-x", "-i", "all"}, {"-x2", "-i", "all"}, {"-x", "-g"}, {"-x", "-v"},
-             {"-x2", "-v"}, {"-x", "-z", "8"}, {"-x", "-i", "64"}, {"-x", "-bogus"}, {"-x", "-n", "0", "DR", "1"}})
-    {
+    for (const auto &args : std::vector<std::vector<std::string>>{{"-x", "-i", "0"},
+                                                                  {"-x", "-i", "all"},
+                                                                  {"-x2", "-i", "all"},
+                                                                  {"-x", "-g"},
+                                                                  {"-x", "-v"},
+                                                                  {"-x2", "-v"},
+                                                                  {"-x", "-z", "8"},
+                                                                  {"-x", "-i", "64"},
+                                                                  {"-x", "-bogus"},
+                                                                  {"-x", "-n", "0", "DR", "1"}}) {
         auto r = Volk(args);
         std::string shown = args[1];
         xmlcheck::Document doc(xmlcheck::FirstDocument(r.out));
@@ -188,7 +207,8 @@ TEST_F(CliTest, QuietModeAndOutputFile)
     std::string file = dir.file("out.txt");
     r = Volk({"-o", file, "-i", "8"});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_NE(testenv::ReadFile(file).find("HBA Instance                   : 8"), std::string::npos);
+    EXPECT_NE(testenv::ReadFile(file).find("HBA Instance                   : 8"),
+              std::string::npos);
 }
 
 TEST_F(CliTest, OptionFile)
@@ -221,7 +241,9 @@ TEST_F(CliTest, AliasSetInOneRunIsShownByTheNext)
     std::string bin = dir.file("bin");
     std::string lib = dir.file("lib");
     ASSERT_EQ(std::system(("cp -r " + std::string(TAVRO_BINARY_DIR) + "/bin " + bin + " && cp -r " +
-                           std::string(TAVRO_BINARY_DIR) + "/lib " + lib).c_str()), 0);
+                           std::string(TAVRO_BINARY_DIR) + "/lib " + lib)
+                              .c_str()),
+              0);
     auto run = [&](std::vector<std::string> args) {
         args.insert(args.begin(), bin + "/volk");
         return testenv::Run(args, {"VNSDM_STATE=" + dir.file("state.db"), "VNSDM_MACHINE="});
@@ -232,8 +254,10 @@ TEST_F(CliTest, AliasSetInOneRunIsShownByTheNext)
     r = run({"-pa", "8", "uplink-a"});
     EXPECT_EQ(r.exitCode, 0) << r.out;
     r = run({"-i", "8"});
-    EXPECT_NE(r.out.find("HBA Alias                      : lab-shelf-3\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Port Alias                     : uplink-a\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("HBA Alias                      : lab-shelf-3\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Port Alias                     : uplink-a\n"), std::string::npos)
+        << r.out;
     r = run({"-ha", "8", "view"});
     EXPECT_NE(r.out.find("lab-shelf-3"), std::string::npos) << r.out;
     r = run({"-ha", "8", "delete"});

@@ -10,7 +10,8 @@ TEST(Lifecycle, InitializeWithEventThreadThenCleanUpLeavesFilesAsFound)
 {
     testenv::TempDir dir;
     const std::string bin = std::string(TAVRO_BINARY_DIR) + "/bin/";
-    testenv::WriteFile(dir.file("adapters.properties"), testenv::ReadFile(bin + "adapters.properties"));
+    testenv::WriteFile(dir.file("adapters.properties"),
+                       testenv::ReadFile(bin + "adapters.properties"));
     testenv::WriteFile(dir.file("brask.properties"),
                        "node.app.core.messages.disable=1\nnode.app.core.aen.enable=1\n"
                        "node.app.local.messages.disable=1\n");

@@ -3,7 +3,6 @@
 
 #include "testenv.h"
 
-
 using testenv::TempDir;
 
 namespace {
@@ -25,7 +24,8 @@ TEST_F(VolkTest, DefaultMachinePortsAreListed)
     auto r = testenv::Run({kVolk, "-g"}, Env());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("HBA Model CV-2162 (SN CVA1621183):"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("  Port   4 WWPN 21-00-00-0E-7A-08-40-04 (HBA instance  7) Online"), std::string::npos)
+    EXPECT_NE(r.out.find("  Port   4 WWPN 21-00-00-0E-7A-08-40-04 (HBA instance  7) Online"),
+              std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("Total Vantor HBA(s) : 6"), std::string::npos) << r.out;
 }

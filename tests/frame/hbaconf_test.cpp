@@ -78,7 +78,8 @@ TEST(SniaRegistration, ConcurrentProcessesLeaveTheFileAsFound)
         if (pid == 0) {
             for (int i = 0; i < 50; ++i) {
                 SniaRegistration reg;
-                if (OSSRegSetSNIAHBAAPIPath(conf, kLib, reg) != 0 || OSSRegRestoreSNIAHBAAPIKey(reg) != 0)
+                if (OSSRegSetSNIAHBAAPIPath(conf, kLib, reg) != 0 ||
+                    OSSRegRestoreSNIAHBAAPIKey(reg) != 0)
                     _exit(1);
             }
             _exit(0);

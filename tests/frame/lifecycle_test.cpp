@@ -123,7 +123,8 @@ protected:
 TEST_F(CoreConfigTest, VirtualFcClientPoolIsOneTo256ElseEight)
 {
     for (auto [text, expected] : {std::pair{"0", 8}, {"257", 8}, {"256", 256}, {"1", 1}}) {
-        WriteFile(dir.file("agent.properties"), std::string("node.agent.maxVFCClient=") + text + "\n");
+        WriteFile(dir.file("agent.properties"),
+                  std::string("node.agent.maxVFCClient=") + text + "\n");
         CoreInitialize();
         EXPECT_EQ(Frame().vfcClients.size(), static_cast<size_t>(expected)) << text;
     }
@@ -132,7 +133,8 @@ TEST_F(CoreConfigTest, VirtualFcClientPoolIsOneTo256ElseEight)
 TEST_F(CoreConfigTest, PollingIntervalTakesOnlyPositiveValues)
 {
     for (auto [text, expected] : {std::pair{"0", 30}, {"-5", 30}, {"7", 7}}) {
-        WriteFile(dir.file("agent.properties"), std::string("node.agent.polling.interval=") + text + "\n");
+        WriteFile(dir.file("agent.properties"),
+                  std::string("node.agent.polling.interval=") + text + "\n");
         CorePreInitialize();
         EXPECT_EQ(Frame().pollingInterval, expected) << text;
     }
@@ -167,7 +169,8 @@ TEST(TraceFileName, APointInADirectoryNameIsNoExtension)
 {
     std::tm t = At(2026, 12, 4, 8, 48, 14);
     EXPECT_EQ(TraceFileNameFor("/opt/volk-2.3/trace", t), "/opt/volk-2.3/trace.12042026084814.log");
-    EXPECT_EQ(TraceFileNameFor("/opt/volk-2.3/trace.log", t), "/opt/volk-2.3/trace.12042026084814.log");
+    EXPECT_EQ(TraceFileNameFor("/opt/volk-2.3/trace.log", t),
+              "/opt/volk-2.3/trace.12042026084814.log");
 }
 
 } // namespace

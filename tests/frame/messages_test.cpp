@@ -47,7 +47,8 @@ TEST_F(MessagesTest, PrintMessageHonoursQuietModeAndSystemLogMode)
     EXPECT_EQ(out.substr(0, 6), "plain\n");
     EXPECT_EQ(out.find("hidden"), std::string::npos);
     std::string last = out.substr(6);
-    EXPECT_TRUE(std::regex_match(last, std::regex("[A-Z][a-z]{2} \\d{2} \\d{2}:\\d{2}:\\d{2} [AP]M : logged\n")))
+    EXPECT_TRUE(std::regex_match(
+        last, std::regex("[A-Z][a-z]{2} \\d{2} \\d{2}:\\d{2}:\\d{2} [AP]M : logged\n")))
         << last;
 }
 
@@ -118,7 +119,8 @@ TEST_F(MessagesTest, TraceOnlyWhenEnabledAndNotXml)
     Frame().xmlMode = true;
     Trace(kLevelDebug, "xml");
     std::string content = testenv::ReadFile(path);
-    EXPECT_TRUE(std::regex_match(content, std::regex("[A-Z][a-z]{2} \\d{2} \\d{2}:\\d{2}:\\d{2} [AP]M : Func: on 2\n")))
+    EXPECT_TRUE(std::regex_match(
+        content, std::regex("[A-Z][a-z]{2} \\d{2} \\d{2}:\\d{2}:\\d{2} [AP]M : Func: on 2\n")))
         << content;
 }
 

@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include "frame/frame.h"
-#include "session/lifecycle.h"
 #include "frame/props.h"
+#include "session/lifecycle.h"
 #include "testenv.h"
 
 using testenv::ReadFile;

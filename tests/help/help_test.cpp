@@ -12,15 +12,15 @@
 #include <vector>
 
 #include "cli/cmdrecord.h"
-#include "frame/frame.h"
 #include "cli/help.h"
-#include "nvram/nvparams.h"
-#include "render/output.h"
 #include "cli/parser.h"
-#include "output_fixture.h"
 #include "cli/parser_internal.h"
 #include "cli/usertables.h"
+#include "frame/frame.h"
 #include "frame/version.h"
+#include "nvram/nvparams.h"
+#include "output_fixture.h"
+#include "render/output.h"
 #include "render/versioninfo.h"
 
 namespace {
@@ -135,9 +135,8 @@ TEST_F(HelpTest, WithoutACommandTheBannerPrecedesTheWholeUsage)
 TEST_F(HelpTest, UsageStartsWithTheQuotedLines)
 {
     std::string usage = Usage();
-    const std::string head =
-        "Usage: volk [options]\n\n"
-        "Options:\n\n   [int]             - Interactive mode (Menu driven).\n";
+    const std::string head = "Usage: volk [options]\n\n"
+                             "Options:\n\n   [int]             - Interactive mode (Menu driven).\n";
     EXPECT_EQ(usage.substr(0, head.size()), head);
 }
 
@@ -172,8 +171,8 @@ TEST_F(HelpTest, UsageFollowsTheCommandOrder)
     size_t globals = usage.find("\nGlobal options:\n");
     ASSERT_NE(globals, std::string::npos);
     EXPECT_GT(globals, last);
-    for (const char *option : {"-h, -?", "-x ", "-x2", "-o <file>|system", "-s ", "-f <option file>",
-                               "-fc ", "--ports", "--force", "--fast"})
+    for (const char *option : {"-h, -?", "-x ", "-x2", "-o <file>|system", "-s ",
+                               "-f <option file>", "-fc ", "--ports", "--force", "--fast"})
         EXPECT_NE(usage.find("\n   " + std::string(option), globals), std::string::npos) << option;
 }
 
@@ -219,13 +218,15 @@ TEST_F(HelpTest, ParameterTopicsNameEveryParameter)
     std::string n = Topic(CommandCode::ParamsChange);
     for (int i = 0; i < kNvramParamCount; ++i) {
         const NvramParamInfo &p = NvramParam(i);
-        EXPECT_NE(n.find(std::string("  ") + p.longName + " (" + p.shortName + ")"), std::string::npos)
+        EXPECT_NE(n.find(std::string("  ") + p.longName + " (" + p.shortName + ")"),
+                  std::string::npos)
             << p.longName;
     }
     std::string fcoe = Topic(CommandCode::FcoeEngine);
     for (int i = 0; i < kFcoeParamCount; ++i) {
         const RangedParam &p = FcoeEngineParams()[i];
-        EXPECT_NE(fcoe.find(std::string(p.name) + " (" + p.alias + ")"), std::string::npos) << p.name;
+        EXPECT_NE(fcoe.find(std::string(p.name) + " (" + p.alias + ")"), std::string::npos)
+            << p.name;
     }
     std::string cna = Topic(CommandCode::CnaInfo);
     for (size_t i = 0; i < DcbxParamCount(); ++i)
@@ -238,8 +239,8 @@ TEST_F(HelpTest, ParameterTopicsNameEveryParameter)
                                  "TestIncrement (TI)", "OnError (OE)", "LoopbackType (LT)"})
             EXPECT_NE(diag.find(name), std::string::npos) << CommandWordOf(code) << " " << name;
     }
-    for (CommandCode code : {CommandCode::Statistics, CommandCode::LinkStatus,
-                             CommandCode::TemperatureMonitor}) {
+    for (CommandCode code :
+         {CommandCode::Statistics, CommandCode::LinkStatus, CommandCode::TemperatureMonitor}) {
         std::string monitor = Topic(code);
         for (const char *name : {"AutoPoll (AP)", "SetRate (SR)", "LogToFile (LF)"})
             EXPECT_NE(monitor.find(name), std::string::npos) << CommandWordOf(code) << " " << name;

@@ -4,9 +4,9 @@
 #include <sstream>
 
 #include "adapters/adapterlist.h"
-#include "info/alias.h"
 #include "device/devicelist.h"
 #include "frame/frame.h"
+#include "info/alias.h"
 #include "machine_fixture.h"
 #include "vnsdm_sim.h"
 #include "xmlcheck.h"
@@ -73,7 +73,8 @@ TEST_F(InfoTest, DeviceListHasOneHeaderPerAdapterAndAnEngineLine)
     EXPECT_NE(out.find("  vPort "), std::string::npos);
     EXPECT_NE(out.find("\n  FCoE Engine\n"), std::string::npos) << out;
     EXPECT_NE(out.find("(HBA instance  1) Link Down\n"), std::string::npos) << out;
-    EXPECT_NE(out.find(std::string(80, '-') + "\nTotal Vantor HBA(s) : 6\n\n"), std::string::npos) << out;
+    EXPECT_NE(out.find(std::string(80, '-') + "\nTotal Vantor HBA(s) : 6\n\n"), std::string::npos)
+        << out;
 }
 
 TEST_F(InfoTest, DeviceListIsSilentInXmlModeAndSaysWhenThereAreNoAdapters)
@@ -98,7 +99,8 @@ TEST_F(InfoTest, GeneralInformationOfAnOnlineFennPort)
     CaptureStdout();
     EXPECT_EQ(TAVRO_DisplayHBAGeneralInfoByDevWWPN(kCv2322Port1), 0);
     std::string out = GetCapturedStdout();
-    EXPECT_EQ(out.rfind(std::string(80, '-') + "\nHost Name                      : ", 0), 0u) << out;
+    EXPECT_EQ(out.rfind(std::string(80, '-') + "\nHost Name                      : ", 0), 0u)
+        << out;
     EXPECT_EQ(Value(out, "HBA Instance"), "0");
     EXPECT_EQ(Value(out, "HBA Model"), "CV-2322");
     EXPECT_EQ(Value(out, "HBA ID"), "0-CV-2322");
@@ -159,8 +161,9 @@ TEST_F(InfoTest, UnknownPortsAreReportedWithTheirSelector)
     EXPECT_EQ(TAVRO_DisplayHBAGeneralInfoByDevNum(42, 0), 8);
     const uint8_t none[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     EXPECT_EQ(TAVRO_DisplayHBAGeneralInfoByDevWWPN(none), 8);
-    EXPECT_EQ(GetCapturedStdout(), "Unable to locate the specified HBA (Instance 42)!\n"
-                                   "Unable to locate the specified HBA (WWPN=01-02-03-04-05-06-07-08)!\n");
+    EXPECT_EQ(GetCapturedStdout(),
+              "Unable to locate the specified HBA (Instance 42)!\n"
+              "Unable to locate the specified HBA (WWPN=01-02-03-04-05-06-07-08)!\n");
 }
 
 TEST_F(InfoTest, AllPortsAsOneWellFormedDocument)
@@ -208,7 +211,9 @@ TEST_F(InfoTest, SummaryReportIsHeadedByTimeAndDate)
     std::string out = GetCapturedStdout();
     unsetenv("TAVRO_FIXED_TIME");
     EXPECT_EQ(out.rfind("Time and date:\t\t\t", 0), 0u) << out;
-    EXPECT_NE(out.find("1970\n\nHBA General Information \n\n" + std::string(80, '-')), std::string::npos) << out;
+    EXPECT_NE(out.find("1970\n\nHBA General Information \n\n" + std::string(80, '-')),
+              std::string::npos)
+        << out;
 }
 
 TEST_F(InfoTest, AliasesAreKeptInTheAliasFileAndShownByGeneralInformation)
@@ -225,8 +230,11 @@ TEST_F(InfoTest, AliasesAreKeptInTheAliasFileAndShownByGeneralInformation)
                    "HBA Port Alias successfully updated (HBA ID 0-CV-2322)\n");
     std::string file = testenv::ReadFile(Frame().aliasFile);
     EXPECT_NE(file.find("host.CVA3220417.hba.alias=rack7-top\n"), std::string::npos) << file;
-    EXPECT_NE(file.find("adapter.wwnn.20-00-00-0E-7A-32-20-01.wwpn.21-00-00-0E-7A-32-20-01.name=to-fabric-a\n"),
-              std::string::npos) << file;
+    EXPECT_NE(
+        file.find(
+            "adapter.wwnn.20-00-00-0E-7A-32-20-01.wwpn.21-00-00-0E-7A-32-20-01.name=to-fabric-a\n"),
+        std::string::npos)
+        << file;
     char buf[64];
     EXPECT_EQ(TAVRO_GetAdapterAlias(a, TAVRO_ALIAS_PORT, buf, sizeof buf), 0);
     EXPECT_STREQ(buf, "to-fabric-a");

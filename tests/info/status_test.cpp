@@ -28,18 +28,20 @@ DeviceRecord Record(const Case &c)
     return r;
 }
 
-constexpr uint16_t kFc2G = 0x7020;   // family 2: "Loop" wording
-constexpr uint16_t kFc8G = 0x70C0;   // family 12: "Link" wording
-constexpr uint16_t kFc16G = 0x7180;  // family 24
+constexpr uint16_t kFc2G = 0x7020;  // family 2: "Loop" wording
+constexpr uint16_t kFc8G = 0x70C0;  // family 12: "Link" wording
+constexpr uint16_t kFc16G = 0x7180; // family 24
 constexpr uint16_t kQuill = 0x70D0;
 
 TEST(PortStatus, TextFollowsNotificationBitsThenPortState)
 {
     const Case cases[] = {
         {kFc8G, 0, SD_PORT_STATE_ONLINE, 0, 0, 0, "Online"},
-        {kFc16G, 0, SD_PORT_STATE_ONLINE, 0, SD_LINK3_FEC_ACTIVE, SD_FW_ATTR_FEC_SUPPORTED, "Online (FEC)"},
+        {kFc16G, 0, SD_PORT_STATE_ONLINE, 0, SD_LINK3_FEC_ACTIVE, SD_FW_ATTR_FEC_SUPPORTED,
+         "Online (FEC)"},
         {kFc16G, 0, SD_PORT_STATE_ONLINE, 0, SD_LINK3_FEC_ACTIVE, 0, "Online"},
-        {kFc8G, 0, SD_PORT_STATE_ONLINE, 0, SD_LINK3_FEC_ACTIVE, SD_FW_ATTR_FEC_SUPPORTED, "Online"},
+        {kFc8G, 0, SD_PORT_STATE_ONLINE, 0, SD_LINK3_FEC_ACTIVE, SD_FW_ATTR_FEC_SUPPORTED,
+         "Online"},
         {kFc8G, 0, SD_PORT_STATE_LINKDOWN, 0, 0, 0, "Link Down"},
         {kFc2G, 0, SD_PORT_STATE_LINKDOWN, 0, 0, 0, "Loop Down"},
         {kFc8G, 0, SD_PORT_STATE_OFFLINE, 0, 0, 0, "Loop Down"},
@@ -47,7 +49,8 @@ TEST(PortStatus, TextFollowsNotificationBitsThenPortState)
         {kFc8G, 0, 0, 0, 0, 0, "Unknown"},
         {kFc8G, kNotifyLinkDown, SD_PORT_STATE_LINKDOWN, SD_LINK2_SFP_INVALID, 0, 0, "SFP Invalid"},
         {kFc2G, kNotifyLinkDown, SD_PORT_STATE_LINKDOWN, SD_LINK2_SFP_INVALID, 0, 0, "Loop Down"},
-        {kFc8G, kNotifyLinkDown, SD_PORT_STATE_LINKDOWN, SD_LINK2_SFP_MISSING, 0, 0, "SFP not installed"},
+        {kFc8G, kNotifyLinkDown, SD_PORT_STATE_LINKDOWN, SD_LINK2_SFP_MISSING, 0, 0,
+         "SFP not installed"},
         {kFc8G, kNotifyLinkDown, SD_PORT_STATE_LINKDOWN, SD_LINK2_OFFLINE, 0, 0, "Link Down"},
         {kFc8G, kNotifyLinkDown, SD_PORT_STATE_DIAG, 0, 0, 0, "Diag Port"},
         {kFc8G, kNotifySystemError, SD_PORT_STATE_ONLINE, 0, 0, 0, "System Error"},

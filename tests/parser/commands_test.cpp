@@ -2,8 +2,8 @@
 // pending tables the parser fills for the operations.
 #include <cstring>
 
-#include "parser_fixture.h"
 #include "cli/usertables.h"
+#include "parser_fixture.h"
 
 namespace {
 

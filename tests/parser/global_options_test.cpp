@@ -107,7 +107,7 @@ TEST_F(ParserTest, HelpWithXmlIsRefusedAsPlainTextInEitherOrder)
         EXPECT_PARSE_FAILS(args, kParseNotCombinable,
                            "Online help is not available with XML output!");
         EXPECT_FALSE(Frame().xmlMode);
-        EXPECT_FALSE(Outcome().helpRequested);  // the run fails rather than printing help
+        EXPECT_FALSE(Outcome().helpRequested); // the run fails rather than printing help
         EXPECT_EQ(out, "Online help is not available with XML output!\n");
     }
 }

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "cli/cmdrecord.h"
+#include "cli/parser.h"
 #include "frame/frame.h"
 #include "render/output.h"
-#include "cli/parser.h"
 #include "testenv.h"
 
 class ParserTest : public ::testing::Test {
@@ -55,8 +55,9 @@ protected:
         if (got == status && Outcome().parseError && Message() == message)
             return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure()
-               << "status " << got << " (want " << status << "), parse error " << Outcome().parseError
-               << ", message \"" << Message() << "\" (want \"" << message << "\")";
+               << "status " << got << " (want " << status << "), parse error "
+               << Outcome().parseError << ", message \"" << Message() << "\" (want \"" << message
+               << "\")";
     }
 
     testenv::TempDir dir;

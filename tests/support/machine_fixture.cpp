@@ -74,8 +74,8 @@ std::string Card(const std::string &model, const std::string &deviceId, const st
 {
     std::ostringstream s;
     s << "{ \"model\": \"" << model << "\", \"serial\": \"" << serial << "\",\n"
-      << "  \"defaults\": { \"chip\": { \"device_id\": \"" << deviceId
-      << "\", \"subsystem_id\": \"" << ssdid << "\" }" << extraDefaults << " },\n"
+      << "  \"defaults\": { \"chip\": { \"device_id\": \"" << deviceId << "\", \"subsystem_id\": \""
+      << ssdid << "\" }" << extraDefaults << " },\n"
       << "  \"ports\": [";
     bool first = true;
     for (const std::string &p : ports) {

@@ -45,7 +45,6 @@ std::string ReadFile(const std::string &path)
 
 bool FileExists(const std::string &path) { return std::filesystem::exists(path); }
 
-
 RunResult Run(const std::vector<std::string> &argv, const std::vector<std::string> &env,
               const std::string &input)
 {

@@ -15,9 +15,8 @@ namespace {
 xmlDocPtr Read(const std::string &text, std::string &error)
 {
     xmlResetLastError();
-    xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), "output.xml",
-                                  nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR |
-                                               XML_PARSE_NOWARNING);
+    xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), "output.xml", nullptr,
+                                  XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
     if (!doc) {
         const xmlError *e = xmlGetLastError();
         error = e && e->message ? e->message : "not well-formed";
@@ -27,8 +26,8 @@ xmlDocPtr Read(const std::string &text, std::string &error)
             error += " (line " + std::to_string(e->line) + ")";
         return nullptr;
     }
-    if (!doc->encoding || strcasecmp(reinterpret_cast<const char *>(doc->encoding),
-                                     "ISO-8859-1") != 0) {
+    if (!doc->encoding ||
+        strcasecmp(reinterpret_cast<const char *>(doc->encoding), "ISO-8859-1") != 0) {
         error = "document does not declare ISO-8859-1";
         xmlFreeDoc(doc);
         return nullptr;
@@ -106,8 +105,7 @@ std::optional<std::string> Document::Text(const std::string &xpath) const
 
 int Document::Count(const std::string &xpath) const
 {
-    return WithNodes(impl_->doc, xpath,
-                     [](xmlNodeSetPtr set) { return set ? set->nodeNr : 0; });
+    return WithNodes(impl_->doc, xpath, [](xmlNodeSetPtr set) { return set ? set->nodeNr : 0; });
 }
 
 } // namespace xmlcheck

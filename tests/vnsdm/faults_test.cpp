@@ -8,18 +8,20 @@ namespace {
 
 class FaultsTest : public SimTest {
 protected:
-    SD_STATUS Load(const std::string &faults) {
+    SD_STATUS Load(const std::string &faults)
+    {
         return UseMachine(R"({ "instances": [ )" +
-                          MinimalInstance("21:00:00:0e:7a:10:00:01", R"("faults": )" + faults) + ", " +
-                          MinimalInstance("21:00:00:0e:7a:10:00:02") + " ] }");
+                          MinimalInstance("21:00:00:0e:7a:10:00:01", R"("faults": )" + faults) +
+                          ", " + MinimalInstance("21:00:00:0e:7a:10:00:02") + " ] }");
     }
 };
 
-TEST_F(FaultsTest, NotReadyThenOpens) {
+TEST_F(FaultsTest, NotReadyThenOpens)
+{
     ASSERT_EQ(Load(R"({ "not_ready": 2 })"), SD_OK);
     uint32_t h = 0;
     EXPECT_EQ(SDOpenDevice(0, &h), SDERR_DEVICE_NOT_READY);
-    EXPECT_EQ(SDOpenDevice(1, &h), SD_OK);  // only the faulty instance
+    EXPECT_EQ(SDOpenDevice(1, &h), SD_OK); // only the faulty instance
     EXPECT_EQ(SDOpenDevice(0, &h), SDERR_DEVICE_NOT_READY);
     EXPECT_EQ(SDOpenDevice(0, &h), SD_OK);
     EXPECT_EQ(SDOpenDevice(0, &h), SD_OK);
@@ -28,7 +30,8 @@ TEST_F(FaultsTest, NotReadyThenOpens) {
     EXPECT_EQ(SDOpenDevice(0, &h), SDERR_DEVICE_NOT_READY);
 }
 
-TEST_F(FaultsTest, OpenFailsWithTheGivenStatus) {
+TEST_F(FaultsTest, OpenFailsWithTheGivenStatus)
+{
     ASSERT_EQ(Load(R"({ "open_status": "SDERR_DEVICE_OPEN_FAILED" })"), SD_OK);
     uint32_t h = 0;
     EXPECT_EQ(SDOpenDevice(0, &h), SDERR_DEVICE_OPEN_FAILED);
@@ -38,10 +41,13 @@ TEST_F(FaultsTest, OpenFailsWithTheGivenStatus) {
     EXPECT_EQ(VNSimOpenInstance(0, &h), SD_OK);
 }
 
-TEST_F(FaultsTest, QueriesFailWithTheGivenStatus) {
-    ASSERT_EQ(Load(R"({ "queries": { "vpd": "SDERR_NOT_SUPPORTED", "chip": "0x20000067", "aen-enable": "SDERR_FAILED",
+TEST_F(FaultsTest, QueriesFailWithTheGivenStatus)
+{
+    ASSERT_EQ(
+        Load(
+            R"({ "queries": { "vpd": "SDERR_NOT_SUPPORTED", "chip": "0x20000067", "aen-enable": "SDERR_FAILED",
                                      "nvram": "SDERR_DEVICE_BUSY" } })"),
-              SD_OK);
+        SD_OK);
     const uint32_t h = Open(0);
     uint8_t buf[512];
     uint32_t size = sizeof buf;
@@ -56,9 +62,12 @@ TEST_F(FaultsTest, QueriesFailWithTheGivenStatus) {
     EXPECT_EQ(SDGetHbaDeviceChipProperty(other, &chip), SD_OK);
 }
 
-TEST_F(FaultsTest, NthCallFails) {
-    ASSERT_EQ(Load(R"({ "calls": [ { "call": "SDGetHbaDevicePortProperty", "nth": 2, "status": "SDERR_DEVICE_BUSY" } ] })"),
-              SD_OK);
+TEST_F(FaultsTest, NthCallFails)
+{
+    ASSERT_EQ(
+        Load(
+            R"({ "calls": [ { "call": "SDGetHbaDevicePortProperty", "nth": 2, "status": "SDERR_DEVICE_BUSY" } ] })"),
+        SD_OK);
     const uint32_t h = Open(0);
     SD_PORT_PROPERTY p{};
     EXPECT_EQ(SDGetHbaDevicePortProperty(h, 0, &p), SD_OK);
@@ -67,7 +76,8 @@ TEST_F(FaultsTest, NthCallFails) {
     EXPECT_EQ(SDGetHbaDevicePortProperty(h, 0, &p), SD_OK);
 }
 
-TEST_F(FaultsTest, FaultSetAtRunTime) {
+TEST_F(FaultsTest, FaultSetAtRunTime)
+{
     ASSERT_EQ(Load("{}"), SD_OK);
     ASSERT_EQ(VNSimSetCallFault(1, "SDGetStatistics", 1, SDERR_TIMEOUT, 0), SD_OK);
     EXPECT_EQ(VNSimSetCallFault(7, "SDGetStatistics", 1, SDERR_TIMEOUT, 0), SDERR_INVALID_INSTANCE);
@@ -77,14 +87,17 @@ TEST_F(FaultsTest, FaultSetAtRunTime) {
     EXPECT_EQ(SDGetStatistics(h, 0, &s), SD_OK);
 }
 
-TEST_F(FaultsTest, TornNvramWriteLeavesHalfTheNewImage) {
-    ASSERT_EQ(Load(R"({ "calls": [ { "call": "SDUpdateNVRam", "nth": 1, "status": "SDERR_FLASH_WRITE", "torn": true } ] })"),
-              SD_OK);
+TEST_F(FaultsTest, TornNvramWriteLeavesHalfTheNewImage)
+{
+    ASSERT_EQ(
+        Load(
+            R"({ "calls": [ { "call": "SDUpdateNVRam", "nth": 1, "status": "SDERR_FLASH_WRITE", "torn": true } ] })"),
+        SD_OK);
     const uint32_t h = Open(0);
     uint8_t image[512], fresh[512];
     ASSERT_EQ(SDGetNVRam(h, 0, SD_NVRAM_REGION_PARAMETERS, image, sizeof image), SD_OK);
     std::memcpy(fresh, image, 512);
-    ASSERT_EQ(SDSetVariableValue(h, fresh, 16, 100), SD_OK);  // first half of the image
+    ASSERT_EQ(SDSetVariableValue(h, fresh, 16, 100), SD_OK); // first half of the image
     EXPECT_EQ(SDUpdateNVRam(h, 0, SD_NVRAM_REGION_PARAMETERS, fresh, 512), SDERR_FLASH_WRITE);
     uint8_t back[512];
     ASSERT_EQ(SDGetNVRam(h, 0, SD_NVRAM_REGION_PARAMETERS, back, sizeof back), SD_OK);
@@ -94,8 +107,12 @@ TEST_F(FaultsTest, TornNvramWriteLeavesHalfTheNewImage) {
     EXPECT_EQ(SDUpdateNVRam(h, 0, SD_NVRAM_REGION_PARAMETERS, fresh, 512), SD_OK);
 }
 
-TEST_F(FaultsTest, CtRejectAsksForAnotherCommand) {
-    ASSERT_EQ(Load(R"({ "calls": [ { "call": "SDSendCTPassThru", "nth": 1, "status": "SDERR_CT_REJECT" } ] })"), SD_OK);
+TEST_F(FaultsTest, CtRejectAsksForAnotherCommand)
+{
+    ASSERT_EQ(
+        Load(
+            R"({ "calls": [ { "call": "SDSendCTPassThru", "nth": 1, "status": "SDERR_CT_REJECT" } ] })"),
+        SD_OK);
     const uint32_t h = Open(0);
     const uint8_t req[16] = {0x01, 0, 0, 0, 0xFA, 0x01, 0, 0, 0x01, 0x01};
     uint8_t resp[256];
@@ -105,5 +122,5 @@ TEST_F(FaultsTest, CtRejectAsksForAnotherCommand) {
     EXPECT_EQ(SDSendCTPassThru(h, req, sizeof req, resp, &len), SD_OK);
 }
 
-}  // namespace
-}  // namespace vnsdm_test
+} // namespace
+} // namespace vnsdm_test

@@ -22,7 +22,8 @@ constexpr const char *kConf = "/etc/hba.conf";
 
 class VendorLibraryTest : public SimTest {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         SimTest::SetUp();
         lib_ = dlopen(VNHBAAPI_LIBRARY, RTLD_NOW);
         ASSERT_NE(lib_, nullptr) << dlerror();
@@ -31,24 +32,29 @@ protected:
         ASSERT_EQ(reg(&t_), HBA_STATUS_OK);
         ASSERT_EQ(t_.LoadLibraryHandler(), HBA_STATUS_OK);
     }
-    void TearDown() override {
-        if (t_.FreeLibraryHandler) t_.FreeLibraryHandler();
-        if (lib_) dlclose(lib_);
+    void TearDown() override
+    {
+        if (t_.FreeLibraryHandler)
+            t_.FreeLibraryHandler();
+        if (lib_)
+            dlclose(lib_);
         SimTest::TearDown();
     }
     void *lib_ = nullptr;
     HBA_ENTRYPOINTSV2 t_{};
 };
 
-TEST_F(VendorLibraryTest, TableHasTheEntriesWeServe) {
+TEST_F(VendorLibraryTest, TableHasTheEntriesWeServe)
+{
     EXPECT_NE(t_.GetVersionHandler, nullptr);
     EXPECT_EQ(t_.GetVersionHandler(), HBA_LIBVERSION);
-    for (const void *f : {(void *)t_.GetNumberOfAdaptersHandler, (void *)t_.GetAdapterNameHandler,
-                          (void *)t_.OpenAdapterHandler, (void *)t_.CloseAdapterHandler,
-                          (void *)t_.GetAdapterAttributesHandler, (void *)t_.GetAdapterPortAttributesHandler,
-                          (void *)t_.GetPortStatisticsHandler, (void *)t_.SendCTPassThruV2Handler,
-                          (void *)t_.SendCTPassThruHandler, (void *)t_.OpenAdapterByWWNHandler,
-                          (void *)t_.GetPortAttributesByWWNHandler})
+    for (const void *f :
+         {(void *)t_.GetNumberOfAdaptersHandler, (void *)t_.GetAdapterNameHandler,
+          (void *)t_.OpenAdapterHandler, (void *)t_.CloseAdapterHandler,
+          (void *)t_.GetAdapterAttributesHandler, (void *)t_.GetAdapterPortAttributesHandler,
+          (void *)t_.GetPortStatisticsHandler, (void *)t_.SendCTPassThruV2Handler,
+          (void *)t_.SendCTPassThruHandler, (void *)t_.OpenAdapterByWWNHandler,
+          (void *)t_.GetPortAttributesByWWNHandler})
         EXPECT_NE(f, nullptr);
     EXPECT_EQ(t_.GetFcpTargetMappingV2Handler, nullptr);
     EXPECT_EQ(t_.SendRPLHandler, nullptr);
@@ -60,7 +66,8 @@ TEST_F(VendorLibraryTest, TableHasTheEntriesWeServe) {
     EXPECT_EQ(v1.OpenAdapterHandler, t_.OpenAdapterHandler);
 }
 
-TEST_F(VendorLibraryTest, OneAdapterPerPhysicalPort) {
+TEST_F(VendorLibraryTest, OneAdapterPerPhysicalPort)
+{
     ASSERT_EQ(t_.GetNumberOfAdaptersHandler(), 13u);
     char name[256];
     ASSERT_EQ(t_.GetAdapterNameHandler(2, name), HBA_STATUS_OK);
@@ -98,7 +105,8 @@ TEST_F(VendorLibraryTest, OneAdapterPerPhysicalPort) {
     EXPECT_EQ(t_.GetAdapterAttributesHandler(h, &a), HBA_STATUS_ERROR_INVALID_HANDLE);
 }
 
-TEST_F(VendorLibraryTest, CtThroughThePortOrItsVirtualPorts) {
+TEST_F(VendorLibraryTest, CtThroughThePortOrItsVirtualPorts)
+{
     HBA_WWN wwn;
     std::memcpy(wwn.wwn, ParseWwn("21:00:00:0e:7a:16:20:01").data(), 8);
     HBA_HANDLE h = 0;
@@ -115,7 +123,8 @@ TEST_F(VendorLibraryTest, CtThroughThePortOrItsVirtualPorts) {
     HBA_WWN stranger;
     std::memcpy(stranger.wwn, ParseWwn("21:00:00:0e:7a:08:10:01").data(), 8);
     len = sizeof resp;
-    EXPECT_EQ(t_.SendCTPassThruV2Handler(h, stranger, req, sizeof req, resp, &len), HBA_STATUS_ERROR_ILLEGAL_WWN);
+    EXPECT_EQ(t_.SendCTPassThruV2Handler(h, stranger, req, sizeof req, resp, &len),
+              HBA_STATUS_ERROR_ILLEGAL_WWN);
     t_.CloseAdapterHandler(h);
     std::memset(wwn.wwn, 0x77, 8);
     EXPECT_EQ(t_.OpenAdapterByWWNHandler(&h, wwn), HBA_STATUS_ERROR_ILLEGAL_WWN);
@@ -125,23 +134,31 @@ TEST_F(VendorLibraryTest, CtThroughThePortOrItsVirtualPorts) {
 // the file back byte for byte, under the lock other editors of the file take.
 class HbaConfEntry {
 public:
-    explicit HbaConfEntry(const std::string &line) {
-        lockFd_ = open((std::string(kConf) + ".tavro-lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (lockFd_ < 0 || flock(lockFd_, LOCK_EX) != 0) return;
-        struct stat st{};
+    explicit HbaConfEntry(const std::string &line)
+    {
+        lockFd_ =
+            open((std::string(kConf) + ".tavro-lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (lockFd_ < 0 || flock(lockFd_, LOCK_EX) != 0)
+            return;
+        struct stat st { };
         existed_ = stat(kConf, &st) == 0;
         mode_ = existed_ ? st.st_mode & 07777 : 0644;
         original_ = existed_ ? ReadFile(kConf) : "";
         std::string text = original_;
-        if (!text.empty() && text.back() != '\n') text += '\n';
+        if (!text.empty() && text.back() != '\n')
+            text += '\n';
         ok_ = Write(text + line + "\n");
     }
-    ~HbaConfEntry() {
+    ~HbaConfEntry()
+    {
         if (ok_) {
-            if (existed_) Write(original_);
-            else unlink(kConf);
+            if (existed_)
+                Write(original_);
+            else
+                unlink(kConf);
         }
-        if (lockFd_ >= 0) close(lockFd_);
+        if (lockFd_ >= 0)
+            close(lockFd_);
     }
     HbaConfEntry(const HbaConfEntry &) = delete;
     HbaConfEntry &operator=(const HbaConfEntry &) = delete;
@@ -149,12 +166,15 @@ public:
     const std::string &original() const { return original_; }
 
 private:
-    bool Write(const std::string &text) {
+    bool Write(const std::string &text)
+    {
         const std::string tmp = std::string(kConf) + ".vnsdm-test";
         std::FILE *f = std::fopen(tmp.c_str(), "wb");
-        if (!f) return false;
+        if (!f)
+            return false;
         const bool wrote = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-        if (std::fclose(f) != 0 || !wrote) return false;
+        if (std::fclose(f) != 0 || !wrote)
+            return false;
         chmod(tmp.c_str(), mode_);
         return std::rename(tmp.c_str(), kConf) == 0;
     }
@@ -164,10 +184,12 @@ private:
     std::string original_;
 };
 
-class SniaLibraryTest : public SimTest {};
+class SniaLibraryTest : public SimTest { };
 
-TEST_F(SniaLibraryTest, SeesTheSimulatedPorts) {
-    if (geteuid() != 0) GTEST_SKIP() << "needs to edit /etc/hba.conf";
+TEST_F(SniaLibraryTest, SeesTheSimulatedPorts)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs to edit /etc/hba.conf";
     std::string before;
     {
         HbaConfEntry entry(std::string("com.vantor.corvane  ") + VNHBAAPI_LIBRARY);
@@ -179,9 +201,12 @@ TEST_F(SniaLibraryTest, SeesTheSimulatedPorts) {
         std::string cv2162;
         for (HBA_UINT32 i = 0; i < count; ++i) {
             char name[256] = {};
-            if (HBA_GetAdapterName(i, name) != HBA_STATUS_OK) continue;
-            if (std::strncmp(name, "com.vantor-", 11) == 0) ours.insert(name);
-            if (std::string(name) == "com.vantor-CV2162-2") cv2162 = name;
+            if (HBA_GetAdapterName(i, name) != HBA_STATUS_OK)
+                continue;
+            if (std::strncmp(name, "com.vantor-", 11) == 0)
+                ours.insert(name);
+            if (std::string(name) == "com.vantor-CV2162-2")
+                cv2162 = name;
         }
         EXPECT_EQ(ours.size(), 13u);
         ASSERT_FALSE(cv2162.empty());
@@ -200,5 +225,5 @@ TEST_F(SniaLibraryTest, SeesTheSimulatedPorts) {
     EXPECT_EQ(ReadFile(kConf), before);
 }
 
-}  // namespace
-}  // namespace vnsdm_test
+} // namespace
+} // namespace vnsdm_test

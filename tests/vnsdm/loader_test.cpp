@@ -10,7 +10,8 @@ namespace {
 class LoaderTest : public SimTest {
 protected:
     // Loads a description expected to be refused; answers the lines written to stderr.
-    std::vector<std::string> Refuse(const std::string &json) {
+    std::vector<std::string> Refuse(const std::string &json)
+    {
         testing::internal::CaptureStderr();
         const SD_STATUS s = UseMachine(json);
         const std::string err = testing::internal::GetCapturedStderr();
@@ -22,20 +23,27 @@ protected:
         size_t start = 0;
         for (size_t nl; (nl = err.find('\n', start)) != std::string::npos; start = nl + 1)
             lines.push_back(err.substr(start, nl - start));
-        if (start < err.size()) lines.push_back(err.substr(start));
+        if (start < err.size())
+            lines.push_back(err.substr(start));
         return lines;
     }
 
-    void ExpectOneLine(const std::string &json, const std::vector<std::string> &parts) {
+    void ExpectOneLine(const std::string &json, const std::vector<std::string> &parts)
+    {
         const auto lines = Refuse(json);
         ASSERT_EQ(lines.size(), 1u) << ::testing::PrintToString(lines);
         EXPECT_NE(lines[0].find(dir_.file("machine.json")), std::string::npos) << lines[0];
-        for (const auto &p : parts) EXPECT_NE(lines[0].find(p), std::string::npos) << "missing \"" << p << "\" in: " << lines[0];
+        for (const auto &p : parts)
+            EXPECT_NE(lines[0].find(p), std::string::npos)
+                << "missing \"" << p << "\" in: " << lines[0];
     }
 };
 
-TEST_F(LoaderTest, MinimalInstanceGetsDefaults) {
-    ASSERT_EQ(UseMachine(R"({ "instances": [ )" + MinimalInstance("21:00:00:0e:7a:10:00:01") + " ] }"), SD_OK);
+TEST_F(LoaderTest, MinimalInstanceGetsDefaults)
+{
+    ASSERT_EQ(
+        UseMachine(R"({ "instances": [ )" + MinimalInstance("21:00:00:0e:7a:10:00:01") + " ] }"),
+        SD_OK);
     EXPECT_EQ(VNSimGetInstanceCount(), 1u);
     const uint32_t h = Open(0);
     SD_CHIP_PROPERTY chip{};
@@ -47,7 +55,7 @@ TEST_F(LoaderTest, MinimalInstanceGetsDefaults) {
     SD_NODE_PROPERTY node{};
     ASSERT_EQ(SDGetHbaDeviceNodeProperty(h, &node), SD_OK);
     EXPECT_STREQ(node.Model, "CV-2162");
-    const Wwn wwnn = ParseWwn("20:00:00:0e:7a:10:00:01");  // derived from the port name
+    const Wwn wwnn = ParseWwn("20:00:00:0e:7a:10:00:01"); // derived from the port name
     EXPECT_EQ(0, std::memcmp(node.WWNN, wwnn.data(), 8));
     SD_PORT_PROPERTY port{};
     ASSERT_EQ(SDGetHbaDevicePortProperty(h, 0, &port), SD_OK);
@@ -66,7 +74,8 @@ TEST_F(LoaderTest, MinimalInstanceGetsDefaults) {
     EXPECT_EQ(SDOpenDevice(1, &size), SDERR_NO_MORE_DEVICES);
 }
 
-TEST_F(LoaderTest, AdapterPortsInheritAndNumberThemselves) {
+TEST_F(LoaderTest, AdapterPortsInheritAndNumberThemselves)
+{
     ASSERT_EQ(UseMachine(R"({ "adapters": [ {
         "model": "CV-2162", "serial": "CVA7654321",
         "defaults": { "chip": { "device_id": "0x7190", "subsystem_id": "0x0162", "bus": 4 } },
@@ -86,24 +95,29 @@ TEST_F(LoaderTest, AdapterPortsInheritAndNumberThemselves) {
         uint32_t size = sizeof vpd;
         ASSERT_EQ(SDGetVpd(h, 0, vpd, &size), SD_OK);
         const std::string text(reinterpret_cast<char *>(vpd), size);
-        EXPECT_NE(text.find("SN\x0a" "CVA7654321"), std::string::npos);
+        EXPECT_NE(text.find("SN\x0a"
+                            "CVA7654321"),
+                  std::string::npos);
         SDCloseDevice(h);
     }
 }
 
-TEST_F(LoaderTest, ZeroAndDuplicateNamesAreJustData) {
-    ASSERT_EQ(UseMachine(R"({ "instances": [ )" + MinimalInstance("00:00:00:00:00:00:00:00") + ", " +
-                         MinimalInstance("21:00:00:0e:7a:10:00:05") + ", " + MinimalInstance("21:00:00:0e:7a:10:00:05") +
-                         " ] }"),
+TEST_F(LoaderTest, ZeroAndDuplicateNamesAreJustData)
+{
+    ASSERT_EQ(UseMachine(R"({ "instances": [ )" + MinimalInstance("00:00:00:00:00:00:00:00") +
+                         ", " + MinimalInstance("21:00:00:0e:7a:10:00:05") + ", " +
+                         MinimalInstance("21:00:00:0e:7a:10:00:05") + " ] }"),
               SD_OK);
     EXPECT_EQ(VNSimGetInstanceCount(), 3u);
     SD_NODE_PROPERTY node{};
     const uint32_t h = Open(0);
     ASSERT_EQ(SDGetHbaDeviceNodeProperty(h, &node), SD_OK);
-    EXPECT_TRUE(std::all_of(std::begin(node.WWNN), std::end(node.WWNN), [](uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(
+        std::all_of(std::begin(node.WWNN), std::end(node.WWNN), [](uint8_t b) { return b == 0; }));
 }
 
-TEST_F(LoaderTest, EmptyMachineVariableMeansTheEmbeddedMachine) {
+TEST_F(LoaderTest, EmptyMachineVariableMeansTheEmbeddedMachine)
+{
     setenv("VNSDM_MACHINE", "", 1);
     ASSERT_EQ(VNSimReloadMachine(), SD_OK);
     char source[64];
@@ -112,66 +126,86 @@ TEST_F(LoaderTest, EmptyMachineVariableMeansTheEmbeddedMachine) {
     EXPECT_EQ(VNSimGetInstanceCount(), 13u);
 }
 
-TEST_F(LoaderTest, SyntaxErrorNamesLineAndColumn) {
-    ExpectOneLine("{\n  \"instances\": [\n    { \"chip\" { } }\n  ]\n}\n", {"line 3, column 14", "syntax error"});
+TEST_F(LoaderTest, SyntaxErrorNamesLineAndColumn)
+{
+    ExpectOneLine("{\n  \"instances\": [\n    { \"chip\" { } }\n  ]\n}\n",
+                  {"line 3, column 14", "syntax error"});
 }
 
-TEST_F(LoaderTest, WrongTypeNamesThePath) {
-    ExpectOneLine(R"({ "instances": [ )" + MinimalInstance("21:00:00:0e:7a:10:00:01") + ", " +
-                      R"({ "chip": { "device_id": "0x7190", "bus": "three" }, "node": { "model": "X" },
+TEST_F(LoaderTest, WrongTypeNamesThePath)
+{
+    ExpectOneLine(
+        R"({ "instances": [ )" + MinimalInstance("21:00:00:0e:7a:10:00:01") + ", " +
+            R"({ "chip": { "device_id": "0x7190", "bus": "three" }, "node": { "model": "X" },
                            "port": { "wwpn": "21:00:00:0e:7a:10:00:02" } } ] })",
-                  {"instances[1].chip.bus", "expected a number", "\"three\""});
+        {"instances[1].chip.bus", "expected a number", "\"three\""});
 }
 
-TEST_F(LoaderTest, MissingRequiredField) {
-    ExpectOneLine(R"({ "instances": [ { "chip": { "device_id": "0x7190" }, "node": { "model": "X" }, "port": { } } ] })",
-                  {"instances[0].port.wwpn", "missing required field"});
+TEST_F(LoaderTest, MissingRequiredField)
+{
+    ExpectOneLine(
+        R"({ "instances": [ { "chip": { "device_id": "0x7190" }, "node": { "model": "X" }, "port": { } } ] })",
+        {"instances[0].port.wwpn", "missing required field"});
 }
 
-TEST_F(LoaderTest, BadHexNumber) {
+TEST_F(LoaderTest, BadHexNumber)
+{
     ExpectOneLine(R"({ "instances": [ { "chip": { "device_id": "0x71G0" }, "node": { "model": "X" },
                                         "port": { "wwpn": "21:00:00:0e:7a:10:00:01" } } ] })",
                   {"instances[0].chip.device_id", "expected a hex number", "\"0x71G0\""});
 }
 
-TEST_F(LoaderTest, HexNumberOutOfRange) {
-    ExpectOneLine(R"({ "instances": [ { "chip": { "device_id": "0x17190" }, "node": { "model": "X" },
+TEST_F(LoaderTest, HexNumberOutOfRange)
+{
+    ExpectOneLine(
+        R"({ "instances": [ { "chip": { "device_id": "0x17190" }, "node": { "model": "X" },
                                         "port": { "wwpn": "21:00:00:0e:7a:10:00:01" } } ] })",
-                  {"instances[0].chip.device_id", "out of range"});
+        {"instances[0].chip.device_id", "out of range"});
 }
 
-TEST_F(LoaderTest, BadWwn) {
+TEST_F(LoaderTest, BadWwn)
+{
     ExpectOneLine(R"({ "instances": [ )" + MinimalInstance("21:00:00:0e:7a:10:00") + " ] }",
                   {"instances[0].port.wwpn", "bad WWN", "8 hex bytes"});
     ExpectOneLine(R"({ "instances": [ )" + MinimalInstance("21:00:00:0e:7a:10:00:0g") + " ] }",
                   {"instances[0].port.wwpn", "bad WWN"});
 }
 
-TEST_F(LoaderTest, UnknownFieldIsRefused) {
-    ExpectOneLine(R"({ "instances": [ )" + MinimalInstance("21:00:00:0e:7a:10:00:01", R"("beacn": "on")") + " ] }",
+TEST_F(LoaderTest, UnknownFieldIsRefused)
+{
+    ExpectOneLine(R"({ "instances": [ )" +
+                      MinimalInstance("21:00:00:0e:7a:10:00:01", R"("beacn": "on")") + " ] }",
                   {"instances[0].beacn", "unknown field"});
 }
 
-TEST_F(LoaderTest, TargetMustBeInTheFabric) {
+TEST_F(LoaderTest, TargetMustBeInTheFabric)
+{
     ExpectOneLine(R"({ "instances": [ )" +
-                      MinimalInstance("21:00:00:0e:7a:10:00:01", R"("targets": [ "50:0c:ab:10:00:00:10:01" ])") + " ] }",
+                      MinimalInstance("21:00:00:0e:7a:10:00:01",
+                                      R"("targets": [ "50:0c:ab:10:00:00:10:01" ])") +
+                      " ] }",
                   {"instances[0].targets[0]", "not in fabric.targets"});
 }
 
-TEST_F(LoaderTest, PathInsideAnAdapter) {
+TEST_F(LoaderTest, PathInsideAnAdapter)
+{
     ExpectOneLine(R"({ "adapters": [ { "model": "CV-2081", "ports": [
                         { "chip": { "device_id": "0x70C1" }, "port": { "wwpn": "21:00:00:0e:7a:10:00:01" } },
                         { "chip": { "device_id": "0x70C1" }, "port": { "wwpn": "21:00:00:0e:7a:10:00:02", "speed": "3g" } } ] } ] })",
                   {"adapters[0].ports[1].port.speed", "unknown value \"3g\""});
 }
 
-TEST_F(LoaderTest, BadStatusNameInAFault) {
+TEST_F(LoaderTest, BadStatusNameInAFault)
+{
     ExpectOneLine(R"({ "instances": [ )" +
-                      MinimalInstance("21:00:00:0e:7a:10:00:01", R"("faults": { "open_status": "SDERR_NOPE" })") + " ] }",
+                      MinimalInstance("21:00:00:0e:7a:10:00:01",
+                                      R"("faults": { "open_status": "SDERR_NOPE" })") +
+                      " ] }",
                   {"instances[0].faults.open_status", "unknown status"});
 }
 
-TEST_F(LoaderTest, UnreadableFile) {
+TEST_F(LoaderTest, UnreadableFile)
+{
     setenv("VNSDM_MACHINE", dir_.file("absent.json").c_str(), 1);
     testing::internal::CaptureStderr();
     EXPECT_EQ(VNSimReloadMachine(), SDERR_NO_MACHINE);
@@ -182,11 +216,14 @@ TEST_F(LoaderTest, UnreadableFile) {
     EXPECT_EQ(SDOpenDevice(0, &handle), SDERR_NO_MORE_DEVICES);
 }
 
-TEST_F(LoaderTest, AGoodDescriptionAfterABadOneLoadsAgain) {
+TEST_F(LoaderTest, AGoodDescriptionAfterABadOneLoadsAgain)
+{
     Refuse("{");
-    ASSERT_EQ(UseMachine(R"({ "instances": [ )" + MinimalInstance("21:00:00:0e:7a:10:00:01") + " ] }"), SD_OK);
+    ASSERT_EQ(
+        UseMachine(R"({ "instances": [ )" + MinimalInstance("21:00:00:0e:7a:10:00:01") + " ] }"),
+        SD_OK);
     EXPECT_EQ(VNSimGetInstanceCount(), 1u);
 }
 
-}  // namespace
-}  // namespace vnsdm_test
+} // namespace
+} // namespace vnsdm_test

@@ -17,7 +17,8 @@ const char *const k2162Wwpn = "21:00:00:0e:7a:16:20:01";
 
 class StateTest : public SimTest {
 protected:
-    uint32_t Throttle(uint32_t instance) {
+    uint32_t Throttle(uint32_t instance)
+    {
         const uint32_t h = Open(instance);
         uint8_t image[512];
         uint32_t v = 0;
@@ -33,7 +34,8 @@ protected:
         SDCloseDevice(h);
         return v;
     }
-    uint32_t Beacon(uint32_t instance) {
+    uint32_t Beacon(uint32_t instance)
+    {
         const uint32_t h = Open(instance);
         uint32_t v = 0;
         EXPECT_EQ(SDGetBeaconControl(h, 0, &v), SD_OK);
@@ -42,7 +44,8 @@ protected:
     }
 };
 
-TEST_F(StateTest, SecondProcessSeesWhatTheFirstWrote) {
+TEST_F(StateTest, SecondProcessSeesWhatTheFirstWrote)
+{
     const HelperResult w = RunHelper({"setvar", "2", "16", "1234"});
     ASSERT_EQ(w.exitCode, 0) << w.output;
     // This process reads it anew: no reload needed.
@@ -56,8 +59,10 @@ TEST_F(StateTest, SecondProcessSeesWhatTheFirstWrote) {
     EXPECT_EQ(SDUpdateBeaconControl(h, 0, 0x1234), SDERR_INVALID_PARAMETER);
 }
 
-TEST_F(StateTest, StateFollowsThePortNotTheInstance) {
-    const std::string a = MinimalInstance("21:00:00:0e:7a:10:00:01"), b = MinimalInstance("21:00:00:0e:7a:10:00:02");
+TEST_F(StateTest, StateFollowsThePortNotTheInstance)
+{
+    const std::string a = MinimalInstance("21:00:00:0e:7a:10:00:01"),
+                      b = MinimalInstance("21:00:00:0e:7a:10:00:02");
     ASSERT_EQ(UseMachine(R"({ "instances": [ )" + a + ", " + b + " ] }"), SD_OK);
     ASSERT_EQ(RunHelper({"setvar", "0", "16", "77"}).exitCode, 0);
     ASSERT_EQ(UseMachine(R"({ "instances": [ )" + b + ", " + a + " ] }"), SD_OK);
@@ -65,7 +70,8 @@ TEST_F(StateTest, StateFollowsThePortNotTheInstance) {
     EXPECT_EQ(Throttle(0), 65535u);
 }
 
-TEST_F(StateTest, TwoProcessesWritingAtOnce) {
+TEST_F(StateTest, TwoProcessesWritingAtOnce)
+{
     // Each writes its own port and a shared one, 200 times.
     const int p1 = StartHelper({"hammer", "4,6", "200", "1"});
     const int p2 = StartHelper({"hammer", "5,6", "200", "2"});
@@ -75,23 +81,25 @@ TEST_F(StateTest, TwoProcessesWritingAtOnce) {
     EXPECT_EQ(Throttle(5), 2199u);
     const uint32_t shared = Throttle(6);
     EXPECT_TRUE(shared == 1199u || shared == 2199u) << shared;
-    EXPECT_EQ(Beacon(4), SD_BEACON_ON);  // the last write (i = 199) turns it on
+    EXPECT_EQ(Beacon(4), SD_BEACON_ON); // the last write (i = 199) turns it on
     EXPECT_EQ(Beacon(6), SD_BEACON_ON);
 }
 
-TEST_F(StateTest, AKilledWriterLeavesAValidImage) {
+TEST_F(StateTest, AKilledWriterLeavesAValidImage)
+{
     const int pid = StartHelper({"loop", "3"});
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     kill(pid, SIGKILL);
     EXPECT_EQ(WaitHelper(pid), 128 + SIGKILL);
-    const uint32_t v = Throttle(3);  // checks the checksum too
+    const uint32_t v = Throttle(3); // checks the checksum too
     EXPECT_LT(v, 60000u);
     // The file still takes writes.
     ASSERT_EQ(RunHelper({"setvar", "3", "16", "42"}).exitCode, 0);
     EXPECT_EQ(Throttle(3), 42u);
 }
 
-TEST_F(StateTest, UnopenableStateFile) {
+TEST_F(StateTest, UnopenableStateFile)
+{
     setenv("VNSDM_STATE", "/dev/null/state.db", 1);
     ASSERT_EQ(VNSimReloadMachine(), SD_OK);
     const uint32_t h = Open(k2162Port1);
@@ -110,7 +118,8 @@ TEST_F(StateTest, UnopenableStateFile) {
     EXPECT_EQ(v, 65535u);
 }
 
-TEST_F(StateTest, CounterResetIsABaselineOthersSee) {
+TEST_F(StateTest, CounterResetIsABaselineOthersSee)
+{
     const uint32_t h = Open(k2081);
     SD_STATISTICS before{};
     ASSERT_EQ(SDGetStatistics(h, 0, &before), SD_OK);
@@ -133,7 +142,8 @@ TEST_F(StateTest, CounterResetIsABaselineOthersSee) {
     EXPECT_EQ(RunHelper({"stats", "8"}).output, "10\n");
 }
 
-TEST_F(StateTest, VirtualPortsAreCreatedListedAndDeleted) {
+TEST_F(StateTest, VirtualPortsAreCreatedListedAndDeleted)
+{
     const Wwn phys = ParseWwn(k2162Wwpn);
     uint32_t maxV = 0, vpIndex = 0;
     ASSERT_EQ(VNSimGetVportLimits(phys.data(), &maxV, &vpIndex), SD_OK);
@@ -179,10 +189,13 @@ TEST_F(StateTest, VirtualPortsAreCreatedListedAndDeleted) {
     EXPECT_EQ(RunHelper({"vports", k2162Wwpn}).output.substr(0, 2), "2\n");
 }
 
-TEST_F(StateTest, VirtualPortSlotsRunOut) {
-    ASSERT_EQ(UseMachine(R"({ "instances": [ { "chip": { "device_id": "0x7190" }, "node": { "model": "CV-2162" },
+TEST_F(StateTest, VirtualPortSlotsRunOut)
+{
+    ASSERT_EQ(
+        UseMachine(
+            R"({ "instances": [ { "chip": { "device_id": "0x7190" }, "node": { "model": "CV-2162" },
         "firmware": { "attributes": ["npiv"] }, "port": { "wwpn": "21:00:00:0e:7a:10:00:01", "max_vports": 1 } } ] })"),
-              SD_OK);
+        SD_OK);
     const Wwn phys = ParseWwn("21:00:00:0e:7a:10:00:01");
     VNSIM_VPORT v{};
     v.WWPN[0] = 0x21;
@@ -195,18 +208,20 @@ TEST_F(StateTest, VirtualPortSlotsRunOut) {
     EXPECT_EQ(VNSimFindFreeVportSlot(phys.data(), &slot), SDERR_VPORT_LIMIT);
 }
 
-TEST_F(StateTest, LinkChangesAndEventsReachOtherProcesses) {
+TEST_F(StateTest, LinkChangesAndEventsReachOtherProcesses)
+{
     const Wwn wwpn = ParseWwn(k2162Wwpn);
     const uint32_t h = Open(k2162Port1);
     ASSERT_EQ(SDEnableAen(h), SD_OK);
     uint8_t buf[SD_AEN_BUFFER_SIZE];
     uint32_t count = 0;
     ASSERT_EQ(SDGetAen(h, buf, sizeof buf, &count), SD_OK);
-    EXPECT_EQ(count, 1u);  // the description's link-up
+    EXPECT_EQ(count, 1u); // the description's link-up
     ASSERT_EQ(SDGetAen(h, buf, sizeof buf, &count), SD_OK);
     EXPECT_EQ(count, 0u);
 
-    ASSERT_EQ(VNSimSetPortState(wwpn.data(), SD_PORT_STATE_LINKDOWN, SD_LINK2_LOSS_OF_SYNC, 1), SD_OK);
+    ASSERT_EQ(VNSimSetPortState(wwpn.data(), SD_PORT_STATE_LINKDOWN, SD_LINK2_LOSS_OF_SYNC, 1),
+              SD_OK);
     SD_PORT_PROPERTY p{};
     ASSERT_EQ(SDGetHbaDevicePortProperty(h, 0, &p), SD_OK);
     EXPECT_EQ(p.PortState, SD_PORT_STATE_LINKDOWN);
@@ -231,11 +246,13 @@ TEST_F(StateTest, LinkChangesAndEventsReachOtherProcesses) {
     EXPECT_EQ(p.PortState, SD_PORT_STATE_ONLINE);
 }
 
-TEST_F(StateTest, MoreEventsThanTheBufferHolds) {
+TEST_F(StateTest, MoreEventsThanTheBufferHolds)
+{
     const Wwn wwpn = ParseWwn(k2162Wwpn);
     const uint32_t h = Open(k2162Port1);
     ASSERT_EQ(SDEnableAen(h), SD_OK);
-    for (int i = 0; i < 99; ++i) ASSERT_EQ(VNSimPostEvent(wwpn.data(), SD_AEN_LIP_OCCURRED, uint32_t(i), 0, 0), SD_OK);
+    for (int i = 0; i < 99; ++i)
+        ASSERT_EQ(VNSimPostEvent(wwpn.data(), SD_AEN_LIP_OCCURRED, uint32_t(i), 0, 0), SD_OK);
     uint8_t buf[SD_AEN_BUFFER_SIZE];
     uint32_t count = 0;
     ASSERT_EQ(SDGetAen(h, buf, sizeof buf, &count), SD_OK);
@@ -256,17 +273,19 @@ TEST_F(StateTest, MoreEventsThanTheBufferHolds) {
     EXPECT_EQ(count, 1u);
 }
 
-TEST_F(StateTest, FlashUpdatesPersistAndShowInTheVersions) {
+TEST_F(StateTest, FlashUpdatesPersistAndShowInTheVersions)
+{
     const uint32_t h = Open(k2081);
     uint32_t offset = 0, size = 0;
     ASSERT_EQ(SDGetOptionRomOffset(h, 0, SD_FLASH_REGION_BOOT, &offset, &size), SD_OK);
     std::vector<uint8_t> boot(size);
     ASSERT_EQ(SDGetOptionRomEx(h, 0, SD_FLASH_REGION_BOOT, boot.data(), size), SD_OK);
     const size_t pcir = boot[24] | (boot[25] << 8);
-    boot[pcir + 19] = 4;  // BIOS 4.02
+    boot[pcir + 19] = 4; // BIOS 4.02
     boot[pcir + 18] = 2;
     ASSERT_EQ(SDUpdateOptionRomEx2(h, 0, SD_FLASH_REGION_BOOT, boot.data(), 0x8000, 0), SD_OK);
-    EXPECT_EQ(SDUpdateOptionRomEx2(h, 0, SD_FLASH_REGION_BOOT, boot.data(), size + 1, 0), SDERR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(SDUpdateOptionRomEx2(h, 0, SD_FLASH_REGION_BOOT, boot.data(), size + 1, 0),
+              SDERR_BUFFER_TOO_SMALL);
     EXPECT_EQ(SDUpdateOptionRomEx2(h, 0, 0x66, boot.data(), 16, 0), SDERR_INVALID_REGION);
     SD_NODE_PROPERTY node{};
     ASSERT_EQ(SDGetHbaDeviceNodeProperty(h, &node), SD_OK);
@@ -275,7 +294,7 @@ TEST_F(StateTest, FlashUpdatesPersistAndShowInTheVersions) {
     std::vector<uint8_t> back(size);
     ASSERT_EQ(SDGetOptionRomEx(h, 0, SD_FLASH_REGION_BOOT, back.data(), size), SD_OK);
     EXPECT_EQ(0, std::memcmp(back.data(), boot.data(), 0x8000));
-    EXPECT_EQ(back[0x8000], 0xFF);  // the rest of the region is erased
+    EXPECT_EQ(back[0x8000], 0xFF); // the rest of the region is erased
     // The whole flash shows the region at its offset.
     SD_FLASH_LAYOUT layout{};
     ASSERT_EQ(SDGetOptionRomLayout(h, 0, &layout), SD_OK);
@@ -284,7 +303,8 @@ TEST_F(StateTest, FlashUpdatesPersistAndShowInTheVersions) {
     EXPECT_EQ(0, std::memcmp(whole.data() + offset, boot.data(), 0x8000));
 }
 
-TEST_F(StateTest, VpdUpdatePersists) {
+TEST_F(StateTest, VpdUpdatePersists)
+{
     const uint32_t h = Open(k2081);
     uint8_t vpd[512];
     uint32_t size = sizeof vpd;
@@ -303,13 +323,15 @@ TEST_F(StateTest, VpdUpdatePersists) {
     EXPECT_EQ(back[3], 'X');
 }
 
-TEST_F(StateTest, PersistentTargetAndLunData) {
+TEST_F(StateTest, PersistentTargetAndLunData)
+{
     const uint32_t h = Open(k2162Port1);
     SD_TARGET_DATA t{};
     EXPECT_EQ(ISDFoGetTargetData(h, k2162Port1, 0, &t), SDERR_PERSIST_EMPTY);
     EXPECT_EQ(ISDFoGetTargetData(h, 5, 0, &t), SDERR_INVALID_INSTANCE);
     SD_TARGET_DATA entries[2] = {};
-    const Wwn array = ParseWwn("50:0c:ab:10:00:00:10:01"), tape = ParseWwn("50:0c:ab:20:00:00:20:01");
+    const Wwn array = ParseWwn("50:0c:ab:10:00:00:10:01"),
+              tape = ParseWwn("50:0c:ab:20:00:00:20:01");
     std::memcpy(entries[0].WWPN, array.data(), 8);
     entries[0].TargetId = 3;
     std::memcpy(entries[1].WWPN, tape.data(), 8);
@@ -343,7 +365,8 @@ TEST_F(StateTest, PersistentTargetAndLunData) {
     EXPECT_EQ(ISDFoDeletePersistentDeviceEntry(h, k2162Port1), SDERR_PERSIST_NOT_FOUND);
 }
 
-TEST_F(StateTest, AnEventThreadAndTheCallerAtOnce) {
+TEST_F(StateTest, AnEventThreadAndTheCallerAtOnce)
+{
     const Wwn wwpn = ParseWwn(k2162Wwpn);
     const uint32_t h = Open(k2162Port1);
     ASSERT_EQ(SDEnableAen(h), SD_OK);
@@ -353,15 +376,19 @@ TEST_F(StateTest, AnEventThreadAndTheCallerAtOnce) {
         uint8_t buf[SD_AEN_BUFFER_SIZE];
         for (int i = 0; i < 200; ++i) {
             uint32_t count = 0;
-            if (SDGetAen(h, buf, sizeof buf, &count) != SD_OK) ++pollFailures;
+            if (SDGetAen(h, buf, sizeof buf, &count) != SD_OK)
+                ++pollFailures;
             delivered += std::min<uint32_t>(count, 64);
         }
     });
     for (int i = 0; i < 200; ++i) {
         SD_PORT_PROPERTY p{};
-        if (SDGetHbaDevicePortProperty(h, 0, &p) != SD_OK) ++callerFailures;
-        if (VNSimPostEvent(wwpn.data(), SD_AEN_DEVICE_UPDATE, uint32_t(i), 0, 0) != SD_OK) ++callerFailures;
-        if (SDUpdateBeaconControl(h, 0, i % 2 ? SD_BEACON_ON : SD_BEACON_OFF) != SD_OK) ++callerFailures;
+        if (SDGetHbaDevicePortProperty(h, 0, &p) != SD_OK)
+            ++callerFailures;
+        if (VNSimPostEvent(wwpn.data(), SD_AEN_DEVICE_UPDATE, uint32_t(i), 0, 0) != SD_OK)
+            ++callerFailures;
+        if (SDUpdateBeaconControl(h, 0, i % 2 ? SD_BEACON_ON : SD_BEACON_OFF) != SD_OK)
+            ++callerFailures;
     }
     poll.join();
     EXPECT_EQ(pollFailures, 0);
@@ -369,14 +396,15 @@ TEST_F(StateTest, AnEventThreadAndTheCallerAtOnce) {
     uint8_t buf[SD_AEN_BUFFER_SIZE];
     uint32_t rest = 0;
     ASSERT_EQ(SDGetAen(h, buf, sizeof buf, &rest), SD_OK);
-    while (rest > 64) {  // drain what is left
+    while (rest > 64) { // drain what is left
         delivered += 64;
         ASSERT_EQ(SDGetAen(h, buf, sizeof buf, &rest), SD_OK);
     }
-    EXPECT_EQ(delivered + rest, 201u);  // every event once: 200 posted and the description's
+    EXPECT_EQ(delivered + rest, 201u); // every event once: 200 posted and the description's
 }
 
-TEST_F(StateTest, TemperatureSetFromOutside) {
+TEST_F(StateTest, TemperatureSetFromOutside)
+{
     ASSERT_EQ(VNSimSetTemperature(ParseWwn(k2162Wwpn).data(), 91), SD_OK);
     SD_BOARD_TEMP t{};
     ASSERT_EQ(SDGetBoardTemp(Open(k2162Port1), 0, &t), SD_OK);
@@ -384,5 +412,5 @@ TEST_F(StateTest, TemperatureSetFromOutside) {
     EXPECT_GT(t.Temperature, t.HighAlarm);
 }
 
-}  // namespace
-}  // namespace vnsdm_test
+} // namespace
+} // namespace vnsdm_test

@@ -16,7 +16,7 @@ namespace vnsdm_test {
 
 using Wwn = std::array<uint8_t, 8>;
 
-Wwn ParseWwn(const std::string &text);  // "21:00:00:0e:7a:16:20:01"
+Wwn ParseWwn(const std::string &text); // "21:00:00:0e:7a:16:20:01"
 
 using testenv::ReadFile;
 using testenv::TempDir;
@@ -52,4 +52,4 @@ protected:
 // One instance with everything optional left out, for loader and fault tests.
 std::string MinimalInstance(const std::string &wwpn, const std::string &extra = "");
 
-}  // namespace vnsdm_test
+} // namespace vnsdm_test
