@@ -6,6 +6,7 @@
 
 #include "adapters/adapterlist.h"
 #include "base/oss.h"
+#include "base/status.h"
 #include "cli/cmdrecord.h"
 #include "cli/cmdstate.h"
 #include "cli/help.h"
@@ -24,9 +25,6 @@
 
 namespace {
 
-constexpr int kStatusNoAdapter = 8;
-constexpr int kStatusParseFailed = 134;
-constexpr int kStatusDisabled = 136;
 
 const char *const kOptionDisabled = "Option is currently disabled!";
 const char *const kNoAdapters = "No compatible HBA(s) found in current system !";
