@@ -9,7 +9,7 @@
 // Option spelling (command/operands.h): any case, with '-', '--' or '/'. One
 // exception: "--fc" is a sub-option of the FCoE commands, so the first pass
 // leaves it to them instead of taking it as "-fc". "--help" asks for help as
-// "-h" does; "--version" is the "-v" command.
+// "-h" does; long command spellings are aliases in the command table.
 #pragma once
 
 #include <string>

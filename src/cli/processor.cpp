@@ -11,6 +11,7 @@
 #include "cli/cmdstate.h"
 #include "cli/help.h"
 #include "cli/parser.h"
+#include "cli/processor.h"
 #include "cli/table.h"
 #include "device/classify.h"
 #include "device/devicelist.h"
