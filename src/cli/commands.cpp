@@ -28,8 +28,10 @@ int RunVersion(const AdapterChoice &, const NoRequest &)
 constexpr HelpTopic kHelpExitCodes = {
     "Exit Codes", "Lists the exit codes of the program and their meaning.", "-ei", nullptr};
 
-constexpr HelpTopic kHelpVersion = {"Version", "Displays the program and library version.", "-v",
-                                    nullptr};
+constexpr HelpTopic kHelpVersion = {"Version",
+                                    "Displays the program and library version.\n"
+                                    "Also written --version.",
+                                    "-v", nullptr};
 
 constexpr CommandRow kRows[] = {
     {"-ei",

@@ -81,7 +81,7 @@ void PrintUsageEntry(const char *syntax, std::string_view text)
 
 // Global options; the hidden family options stay out of the help on purpose.
 constexpr const char *kGlobalOptions[][2] = {
-    {"-h, -?", "This usage; after a command word, that command's help."},
+    {"-h, -?, --help", "This usage; after a command word, that command's help."},
     {"-x", "Output in XML format."},
     {"-x2", "Output in the second XML format."},
     {"-o <file>|system", "Append the output to a file, or to the system log."},

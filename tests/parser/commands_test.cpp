@@ -518,4 +518,42 @@ TEST_F(ParserTest, FeatureAndNovramOptions)
                        "Invalid command option (Verify=maybe)!");
 }
 
+// On Linux a path starts with '/': where a file may stand, a '/'-word is the
+// file unless it spells one of the command's options.
+TEST_F(ParserTest, AbsolutePathsWhereAFileMayStand)
+{
+    ASSERT_EQ(Parse({"-fwdump", "0", "/tmp/f.bin"}), 0) << Message();
+    EXPECT_EQ(Pending().fileName, "/tmp/f.bin");
+    ASSERT_EQ(Parse({"-fwdump", "0", "/raw", "/tmp/f.bin", "/trigger"}), 0) << Message();
+    EXPECT_TRUE(Pending().keywords.raw);
+    EXPECT_EQ(Pending().fileName, "/tmp/f.bin");
+    EXPECT_PARSE_FAILS(Args({"-fwdump", "0", "/tmp/a", "/tmp/b"}), kParseUnrecognized,
+                       "Unrecognized command line option '/tmp/b'!");
+
+    ASSERT_EQ(Parse({"-sfp", "0", "--save", "/tmp/x"}), 0) << Message();
+    EXPECT_TRUE(Pending().edc.save);
+    EXPECT_EQ(Pending().fileName, "/tmp/x");
+    // An option word after --save is the option, not a file.
+    ASSERT_EQ(Parse({"-sfp", "0", "--save", "/info", "status"}), 0) << Message();
+    EXPECT_EQ(Pending().fileName, "");
+    EXPECT_EQ(Pending().edc.info, EdcInfo::Status);
+
+    ASSERT_EQ(Parse({"-trace", "0", "/tmp/trace.txt"}), 0) << Message();
+    EXPECT_EQ(Pending().fileName, "/tmp/trace.txt");
+    ASSERT_EQ(Parse({"-b", "0", "--nvl", "/tmp/nv.dat"}), 0) << Message();
+    EXPECT_EQ(Pending().fileName, "/tmp/nv.dat");
+    ASSERT_EQ(Parse({"-cna", "0", "--savecfg", "/tmp/board.cfg"}), 0) << Message();
+    EXPECT_EQ(Pending().fileName, "/tmp/board.cfg");
+    ASSERT_EQ(Parse({"-cna", "0", "--savecfg", "/dcb"}), 0) << Message();
+    EXPECT_EQ(Pending().fileName, "");
+    ASSERT_EQ(Parse({"-r", "0", "save", "/tmp/nv.dat"}), 0) << Message();
+    EXPECT_EQ(Request<NvramRequest>().fileName, "/tmp/nv.dat");
+
+    // Where no file may stand, a '/'-word is an option or nothing.
+    EXPECT_PARSE_FAILS(Args({"/tmp/x"}), kParseUnrecognized,
+                       "Unrecognized command line option '/tmp/x'!");
+    EXPECT_PARSE_FAILS(Args({"-i", "0", "/tmp/x"}), kParseTooMany,
+                       "Unrecognized command line option!");
+}
+
 } // namespace

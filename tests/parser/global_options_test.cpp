@@ -91,6 +91,36 @@ TEST_F(ParserTest, OptionsMatchInAnyCaseAndInTheirSlashForm)
     EXPECT_EQ(Cmd().command, CommandCode::HostInfo);
 }
 
+TEST_F(ParserTest, EveryOptionTakesItsTwoDashSpelling)
+{
+    EXPECT_EQ(Parse({"--help"}), 0);
+    EXPECT_TRUE(Outcome().helpRequested);
+    EXPECT_EQ(Parse({"--h", "--n"}), 0);
+    EXPECT_TRUE(Outcome().helpRequested);
+    EXPECT_EQ(Cmd().command, CommandCode::ParamsChange);
+    for (const char *version : {"--v", "--version", "-VERSION", "/version"}) {
+        EXPECT_EQ(Parse({version}), 0) << version;
+        EXPECT_EQ(Cmd().command, CommandCode::Version) << version;
+    }
+    EXPECT_EQ(Parse({"--x2", "--s", "--ibm", "--i", "3"}), 0) << Message();
+    EXPECT_TRUE(Frame().xmlMode && Frame().xmlForm == 2 && Frame().quietMode);
+    EXPECT_EQ(Cmd().oemType, 3);
+    EXPECT_EQ(Cmd().input.adapter.instance, 3);
+    EXPECT_PARSE_FAILS(Args({"--x", "--help"}), kParseNotCombinable,
+                       "Online help is not available with XML output!");
+}
+
+TEST_F(ParserTest, TwoDashFcIsTheFcoeSubOptionNotTheFcOption)
+{
+    ASSERT_EQ(Parse({"-fcoe", "0", "--fc"}), 0) << Message();
+    ASSERT_EQ(Pending().subOptions.size(), 1u);
+    EXPECT_EQ(Pending().subOptions[0], "fc");
+    EXPECT_PARSE_FAILS(Args{"--fc"}, kParseUnrecognized,
+                       "Unrecognized command line option '--fc'!");
+    EXPECT_EQ(Parse({"/fc"}), 0);
+    EXPECT_TRUE(Cmd().commandSelected);
+}
+
 TEST_F(ParserTest, HelpAloneIsAcceptedAndNamesTheCommandItIsAskedFor)
 {
     EXPECT_EQ(Parse({"-h"}), 0);
@@ -263,6 +293,17 @@ TEST_F(OptionFileTest, TokenLengthLimitIs255Characters)
     EXPECT_EQ(Request<AliasRequest>().alias, alias255);
     EXPECT_PARSE_FAILS(Args({"-f", Write("-ha 0 " + alias255 + "a")}), kParseTooLarge,
                        "Command line options exceeded maximum length limit!");
+}
+
+TEST_F(OptionFileTest, DirectoryOrEmptyFileCannotBeRead)
+{
+    std::string empty = Write("");
+    EXPECT_PARSE_FAILS(Args({"-f", empty}), kParseFileError,
+                       "Unable to open file '" + empty + "' for reading!");
+    EXPECT_EQ(out, "Unable to open file '" + empty + "' for reading!\n");
+    EXPECT_PARSE_FAILS(Args({"-f", dir.path()}), kParseFileError,
+                       "Unable to open file '" + dir.path() + "' for reading!");
+    EXPECT_FALSE(Cmd().commandSelected);
 }
 
 TEST_F(OptionFileTest, FileOptionFailures)
