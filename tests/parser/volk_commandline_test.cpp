@@ -2,6 +2,8 @@
 // as a user meets them, with their exit codes.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "testenv.h"
 #include "xmlcheck.h"
 
@@ -82,6 +84,35 @@ TEST_F(VolkCommandLine, HostInformationWithoutAdaptersAnswersEightInEveryForm)
         auto r = Volk(args, EmptyMachine());
         EXPECT_EQ(r.exitCode, 8) << args[0] << "\n" << r.out;
     }
+}
+
+// The summary report leaves the SNIA HBA library unloaded, by its row; an
+// alias that happens to read "-z" does not.
+TEST_F(VolkCommandLine, OnlyTheSummaryReportSkipsTheHbaLibrary)
+{
+    // Tracing is switched on in the installation directory: work on a copy of the tree.
+    std::string bin = dir.file("bin");
+    ASSERT_EQ(std::system(("cp -r " + std::string(TAVRO_BINARY_DIR) + "/bin " + bin + " && cp -r " +
+                           std::string(TAVRO_BINARY_DIR) + "/lib " + dir.file("lib"))
+                              .c_str()),
+              0);
+    testenv::WriteFile(bin + "/brask.properties", "node.app.messages.trace.enable=1\n"
+                                                  "node.app.messages.trace.file=trace.log\n");
+    auto traced = [&](const std::vector<std::string> &args) {
+        std::system(("rm -f " + bin + "/trace*.log").c_str());
+        std::vector<std::string> argv{bin + "/volk"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        testenv::Run(argv, {"VNSDM_STATE=" + dir.file("state.db"), "VNSDM_MACHINE="});
+        auto r = testenv::Run({"/bin/sh", "-c", "cat " + bin + "/trace*.log"});
+        return r.out;
+    };
+    const std::string notLoading = "OSSInitialize: Not loading HBA library...";
+    std::string trace = traced({"-z", "all"});
+    ASSERT_NE(trace.find("SecondPassParseArg"), std::string::npos) << "no trace";
+    EXPECT_NE(trace.find(notLoading), std::string::npos);
+    trace = traced({"-ha", "0", "-z"});
+    ASSERT_NE(trace.find("SecondPassParseArg"), std::string::npos) << "no trace";
+    EXPECT_EQ(trace.find(notLoading), std::string::npos);
 }
 
 } // namespace
