@@ -1,6 +1,4 @@
 // The command line's own commands: the exit-code listing and the version.
-#include <iterator>
-
 #include "cli/table.h"
 #include "frame/frame.h"
 #include "render/output.h"
@@ -33,6 +31,8 @@ constexpr HelpTopic kHelpVersion = {"Version",
                                     "Also written --version.",
                                     "-v", nullptr};
 
+// Every command but the version runs the command-line start-up first, the
+// exit-code listing too, as the processor always has.
 constexpr CommandRow kRows[] = {
     {"-ei",
      {},
