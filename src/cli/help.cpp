@@ -1,11 +1,12 @@
-// Help printer: topic layout and the whole usage. The texts live in
-// help_topics.cpp.
+// Help printer: topic layout and the whole usage. The texts are the help
+// column of the command table.
 #include "cli/help.h"
 
 #include <algorithm>
 #include <string>
 #include <string_view>
 
+#include "cli/table.h"
 #include "frame/messages.h"
 #include "frame/version.h"
 #include "render/versioninfo.h"
@@ -80,7 +81,7 @@ void PrintUsageEntry(const char *syntax, std::string_view text)
 
 // Global options; the hidden family options stay out of the help on purpose.
 constexpr const char *kGlobalOptions[][2] = {
-    {"-h, -?", "This usage; after a command word, that command's help."},
+    {"-h, -?, --help", "This usage; after a command word, that command's help."},
     {"-x", "Output in XML format."},
     {"-x2", "Output in the second XML format."},
     {"-o <file>|system", "Append the output to a file, or to the system log."},
@@ -104,13 +105,19 @@ constexpr const char *kOperandForms[][2] = {
 
 } // namespace
 
+std::vector<const HelpTopic *> HelpTopics()
+{
+    std::vector<const HelpTopic *> topics;
+    for (const CommandRow &row : CommandTable())
+        if (std::find(topics.begin(), topics.end(), row.help) == topics.end())
+            topics.push_back(row.help);
+    return topics;
+}
+
 const HelpTopic *FindHelpTopic(CommandCode code)
 {
-    std::span<const HelpTopic> topics = HelpTopics();
-    size_t index = size_t(int(code) - 1);
-    if (int(code) < 1 || index >= topics.size() || topics[index].code != code)
-        return nullptr;
-    return &topics[index];
+    const CommandRow *row = FindCommandRow(code);
+    return row ? row->help : nullptr;
 }
 
 void PrintHelpTopic(const HelpTopic &topic)
@@ -132,8 +139,8 @@ void PrintUsage()
     PrintMessage("Options:");
     PrintMessage("");
     PrintUsageEntry("[int]", "Interactive mode (Menu driven).");
-    for (const HelpTopic &topic : HelpTopics())
-        PrintUsageEntry(topic.syntax, FirstLine(topic.description));
+    for (const HelpTopic *topic : HelpTopics())
+        PrintUsageEntry(topic->syntax, FirstLine(topic->description));
     PrintMessage("");
     PrintMessage("Global options:");
     PrintMessage("");

@@ -11,22 +11,16 @@
 // Help is text only: the parser refuses -h together with XML output.
 #pragma once
 
-#include <span>
+#include <vector>
 
-#include "cli/cmdrecord.h"
+#include "command/table.h"
 
-// Texts hold several lines separated by '\n' (no trailing '\n').
+// Texts of a topic (command/table.h) hold several lines separated by '\n'
+// (no trailing '\n'):
 //  - description: its first line is the summary the whole usage shows.
 //  - syntax: each line is printed after "volk "; in the whole usage as is.
 //  - options: null, or lines "<left>\t<right>"; a line that starts with '\t'
 //    continues the right column of the line before.
-struct HelpTopic {
-    CommandCode code;
-    const char *title;
-    const char *description;
-    const char *syntax;
-    const char *options;
-};
 
 // Whole-usage layout: "   %-18s- %s", so the dash stands at column 21. A
 // syntax line wider than kUsageSyntaxFit (or a command with more than one
@@ -34,9 +28,10 @@ struct HelpTopic {
 inline constexpr int kUsageDashColumn = 21;
 inline constexpr int kUsageSyntaxFit = kUsageDashColumn - 3 - 1; // leaves one blank before '-'
 
-// The topics in CommandCode order, one per command (None has none).
-std::span<const HelpTopic> HelpTopics();
-// The topic of a command, or null (None, or a code without a topic).
+// The topics of the command table in its order, each once (two words of one
+// command share theirs).
+std::vector<const HelpTopic *> HelpTopics();
+// The topic of a command, or null (None, or a code without a row).
 const HelpTopic *FindHelpTopic(CommandCode code);
 
 // Prints one topic as laid out above.

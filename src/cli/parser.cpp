@@ -6,7 +6,7 @@
 #include <new>
 
 #include "adapters/adapterlist.h"
-#include "cli/parser_internal.h"
+#include "cli/table.h"
 #include "frame/frame.h"
 #include "frame/props.h"
 #include "render/output.h"
@@ -37,7 +37,13 @@ struct FileCloser {
     void operator()(std::FILE *f) const { std::fclose(f); }
 };
 
-bool IsHelp(std::string_view arg) { return OptionIs(arg, "-h") || OptionIs(arg, "-?"); }
+bool IsHelp(std::string_view arg)
+{
+    return OptionIs(arg, "-h") || OptionIs(arg, "-?") || OptionIs(arg, "--help");
+}
+
+// "--fc" is the FCoE commands' sub-option: the option has no two-dash spelling.
+bool IsFcOption(std::string_view arg) { return OptionIs(arg, "-fc") && arg.substr(0, 2) != "--"; }
 
 int AddToOptionList(const std::string &arg)
 {
@@ -178,7 +184,7 @@ int FirstPassParseArg(std::vector<std::string> &args, int mode)
             TakeXmlOption(1);
         } else if (OptionIs(arg, "-x2")) {
             TakeXmlOption(2);
-        } else if (OptionIs(arg, "-fc")) {
+        } else if (IsFcOption(arg)) {
             c.commandSelected = true;
         } else if (OptionIs(arg, "-pr")) {
             if (hasOperand && SameText(args[i + 1], "fc"))
@@ -244,6 +250,10 @@ int ReadOptionFile()
             break;
         }
     }
+    // A directory opens but cannot be read; an empty file holds no option either.
+    if (!Outcome().parseError && (std::ferror(fp.get()) || read == 0))
+        SetParseError(kParseFileError, "Unable to open file '%s' for reading!",
+                      c.optionFileName.c_str());
     fp.reset();
     if (Outcome().parseError) {
         ReportParseError();
@@ -259,13 +269,8 @@ int SecondPassParseArg()
     if (c.options.empty())
         return 0;
     const std::string &word = c.options[0];
-    const CommandWord *found = nullptr;
-    for (const CommandWord &w : CommandWords())
-        if (OptionIs(word, w.word) || (w.alias && OptionIs(word, w.alias))) {
-            found = &w;
-            break;
-        }
-    if (!found) {
+    const CommandRow *row = FindCommandRow(word);
+    if (!row) {
         // With help asked for, an unknown word just means the whole usage.
         if (Outcome().helpRequested)
             return 0;
@@ -273,19 +278,21 @@ int SecondPassParseArg()
         ReportParseError();
         return Outcome().parseStatus;
     }
-    c.command = found->code;
+    c.row = row;
+    c.command = row->code;
     c.commandWord = word;
     c.commandSelected = true;
     if (Outcome().helpRequested)
         return 0;
-    if (c.command == CommandCode::ElsEcho || c.command == CommandCode::CtPing) {
-        int enabled = GetKeyValue("node.hba.diagnostics.fcping.enable", 0);
+    if (row->enableKey) {
+        // Not enabled: 136 without a message of its own; the processor answers.
+        int enabled = GetKeyValue(row->enableKey, 0);
         c.commandSelected = enabled != 0;
         if (!enabled)
             return kParseNotCombinable;
     }
     Operands ops(c.options);
-    int status = found->parse(ops);
+    int status = row->parse(ops, c.input);
     if (Outcome().parseError) {
         status = Outcome().parseStatus;
         ReportParseError();

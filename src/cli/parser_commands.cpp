@@ -14,22 +14,19 @@
 
 // ---- Pieces the command parsers share -------------------------------------------
 
-static int AdapterThenNothing(Operands &ops, AdapterUse use)
+static int AdapterThenNothing(Operands &ops, AdapterOperand use)
 {
     if (int s = TakeAdapter(ops, use))
         return s;
     return NoMoreOperands(ops);
 }
 
-int RequireOperand(const Operands &ops) { return ops.More() ? 0 : MissingInput(); }
-
 // "view" or "info" as the only remaining operand.
 bool TakeView(Operands &ops)
 {
-    if (!ops.More() || !IsViewWord(ops.Peek()))
+    if (!AcceptViewWord(ops))
         return false;
-    ops.Next();
-    Cmd().keywords.view = true;
+    Pending().keywords.view = true;
     return true;
 }
 
@@ -46,27 +43,10 @@ static bool IsEnableWord(std::string_view w, long &value)
     return false;
 }
 
-// A decimal or 0x-prefixed hex value.
-bool ReadNumberOrHex(std::string_view text, long &out)
-{
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        long v = 0;
-        for (char ch : text.substr(2)) {
-            if (!std::isxdigit(static_cast<unsigned char>(ch)) || v > 0xFFFFFFF)
-                return false;
-            v = v * 16 +
-                (ch <= '9' ? ch - '0' : std::toupper(static_cast<unsigned char>(ch)) - 'A' + 10);
-        }
-        out = v;
-        return true;
-    }
-    return ReadDecimal(text, out);
-}
-
 // A sub-option word that takes a value records it as a pair of its command.
 void AddValuePair(ParamKind kind, std::string_view name, std::string_view value, long number)
 {
-    Cmd().params.push_back(ParamPair{kind, std::string(name), std::string(value), -1, number});
+    Pending().params.push_back(ParamPair{kind, std::string(name), std::string(value), -1, number});
 }
 
 // Sub-options of the words in `allowed` are recorded; `valued` ones take the
@@ -81,7 +61,7 @@ int TakeSubOptions(Operands &ops, std::initializer_list<const char *> allowed,
                                                   [&](const char *w) { return word == w; });
         if (!known)
             return Unrecognized(tok);
-        Cmd().subOptions.push_back(word);
+        Pending().subOptions.push_back(word);
         if (std::any_of(valued.begin(), valued.end(), [&](const char *w) { return word == w; })) {
             if (!ops.More())
                 return MissingInput();
@@ -115,39 +95,20 @@ bool IsManufacturingWord(const std::string &w)
 }
 
 // A data file may follow a manufacturing or flash-area word.
-void TakeOptionalFile(Operands &ops)
+void TakeOptionalFile(Operands &ops, const std::function<bool(const std::string &)> &isOptionWord)
 {
-    if (ops.More() && !ops.Peek().empty() && ops.Peek()[0] != '-' && ops.Peek()[0] != '/')
-        Cmd().fileName = CutText(ops.Next(), kMaxFileName);
+    if (ops.More() && IsFileOperand(ops.Peek(), isOptionWord))
+        Pending().fileName = CutText(ops.Next(), kMaxFileName);
 }
 
-namespace {
-
-// ---- Information commands ------------------------------------------------------
-
-int ParseHostInfo(Operands &ops) { return NoMoreOperands(ops); }
-
-int ParseAdapterInfo(Operands &ops)
-{
-    CommandRecord &c = Cmd();
-    if (!ops.More() || ops.PeekIs("vpd")) {
-        c.adapter.kind = AdapterSelection::All;
-    } else if (int s = TakeAdapter(ops, AdapterUse::RequiredOrAll)) {
-        return s;
-    }
-    if (ops.Accept("vpd"))
-        c.keywords.vpd = true;
-    else if (c.adapter.kind != AdapterSelection::All && ops.Accept("vfc"))
-        c.keywords.vfc = true;
-    return NoMoreOperands(ops);
-}
+// ---- Targets and LUNs ------------------------------------------------------------
 
 int ParseTargetInfo(Operands &ops)
 {
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::OptionalAll))
+    PendingOperands &c = Pending();
+    if (int s = TakeAdapter(ops, AdapterOperand::OptionalAll))
         return s;
-    if (c.adapter.kind != AdapterSelection::All && ops.More())
+    if (SelectedAdapter().kind != AdapterSelection::All && ops.More())
         if (int s = ParseTargetSelector(ops.Next(), c.target))
             return s;
     return NoMoreOperands(ops);
@@ -155,8 +116,8 @@ int ParseTargetInfo(Operands &ops)
 
 int ParseLunInfo(Operands &ops)
 {
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::Required))
+    PendingOperands &c = Pending();
+    if (int s = TakeAdapter(ops, AdapterOperand::Required))
         return s;
     // A target has the length of a WWPN or a port ID; anything else is the LUN.
     if (ops.More()) {
@@ -171,15 +132,25 @@ int ParseLunInfo(Operands &ops)
     return NoMoreOperands(ops);
 }
 
-int ParseParamsDisplay(Operands &ops) { return AdapterThenNothing(ops, AdapterUse::OptionalAll); }
-int ParseAdapterOrAll(Operands &ops) { return AdapterThenNothing(ops, AdapterUse::RequiredOrAll); }
-int ParseOneAdapter(Operands &ops) { return AdapterThenNothing(ops, AdapterUse::Required); }
-int ParseOptionalAdapter(Operands &ops) { return AdapterThenNothing(ops, AdapterUse::OptionalAll); }
+// ---- Commands that take an adapter and nothing else, or a file ------------------------
+
+int ParseOneAdapter(Operands &ops) { return AdapterThenNothing(ops, AdapterOperand::Required); }
+int ParseOptionalAdapter(Operands &ops)
+{
+    return AdapterThenNothing(ops, AdapterOperand::OptionalAll);
+}
+
+int ParseFileOnly(Operands &ops)
+{
+    if (int s = TakeFileName(ops, Pending().fileName))
+        return s;
+    return NoMoreOperands(ops);
+}
 
 int ParseTransceiverDiag(Operands &ops)
 {
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::RequiredOrAll))
+    PendingOperands &c = Pending();
+    if (int s = TakeAdapter(ops, AdapterOperand::RequiredOrAll))
         return s;
     if (int s = RequireOperand(ops))
         return s;
@@ -193,111 +164,11 @@ int ParseTransceiverDiag(Operands &ops)
     return NoMoreOperands(ops);
 }
 
-int ParseAlias(Operands &ops)
-{
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::Required))
-        return s;
-    if (int s = RequireOperand(ops))
-        return s;
-    if (ops.Accept("delete"))
-        c.keywords.remove = true;
-    else if (!TakeView(ops))
-        c.text = CutText(ops.Next(), kMaxFileName);
-    return NoMoreOperands(ops);
-}
-
-int ParseNoOperands(Operands &ops) { return NoMoreOperands(ops); }
-
-int ParseVersionRequest(Operands &ops) { return NoMoreOperands(ops); }
-
-// ---- Adapter parameters ------------------------------------------------------
-
-bool IsNvramName(std::string_view name)
-{
-    for (const char *refused :
-         {"FastErrorReporting", "FE", "LinkDownError", "LD", "EnableExtendedLogging", "EL"})
-        if (SameText(name, refused))
-            return true;
-    return FindNvramParam(name) >= 0;
-}
-
-int ParseParamsChange(Operands &ops)
-{
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::RequiredOrAll))
-        return s;
-    if (int s = RequireOperand(ops))
-        return s;
-    if (ops.Accept("default")) {
-        c.keywords.defaults = true;
-        return NoMoreOperands(ops);
-    }
-    if (ops.Remaining() == 1 && !IsNvramName(ops.Peek())) {
-        // A lone word that is no parameter names an OEM template.
-        c.keywords.oemTemplate = true;
-        c.text = CutText(ops.Next(), kMaxFileName);
-        return 0;
-    }
-    if (c.adapter.kind == AdapterSelection::All)
-        return SetParseError(kParseNoAdapter, "Please specify the HBA instance or WWPN number!");
-    while (ops.More()) {
-        const std::string name = ops.Next();
-        if (!ops.More())
-            return MissingInput();
-        const std::string value = ops.Next();
-        int v = ParseNVRAMParameter(name.c_str(), value.c_str());
-        if (v < 0)
-            return SetParseErrorStatus(kParseBadParameter);
-        AddUserNVRAMConfig(name.c_str(), v);
-        c.params.push_back(ParamPair{ParamKind::Nvram, name, value, FindNvramParam(name), v});
-    }
-    return 0;
-}
-
-int ParseParamFile(Operands &ops)
-{
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::RequiredOrAll))
-        return s;
-    if (ops.Accept("save"))
-        c.keywords.save = true;
-    if (int s = TakeFileName(ops, c.fileName))
-        return s;
-    return NoMoreOperands(ops);
-}
-
-int ParseAdapterAndFile(Operands &ops, AdapterUse use)
-{
-    if (int s = TakeAdapter(ops, use))
-        return s;
-    if (int s = TakeFileName(ops, Cmd().fileName))
-        return s;
-    return NoMoreOperands(ops);
-}
-
-int ParseRawParamUpdate(Operands &ops) { return ParseAdapterAndFile(ops, AdapterUse::Required); }
-int ParseGlobalParamUpdate(Operands &ops)
-{
-    return ParseAdapterAndFile(ops, AdapterUse::RequiredOrAll);
-}
-int ParseParamTemplate(Operands &ops)
-{
-    return ParseAdapterAndFile(ops, AdapterUse::RequiredOrAll);
-}
-
-int ParseFileOnly(Operands &ops)
-{
-    if (int s = TakeFileName(ops, Cmd().fileName))
-        return s;
-    return NoMoreOperands(ops);
-}
-
 // Driver settings, serdes parameters: "view"/"info" or name/value pairs.
-int ParseSettingPairs(Operands &ops, ParamKind kind)
+static int ParseSettingPairs(Operands &ops, ParamKind kind)
 {
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::Required))
+    PendingOperands &c = Pending();
+    if (int s = TakeAdapter(ops, AdapterOperand::Required))
         return s;
     if (int s = RequireOperand(ops))
         return s;
@@ -323,8 +194,8 @@ int ParseSerdesParams(Operands &ops) { return ParseSettingPairs(ops, ParamKind::
 // Feature settings: "<feature> Enable|Disable" or "<feature>=Enable|Disable".
 int ParseFeatureConfig(Operands &ops)
 {
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::Required))
+    PendingOperands &c = Pending();
+    if (int s = TakeAdapter(ops, AdapterOperand::Required))
         return s;
     if (int s = RequireOperand(ops))
         return s;
@@ -354,8 +225,8 @@ int ParseFeatureConfig(Operands &ops)
 // identity fields) and "Verify" (read back), each Enable/Disable or 1/0.
 int ParseNovramProgram(Operands &ops)
 {
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::Required))
+    PendingOperands &c = Pending();
+    if (int s = TakeAdapter(ops, AdapterOperand::Required))
         return s;
     if (int s = TakeFileName(ops, c.fileName))
         return s;
@@ -377,7 +248,7 @@ int ParseNovramProgram(Operands &ops)
 
 // ---- Persistent binding, selective LUNs, boot devices ---------------------------
 
-int ParseTargetId(const std::string &text, uint16_t &out)
+static int ParseTargetId(const std::string &text, uint16_t &out)
 {
     long n = 0;
     if (!ReadDecimal(text, n))
@@ -390,8 +261,8 @@ int ParseTargetId(const std::string &text, uint16_t &out)
 
 int ParsePersistentBinding(Operands &ops)
 {
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::RequiredOrAll))
+    PendingOperands &c = Pending();
+    if (int s = TakeAdapter(ops, AdapterOperand::RequiredOrAll))
         return s;
     if (int s = RequireOperand(ops))
         return s;
@@ -417,7 +288,7 @@ int ParsePersistentBinding(Operands &ops)
         }
         return NoMoreOperands(ops);
     }
-    if (c.adapter.kind == AdapterSelection::All)
+    if (SelectedAdapter().kind == AdapterSelection::All)
         return SetParseError(kParseNoAdapter, "Please specify the HBA instance or WWPN number!");
     while (ops.More()) {
         if (ops.Remaining() < 4)
@@ -437,7 +308,7 @@ int ParsePersistentBinding(Operands &ops)
     return 0;
 }
 
-int AddLunSelection(const LunSelection &item)
+static int AddLunSelection(const LunSelection &item)
 {
     try {
         AddLunItemToList(item);
@@ -449,8 +320,8 @@ int AddLunSelection(const LunSelection &item)
 
 int ParseSelectiveLun(Operands &ops)
 {
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::Required))
+    PendingOperands &c = Pending();
+    if (int s = TakeAdapter(ops, AdapterOperand::Required))
         return s;
     if (int s = RequireOperand(ops))
         return s;
@@ -499,7 +370,7 @@ int ParseSelectiveLun(Operands &ops)
     return 0;
 }
 
-int BootSlotOf(std::string_view word)
+static int BootSlotOf(std::string_view word)
 {
     static const char *const kSlots[kMaxBootDevices] = {"prim", "alt1", "alt2", "alt3"};
     for (int i = 0; i < kMaxBootDevices; ++i)
@@ -508,17 +379,17 @@ int BootSlotOf(std::string_view word)
     return -1;
 }
 
-void MarkBootSlot(int slot)
+static void MarkBootSlot(int slot)
 {
-    KeywordFlags &k = Cmd().keywords;
+    KeywordFlags &k = Pending().keywords;
     bool *flags[kMaxBootDevices] = {&k.prim, &k.alt1, &k.alt2, &k.alt3};
     *flags[slot] = true;
 }
 
 int ParseBootDevices(Operands &ops)
 {
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::RequiredOrAll))
+    PendingOperands &c = Pending();
+    if (int s = TakeAdapter(ops, AdapterOperand::RequiredOrAll))
         return s;
     if (int s = RequireOperand(ops))
         return s;
@@ -542,7 +413,7 @@ int ParseBootDevices(Operands &ops)
         }
         return NoMoreOperands(ops);
     }
-    if (c.adapter.kind == AdapterSelection::All)
+    if (SelectedAdapter().kind == AdapterSelection::All)
         return SetParseError(kParseNoAdapter, "Please specify the HBA instance or WWPN number!");
     if (ops.Remaining() == 3 && ops.Peek(0) == "0" && ops.Peek(1) == "0" && ops.Peek(2) == "0") {
         // Boot from the first device found.
@@ -590,13 +461,13 @@ int ParseBootDevices(Operands &ops)
 
 // ---- Target link speed ------------------------------------------------------------
 
-int TakeTargetSpeed(Operands &ops)
+static int TakeTargetSpeed(Operands &ops)
 {
     if (!ops.More())
         return 0;
     const std::string tok = ops.Next();
     if (SameText(tok, "auto")) {
-        Cmd().targetSpeed = 0;
+        Pending().targetSpeed = 0;
         return 0;
     }
     long n = 0;
@@ -604,14 +475,14 @@ int TakeTargetSpeed(Operands &ops)
     if (!ReadDecimal(tok, n) ||
         std::find(std::begin(kSpeeds), std::end(kSpeeds), n) == std::end(kSpeeds))
         return Unrecognized(tok);
-    Cmd().targetSpeed = int(n);
+    Pending().targetSpeed = int(n);
     return 0;
 }
 
 int ParseTargetLinkSpeed(Operands &ops)
 {
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::RequiredOrAll))
+    PendingOperands &c = Pending();
+    if (int s = TakeAdapter(ops, AdapterOperand::RequiredOrAll))
         return s;
     if (ops.AcceptOption("-t") || ops.AcceptOption("-targets")) {
         c.keywords.allTargets = true;
@@ -627,9 +498,9 @@ int ParseTargetLinkSpeed(Operands &ops)
 
 int ParseTargetsWord(Operands &ops)
 {
-    if (int s = TakeAdapter(ops, AdapterUse::RequiredOrAll))
+    if (int s = TakeAdapter(ops, AdapterOperand::RequiredOrAll))
         return s;
-    Cmd().keywords.allTargets = true;
+    Pending().keywords.allTargets = true;
     if (int s = TakeTargetSpeed(ops))
         return s;
     return NoMoreOperands(ops);
@@ -637,7 +508,7 @@ int ParseTargetsWord(Operands &ops)
 
 // ---- Flash ---------------------------------------------------------------------
 
-bool IsFlashAreaWord(const std::string &w)
+static bool IsFlashAreaWord(const std::string &w)
 {
     static const char *const kWords[] = {
         "dre", "ifc", "brc",  "cfl", "cfs", "nvl", "nvs", "nvfs", "nvc",   "fnl",   "fns",
@@ -648,9 +519,9 @@ bool IsFlashAreaWord(const std::string &w)
     return std::any_of(std::begin(kWords), std::end(kWords), [&](const char *k) { return w == k; });
 }
 
-int TakeFlashMode(Operands &ops)
+static int TakeFlashMode(Operands &ops)
 {
-    CommandRecord &c = Cmd();
+    PendingOperands &c = Pending();
     c.keywords.flashWizard = true;
     if (int s = RequireOperand(ops))
         return s;
@@ -667,9 +538,9 @@ int TakeFlashMode(Operands &ops)
 }
 
 // "all" or a flash region code (decimal or 0x hex).
-bool TakeRegion(Operands &ops)
+static bool TakeRegion(Operands &ops)
 {
-    CommandRecord &c = Cmd();
+    PendingOperands &c = Pending();
     long region = 0;
     if (ops.Accept("all")) {
         c.keywords.allRegions = true;
@@ -684,8 +555,8 @@ bool TakeRegion(Operands &ops)
 
 int ParseFlashUpdate(Operands &ops)
 {
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::RequiredOrAll))
+    PendingOperands &c = Pending();
+    if (int s = TakeAdapter(ops, AdapterOperand::RequiredOrAll))
         return s;
     if (int s = RequireOperand(ops))
         return s;
@@ -707,7 +578,8 @@ int ParseFlashUpdate(Operands &ops)
     if (std::string w = SubOptionWord(ops.Peek()); ops.More() && IsFlashAreaWord(w)) {
         ops.Next();
         c.subOptions.push_back(w);
-        TakeOptionalFile(ops);
+        // Nothing else follows the area word: any '/'-word is the data file.
+        TakeOptionalFile(ops, [](const std::string &) { return false; });
         return NoMoreOperands(ops);
     }
     if (int s = TakeFileName(ops, c.fileName))
@@ -717,14 +589,14 @@ int ParseFlashUpdate(Operands &ops)
 
 int ParseFlashWizard(Operands &ops)
 {
-    Cmd().adapter.kind = AdapterSelection::All;
+    Cmd().input.adapter.kind = AdapterSelection::All;
     return TakeFlashMode(ops);
 }
 
 int ParseFlashRegions(Operands &ops)
 {
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::Required))
+    PendingOperands &c = Pending();
+    if (int s = TakeAdapter(ops, AdapterOperand::Required))
         return s;
     c.keywords.region = true;
     if (ops.More() && !TakeRegion(ops))
@@ -735,8 +607,8 @@ int ParseFlashRegions(Operands &ops)
 // -u, -sp: a table file, "save" and a file, or "/version".
 int ParseFlashTable(Operands &ops)
 {
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::Required))
+    PendingOperands &c = Pending();
+    if (int s = TakeAdapter(ops, AdapterOperand::Required))
         return s;
     if (int s = RequireOperand(ops))
         return s;
@@ -753,8 +625,8 @@ int ParseFlashTable(Operands &ops)
 
 int ParseFirmwareDump(Operands &ops)
 {
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::Required))
+    PendingOperands &c = Pending();
+    if (int s = TakeAdapter(ops, AdapterOperand::Required))
         return s;
     bool haveFile = false;
     while (ops.More()) {
@@ -764,7 +636,8 @@ int ParseFirmwareDump(Operands &ops)
             c.keywords.raw = true;
         } else if (w == "trigger" || w == "info") {
             c.subOptions.push_back(w);
-        } else if (w.empty() && !haveFile) {
+        } else if (!haveFile && (w.empty() || tok[0] == '/')) {
+            // No dump option spells it, so a '/'-word here is the file's path.
             c.fileName = CutText(tok, kMaxFileName);
             haveFile = true;
         } else {
@@ -775,71 +648,3 @@ int ParseFirmwareDump(Operands &ops)
         std::find(c.subOptions.begin(), c.subOptions.end(), "info") != c.subOptions.end();
     return haveFile || infoOnly ? 0 : MissingInput();
 }
-
-const std::vector<CommandWord> kCommandWords = {
-    {"-g", nullptr, CommandCode::HostInfo, ParseHostInfo},
-    {"-i", nullptr, CommandCode::AdapterInfo, ParseAdapterInfo},
-    {"-t", nullptr, CommandCode::TargetInfo, ParseTargetInfo},
-    {"-l", nullptr, CommandCode::LunInfo, ParseLunInfo},
-    {"-c", nullptr, CommandCode::ParamsDisplay, ParseParamsDisplay},
-    {"-n", nullptr, CommandCode::ParamsChange, ParseParamsChange},
-    {"-p", nullptr, CommandCode::PersistentBinding, ParsePersistentBinding},
-    {"-m", nullptr, CommandCode::SelectiveLun, ParseSelectiveLun},
-    {"-q", nullptr, CommandCode::TargetLinkSpeed, ParseTargetLinkSpeed},
-    {"-e", nullptr, CommandCode::BootDevices, ParseBootDevices},
-    {"-fg", nullptr, CommandCode::DriverSettingsGet, ParseDriverSettings},
-    {"-fs", nullptr, CommandCode::DriverSettingsSet, ParseDriverSettings},
-    {"-b", nullptr, CommandCode::FlashUpdate, ParseFlashUpdate},
-    {"-r", nullptr, CommandCode::ParamFile, ParseParamFile},
-    {"-d", nullptr, CommandCode::DriverUpdate, ParseFileOnly},
-    {"-a", nullptr, CommandCode::PortBeacon, ParsePortBeacon},
-    {"-tb", nullptr, CommandCode::TargetBeacon, ParseTargetBeacon},
-    {"-kl", nullptr, CommandCode::LoopbackTest, ParseLoopback},
-    {"-kr", nullptr, CommandCode::ReadWriteBufferTest, ParseReadWriteBuffer},
-    {"-gs", nullptr, CommandCode::Statistics, ParseStatistics},
-    {"-ls", nullptr, CommandCode::LinkStatus, ParseStatistics},
-    {"-vp", nullptr, CommandCode::VirtualPorts, ParseVirtualPorts},
-    {"-qos", nullptr, CommandCode::Qos, ParseQos},
-    {"-ei", nullptr, CommandCode::ExitCodes, ParseNoOperands},
-    {"-dm", nullptr, CommandCode::TransceiverDiag, ParseTransceiverDiag},
-    {"-ha", nullptr, CommandCode::AdapterAlias, ParseAlias},
-    {"-pa", nullptr, CommandCode::PortAlias, ParseAlias},
-    {"-z", nullptr, CommandCode::SummaryReport, ParseAdapterOrAll},
-    {"-v", nullptr, CommandCode::Version, ParseVersionRequest},
-    {"-u", nullptr, CommandCode::FirmwarePreloadTable, ParseFlashTable},
-    {"-sp", nullptr, CommandCode::SerdesTable, ParseFlashTable},
-    {"-fwdump", nullptr, CommandCode::FirmwareDump, ParseFirmwareDump},
-    {"-fcping", "-fcp", CommandCode::ElsEcho, ParseElsEcho},
-    {"-ctping", "-ctp", CommandCode::CtPing, ParseCtPing},
-    {"-ftraceroute", "-ftr", CommandCode::FabricTraceRoute, ParseTraceRoute},
-    {"-dport", nullptr, CommandCode::DPort, ParseDPort},
-    {"-rdp", nullptr, CommandCode::Rdp, ParseRdp},
-    {"-lcb", nullptr, CommandCode::LinkCableBeacon, ParseLinkCableBeacon},
-    {"-fcep", nullptr, CommandCode::FcPing, ParseFcPing},
-    {"-trace", nullptr, CommandCode::FirmwareTrace, ParseFirmwareTrace},
-    {"-fcetrace", nullptr, CommandCode::FcoeEngineTrace, ParseFirmwareTrace},
-    {"-fec", nullptr, CommandCode::Fec, ParseFec},
-    {"-bbcr", nullptr, CommandCode::Bbcr, ParseBbcr},
-    {"-lunqos", nullptr, CommandCode::LunQos, ParseLunQos},
-    {"-sfp", nullptr, CommandCode::TransceiverEqualizer, ParseEdc},
-    {"-pcl", nullptr, CommandCode::RawParamUpdate, ParseRawParamUpdate},
-    {"-gnvl", nullptr, CommandCode::GlobalParamUpdate, ParseGlobalParamUpdate},
-    {"-mbiv", nullptr, CommandCode::ImageVersions, ParseFileOnly},
-    {"-cna", nullptr, CommandCode::CnaInfo, ParseCna},
-    {"-fcoe", nullptr, CommandCode::FcoeEngine, ParseFcoeEngine},
-    {"-tm", nullptr, CommandCode::TemperatureMonitor, ParseTemperatureMonitor},
-    {"-tr", nullptr, CommandCode::BoardTemperature, ParseOptionalAdapter},
-    {"-op", nullptr, CommandCode::FlashWizard, ParseFlashWizard},
-    {"-pc", nullptr, CommandCode::FeatureConfig, ParseFeatureConfig},
-    {"-pn", nullptr, CommandCode::NovramProgram, ParseNovramProgram},
-    {"-sd", nullptr, CommandCode::SerdesParams, ParseSerdesParams},
-    {"-ss", nullptr, CommandCode::SmartSan, ParseSmartSan},
-    {"-rg", nullptr, CommandCode::FlashRegions, ParseFlashRegions},
-    {"-src", nullptr, CommandCode::ParamTemplate, ParseParamTemplate},
-    {"-targets", nullptr, CommandCode::TargetLinkSpeed, ParseTargetsWord},
-    {"-act", nullptr, CommandCode::FirmwareActivate, ParseOneAdapter},
-};
-
-} // namespace
-
-const std::vector<CommandWord> &CommandWords() { return kCommandWords; }

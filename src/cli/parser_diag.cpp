@@ -23,13 +23,13 @@ static int TakeBeaconCommand(Operands &ops)
                                                            : -1;
     if (code < 0)
         return SetParseError(kParseTooMany, "%s", kValueInvalid);
-    Cmd().beaconCode = code;
+    Pending().beaconCode = code;
     return 0;
 }
 
 int ParsePortBeacon(Operands &ops)
 {
-    if (int s = TakeAdapter(ops, AdapterUse::Required))
+    if (int s = TakeAdapter(ops, AdapterOperand::Required))
         return s;
     while (ops.More()) {
         if (TakeView(ops))
@@ -48,8 +48,8 @@ constexpr size_t kBeaconRequestMax = 7;
 
 int ParseTargetBeacon(Operands &ops)
 {
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::Required))
+    PendingOperands &c = Pending();
+    if (int s = TakeAdapter(ops, AdapterOperand::Required))
         return s;
     std::string request;
     while (ops.More()) {
@@ -88,8 +88,8 @@ int ParseTargetBeacon(Operands &ops)
 
 int ParseLinkCableBeacon(Operands &ops)
 {
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::Required))
+    PendingOperands &c = Pending();
+    if (int s = TakeAdapter(ops, AdapterOperand::Required))
         return s;
     if (int s = TakeWwn(ops, c.target.wwpn, false))
         return s;
@@ -115,14 +115,14 @@ static int TakeExcludedTarget(Operands &ops)
     std::array<uint8_t, 8> wwpn{};
     if (int s = TakeWwn(ops, wwpn.data(), false))
         return s;
-    Cmd().excludedTargets.push_back(wwpn);
+    Pending().excludedTargets.push_back(wwpn);
     return 0;
 }
 
 static int ParseDiagnostics(Operands &ops, int mode, DiagNameMode names, const DiagMessages &words)
 {
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::Required))
+    PendingOperands &c = Pending();
+    if (int s = TakeAdapter(ops, AdapterOperand::Required))
         return s;
     InitializeUserDiagnosticsTable(mode);
     SetDiagnosticsNameMode(names);
@@ -205,8 +205,8 @@ int ParseElsEcho(Operands &ops)
 
 int ParseRdp(Operands &ops)
 {
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::Required))
+    PendingOperands &c = Pending();
+    if (int s = TakeAdapter(ops, AdapterOperand::Required))
         return s;
     if (int s = RequireOperand(ops))
         return s;
@@ -219,7 +219,7 @@ int ParseRdp(Operands &ops)
 static int AdapterAndSubOptions(Operands &ops, std::initializer_list<const char *> allowed,
                                 std::initializer_list<const char *> valued, bool required)
 {
-    if (int s = TakeAdapter(ops, AdapterUse::Required))
+    if (int s = TakeAdapter(ops, AdapterOperand::Required))
         return s;
     if (required && !ops.More())
         return MissingInput();
@@ -247,8 +247,8 @@ int ParseFec(Operands &ops)
 // Buffer-credit recovery: --enable may carry the BB_SC_N value (1 to 15).
 int ParseBbcr(Operands &ops)
 {
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::Required))
+    PendingOperands &c = Pending();
+    if (int s = TakeAdapter(ops, AdapterOperand::Required))
         return s;
     if (!ops.More())
         return MissingInput();
@@ -271,8 +271,8 @@ int ParseBbcr(Operands &ops)
 
 int ParseFirmwareTrace(Operands &ops)
 {
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::Required))
+    PendingOperands &c = Pending();
+    if (int s = TakeAdapter(ops, AdapterOperand::Required))
         return s;
     if (!ops.More())
         return MissingInput();
@@ -286,7 +286,8 @@ int ParseFirmwareTrace(Operands &ops)
         } else if (w == "info" || w == "show" || w == "enable" || w == "disable" || w == "clear" ||
                    w == "raw" || w == "log") {
             c.subOptions.push_back(w);
-        } else if (w.empty() && c.fileName.empty()) {
+        } else if (c.fileName.empty() && (w.empty() || tok[0] == '/')) {
+            // No trace option spells it, so a '/'-word here is the file's path.
             c.fileName = CutText(tok, kMaxFileName);
         } else {
             return Unrecognized(tok);
@@ -297,8 +298,8 @@ int ParseFirmwareTrace(Operands &ops)
 
 int ParseLunQos(Operands &ops)
 {
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::Required))
+    PendingOperands &c = Pending();
+    if (int s = TakeAdapter(ops, AdapterOperand::Required))
         return s;
     if (!ops.More())
         return MissingInput();
@@ -326,8 +327,8 @@ int ParseLunQos(Operands &ops)
 
 static int ParseMonitor(Operands &ops, int names)
 {
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::RequiredOrAll))
+    PendingOperands &c = Pending();
+    if (int s = TakeAdapter(ops, AdapterOperand::RequiredOrAll))
         return s;
     while (ops.More()) {
         const std::string tok = ops.Next();

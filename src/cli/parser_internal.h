@@ -1,79 +1,69 @@
-// Pieces the second pass shares between its files.
+// Pieces the parsers of the not-yet-built commands share between their files.
+// They fill the pending operands of the command record (cli/pending_operands.h).
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "cli/cmdrecord.h"
+#include "command/operands.h"
 
-// Walks the option list after the command word.
-class Operands {
-public:
-    explicit Operands(const std::vector<std::string> &list, size_t start = 1)
-            : list_(list), pos_(start)
-    {
-    }
-    bool More() const { return pos_ < list_.size(); }
-    size_t Remaining() const { return More() ? list_.size() - pos_ : 0; }
-    // The operand `ahead` places on, or an empty text past the end.
-    const std::string &Peek(size_t ahead = 0) const;
-    const std::string &Next();
-    bool PeekIs(std::string_view word) const;
-    bool PeekIsOption(std::string_view word) const;
-    // Consume the next operand when it is that keyword / option word.
-    bool Accept(std::string_view word);
-    bool AcceptOption(std::string_view word);
-
-private:
-    const std::vector<std::string> &list_;
-    size_t pos_;
-};
-
-enum class AdapterUse {
-    Required,      // one adapter; "all" is refused
-    RequiredOrAll, // one adapter or "all"
-    OptionalAll,   // none given means all adapters
-};
-
-int TakeAdapter(Operands &ops, AdapterUse use);
-// "Unrecognized command line option!" when operands are left.
-int NoMoreOperands(const Operands &ops);
-int MissingInput();
-int Unrecognized(std::string_view operand);
-int TakeFileName(Operands &ops, std::string &out);
-int TakeWwn(Operands &ops, uint8_t out[8], bool nodeName);
-int TakePortId(Operands &ops, uint8_t out[3]);
-bool IsViewWord(std::string_view word);
-bool LooksLikeWwn(std::string_view text);
-// "--word" (or "/word"): the word in lower case without its dashes, else "".
-std::string SubOptionWord(std::string_view operand);
-
-// ---- Pieces the command parsers share ----------------------------------------
+// The adapter operand, into the record's command input.
+inline int TakeAdapter(Operands &ops, AdapterOperand use)
+{
+    return TakeAdapter(ops, use, Cmd().input.adapter);
+}
+inline const AdapterSelector &SelectedAdapter() { return Cmd().input.adapter; }
 
 inline constexpr const char *kOptionInvalid = "Invalid/unsupported option!";
 inline constexpr const char *kValueInvalid = "Invalid/unsupported value!";
 
-int RequireOperand(const Operands &ops);
 // "view" or "info" next: consumed, and the view keyword set.
 bool TakeView(Operands &ops);
-// A decimal or 0x-prefixed hex value.
-bool ReadNumberOrHex(std::string_view text, long &out);
 void AddValuePair(ParamKind kind, std::string_view name, std::string_view value, long number);
 // Records the sub-options of `allowed`; `valued` ones take the next operand
 // as their value. Anything else is refused as unrecognized.
 int TakeSubOptions(Operands &ops, std::initializer_list<const char *> allowed,
                    std::initializer_list<const char *> valued, ParamKind kind);
 bool IsManufacturingWord(const std::string &word);
-// Takes a data file name when the next operand is not an option.
-void TakeOptionalFile(Operands &ops);
+// Takes a data file name when the next operand is one (IsFileOperand): a
+// '/'-word is a path unless isOptionWord knows it.
+void TakeOptionalFile(Operands &ops, const std::function<bool(const std::string &)> &isOptionWord);
 
 // ---- Command parsers ---------------------------------------------------------
 
 using CommandParser = int (*)(Operands &ops);
 
+// A parser of a command whose area is not built yet, as a row's parse column.
+template <CommandParser Parse> int ParsePending(Operands &ops, CommandInput &)
+{
+    return Parse(ops);
+}
+
+// Targets, LUNs, driver settings, flash, boot devices and feature settings.
+int ParseTargetInfo(Operands &ops);
+int ParseLunInfo(Operands &ops);
+int ParsePersistentBinding(Operands &ops);
+int ParseSelectiveLun(Operands &ops);
+int ParseTargetLinkSpeed(Operands &ops);
+int ParseTargetsWord(Operands &ops);
+int ParseBootDevices(Operands &ops);
+int ParseDriverSettings(Operands &ops);
+int ParseSerdesParams(Operands &ops);
+int ParseFeatureConfig(Operands &ops);
+int ParseNovramProgram(Operands &ops);
+int ParseFlashUpdate(Operands &ops);
+int ParseFlashWizard(Operands &ops);
+int ParseFlashRegions(Operands &ops);
+int ParseFlashTable(Operands &ops);
+int ParseFirmwareDump(Operands &ops);
+int ParseFileOnly(Operands &ops);
+int ParseTransceiverDiag(Operands &ops);
+int ParseOneAdapter(Operands &ops);
+int ParseOptionalAdapter(Operands &ops);
 // Beacons, diagnostics and monitors.
 int ParsePortBeacon(Operands &ops);
 int ParseTargetBeacon(Operands &ops);
@@ -99,12 +89,3 @@ int ParseQos(Operands &ops);
 int ParseCna(Operands &ops);
 int ParseFcoeEngine(Operands &ops);
 int ParseEdc(Operands &ops);
-
-struct CommandWord {
-    const char *word;
-    const char *alias; // second spelling, or null
-    CommandCode code;
-    CommandParser parse;
-};
-// The command words in the order they are tried.
-const std::vector<CommandWord> &CommandWords();

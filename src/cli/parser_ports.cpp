@@ -9,6 +9,7 @@
 #include "cli/parser_internal.h"
 #include "cli/usertables.h"
 #include "frame/frame.h"
+#include "frame/messages.h"
 
 // ---- Virtual ports and QoS -------------------------------------------------------------
 
@@ -42,8 +43,8 @@ static int ParseVirtualFabric(const std::string &text, uint16_t &out)
 
 int ParseVirtualPorts(Operands &ops)
 {
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::Required))
+    PendingOperands &c = Pending();
+    if (int s = TakeAdapter(ops, AdapterOperand::Required))
         return s;
     if (int s = RequireOperand(ops))
         return s;
@@ -133,9 +134,9 @@ static int SetQosType(int &valueOptions)
 
 int ParseQos(Operands &ops)
 {
-    CommandRecord &c = Cmd();
+    PendingOperands &c = Pending();
     QosRequest &q = c.qos;
-    if (int s = TakeAdapter(ops, AdapterUse::Required))
+    if (int s = TakeAdapter(ops, AdapterOperand::Required))
         return s;
     if (int s = RequireOperand(ops))
         return s;
@@ -233,14 +234,14 @@ static int TakeRangedPair(const RangedParam &p, int index, ParamKind kind, const
     long v = 0;
     if (!ReadDecimal(value, v) || v < p.min || v > p.max)
         return SetParseError(kParseTooMany, "%s", p.message);
-    Cmd().params.push_back(ParamPair{kind, name, value, index, v});
+    Pending().params.push_back(ParamPair{kind, name, value, index, v});
     return 0;
 }
 
 int ParseCna(Operands &ops)
 {
-    CommandRecord &c = Cmd();
-    if (int s = TakeAdapter(ops, AdapterUse::Required))
+    PendingOperands &c = Pending();
+    if (int s = TakeAdapter(ops, AdapterOperand::Required))
         return s;
     static const char *const kWords[] = {
         "info",  "dcb",   "dce",       "tlv",     "fcf", "stats", "clear", "detail",
@@ -250,13 +251,17 @@ int ParseCna(Operands &ops)
     while (ops.More()) {
         const std::string tok = ops.Next();
         std::string w = SubOptionWord(tok);
+        auto isCnaWord = [](const std::string &word) {
+            return IsManufacturingWord(word) ||
+                   std::any_of(std::begin(kWords), std::end(kWords),
+                               [&](const char *k) { return word == k; });
+        };
         if (!w.empty() && IsManufacturingWord(w)) {
             c.subOptions.push_back(w);
-            TakeOptionalFile(ops);
+            TakeOptionalFile(ops, isCnaWord);
             continue;
         }
-        if (!w.empty() && std::any_of(std::begin(kWords), std::end(kWords),
-                                      [&](const char *k) { return w == k; })) {
+        if (!w.empty() && isCnaWord(w)) {
             c.subOptions.push_back(w);
             continue;
         }
@@ -284,9 +289,9 @@ static bool ParseFcMap(const std::string &text, uint8_t out[3]) { return ParsePo
 
 int ParseFcoeEngine(Operands &ops)
 {
-    CommandRecord &c = Cmd();
+    PendingOperands &c = Pending();
     FcoeEngineRequest &e = c.fcoe;
-    if (int s = TakeAdapter(ops, AdapterUse::Required))
+    if (int s = TakeAdapter(ops, AdapterOperand::Required))
         return s;
     if (int s = RequireOperand(ops))
         return s;
@@ -372,9 +377,9 @@ static int CheckReadableFile(const std::string &name)
 
 int ParseEdc(Operands &ops)
 {
-    CommandRecord &c = Cmd();
+    PendingOperands &c = Pending();
     EdcRequest &e = c.edc;
-    if (int s = TakeAdapter(ops, AdapterUse::Required))
+    if (int s = TakeAdapter(ops, AdapterOperand::Required))
         return s;
     if (int s = RequireOperand(ops))
         return s;
@@ -399,7 +404,9 @@ int ParseEdc(Operands &ops)
             e.load = true;
         } else if (w == "save") {
             e.save = true;
-            TakeOptionalFile(ops);
+            TakeOptionalFile(ops, [](const std::string &word) {
+                return word == "devaddr" || word == "load" || word == "save" || word == "info";
+            });
         } else if (w == "info") {
             if (int s = RequireOperand(ops))
                 return s;

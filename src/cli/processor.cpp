@@ -11,6 +11,8 @@
 #include "cli/cmdstate.h"
 #include "cli/help.h"
 #include "cli/parser.h"
+#include "cli/processor.h"
+#include "cli/table.h"
 #include "device/classify.h"
 #include "device/devicelist.h"
 #include "frame/frame.h"
@@ -25,97 +27,50 @@
 
 namespace {
 
-
-const char *const kOptionDisabled = "Option is currently disabled!";
 const char *const kNoAdapters = "No compatible HBA(s) found in current system !";
-
-int OptionDisabled() { return ReportFailure(kStatusDisabled, kOptionDisabled); }
-
-// The adapter port a command names, or null after reporting why there is none.
-// "All" answers null without a report; callers test the selector first.
-FibreAdapter *ResolveAdapter(int &status)
-{
-    const AdapterSelector &sel = Cmd().adapter;
-    status = 0;
-    if (!Adapters().count) {
-        status = ReportFailure(kStatusNoAdapter, kNoAdapters);
-        return nullptr;
-    }
-    FibreAdapter *a = nullptr;
-    if (sel.kind == AdapterSelection::Wwpn)
-        a = FindAdapterInAdapterListByWWN(sel.wwpn);
-    else if (sel.kind == AdapterSelection::Instance)
-        a = FindAdapterByInstance(sel.instance, 0);
-    if (!a)
-        status = ReportFailure(kStatusNoAdapter, "Unable to locate the specified HBA!");
-    return a;
-}
 
 int RequireSelector()
 {
-    return ReportFailure(130, "Please specify the HBA instance or WWPN number!");
+    return ReportFailure(kStatusAdapterNotGiven, "Please specify the HBA instance or WWPN number!");
 }
 
-// -i: general information; VPD and virtual-FC reports come with their own commands.
-int AdapterInformation()
+// Resolves the selector as the row's adapters column asks: 0 with the
+// adapters filled in, or the reported failure. Runs before any device access
+// of the command.
+int ResolveAdapter(const CommandRow &row, const AdapterSelector &sel, AdapterChoice &out)
 {
-    const CommandRecord &c = Cmd();
-    if (c.keywords.vpd || c.keywords.vfc)
+    out = AdapterChoice{};
+    if (row.adapters == AdapterUse::None)
+        return 0;
+    if (sel.kind != AdapterSelection::Instance && sel.kind != AdapterSelection::Wwpn) {
+        if (row.adapters == AdapterUse::One)
+            return RequireSelector();
+        out.all = true;
+        return 0;
+    }
+    if (!Adapters().count)
+        return ReportFailure(kStatusNoAdapter, kNoAdapters);
+    FibreAdapter *a = sel.kind == AdapterSelection::Wwpn ? FindAdapterInAdapterListByWWN(sel.wwpn)
+                                                         : FindAdapterByInstance(sel.instance, 0);
+    if (!a)
+        return ReportFailure(kStatusNoAdapter, "Unable to locate the specified HBA!");
+    out.adapter = a;
+    out.byWwpn = sel.kind == AdapterSelection::Wwpn;
+    return 0;
+}
+
+int RunCommand(const CommandRow *row, const CommandInput &input)
+{
+    // -fc alone selects the back end without naming a command.
+    if (!row)
         return OptionDisabled();
-    if (c.adapter.kind == AdapterSelection::None || c.adapter.kind == AdapterSelection::All)
-        return TAVRO_DisplayAllHBAGeneralInfo();
-    int status = 0;
-    FibreAdapter *a = ResolveAdapter(status);
-    if (!a)
+    // A command not built yet answers as it always has, whatever it names.
+    if (row->run == RunNotBuilt)
+        return RunNotBuilt(AdapterChoice{}, input);
+    AdapterChoice adapters;
+    if (int status = ResolveAdapter(*row, input.adapter, adapters))
         return status;
-    return c.adapter.kind == AdapterSelection::Wwpn
-               ? TAVRO_DisplayHBAGeneralInfoByDevWWPN(a->wwpn)
-               : TAVRO_DisplayHBAGeneralInfoByDevNum(a->instance, a->portNumber);
-}
-
-// -z: the summary report.
-int SummaryReport()
-{
-    const CommandRecord &c = Cmd();
-    if (c.adapter.kind == AdapterSelection::None)
-        return RequireSelector();
-    if (c.adapter.kind == AdapterSelection::All)
-        return TAVRO_DisplayAllInformation();
-    int status = 0;
-    FibreAdapter *a = ResolveAdapter(status);
-    if (!a)
-        return status;
-    return c.adapter.kind == AdapterSelection::Wwpn
-               ? TAVRO_DisplayAllInformationByDevWWPN(a->wwpn)
-               : TAVRO_DisplayAllInformationByDevNum(a->instance, a->portNumber);
-}
-
-// -ha and -pa: show, change or delete an alias.
-int Alias(int kind)
-{
-    const CommandRecord &c = Cmd();
-    if (c.adapter.kind == AdapterSelection::None || c.adapter.kind == AdapterSelection::All)
-        return RequireSelector();
-    int status = 0;
-    FibreAdapter *a = ResolveAdapter(status);
-    if (!a)
-        return status;
-    if (c.keywords.view)
-        return TAVRO_DisplayAdapterAlias(a, kind);
-    if (c.keywords.remove)
-        return TAVRO_SetAdapterAlias(a, kind, "");
-    if (c.text.empty())
-        return ReportFailure(kStatusParseFailed, "Option requires additional input(s)!");
-    return TAVRO_SetAdapterAlias(a, kind, c.text.c_str());
-}
-
-// -g: host information, then the device list; the device list's status is the result.
-int HostInformation()
-{
-    if (Frame().xmlMode)
-        return TAVRO_DisplayHostInformation();
-    TAVRO_DisplayHostInformation();
-    return TAVRO_DisplayVantorDevices();
+    return row->run(adapters, input);
 }
 
 } // namespace
@@ -134,30 +89,7 @@ int ProcessCommand()
         return 0;
     }
     std::memset(Outcome().errorMessage, 0, sizeof Outcome().errorMessage);
-    int status;
-    switch (c.command) {
-    case CommandCode::HostInfo:
-        status = HostInformation();
-        break;
-    case CommandCode::AdapterInfo:
-        status = AdapterInformation();
-        break;
-    case CommandCode::SummaryReport:
-        status = SummaryReport();
-        break;
-    case CommandCode::AdapterAlias:
-        status = Alias(TAVRO_ALIAS_ADAPTER);
-        break;
-    case CommandCode::PortAlias:
-        status = Alias(TAVRO_ALIAS_PORT);
-        break;
-    case CommandCode::ExitCodes:
-        status = TAVRO_DisplayAppExitCodes();
-        break;
-    default:
-        status = OptionDisabled();
-        break;
-    }
+    int status = RunCommand(c.row, c.input);
     FreeCommandLists();
     return status;
 }
@@ -191,26 +123,20 @@ extern "C" TAVRO_API int32_t TAVRO_FC_CommandLineProcessor(int32_t argc, const c
         if (!f.xmlMode)
             HelpPrinter(c.command);
         result = 0;
-    } else if (c.command == CommandCode::Version && !Outcome().parseError) {
-        if (f.xmlMode) {
-            EmitXmlHeader();
-            EmitVersionInfo(false);
-            EmitXmlStatus(0, nullptr, 0, false, true);
-        } else {
-            VersionBanner();
-        }
-        result = 0;
+    } else if (c.row && !(c.row->needs & kNeedsDeviceScan) && !Outcome().parseError) {
+        // A command that needs nothing loaded (the version) runs without a start-up.
+        result = ProcessCommand();
     } else if (Outcome().parseError) {
         result = ProcessCommand();
     } else if (c.commandSelected) {
         f.resourcesDeallocated = false;
-        CmdInit(argc, argv);
+        CmdInit(!c.row || (c.row->needs & kNeedsHbaLibrary));
         result = ProcessCommand();
         // The run ends here: give back the devices and the SNIA registration.
         cleanup();
     } else {
         // Nothing for this back end to do (no arguments, or the menus were asked for).
-        ReportFailure(kStatusDisabled, kOptionDisabled);
+        OptionDisabled();
         result = parseStatus;
     }
     CloseOutputFile();

@@ -226,7 +226,7 @@ int OSSMergePropertyFiles()
 namespace {
 
 // OSSInitialize: operating-system description, HBA API, critical section.
-void OSSInitialize(int argc, const char *const *argv)
+void OSSInitialize(bool loadHbaLibrary)
 {
     FrameState &f = Frame();
     f.host = HostDescription{};
@@ -235,13 +235,9 @@ void OSSInitialize(int argc, const char *const *argv)
     f.coreLogSuppressed = f.coreMessagesDisabled;
     CorePreInitialize();
     Trace(kLevelDebug, "Configuration Path (%s)...", f.configPath.c_str());
-    f.hbaLibrarySuppressed = false;
-    for (int i = 1; i < argc && argv; ++i) {
-        if (argv[i] && (strcasecmp(argv[i], "-z") == 0 || strcasecmp(argv[i], "/z") == 0)) {
-            f.hbaLibrarySuppressed = true;
-            Trace(kLevelDebug, "OSSInitialize: Not loading HBA library...");
-        }
-    }
+    f.hbaLibrarySuppressed = !loadHbaLibrary;
+    if (f.hbaLibrarySuppressed)
+        Trace(kLevelDebug, "OSSInitialize: Not loading HBA library...");
     oss::HostFacts facts;
     oss::QueryHostFacts(facts);
     f.host.computerName = facts.computerName;
@@ -307,7 +303,7 @@ void initialize()
 {
     if (!oss::InstallCtrlHandler(CtrlHandler))
         PrintWithLevel(kLevelWarning, "initialize: Unable to set control handler!\n");
-    OSSInitialize(0, nullptr);
+    OSSInitialize(true);
     auto done = std::make_unique<oss::Event>(true, false);
     CreateInitializeStatusThread(done.get());
     bool signalled = done->Wait(oss::Event::kInfinite);
@@ -365,11 +361,11 @@ void ReadStartupSwitches()
     f.quietMode = GetKeyValue("node.app.local.messages.disable", 0) == 1;
 }
 
-int CmdInit(int argc, const char *const *argv)
+int CmdInit(bool loadHbaLibrary)
 {
     if (!oss::InstallCtrlHandler(CtrlHandler))
         PrintWithLevel(kLevelWarning, "CmdInit: Unable to set control handler!\n");
-    OSSInitialize(argc, argv);
+    OSSInitialize(loadHbaLibrary);
     StartDevices();
     return 0;
 }

@@ -20,8 +20,9 @@ int StartDevices();
 void StopDevices();
 // Rebuilds the adapter list (TAVRO_Refresh).
 int RefreshAdapterList();
-// Start-up of a command-line run: no event thread. 0 on success.
-int CmdInit(int argc, const char *const *argv);
+// Start-up of a command-line run: no event thread; the SNIA HBA library only
+// when the command needs it. 0 on success.
+int CmdInit(bool loadHbaLibrary);
 // Copies the host description after the device scan.
 void OSSPostInitializeDevices();
 // Reads the interactive menu switches of menu.properties.

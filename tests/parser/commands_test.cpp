@@ -107,12 +107,12 @@ TEST_F(ParserTest, EchoAndCtPingNeedTheHostSwitch)
 TEST_F(ParserTest, AdapterInfoForms)
 {
     ASSERT_EQ(Parse({"-i"}), 0);
-    EXPECT_EQ(Cmd().adapter.kind, AdapterSelection::All);
+    EXPECT_EQ(Cmd().input.adapter.kind, AdapterSelection::All);
     ASSERT_EQ(Parse({"-i", "vpd"}), 0);
-    EXPECT_TRUE(Cmd().keywords.vpd);
-    EXPECT_EQ(Cmd().adapter.kind, AdapterSelection::All);
+    EXPECT_TRUE(Request<InfoRequest>().vpd);
+    EXPECT_EQ(Cmd().input.adapter.kind, AdapterSelection::All);
     ASSERT_EQ(Parse({"-i", "2", "vfc"}), 0);
-    EXPECT_TRUE(Cmd().keywords.vfc);
+    EXPECT_TRUE(Request<InfoRequest>().vfc);
     EXPECT_PARSE_FAILS(Args({"-i", "all", "vfc"}), kParseTooMany,
                        "Unrecognized command line option!");
 }
@@ -127,13 +127,13 @@ TEST_F(ParserTest, PersistentBindingGroups)
 {
     ASSERT_EQ(Parse({"-p", "0", kNode, kPort, "010203", "5", kNode, kPort2, "010204", "255"}), 0)
         << Message();
-    ASSERT_EQ(Cmd().bindingRequests.size(), 2u);
-    EXPECT_EQ(Cmd().bindingRequests[1].targetId, 255);
-    EXPECT_EQ(Cmd().bindingRequests[1].portId[2], 0x04);
+    ASSERT_EQ(Pending().bindingRequests.size(), 2u);
+    EXPECT_EQ(Pending().bindingRequests[1].targetId, 255);
+    EXPECT_EQ(Pending().bindingRequests[1].portId[2], 0x04);
     // The same target again only takes its new ID.
     ASSERT_EQ(Parse({"-p", "0", kNode, kPort, "010203", "5", kNode, kPort, "010203", "6"}), 0);
-    ASSERT_EQ(Cmd().bindingRequests.size(), 1u);
-    EXPECT_EQ(Cmd().bindingRequests[0].targetId, 6);
+    ASSERT_EQ(Pending().bindingRequests.size(), 1u);
+    EXPECT_EQ(Pending().bindingRequests[0].targetId, 6);
 
     EXPECT_PARSE_FAILS(Args({"-p", "0", kNode, kPort, "010203", "5", kNode, kPort2, "010204", "5"}),
                        kParseDuplicateTargetId, "Error: Dupplicate target ID!");
@@ -150,12 +150,12 @@ TEST_F(ParserTest, PersistentBindingGroups)
 TEST_F(ParserTest, PersistentBindingKeywords)
 {
     ASSERT_EQ(Parse({"-p", "all", "bind", "all"}), 0);
-    EXPECT_TRUE(Cmd().keywords.bind && Cmd().keywords.all);
+    EXPECT_TRUE(Pending().keywords.bind && Pending().keywords.all);
     ASSERT_EQ(Parse({"-p", "0", "unbind", kNode}), 0);
-    EXPECT_TRUE(Cmd().keywords.unbind);
-    EXPECT_EQ(Cmd().target.kind, TargetSelection::Wwnn);
+    EXPECT_TRUE(Pending().keywords.unbind);
+    EXPECT_EQ(Pending().target.kind, TargetSelection::Wwnn);
     ASSERT_EQ(Parse({"-p", "0", "REMOVE", "ALL"}), 0);
-    EXPECT_TRUE(Cmd().keywords.unbind && Cmd().keywords.all);
+    EXPECT_TRUE(Pending().keywords.unbind && Pending().keywords.all);
     EXPECT_PARSE_FAILS(Args({"-p", "0", "bind", "some"}), kParseUnrecognized,
                        "Unrecognized command line option 'some'!");
 }
@@ -166,38 +166,38 @@ TEST_F(ParserTest, SelectiveLunGroupsAndKeywords)
         Parse({"-m", "0", kNode, kPort, "3", "1", kNode, kPort, "4", "0", kNode, kPort, "3", "0"}),
         0)
         << Message();
-    ASSERT_EQ(Cmd().lunSelections.size(), 2u);
-    EXPECT_EQ(Cmd().lunSelections[0].lun, 3);
-    EXPECT_EQ(Cmd().lunSelections[0].enable, 0u); // the later value wins
+    ASSERT_EQ(Pending().lunSelections.size(), 2u);
+    EXPECT_EQ(Pending().lunSelections[0].lun, 3);
+    EXPECT_EQ(Pending().lunSelections[0].enable, 0u); // the later value wins
     EXPECT_PARSE_FAILS(Args({"-m", "0", kNode, kPort, "3", "2"}), kParseTooMany,
                        "Invalid option - 0 for disable, 1 for enable!");
     EXPECT_PARSE_FAILS(Args({"-m", "0", kNode, kPort, "65535", "1"}), kParseBadLun,
                        "Invalid LUN ID!");
     ASSERT_EQ(Parse({"-m", "0", "enable", "all"}), 0);
-    EXPECT_TRUE(Cmd().keywords.select && Cmd().keywords.all);
+    EXPECT_TRUE(Pending().keywords.select && Pending().keywords.all);
     ASSERT_EQ(Parse({"-m", "0", "unselect", kNode, kPort}), 0);
-    EXPECT_TRUE(Cmd().keywords.unselect);
-    EXPECT_EQ(Cmd().target.kind, TargetSelection::Wwpn);
+    EXPECT_TRUE(Pending().keywords.unselect);
+    EXPECT_EQ(Pending().target.kind, TargetSelection::Wwpn);
 }
 
 TEST_F(ParserTest, BootDeviceForms)
 {
     ASSERT_EQ(Parse({"-e", "0", kNode, kPort, "0", kNode, kPort2, "7", "alt3"}), 0) << Message();
-    ASSERT_EQ(Cmd().bootDevices.size(), 2u);
-    EXPECT_EQ(Cmd().bootDevices[0].bootType, 0);
-    EXPECT_EQ(Cmd().bootDevices[1].bootType, 3);
-    EXPECT_EQ(Cmd().bootDevices[1].lun, 7);
-    EXPECT_TRUE(Cmd().keywords.prim && Cmd().keywords.alt3);
+    ASSERT_EQ(Pending().bootDevices.size(), 2u);
+    EXPECT_EQ(Pending().bootDevices[0].bootType, 0);
+    EXPECT_EQ(Pending().bootDevices[1].bootType, 3);
+    EXPECT_EQ(Pending().bootDevices[1].lun, 7);
+    EXPECT_TRUE(Pending().keywords.prim && Pending().keywords.alt3);
 
     ASSERT_EQ(Parse({"-e", "0", "0", "0", "0"}), 0);
-    EXPECT_TRUE(Cmd().keywords.autoBoot);
+    EXPECT_TRUE(Pending().keywords.autoBoot);
     ASSERT_EQ(Parse({"-e", "0", "disable", "alt2"}), 0);
-    EXPECT_TRUE(Cmd().keywords.disable && Cmd().keywords.alt2);
-    EXPECT_EQ(Cmd().bootSlot, 2);
+    EXPECT_TRUE(Pending().keywords.disable && Pending().keywords.alt2);
+    EXPECT_EQ(Pending().bootSlot, 2);
     ASSERT_EQ(Parse({"-e", "all", "disable", "all"}), 0);
-    EXPECT_TRUE(Cmd().keywords.all);
+    EXPECT_TRUE(Pending().keywords.all);
     ASSERT_EQ(Parse({"-e", "0", "enable"}), 0);
-    EXPECT_TRUE(Cmd().keywords.enable);
+    EXPECT_TRUE(Pending().keywords.enable);
 
     Args five{"-e", "0"};
     for (int i = 0; i < 5; ++i)
@@ -215,32 +215,32 @@ TEST_F(ParserTest, BootDeviceForms)
 TEST_F(ParserTest, FlashUpdateForms)
 {
     ASSERT_EQ(Parse({"-b", "0", "-rg", "all", "image.bin"}), 0);
-    EXPECT_TRUE(Cmd().keywords.allRegions);
-    EXPECT_EQ(Cmd().fileName, "image.bin");
+    EXPECT_TRUE(Pending().keywords.allRegions);
+    EXPECT_EQ(Pending().fileName, "image.bin");
     ASSERT_EQ(Parse({"-b", "0", "-rg", "0x7", "image.bin"}), 0);
-    EXPECT_EQ(Cmd().flashRegion, 7);
+    EXPECT_EQ(Pending().flashRegion, 7);
     EXPECT_PARSE_FAILS(Args({"-b", "0", "-rg", "boot", "image.bin"}), kParseUnrecognized,
                        "Unrecognized command line option 'boot'!");
     ASSERT_EQ(Parse({"-b", "all", "-op", "3", "-src", "t.dat"}), 0);
-    EXPECT_EQ(Cmd().flashMode, 3);
-    EXPECT_EQ(Cmd().secondFileName, "t.dat");
+    EXPECT_EQ(Pending().flashMode, 3);
+    EXPECT_EQ(Pending().secondFileName, "t.dat");
     EXPECT_PARSE_FAILS(Args({"-b", "all", "-op", "4"}), kParseUnrecognized,
                        "Unrecognized command line option '4'!");
     ASSERT_EQ(Parse({"-b", "0", "save", "flash.bin"}), 0);
-    EXPECT_TRUE(Cmd().keywords.save);
+    EXPECT_TRUE(Pending().keywords.save);
     ASSERT_EQ(Parse({"-b", "0", "--nvl", "nv.dat"}), 0);
-    EXPECT_EQ(Cmd().subOptions.at(0), "nvl");
-    EXPECT_EQ(Cmd().fileName, "nv.dat");
+    EXPECT_EQ(Pending().subOptions.at(0), "nvl");
+    EXPECT_EQ(Pending().fileName, "nv.dat");
     std::string longName(300, 'f');
     ASSERT_EQ(Parse({"-d", longName}), 0);
-    EXPECT_EQ(Cmd().fileName.size(), kMaxFileName);
+    EXPECT_EQ(Pending().fileName.size(), kMaxFileName);
 }
 
 TEST_F(ParserTest, TargetLinkSpeed)
 {
     ASSERT_EQ(Parse({"-q", "0", kPort, "16"}), 0);
-    EXPECT_EQ(Cmd().target.kind, TargetSelection::Wwpn);
-    EXPECT_EQ(Cmd().targetSpeed, 16);
+    EXPECT_EQ(Pending().target.kind, TargetSelection::Wwpn);
+    EXPECT_EQ(Pending().targetSpeed, 16);
     EXPECT_PARSE_FAILS(Args({"-q", "0", "-targets", "3"}), kParseUnrecognized,
                        "Unrecognized command line option '3'!");
     EXPECT_PARSE_FAILS(Args({"-q", "0", "21-00-00-E0-8B-00-00-0Q"}), kParseBadWwn,
@@ -255,8 +255,8 @@ TEST_F(ParserTest, LoopbackParametersAreCheckedAndStored)
         << Message();
     EXPECT_STREQ(GetUserDiagParamValueStr("DS"), "2048");
     EXPECT_STREQ(GetUserDiagParamValueStr("TestCount"), "0");
-    EXPECT_EQ(Cmd().excludedTargets.size(), 1u);
-    EXPECT_EQ(Cmd().diagMode, kDiagLoopback);
+    EXPECT_EQ(Pending().excludedTargets.size(), 1u);
+    EXPECT_EQ(Pending().diagMode, kDiagLoopback);
     ASSERT_EQ(Parse({"-kl", "0", "DP", "01-02-03-04-05-06-07-08"}), 0);
     EXPECT_TRUE(UserDataPattern().set);
     EXPECT_EQ(UserDataPattern().bytes[7], 0x08);
@@ -297,9 +297,9 @@ TEST_F(ParserTest, ElsEchoUsesItsOwnTable)
     EXPECT_TRUE(ElsEchoTableSelected());
     EXPECT_STREQ(GetUserDiagEchoPingParamValueStr("-C"), "1000");
     EXPECT_STREQ(GetUserDiagEchoPingParamValueStr("--Interval"), "60");
-    ASSERT_EQ(Cmd().echoDestinations.size(), 1u);
-    EXPECT_EQ(Cmd().echoDestinations[0].kind, 2);
-    EXPECT_EQ(Cmd().echoDestinations[0].wwn[7], 0xFD);
+    ASSERT_EQ(Pending().echoDestinations.size(), 1u);
+    EXPECT_EQ(Pending().echoDestinations[0].kind, 2);
+    EXPECT_EQ(Pending().echoDestinations[0].wwn[7], 0xFD);
     EXPECT_PARSE_FAILS(Args({"-fcping", "0", "-C", "1001"}), kParseBadDiagValue,
                        "Count value must be from 0 to 10000!");
     EXPECT_PARSE_FAILS(Args({"-fcping", "0", "-I", "61"}), kParseBadDiagValue,
@@ -345,16 +345,16 @@ TEST_F(ParserTest, MonitorSettingsRanges)
 TEST_F(ParserTest, BeaconRequests)
 {
     ASSERT_EQ(Parse({"-tb", "0", kPort, kPort2, "on", "SR", "2"}), 0) << Message();
-    ASSERT_EQ(Cmd().beaconTargets.size(), 2u);
-    EXPECT_EQ(Cmd().beaconTargets[1].entry, 1);
-    EXPECT_EQ(Cmd().beaconTargets[1].request, "on");
+    ASSERT_EQ(Pending().beaconTargets.size(), 2u);
+    EXPECT_EQ(Pending().beaconTargets[1].entry, 1);
+    EXPECT_EQ(Pending().beaconTargets[1].request, "on");
     EXPECT_STREQ(TargetBeaconTable()[1].value, "2");
     EXPECT_PARSE_FAILS(Args({"-tb", "0", kPort}), kParseMissingInput,
                        "Option requires additional input(s)!");
     EXPECT_PARSE_FAILS(Args({"-tb", "0", kPort, "--BeaconCmd", "blinking"}), kParseTooMany,
                        "Invalid/unsupported value!");
     ASSERT_EQ(Parse({"-a", "0", "--BeaconCmd", "OFF"}), 0);
-    EXPECT_EQ(Cmd().beaconCode, 0);
+    EXPECT_EQ(Pending().beaconCode, 0);
     EXPECT_PARSE_FAILS(Args({"-a", "0", "--BeaconCmd", "7"}), kParseTooMany,
                        "Invalid/unsupported value!");
     EXPECT_PARSE_FAILS(Args({"-a", "0", "--Blink"}), kParseTooMany, "Invalid/unsupported option!");
@@ -365,15 +365,15 @@ TEST_F(ParserTest, BeaconRequests)
 TEST_F(ParserTest, VirtualPortForms)
 {
     ASSERT_EQ(Parse({"-vp", "0", "create", "auto"}), 0);
-    EXPECT_EQ(Cmd().vport.kind, VportSelection::Auto);
+    EXPECT_EQ(Pending().vport.kind, VportSelection::Auto);
     ASSERT_EQ(Parse({"-vp", "0", "create", "7f"}), 0);
-    EXPECT_EQ(Cmd().vport.kind, VportSelection::SecondByte);
-    EXPECT_EQ(Cmd().vport.secondByte, 0x7F);
+    EXPECT_EQ(Pending().vport.kind, VportSelection::SecondByte);
+    EXPECT_EQ(Pending().vport.secondByte, 0x7F);
     ASSERT_EQ(Parse({"-vp", "0", "delete", kPort}), 0);
-    EXPECT_EQ(Cmd().vports.size(), 1u);
-    EXPECT_TRUE(Cmd().keywords.remove);
+    EXPECT_EQ(Pending().vports.size(), 1u);
+    EXPECT_TRUE(Pending().keywords.remove);
     ASSERT_EQ(Parse({"-vp", "0", "bind", "all", "100"}), 0);
-    EXPECT_EQ(Cmd().virtualFabric, 100);
+    EXPECT_EQ(Pending().virtualFabric, 100);
     EXPECT_PARSE_FAILS(Args({"-vp", "0", "create", "7g"}), kParseBadVportValue,
                        "Unrecognized command line option '7g'!");
     EXPECT_PARSE_FAILS(Args({"-vp", "0", "unbind", "all", "4095"}), kParseTooMany,
@@ -384,13 +384,13 @@ TEST_F(ParserTest, QosSettings)
 {
     ASSERT_EQ(Parse({"-qos", "0", "--vp", kPort, "--bwspd", "512mbps", "--lock", "--enable"}), 0)
         << Message();
-    EXPECT_EQ(Cmd().qos.type, QosType::Bandwidth);
-    EXPECT_DOUBLE_EQ(Cmd().qos.speedGbps, 0.5);
-    EXPECT_EQ(Cmd().qos.lock, 1);
-    EXPECT_EQ(Cmd().qos.enable, 1);
+    EXPECT_EQ(Pending().qos.type, QosType::Bandwidth);
+    EXPECT_DOUBLE_EQ(Pending().qos.speedGbps, 0.5);
+    EXPECT_EQ(Pending().qos.lock, 1);
+    EXPECT_EQ(Pending().qos.enable, 1);
     ASSERT_EQ(Parse({"-qos", "0", "--vp", "all", "--pri", "HIGH", "--vf", "3"}), 0);
-    EXPECT_EQ(Cmd().qos.priority, 3);
-    EXPECT_EQ(Cmd().vsans.size(), 1u);
+    EXPECT_EQ(Pending().qos.priority, 3);
+    EXPECT_EQ(Pending().vsans.size(), 1u);
     struct Bad {
         Args args;
         int status;
@@ -421,10 +421,10 @@ TEST_F(ParserTest, FcoeEngineParameterRanges)
                      "RetryCount", "255"}),
               0)
         << Message();
-    EXPECT_EQ(Cmd().fcoe.values[kFcoePortType], 1);
-    EXPECT_EQ(Cmd().fcoe.values[kFcoeRetryCount], 255);
-    EXPECT_EQ(Cmd().fcoe.values[kFcoeCos], -1);
-    EXPECT_EQ(Cmd().fcoe.fcMap[0], 0x0E);
+    EXPECT_EQ(Pending().fcoe.values[kFcoePortType], 1);
+    EXPECT_EQ(Pending().fcoe.values[kFcoeRetryCount], 255);
+    EXPECT_EQ(Pending().fcoe.values[kFcoeCos], -1);
+    EXPECT_EQ(Pending().fcoe.fcMap[0], 0x0E);
     struct Bad {
         const char *name;
         const char *value;
@@ -457,9 +457,9 @@ TEST_F(ParserTest, DcbxAndFcfVlanRanges)
     ASSERT_EQ(Parse({"-cna", "0", "--dcb", "--set", "SANBandwidthPerc", "100", "VlanID", "4094"}),
               0)
         << Message();
-    ASSERT_EQ(Cmd().params.size(), 2u);
-    EXPECT_EQ(Cmd().params[0].kind, ParamKind::Dcbx);
-    EXPECT_EQ(Cmd().params[1].kind, ParamKind::FcfVlan);
+    ASSERT_EQ(Pending().params.size(), 2u);
+    EXPECT_EQ(Pending().params[0].kind, ParamKind::Dcbx);
+    EXPECT_EQ(Pending().params[1].kind, ParamKind::FcfVlan);
     struct Bad {
         const char *name;
         const char *value;
@@ -485,13 +485,13 @@ TEST_F(ParserTest, DcbxAndFcfVlanRanges)
         EXPECT_PARSE_FAILS(Args({"-cna", "0", b.name, b.value}), kParseTooMany, b.message)
             << b.name;
     ASSERT_EQ(Parse({"-cna", "0", "--updatebrdcfg", "board.cfg"}), 0);
-    EXPECT_EQ(Cmd().fileName, "board.cfg");
+    EXPECT_EQ(Pending().fileName, "board.cfg");
 }
 
 TEST_F(ParserTest, EqualiserChipSettings)
 {
     ASSERT_EQ(Parse({"-sfp", "0", "--devaddr", "0xa2"}), 0);
-    EXPECT_EQ(Cmd().edc.deviceAddress, 0xA2);
+    EXPECT_EQ(Pending().edc.deviceAddress, 0xA2);
     EXPECT_PARSE_FAILS(Args({"-sfp", "0", "--devaddr", "0xA4"}), kParseTooMany,
                        "Device Address must be 0xA0 or 0xA2!");
     std::string missing = dir.file("edc.bin");
@@ -502,20 +502,58 @@ TEST_F(ParserTest, EqualiserChipSettings)
                        "Selected file (" + missing + ") appears to be corrupted!");
     testenv::WriteFile(missing, "EDC");
     ASSERT_EQ(Parse({"-sfp", "0", "--load", missing}), 0);
-    EXPECT_TRUE(Cmd().edc.load);
+    EXPECT_TRUE(Pending().edc.load);
 }
 
 TEST_F(ParserTest, FeatureAndNovramOptions)
 {
     ASSERT_EQ(Parse({"-pc", "0", "SmartSan=Enable", "Fec", "disable"}), 0) << Message();
-    ASSERT_EQ(Cmd().params.size(), 2u);
-    EXPECT_EQ(Cmd().params[1].number, 0);
+    ASSERT_EQ(Pending().params.size(), 2u);
+    EXPECT_EQ(Pending().params[1].number, 0);
     EXPECT_PARSE_FAILS(Args({"-pc", "0", "SmartSan=On"}), kParseTooMany,
                        "Invalid command option (SmartSan=On)!");
     EXPECT_PARSE_FAILS(Args({"-pn", "0", "nv.bin", "Wipe", "1"}), kParseTooMany,
                        "Invalid option 'Wipe'!");
     EXPECT_PARSE_FAILS(Args({"-pn", "0", "nv.bin", "Verify", "maybe"}), kParseTooMany,
                        "Invalid command option (Verify=maybe)!");
+}
+
+// On Linux a path starts with '/': where a file may stand, a '/'-word is the
+// file unless it spells one of the command's options.
+TEST_F(ParserTest, AbsolutePathsWhereAFileMayStand)
+{
+    ASSERT_EQ(Parse({"-fwdump", "0", "/tmp/f.bin"}), 0) << Message();
+    EXPECT_EQ(Pending().fileName, "/tmp/f.bin");
+    ASSERT_EQ(Parse({"-fwdump", "0", "/raw", "/tmp/f.bin", "/trigger"}), 0) << Message();
+    EXPECT_TRUE(Pending().keywords.raw);
+    EXPECT_EQ(Pending().fileName, "/tmp/f.bin");
+    EXPECT_PARSE_FAILS(Args({"-fwdump", "0", "/tmp/a", "/tmp/b"}), kParseUnrecognized,
+                       "Unrecognized command line option '/tmp/b'!");
+
+    ASSERT_EQ(Parse({"-sfp", "0", "--save", "/tmp/x"}), 0) << Message();
+    EXPECT_TRUE(Pending().edc.save);
+    EXPECT_EQ(Pending().fileName, "/tmp/x");
+    // An option word after --save is the option, not a file.
+    ASSERT_EQ(Parse({"-sfp", "0", "--save", "/info", "status"}), 0) << Message();
+    EXPECT_EQ(Pending().fileName, "");
+    EXPECT_EQ(Pending().edc.info, EdcInfo::Status);
+
+    ASSERT_EQ(Parse({"-trace", "0", "/tmp/trace.txt"}), 0) << Message();
+    EXPECT_EQ(Pending().fileName, "/tmp/trace.txt");
+    ASSERT_EQ(Parse({"-b", "0", "--nvl", "/tmp/nv.dat"}), 0) << Message();
+    EXPECT_EQ(Pending().fileName, "/tmp/nv.dat");
+    ASSERT_EQ(Parse({"-cna", "0", "--savecfg", "/tmp/board.cfg"}), 0) << Message();
+    EXPECT_EQ(Pending().fileName, "/tmp/board.cfg");
+    ASSERT_EQ(Parse({"-cna", "0", "--savecfg", "/dcb"}), 0) << Message();
+    EXPECT_EQ(Pending().fileName, "");
+    ASSERT_EQ(Parse({"-r", "0", "save", "/tmp/nv.dat"}), 0) << Message();
+    EXPECT_EQ(Request<NvramRequest>().fileName, "/tmp/nv.dat");
+
+    // Where no file may stand, a '/'-word is an option or nothing.
+    EXPECT_PARSE_FAILS(Args({"/tmp/x"}), kParseUnrecognized,
+                       "Unrecognized command line option '/tmp/x'!");
+    EXPECT_PARSE_FAILS(Args({"-i", "0", "/tmp/x"}), kParseTooMany,
+                       "Unrecognized command line option!");
 }
 
 } // namespace

@@ -85,8 +85,40 @@ TEST_F(ParserTest, OptionsMatchInAnyCaseAndInTheirSlashForm)
     EXPECT_EQ(Parse({"/PORTS", "/G"}), 0);
     EXPECT_TRUE(Cmd().allPorts);
     EXPECT_EQ(Cmd().command, CommandCode::HostInfo);
-    // Two dashes make another word: "--x" is not "-x".
-    EXPECT_PARSE_FAILS(Args{"--x"}, kParseUnrecognized, "Unrecognized command line option '--x'!");
+    // Two dashes spell the same option: "--x" is "-x", "--G" is "-g".
+    EXPECT_EQ(Parse({"--x", "--G"}), 0) << Message();
+    EXPECT_TRUE(Frame().xmlMode && Frame().xmlForm == 1);
+    EXPECT_EQ(Cmd().command, CommandCode::HostInfo);
+}
+
+TEST_F(ParserTest, EveryOptionTakesItsTwoDashSpelling)
+{
+    EXPECT_EQ(Parse({"--help"}), 0);
+    EXPECT_TRUE(Outcome().helpRequested);
+    EXPECT_EQ(Parse({"--h", "--n"}), 0);
+    EXPECT_TRUE(Outcome().helpRequested);
+    EXPECT_EQ(Cmd().command, CommandCode::ParamsChange);
+    for (const char *version : {"--v", "--version", "-VERSION", "/version"}) {
+        EXPECT_EQ(Parse({version}), 0) << version;
+        EXPECT_EQ(Cmd().command, CommandCode::Version) << version;
+    }
+    EXPECT_EQ(Parse({"--x2", "--s", "--ibm", "--i", "3"}), 0) << Message();
+    EXPECT_TRUE(Frame().xmlMode && Frame().xmlForm == 2 && Frame().quietMode);
+    EXPECT_EQ(Cmd().oemType, 3);
+    EXPECT_EQ(Cmd().input.adapter.instance, 3);
+    EXPECT_PARSE_FAILS(Args({"--x", "--help"}), kParseNotCombinable,
+                       "Online help is not available with XML output!");
+}
+
+TEST_F(ParserTest, TwoDashFcIsTheFcoeSubOptionNotTheFcOption)
+{
+    ASSERT_EQ(Parse({"-fcoe", "0", "--fc"}), 0) << Message();
+    ASSERT_EQ(Pending().subOptions.size(), 1u);
+    EXPECT_EQ(Pending().subOptions[0], "fc");
+    EXPECT_PARSE_FAILS(Args{"--fc"}, kParseUnrecognized,
+                       "Unrecognized command line option '--fc'!");
+    EXPECT_EQ(Parse({"/fc"}), 0);
+    EXPECT_TRUE(Cmd().commandSelected);
 }
 
 TEST_F(ParserTest, HelpAloneIsAcceptedAndNamesTheCommandItIsAskedFor)
@@ -180,7 +212,7 @@ TEST_F(ParserTest, OptionListTakes255OptionsAndRefusesThe256th)
     args.push_back("on");
     ASSERT_EQ(args.size(), 255u);
     EXPECT_EQ(Parse(args), 0) << Message();
-    EXPECT_EQ(Cmd().beaconTargets.size(), 252u);
+    EXPECT_EQ(Pending().beaconTargets.size(), 252u);
     args.insert(args.begin() + 2, "2100000000000002");
     EXPECT_PARSE_FAILS(args, kParseTooMany, "Maximum number of command line options exceeded!");
 }
@@ -191,9 +223,9 @@ TEST_F(ParserTest, RecordIsResetBetweenRuns)
     ResetCommandRecord();
     EXPECT_FALSE(Frame().xmlMode || Frame().quietMode);
     EXPECT_EQ(Cmd().command, CommandCode::None);
-    EXPECT_EQ(Cmd().adapter.instance, -1);
-    EXPECT_EQ(Cmd().lun, kNoSelection);
-    EXPECT_TRUE(Cmd().params.empty());
+    EXPECT_EQ(Cmd().input.adapter.instance, -1);
+    EXPECT_EQ(Pending().lun, kNoSelection);
+    EXPECT_FALSE(Cmd().input.request.has_value());
 }
 
 // ---- Option file -------------------------------------------------------------
@@ -219,8 +251,8 @@ TEST_F(OptionFileTest, FileOptionsReplaceTheCommandLineOnesAndMayHoldGlobalOptio
     EXPECT_EQ(Cmd().optionFileName, path);
     EXPECT_TRUE(Frame().xmlMode && Frame().xmlForm == 2);
     EXPECT_EQ(Cmd().command, CommandCode::ParamsChange);
-    ASSERT_EQ(Cmd().params.size(), 1u);
-    EXPECT_EQ(Cmd().params[0].number, 3);
+    ASSERT_EQ(Request<NvramRequest>().params.size(), 1u);
+    EXPECT_EQ(Request<NvramRequest>().params[0].number, 3);
 }
 
 TEST_F(OptionFileTest, FileOptionInsideAFileIsRefused)
@@ -249,7 +281,7 @@ TEST_F(OptionFileTest, FileHoldsAtMost254Options)
         return Write(tokens % 2 ? s + " DR\n" : s + "\n");
     };
     EXPECT_EQ(Parse({"-f", file(254)}), 0) << Message();
-    EXPECT_EQ(Cmd().params.size(), 126u);
+    EXPECT_EQ(Request<NvramRequest>().params.size(), 126u);
     EXPECT_PARSE_FAILS(Args({"-f", file(255)}), kParseTooMany,
                        "Maximum number of command line options exceeded!");
 }
@@ -258,9 +290,20 @@ TEST_F(OptionFileTest, TokenLengthLimitIs255Characters)
 {
     std::string alias255(255, 'a');
     EXPECT_EQ(Parse({"-f", Write("-ha 0 " + alias255)}), 0) << Message();
-    EXPECT_EQ(Cmd().text, alias255);
+    EXPECT_EQ(Request<AliasRequest>().alias, alias255);
     EXPECT_PARSE_FAILS(Args({"-f", Write("-ha 0 " + alias255 + "a")}), kParseTooLarge,
                        "Command line options exceeded maximum length limit!");
+}
+
+TEST_F(OptionFileTest, DirectoryOrEmptyFileCannotBeRead)
+{
+    std::string empty = Write("");
+    EXPECT_PARSE_FAILS(Args({"-f", empty}), kParseFileError,
+                       "Unable to open file '" + empty + "' for reading!");
+    EXPECT_EQ(out, "Unable to open file '" + empty + "' for reading!\n");
+    EXPECT_PARSE_FAILS(Args({"-f", dir.path()}), kParseFileError,
+                       "Unable to open file '" + dir.path() + "' for reading!");
+    EXPECT_FALSE(Cmd().commandSelected);
 }
 
 TEST_F(OptionFileTest, FileOptionFailures)

@@ -14,8 +14,8 @@ TEST_F(ParserTest, InstanceRangeIs0To64)
 {
     EXPECT_EQ(Parse({"-c", "0"}), 0);
     EXPECT_EQ(Parse({"-c", "64"}), 0);
-    EXPECT_EQ(Cmd().adapter.kind, AdapterSelection::Instance);
-    EXPECT_EQ(Cmd().adapter.instance, 64);
+    EXPECT_EQ(Cmd().input.adapter.kind, AdapterSelection::Instance);
+    EXPECT_EQ(Cmd().input.adapter.instance, 64);
     EXPECT_PARSE_FAILS(Args({"-c", "65"}), kParseNoAdapter,
                        "HBA instance number must be from 0 to 64!");
     EXPECT_PARSE_FAILS(Args({"-c", "-1"}), kParseNoAdapter,
@@ -28,7 +28,7 @@ TEST_F(ParserTest, AllSelectsAllAdaptersInAnyCase)
 {
     for (const char *all : {"all", "ALL", "All", "aLl"}) {
         EXPECT_EQ(Parse({"-c", all}), 0) << all;
-        EXPECT_EQ(Cmd().adapter.kind, AdapterSelection::All) << all;
+        EXPECT_EQ(Cmd().input.adapter.kind, AdapterSelection::All) << all;
     }
 }
 
@@ -37,8 +37,8 @@ TEST_F(ParserTest, AdapterWwpnInEveryForm)
     for (const char *w : {"21-00-00-E0-8B-05-05-04", "21:00:00:e0:8b:05:05:04", "210000E08B050504",
                           "21-00-00:E0-8B-05-05:04"}) {
         ASSERT_EQ(Parse({"-c", w}), 0) << w << ": " << Message();
-        EXPECT_EQ(Cmd().adapter.kind, AdapterSelection::Wwpn);
-        EXPECT_EQ(std::memcmp(Cmd().adapter.wwpn, kWwpn, 8), 0) << w;
+        EXPECT_EQ(Cmd().input.adapter.kind, AdapterSelection::Wwpn);
+        EXPECT_EQ(std::memcmp(Cmd().input.adapter.wwpn, kWwpn, 8), 0) << w;
     }
 }
 
@@ -78,18 +78,18 @@ TEST_F(ParserTest, CommandsThatNeedAnAdapterAskForOne)
 TEST_F(ParserTest, TargetSelectorTakesAWwpnAPortIdOrNothing)
 {
     ASSERT_EQ(Parse({"-t", "0", "21:00:00:E0:8B:05:05:04"}), 0);
-    EXPECT_EQ(Cmd().target.kind, TargetSelection::Wwpn);
-    EXPECT_EQ(std::memcmp(Cmd().target.wwpn, kWwpn, 8), 0);
+    EXPECT_EQ(Pending().target.kind, TargetSelection::Wwpn);
+    EXPECT_EQ(std::memcmp(Pending().target.wwpn, kWwpn, 8), 0);
     for (const char *id : {"0A0B0C", "0a-0b-0c", "0A:0B:0C"}) {
         ASSERT_EQ(Parse({"-t", "0", id}), 0) << id;
-        EXPECT_EQ(Cmd().target.kind, TargetSelection::PortId);
+        EXPECT_EQ(Pending().target.kind, TargetSelection::PortId);
         const uint8_t expected[3] = {0x0A, 0x0B, 0x0C};
-        EXPECT_EQ(std::memcmp(Cmd().target.portId, expected, 3), 0) << id;
+        EXPECT_EQ(std::memcmp(Pending().target.portId, expected, 3), 0) << id;
     }
     EXPECT_EQ(Parse({"-t", "0"}), 0);
-    EXPECT_EQ(Cmd().target.kind, TargetSelection::None);
+    EXPECT_EQ(Pending().target.kind, TargetSelection::None);
     EXPECT_EQ(Parse({"-t"}), 0);
-    EXPECT_EQ(Cmd().adapter.kind, AdapterSelection::All);
+    EXPECT_EQ(Cmd().input.adapter.kind, AdapterSelection::All);
     for (const char *id : {"0A0B0", "0A0B0G", "0A.0B.0C", "123456789"})
         EXPECT_PARSE_FAILS(Args({"-t", "0", id}), kParseBadWwn, "Invalid Port ID!");
     EXPECT_PARSE_FAILS(Args({"-t", "0", "21:00:00:E0:8B:05:05:0X"}), kParseBadWwn,
@@ -99,10 +99,10 @@ TEST_F(ParserTest, TargetSelectorTakesAWwpnAPortIdOrNothing)
 TEST_F(ParserTest, LunRangeIs0To65534)
 {
     ASSERT_EQ(Parse({"-l", "0", "010203", "65534"}), 0) << Message();
-    EXPECT_EQ(Cmd().lun, 65534);
+    EXPECT_EQ(Pending().lun, 65534);
     ASSERT_EQ(Parse({"-l", "0", "0"}), 0);
-    EXPECT_EQ(Cmd().lun, 0);
-    EXPECT_EQ(Cmd().target.kind, TargetSelection::None);
+    EXPECT_EQ(Pending().lun, 0);
+    EXPECT_EQ(Pending().target.kind, TargetSelection::None);
     for (const char *lun : {"65535", "-1", "abc", "70000"})
         EXPECT_PARSE_FAILS(Args({"-l", "0", "010203", lun}), kParseBadLun, "Invalid LUN ID!");
 }
@@ -170,9 +170,9 @@ TEST_F(ParserTest, EveryAdapterParameterRangeAtAndBeyondItsBounds)
             if (!v)
                 continue;
             ASSERT_EQ(Parse({"-n", "0", r.name, v}), 0) << r.name << "=" << v << ": " << Message();
-            ASSERT_EQ(Cmd().params.size(), 1u);
-            EXPECT_EQ(Cmd().params[0].index, index);
-            EXPECT_EQ(Cmd().params[0].number, std::stol(v));
+            ASSERT_EQ(Request<NvramRequest>().params.size(), 1u);
+            EXPECT_EQ(Request<NvramRequest>().params[0].index, index);
+            EXPECT_EQ(Request<NvramRequest>().params[0].number, std::stol(v));
             // Pending setting, found by either name.
             EXPECT_EQ(UserNVRAMConfigTable()[index].value, std::stol(v)) << r.name;
             ASSERT_EQ(Parse({"-n", "0", longName, v}), 0) << longName;
@@ -197,9 +197,9 @@ TEST_F(ParserTest, EnableAndDisableWordsOnlyWhereTheParameterTakesThem)
         int status = Parse({"-n", "0", name, "Enable"});
         if (words) {
             EXPECT_EQ(status, 0) << name;
-            EXPECT_EQ(Cmd().params.at(0).number, 1) << name;
+            EXPECT_EQ(Request<NvramRequest>().params.at(0).number, 1) << name;
             ASSERT_EQ(Parse({"-n", "0", name, "DISABLE"}), 0) << name;
-            EXPECT_EQ(Cmd().params.at(0).number, 0) << name;
+            EXPECT_EQ(Request<NvramRequest>().params.at(0).number, 0) << name;
         } else {
             EXPECT_EQ(status, kParseBadParameter) << name;
             EXPECT_EQ(Message(), "Invalid HBA parameter name/value!") << name;
@@ -228,17 +228,17 @@ TEST_F(ParserTest, PairsBeforeAFailureStayPendingAndLaterOnesOverride)
     EXPECT_EQ(UserNVRAMConfigTable()[kNvDataRate].value, -1);
     ASSERT_EQ(Parse({"-n", "0", "DR", "1", "datarate", "2"}), 0);
     EXPECT_EQ(UserNVRAMConfigTable()[kNvDataRate].value, 2);
-    EXPECT_EQ(Cmd().params.size(), 2u);
+    EXPECT_EQ(Request<NvramRequest>().params.size(), 2u);
 }
 
 TEST_F(ParserTest, ParamsChangeDefaultAndTemplateForms)
 {
     ASSERT_EQ(Parse({"-n", "all", "default"}), 0);
-    EXPECT_TRUE(Cmd().keywords.defaults);
-    EXPECT_EQ(Cmd().adapter.kind, AdapterSelection::All);
+    EXPECT_TRUE(Request<NvramRequest>().defaults);
+    EXPECT_EQ(Cmd().input.adapter.kind, AdapterSelection::All);
     ASSERT_EQ(Parse({"-n", "3", "MyOem"}), 0);
-    EXPECT_TRUE(Cmd().keywords.oemTemplate);
-    EXPECT_EQ(Cmd().text, "MyOem");
+    EXPECT_TRUE(Request<NvramRequest>().oemTemplate);
+    EXPECT_EQ(Request<NvramRequest>().templateName, "MyOem");
     EXPECT_PARSE_FAILS(Args({"-n", "3", "FrameSize"}), kParseMissingInput,
                        "Option requires additional input(s)!");
 }

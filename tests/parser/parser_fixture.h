@@ -11,6 +11,8 @@
 #include "cli/cmdrecord.h"
 #include "cli/parser.h"
 #include "frame/frame.h"
+#include "info/commands.h"
+#include "nvram/commands.h"
 #include "render/output.h"
 #include "testenv.h"
 
@@ -46,6 +48,15 @@ protected:
     }
 
     static std::string Message() { return Outcome().errorMessage; }
+
+    // The request the command's parser left, of its area's type.
+    template <class R> static const R &Request()
+    {
+        static const R none{};
+        const R *request = RequestOf<R>(Cmd().input);
+        EXPECT_NE(request, nullptr);
+        return request ? *request : none;
+    }
 
     // A failed parse with this status and message.
     ::testing::AssertionResult ParseFails(const std::vector<std::string> &args, int status,

@@ -1,31 +1,79 @@
-// Shared operand parsers: adapter and target selectors, WWNs, port IDs, LUNs.
+// Shared operand parsers: option spelling, adapter and target selectors, WWNs,
+// port IDs, LUNs and numbers.
+#include "command/operands.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #include "adapters/adapterlist.h"
-#include "cli/parser.h"
-#include "cli/parser_internal.h"
 #include "frame/frame.h"
+#include "frame/messages.h"
 
 namespace {
 
 bool IsHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
 
-uint8_t HexByte(char hi, char lo)
+int HexDigit(char c)
 {
-    auto v = [](char c) {
-        return c <= '9' ? c - '0' : std::toupper(static_cast<unsigned char>(c)) - 'A' + 10;
-    };
-    return uint8_t(v(hi) << 4 | v(lo));
+    return c <= '9' ? c - '0' : std::toupper(static_cast<unsigned char>(c)) - 'A' + 10;
 }
 
+uint8_t HexByte(char hi, char lo) { return uint8_t(HexDigit(hi) << 4 | HexDigit(lo)); }
+
 bool IsSeparator(char c) { return c == '-' || c == ':'; }
+
+// The word of an option spelling without its one or two dashes or its '/';
+// empty for a text that is no option spelling.
+std::string_view OptionBody(std::string_view text)
+{
+    if (text.size() > 2 && text[0] == '-' && text[1] == '-')
+        return text.substr(2);
+    if (text.size() > 1 && (text[0] == '-' || text[0] == '/'))
+        return text.substr(1);
+    return {};
+}
 
 const std::string kNoOperand;
 
 } // namespace
+
+// ---- Option spelling --------------------------------------------------------
+
+bool OptionIs(std::string_view arg, std::string_view word)
+{
+    if (SameText(arg, word))
+        return true;
+    std::string_view body = OptionBody(arg);
+    std::string_view wordBody = OptionBody(word);
+    return !body.empty() && !wordBody.empty() && SameText(body, wordBody);
+}
+
+std::string SubOptionWord(std::string_view operand)
+{
+    std::string_view rest;
+    if (operand.size() > 2 && operand[0] == '-' && operand[1] == '-')
+        rest = operand.substr(2);
+    else if (operand.size() > 1 && operand[0] == '/')
+        rest = operand.substr(1);
+    else
+        return {};
+    std::string out;
+    for (char ch : rest)
+        out += char(std::tolower(static_cast<unsigned char>(ch)));
+    return out;
+}
+
+bool IsFileOperand(std::string_view operand,
+                   const std::function<bool(const std::string &)> &isOptionWord)
+{
+    if (operand.empty() || operand[0] == '-')
+        return false;
+    if (operand[0] != '/')
+        return true;
+    return !isOptionWord(SubOptionWord(operand));
+}
 
 // ---- Operand walker ---------------------------------------------------------
 
@@ -59,35 +107,6 @@ bool Operands::AcceptOption(std::string_view word)
     return true;
 }
 
-// ---- Option spelling --------------------------------------------------------
-
-bool OptionIs(std::string_view arg, std::string_view word)
-{
-    if (SameText(arg, word))
-        return true;
-    if (arg.empty() || arg[0] != '/')
-        return false;
-    size_t dashes = word.find_first_not_of('-');
-    if (dashes == 0 || dashes == std::string_view::npos)
-        return false;
-    return SameText(arg.substr(1), word.substr(dashes));
-}
-
-std::string SubOptionWord(std::string_view operand)
-{
-    std::string_view rest;
-    if (operand.size() > 2 && operand[0] == '-' && operand[1] == '-')
-        rest = operand.substr(2);
-    else if (operand.size() > 1 && operand[0] == '/')
-        rest = operand.substr(1);
-    else
-        return {};
-    std::string out;
-    for (char ch : rest)
-        out += char(std::tolower(static_cast<unsigned char>(ch)));
-    return out;
-}
-
 // ---- Numbers and names ------------------------------------------------------
 
 bool ReadDecimal(std::string_view text, long &out)
@@ -107,6 +126,21 @@ bool ReadDecimal(std::string_view text, long &out)
         return false;
     out = v;
     return true;
+}
+
+bool ReadNumberOrHex(std::string_view text, long &out)
+{
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        long v = 0;
+        for (char ch : text.substr(2)) {
+            if (!IsHex(ch) || v > 0xFFFFFFF)
+                return false;
+            v = v * 16 + HexDigit(ch);
+        }
+        out = v;
+        return true;
+    }
+    return ReadDecimal(text, out);
 }
 
 int WWNatoi(std::string_view text, uint8_t out[8])
@@ -236,21 +270,20 @@ int ParseLun(std::string_view text, uint16_t &out)
     return 0;
 }
 
-// ---- Helpers of the command parsers -----------------------------------------
+// ---- Pieces of the command parsers -----------------------------------------
 
-int TakeAdapter(Operands &ops, AdapterUse use)
+int TakeAdapter(Operands &ops, AdapterOperand use, AdapterSelector &out)
 {
-    CommandRecord &c = Cmd();
     if (!ops.More()) {
-        if (use == AdapterUse::OptionalAll) {
-            c.adapter.kind = AdapterSelection::All;
+        if (use == AdapterOperand::OptionalAll) {
+            out.kind = AdapterSelection::All;
             return 0;
         }
         return SetParseError(kParseNoAdapter, "Please specify the HBA instance or WWPN number!");
     }
-    if (int status = ParseAdapterSelector(ops.Next(), c.adapter))
+    if (int status = ParseAdapterSelector(ops.Next(), out))
         return status;
-    if (use == AdapterUse::Required && c.adapter.kind == AdapterSelection::All)
+    if (use == AdapterOperand::Required && out.kind == AdapterSelection::All)
         return SetParseError(kParseNoAdapter, "Please specify the HBA instance or WWPN number!");
     return 0;
 }
@@ -272,6 +305,8 @@ int Unrecognized(std::string_view operand)
     return SetParseError(kParseUnrecognized, "Unrecognized command line option '%.*s'!",
                          int(operand.size()), operand.data());
 }
+
+int RequireOperand(const Operands &ops) { return ops.More() ? 0 : MissingInput(); }
 
 int TakeFileName(Operands &ops, std::string &out)
 {
@@ -298,4 +333,12 @@ int TakePortId(Operands &ops, uint8_t out[3])
     if (!ParsePortId(ops.Next(), out))
         return SetParseError(kParseBadWwn, "Invalid Port ID!");
     return 0;
+}
+
+bool AcceptViewWord(Operands &ops)
+{
+    if (!ops.More() || !IsViewWord(ops.Peek()))
+        return false;
+    ops.Next();
+    return true;
 }

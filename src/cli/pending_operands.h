@@ -1,0 +1,81 @@
+// The operands of the commands whose areas are not built yet. Their parsers
+// (in cli until each area takes its own over) share these fields; a built
+// area parses into its own request type instead (command/table.h), and takes
+// its fields out of here when it does.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/boot_operands.h"
+#include "cli/diag_operands.h"
+#include "cli/fcoe_operands.h"
+#include "cli/maint_operands.h"
+#include "cli/targets_operands.h"
+#include "cli/vport_operands.h"
+#include "command/operands.h"
+
+// One flag per keyword operand.
+struct KeywordFlags {
+    bool view = false; // "view" / "info"
+    bool save = false;
+    bool bind = false;
+    bool unbind = false;   // "remove" / "unbind"
+    bool select = false;   // "select" / "enable" (-m)
+    bool unselect = false; // "unselect" / "disable" (-m)
+    bool enable = false;
+    bool disable = false;
+    bool create = false;
+    bool remove = false; // "delete"
+    bool list = false;
+    bool region = false;     // -rg given
+    bool allRegions = false; // -rg all
+    bool prim = false;
+    bool alt1 = false;
+    bool alt2 = false;
+    bool alt3 = false;
+    bool all = false; // "all" after a keyword (bind all, disable all ...)
+    bool vfc = false;
+    bool reset = false;       // statistics and link status reset
+    bool general = false;     // -dm general/gen
+    bool details = false;     // -dm details/det
+    bool autoBoot = false;    // -e <hba> 0 0 0
+    bool versionOnly = false; // -u/-sp /version
+    bool allTargets = false;  // -q -t/-targets, -targets
+    bool flashWizard = false; // -b ... -op, -op
+    bool raw = false;         // -fwdump --raw
+};
+
+struct PendingOperands {
+    TargetSelector target;
+    uint16_t lun = kNoSelection;
+    uint16_t virtualFabric = kNoSelection; // -vp bind/unbind
+    int32_t bootSlot = -1;                 // -e disable <slot>
+    VportSelector vport;
+    std::vector<ParamPair> params;
+    std::string fileName;
+    std::string secondFileName; // -op ... -src <template>
+    KeywordFlags keywords;
+    std::vector<std::string> subOptions; // "--word" operands, lower case without dashes
+    int diagMode = -1;                   // mode of the diagnostics table the parser filled
+    int flashMode = -1;                  // -op <mode>
+    int flashRegion = -1;                // -rg <region>
+    int targetSpeed = -1;                // -q speed in Gb/s, 0 auto
+    int beaconCode = -1;                 // --BeaconCmd: 0 off, 1 on, 2 preset
+    int featureValue = -1;               // -fec/-bbcr value
+    QosRequest qos;
+    FcoeEngineRequest fcoe;
+    EdcRequest edc;
+
+    // Per-command lists, freed by FreeCommandLists().
+    std::vector<BindingRequest> bindingRequests;
+    std::vector<LunSelection> lunSelections;
+    std::vector<BootDeviceRequest> bootDevices;
+    std::vector<VportRequest> vports;
+    std::vector<uint16_t> vsans;
+    std::vector<BeaconTargetRequest> beaconTargets;
+    std::vector<std::array<uint8_t, 8>> excludedTargets; // -ex target WWPNs
+    std::vector<EchoDestination> echoDestinations;
+};

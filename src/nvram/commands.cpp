@@ -1,0 +1,225 @@
+// Rows and operand parsers of the adapter-parameter commands. Their run
+// functions are not built yet: each answers "Option is currently disabled!".
+#include "nvram/commands.h"
+
+#include "nvram/nvparams.h"
+
+namespace {
+
+#define HBA "<hba instance>|<hba wwpn>"
+
+// Value texts of the on/off adapter parameters that also take the words.
+#define ONOFF_WORDS "0|1, Disable|Enable"
+
+// ---- Operands -----------------------------------------------------------------
+
+int ParseParamsDisplay(Operands &ops, AdapterSelector &adapter, NvramRequest &)
+{
+    if (int s = TakeAdapter(ops, AdapterOperand::OptionalAll, adapter))
+        return s;
+    return NoMoreOperands(ops);
+}
+
+// The names the parameter parser knows, the refused ones included.
+bool IsNvramName(std::string_view name)
+{
+    for (const char *refused :
+         {"FastErrorReporting", "FE", "LinkDownError", "LD", "EnableExtendedLogging", "EL"})
+        if (SameText(name, refused))
+            return true;
+    return FindNvramParam(name) >= 0;
+}
+
+int ParseParamsChange(Operands &ops, AdapterSelector &adapter, NvramRequest &request)
+{
+    if (int s = TakeAdapter(ops, AdapterOperand::RequiredOrAll, adapter))
+        return s;
+    if (int s = RequireOperand(ops))
+        return s;
+    if (ops.Accept("default")) {
+        request.defaults = true;
+        return NoMoreOperands(ops);
+    }
+    if (ops.Remaining() == 1 && !IsNvramName(ops.Peek())) {
+        // A lone word that is no parameter names an OEM template.
+        request.oemTemplate = true;
+        request.templateName = CutText(ops.Next(), kMaxFileName);
+        return 0;
+    }
+    if (adapter.kind == AdapterSelection::All)
+        return SetParseError(kParseNoAdapter, "Please specify the HBA instance or WWPN number!");
+    while (ops.More()) {
+        const std::string name = ops.Next();
+        if (!ops.More())
+            return MissingInput();
+        const std::string value = ops.Next();
+        int v = ParseNVRAMParameter(name.c_str(), value.c_str());
+        if (v < 0)
+            return SetParseErrorStatus(kParseBadParameter);
+        AddUserNVRAMConfig(name.c_str(), v);
+        request.params.push_back(ParamPair{ParamKind::Nvram, name, value, FindNvramParam(name), v});
+    }
+    return 0;
+}
+
+int ParseParamFile(Operands &ops, AdapterSelector &adapter, NvramRequest &request)
+{
+    if (int s = TakeAdapter(ops, AdapterOperand::RequiredOrAll, adapter))
+        return s;
+    if (ops.Accept("save"))
+        request.save = true;
+    if (int s = TakeFileName(ops, request.fileName))
+        return s;
+    return NoMoreOperands(ops);
+}
+
+int ParseAdapterAndFile(Operands &ops, AdapterOperand use, AdapterSelector &adapter,
+                        NvramRequest &request)
+{
+    if (int s = TakeAdapter(ops, use, adapter))
+        return s;
+    if (int s = TakeFileName(ops, request.fileName))
+        return s;
+    return NoMoreOperands(ops);
+}
+
+int ParseRawParamUpdate(Operands &ops, AdapterSelector &adapter, NvramRequest &request)
+{
+    return ParseAdapterAndFile(ops, AdapterOperand::Required, adapter, request);
+}
+
+int ParseFileForOneOrAll(Operands &ops, AdapterSelector &adapter, NvramRequest &request)
+{
+    return ParseAdapterAndFile(ops, AdapterOperand::RequiredOrAll, adapter, request);
+}
+
+// ---- Help -----------------------------------------------------------------------
+
+constexpr HelpTopic kHelpParamsDisplay = {
+    "HBA Parameters",
+    "Displays the current HBA parameters.\n"
+    "Without an HBA, or with all, the parameters of every HBA port are shown.",
+    "-c [all|" HBA "]", nullptr};
+
+constexpr HelpTopic kHelpParamsChange = {
+    "Change HBA Parameters",
+    "Changes HBA parameters.\n"
+    "Also restores their defaults or loads an OEM template.\n"
+    "The new values are saved to the HBA; some changes need a reboot.",
+    "-n " HBA " <parameter> <value> [<parameter> <value> ...]\n"
+    "-n " HBA "|all default\n"
+    "-n " HBA "|all <template name>",
+    "default\tRestore the default parameters.\n"
+    "<template name>\tLoad the parameters of an OEM template.\n"
+    "<parameter>\tLong or short name (any case):\n"
+    "  DataRate (DR)\t0-6 (5 = 16 Gb/s, 6 = 32 Gb/s)\n"
+    "  ConnectionOption (CO)\t0-3 (0 = loop only)\n"
+    "  EnableFCTape (EF)\t" ONOFF_WORDS "\n"
+    "  MaximumLunsPerTarget (ML)\t0, 8, 16, 32, 64, 128, 256\n"
+    "  EnableHardLoopID (HL)\t" ONOFF_WORDS "\n"
+    "  HardLoopID (HD)\t0-125 (needs EnableHardLoopID)\n"
+    "  FrameSize (FR)\t512, 1024, 2048\n"
+    "  EnableLIPFullLogin (FL)\t" ONOFF_WORDS "\n"
+    "  EnableLIPReset (LP)\t" ONOFF_WORDS "\n"
+    "  EnableTargetReset (TR)\t" ONOFF_WORDS "\n"
+    "  EnableExtendedLogging (EL)\tnot supported\n"
+    "  ResetDelay (RD)\t0-255\n"
+    "  LoginRetryCount (LR)\t0-255\n"
+    "  LinkDownTimeout (LT)\t0-240\n"
+    "  LinkDownError (LD)\tnot supported\n"
+    "  PortDownRetryCount (PD)\t0-255\n"
+    "  ExecutionThrottle (ET)\t0-65535\n"
+    "  FastErrorReporting (FE)\tnot supported\n"
+    "  OperationMode (OM)\t0, 5, 6\n"
+    "  InterruptDelayTimer (ID)\t0-255 (not with OperationMode 0)\n"
+    "  EnableBIOS (EB)\t" ONOFF_WORDS "\n"
+    "  EnableReceiveOutOfOrderFrame (EO)\t" ONOFF_WORDS "\n"
+    "  DescendingLoopIDSearch (DS)\t" ONOFF_WORDS "\n"
+    "  EnableLR (EE)\t" ONOFF_WORDS "\n"
+    "  EnableSelectableBoot (ES)\t" ONOFF_WORDS "\n"
+    "  EnableFabricAssignWWN (FN)\t" ONOFF_WORDS "\n"
+    "  EnableFabricAssignBootLun (FB)\t" ONOFF_WORDS "\n"
+    "  EnableDPort (DP)\t0|1\n"
+    "  EnableDistanceSupport (ED)\t1 or more\n"
+    "  EnableMinSpeed (MS)\t0|1"};
+
+constexpr HelpTopic kHelpParamFile = {
+    "HBA Parameters File", "Restores HBA parameters from a file, or saves them.",
+    "-r " HBA "|all <file>\n"
+    "-r " HBA "|all save <file>",
+    "save\tSave the current parameters; with all, one file per HBA."};
+
+constexpr HelpTopic kHelpRawParamUpdate = {"Raw Parameter Update",
+                                           "Writes HBA parameters from a raw parameter file.",
+                                           "-pcl " HBA " <file>", nullptr};
+
+constexpr HelpTopic kHelpGlobalParamUpdate = {"Global Parameter Update",
+                                              "Writes the global parameters of HBAs from a file.",
+                                              "-gnvl " HBA "|all <file>", nullptr};
+
+constexpr HelpTopic kHelpParamTemplate = {"Parameter Template",
+                                          "Applies the HBA parameters of a template file.",
+                                          "-src " HBA "|all <template file>", nullptr};
+
+// ---- Rows -------------------------------------------------------------------------
+
+constexpr CommandRow kRows[] = {
+    {"-c",
+     {},
+     CommandCode::ParamsDisplay,
+     ParseInto<NvramRequest, ParseParamsDisplay>,
+     RunNotBuilt,
+     &kHelpParamsDisplay,
+     AdapterUse::OneOrAll,
+     kNeedsStartup,
+     nullptr},
+    {"-n",
+     {},
+     CommandCode::ParamsChange,
+     ParseInto<NvramRequest, ParseParamsChange>,
+     RunNotBuilt,
+     &kHelpParamsChange,
+     AdapterUse::OneOrAll,
+     kNeedsStartup,
+     nullptr},
+    {"-r",
+     {},
+     CommandCode::ParamFile,
+     ParseInto<NvramRequest, ParseParamFile>,
+     RunNotBuilt,
+     &kHelpParamFile,
+     AdapterUse::OneOrAll,
+     kNeedsStartup,
+     nullptr},
+    {"-pcl",
+     {},
+     CommandCode::RawParamUpdate,
+     ParseInto<NvramRequest, ParseRawParamUpdate>,
+     RunNotBuilt,
+     &kHelpRawParamUpdate,
+     AdapterUse::One,
+     kNeedsStartup,
+     nullptr},
+    {"-gnvl",
+     {},
+     CommandCode::GlobalParamUpdate,
+     ParseInto<NvramRequest, ParseFileForOneOrAll>,
+     RunNotBuilt,
+     &kHelpGlobalParamUpdate,
+     AdapterUse::OneOrAll,
+     kNeedsStartup,
+     nullptr},
+    {"-src",
+     {},
+     CommandCode::ParamTemplate,
+     ParseInto<NvramRequest, ParseFileForOneOrAll>,
+     RunNotBuilt,
+     &kHelpParamTemplate,
+     AdapterUse::OneOrAll,
+     kNeedsStartup,
+     nullptr},
+};
+
+} // namespace
+
+std::span<const CommandRow> NvramCommandRows() { return kRows; }

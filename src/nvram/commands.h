@@ -1,0 +1,20 @@
+// The adapter-parameter commands: display, change, defaults and templates,
+// parameter files.
+#pragma once
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "command/table.h"
+
+struct NvramRequest {
+    std::vector<ParamPair> params; // -n name/value pairs, checked
+    bool defaults = false;         // -n ... default
+    bool oemTemplate = false;      // -n <hba> <template name>
+    std::string templateName;
+    bool save = false;    // -r ... save
+    std::string fileName; // -r, -pcl, -gnvl, -src
+};
+
+std::span<const CommandRow> NvramCommandRows();
