@@ -313,6 +313,14 @@ public:
 protected:
     void CloseOpenElements() override
     {
+        // Elements left by a display that never finished belong to no document now.
+        if (!XmlDocumentOpen()) {
+            records_.clear();
+            table_ = nullptr;
+            tableOpen_ = false;
+            SyncAbortClosing();
+            return;
+        }
         if (table_ && tableOpen_)
             Line(std::string(table_->indent) + "</" + table_->element + ">");
         table_ = nullptr;

@@ -142,6 +142,21 @@ TEST_F(RenderersTest, AFailureClosesWhatIsOpenAndDropsAnUnstartedTable)
     EXPECT_EQ(doc.Text("/Vantor/ErrorMsg"), " Unable to allocate memory! ");
     EXPECT_FALSE(XmlDocumentOpen());
 
+    // What a display left open in an earlier command is not closed in the next one's document.
+    Capture([] {
+        Renderer &r = CurrentRenderer();
+        r.BeginDocument();
+        r.BeginRecord(kOuter);
+        r.BeginTable(kRowTable);
+        const std::string cells[] = {"1", "x"};
+        r.TableRow(cells);
+    });
+    ResetOutputSettings();
+    SetXmlOutput(1);
+    out = Capture([] { CurrentRenderer().Finish(8, "Gone!"); });
+    EXPECT_EQ(out.rfind("<?xml", 0), 0u) << out;
+    EXPECT_TRUE(xmlcheck::ParseXml(out)) << out;
+
     // Text: the message line only.
     ResetOutputSettings();
     EXPECT_EQ(Capture([] { CurrentRenderer().Finish(8, "Gone!"); }), "Gone!\n");
