@@ -1,6 +1,5 @@
 // The command line's own commands: the exit-code listing and the version.
 #include "cli/table.h"
-#include "frame/frame.h"
 #include "render/output.h"
 #include "render/versioninfo.h"
 
@@ -11,17 +10,7 @@ int ParseNothing(Operands &ops, AdapterSelector &, NoRequest &) { return NoMoreO
 int RunExitCodes(const AdapterChoice &, const NoRequest &) { return TAVRO_DisplayAppExitCodes(); }
 
 // The version needs nothing loaded: the processor runs it before any start-up.
-int RunVersion(const AdapterChoice &, const NoRequest &)
-{
-    if (Frame().xmlMode) {
-        EmitXmlHeader();
-        EmitVersionInfo(false);
-        EmitXmlStatus(0, nullptr, 0, false, true);
-    } else {
-        VersionBanner();
-    }
-    return 0;
-}
+int RunVersion(const AdapterChoice &, const NoRequest &) { return DisplayVersion(); }
 
 constexpr HelpTopic kHelpExitCodes = {
     "Exit Codes", "Lists the exit codes of the program and their meaning.", "-ei", nullptr};

@@ -1,5 +1,6 @@
 // Rows, operand parsers and run functions of the information commands.
 #include "info/commands.h"
+#include "info/geninfo.h"
 
 #include <iterator>
 
@@ -53,9 +54,10 @@ int ParseAlias(Operands &ops, AdapterSelector &adapter, AliasRequest &request)
 // ---- Runs ---------------------------------------------------------------------
 
 // Host information, then the device list, whose status is the result.
+// In XML both go into one document: the host leaves it open for the device list.
 int RunHostInformation(const AdapterChoice &, const NoRequest &)
 {
-    TAVRO_DisplayHostInformation();
+    DisplayHostInformation(false);
     return TAVRO_DisplayVantorDevices();
 }
 

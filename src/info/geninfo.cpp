@@ -8,6 +8,7 @@
 
 #include "adapters/adapterlist.h"
 #include "base/oss.h"
+#include "base/status.h"
 #include "device/classify.h"
 #include "device/core.h"
 #include "device/devicelist.h"
@@ -21,9 +22,9 @@
 
 namespace {
 
-constexpr int kLabelWidth = 31;
 const char *const kDashes80 =
     "--------------------------------------------------------------------------------";
+const char *const kNoAdapters = "No compatible HBA(s) found in current system !";
 
 std::string Dashed(const uint8_t *w, int n = 8)
 {
@@ -50,14 +51,6 @@ bool AllZero(const uint8_t *p, int n)
         if (p[i])
             return false;
     return true;
-}
-
-// "Label<padded to 31>: value"
-void Line(const char *label, const std::string &value)
-{
-    char text[512];
-    std::snprintf(text, sizeof text, "%-*s: %s", kLabelWidth, label, value.c_str());
-    PrintMessage(text);
 }
 
 std::string Num(long v) { return std::to_string(v); }
@@ -229,7 +222,7 @@ GenInfo Collect(const FibreAdapter &a, DeviceRecord &rec)
     g.firmware = rec.firmware.Version[0] ? rec.firmware.Version : "N/A";
     g.flash = ReadFlashVersions(rec);
     g.connection = ConnectionModeText(rec.port.ConnectionMode);
-    g.dataRate = DataRateText(rec.port.PortSpeed);
+    g.dataRate = ActualDataRateText(rec);
     g.portType = TopologyText(rec.port.Topology);
     g.status = GetAdapterStatus(rec);
     g.targets = static_cast<long>(rec.targetCount);
@@ -290,147 +283,263 @@ std::string GetAdapterStatus(const DeviceRecord &rec)
     }
 }
 
-void PrintHBAGenInfos(const FibreAdapter &a, DeviceRecord &rec)
+std::string ActualDataRateText(const DeviceRecord &rec)
 {
-    FrameState &f = Frame();
-    GenInfo g = Collect(a, rec);
-    int family = GetAdapterFamilyCode(&rec);
-    PrintMessage(kDashes80);
-    Line("Host Name", f.host.computerName);
-    Line("HBA Instance", Num(a.instance));
-    Line("HBA Model", g.model);
-    Line("HBA Description", a.description);
-    Line("HBA ID", Num(a.instance) + "-" + g.model);
-    Line("HBA Alias", GetAdapterAlias(a, TAVRO_ALIAS_ADAPTER));
-    if (a.portType == TAVRO_PORT_TYPE_VIRTUAL)
-        Line("Virtual Port", Num(a.vPortId));
-    else
-        Line("HBA Port", Num(a.portNumber));
-    Line("Port Alias", GetAdapterAlias(a, TAVRO_ALIAS_PORT));
-    Line("Node Name", g.wwnn);
-    Line("Port Name", g.wwpn);
-    if (g.converged)
-        Line("ENode MAC Address", g.mac);
-    Line("Port ID", g.portId);
-    Line("Principal Fabric WWN", FabricWwnText(CoreGetPrincipalFabricWWN, rec));
-    Line("Adjacent Fabric WWN", FabricWwnText(CoreGetAdjacentFabricWWN, rec));
-    Line("Serial Number", g.serial);
-    Line("Driver Version", g.driver);
-    Line(g.efi ? "EFI Version" : "BIOS Version", g.bios);
-    Line("Running Firmware Version", g.firmware);
-    bool fenn = IsFennModel(rec);
+    // The port property keeps the speed of the last link; a port that is not
+    // online has none.
+    const bool linkUp =
+        rec.port.PortState == SD_PORT_STATE_ONLINE && !(rec.notificationStatus & kNotifyLinkDown);
+    return linkUp ? DataRateText(rec.port.PortSpeed) : DataRateText(SD_SPEED_UNKNOWN);
+}
+
+namespace {
+
+const char *const kGeneralInfoKeys[] = {"Port"};
+const char *const kGeneralInfoKeysForm2[] = {"Instance", "Port"};
+
+// Form 1 names the port by its number; form 2 by instance and number.
+const RecordStyle kGeneralInfo = {
+    .element = "GeneralInfo",
+    .indent = "\t\t",
+    .childIndent = "\t\t",
+    .rows = XmlRows::AttributeLines,
+    .keys = kGeneralInfoKeys,
+    .keysForm2 = kGeneralInfoKeysForm2,
+    .ruleBefore = true,
+};
+
+const RecordStyle kHost = {
+    .element = "Host",
+    .indent = "\t",
+    .childIndent = "\t\t",
+    .ruleBefore = true,
+    .ruleAfter = true,
+};
+
+const RecordStyle kDeviceList = {
+    .element = "DeviceList",
+    .indent = "\t",
+    .childIndent = "\t\t",
+};
+
+const RecordStyle kAdapterGroup = {
+    .element = "HBA",
+    .indent = "\t\t",
+    .childIndent = "\t\t\t",
+    .rows = XmlRows::Attributes,
+};
+
+const RecordStyle kPortEntry = {
+    .element = "Port",
+    .indent = "\t\t\t",
+    .childIndent = "\t\t\t\t",
+    .rows = XmlRows::Attributes,
+};
+
+const RecordStyle kVirtualPortEntry = {
+    .element = "VirtualPort",
+    .indent = "\t\t\t",
+    .childIndent = "\t\t\t\t",
+    .rows = XmlRows::Attributes,
+};
+
+const RecordStyle kEngineEntry = {
+    .element = "FCoEEngine",
+    .indent = "\t\t\t",
+    .childIndent = "\t\t\t\t",
+    .rows = XmlRows::Attributes,
+};
+
+// The display's lines are formatted into 256 bytes.
+std::string Cut255(const std::string &line) { return CutText(line, 255); }
+
+} // namespace
+
+void DescribeGeneralInfo(Renderer &r, const FibreAdapter &a, DeviceRecord &rec)
+{
+    const GenInfo g = Collect(a, rec);
+    const int family = GetAdapterFamilyCode(&rec);
+    const bool fenn = IsFennModel(rec);
+    r.BeginRecord(kGeneralInfo);
+    // XML: the Host element around the ports names the host once.
+    r.Add("Host Name", nullptr, Frame().host.computerName, kInText);
+    r.Add("HBA Instance", "Instance", Num(a.instance));
+    r.Add("HBA Model", "Model", g.model);
+    r.Add("HBA Description", "Description", a.description);
+    // XML: Instance and Model say the same.
+    r.Add("HBA ID", nullptr, Num(a.instance) + "-" + g.model, kInText);
+    r.Add("HBA Alias", "HBAAlias", GetAdapterAlias(a, TAVRO_ALIAS_ADAPTER));
+    if (a.portType == TAVRO_PORT_TYPE_VIRTUAL) {
+        r.Add("Virtual Port", "VirtualPort", Num(a.vPortId));
+        r.Add(nullptr, "Port", Num(a.portNumber), kInXml);
+    } else {
+        r.Add("HBA Port", "Port", Num(a.portNumber));
+    }
+    r.Add("Port Alias", "PortAlias", GetAdapterAlias(a, TAVRO_ALIAS_PORT));
+    r.Add("Node Name", "WWNN", g.wwnn);
+    r.Add("Port Name", "WWPN", g.wwpn);
+    // The text shows the ENode MAC for three families, XML for every converged adapter.
+    r.Add("ENode MAC Address", "MACAddress", g.mac, ShowInIf(g.converged, g.enodeMac));
+    r.Add("Port ID", "PortID", g.portId);
+    r.Add("Principal Fabric WWN", "PrincipalFabricWWN",
+          FabricWwnText(CoreGetPrincipalFabricWWN, rec));
+    r.Add("Adjacent Fabric WWN", "AdjacentFabricWWN", FabricWwnText(CoreGetAdjacentFabricWWN, rec));
+    r.Add("Serial Number", "SerialNumber", g.serial);
+    r.Add("Driver Version", "DriverVersion", g.driver);
+    r.Add(g.efi ? "EFI Version" : "BIOS Version", g.efi ? "EFIVersion" : "BIOSVersion", g.bios);
+    r.Add("Running Firmware Version", "FirmwareVersion", g.firmware);
     if (fenn) {
-        Line("Running MPI Firmware Version", FirmwarePartVersion(rec.firmware.MpiVersion));
-        Line("Running PEP Firmware Version", FirmwarePartVersion(rec.firmware.PepVersion));
+        r.Add("Running MPI Firmware Version", "MPIFirmwareVersion",
+              FirmwarePartVersion(rec.firmware.MpiVersion));
+        r.Add("Running PEP Firmware Version", "PEPFirmwareVersion",
+              FirmwarePartVersion(rec.firmware.PepVersion));
     }
-    if (family >= 5) {
-        Line("Flash BIOS Version", g.flash.bios);
-        Line("Flash FCode Version", g.flash.fcode);
-        Line("Flash EFI Version", g.flash.efi);
-        if (family > 7)
-            Line("Flash Firmware Version", g.flash.firmware);
-        if (fenn) {
-            Line("Flash MPI Firmware Version", g.flash.mpi);
-            Line("Flash PEP Firmware Version", g.flash.pep);
-        }
+    // XML always names the flash versions; the text from family 5 on.
+    const unsigned flash = ShowInIf(family >= 5, true);
+    r.Add("Flash BIOS Version", "OptionROMBiosVersion", g.flash.bios, flash);
+    r.Add("Flash FCode Version", "OptionROMFCodeVersion", g.flash.fcode, flash);
+    r.Add("Flash EFI Version", "OptionROMEFIVersion", g.flash.efi, flash);
+    r.Add("Flash Firmware Version", "OptionROMFirmwareVersion", g.flash.firmware,
+          ShowInIf(family > 7, true));
+    if (fenn) {
+        r.Add("Flash MPI Firmware Version", "OptionROMMPIFirmwareVersion", g.flash.mpi, flash);
+        r.Add("Flash PEP Firmware Version", "OptionROMPEPFirmwareVersion", g.flash.pep, flash);
     }
-    Line("Actual Connection Mode", g.connection);
-    Line("Actual Data Rate", g.dataRate);
-    Line("Supported Speed(s)", SupportedSpeedsText(rec));
-    Line("Chip Model Name", GetISPModelName(rec.chip.DeviceId));
-    if (family >= 15) {
-        char rev[16];
-        std::snprintf(rev, sizeof rev, "0x%02X", rec.chip.ChipRevision);
-        Line("Chip Revision", rev);
-    }
-    Line("PortType (Topology)", g.portType);
-    Line("Target Count", Num(g.targets));
-    Line("PCI Bus Number", Num(rec.chip.PciBusNumber));
-    Line("PCI Device Number", Num(rec.PciDevice()));
-    Line("PCI Function Number", Num(rec.PciFunction()));
-    Line("PCI Device ID", Hex4(rec.chip.DeviceId));
-    Line("Subsystem Device ID", Hex4(rec.chip.SubSystemId));
-    Line("Subsystem Vendor ID", Hex4(rec.chip.SubVendorId));
-    if (GetKeyValue("node.hba.subsystem.display.enable", 0) != 0) {
-        char isp[16];
-        std::snprintf(isp, sizeof isp, "0x%x", rec.chip.IspRevision);
-        Line("ISP Chip Revision", isp);
-    }
+    r.Add("Actual Connection Mode", "ActualConnectionMode", g.connection);
+    r.Add("Actual Data Rate", "ActualDataRate", g.dataRate);
+    r.Add("Supported Speed(s)", "SupportedSpeeds", SupportedSpeedsText(rec));
+    r.Add("Chip Model Name", "ChipModel", GetISPModelName(rec.chip.DeviceId));
+    if (family >= 15)
+        r.Add("Chip Revision", "ChipRevision", Format("0x%02X", rec.chip.ChipRevision));
+    r.Add("PortType (Topology)", "PortType", g.portType);
+    r.Add("Target Count", "TargetCount", Num(g.targets));
+    r.Add("PCI Bus Number", "PCIBus", Num(rec.chip.PciBusNumber));
+    r.Add("PCI Device Number", "PCIDevice", Num(rec.PciDevice()));
+    r.Add("PCI Function Number", "PCIFunction", Num(rec.PciFunction()));
+    r.Add("PCI Device ID", "PCIDeviceID", Hex4(rec.chip.DeviceId));
+    // XML names the subsystem only under the subsystem switch, the vendor first.
+    const bool subsystem = GetKeyValue("node.hba.subsystem.display.enable", 0) != 0;
+    r.Add("Subsystem Device ID", nullptr, Hex4(rec.chip.SubSystemId), kInText);
+    r.Add("Subsystem Vendor ID", "SubsystemVendorID", Hex4(rec.chip.SubVendorId),
+          ShowInIf(true, subsystem));
+    r.Add(nullptr, "SubsystemDeviceID", Hex4(rec.chip.SubSystemId), ShowInIf(false, subsystem));
+    if (subsystem)
+        r.Add("ISP Chip Revision", "ISPChipRevision", Format("0x%x", rec.chip.IspRevision));
     if (IsPciExpressAdapter(&rec)) {
-        Line("PCIe Max Bus Width", PcieWidth(rec.chip.PcieMaxWidth));
-        Line("PCIe Negotiated Width", PcieWidth(rec.chip.PcieNegWidth));
-        Line("PCIe Max Bus Speed", PcieSpeed(rec.chip.PcieMaxSpeed));
-        Line("PCIe Negotiated Speed", PcieSpeed(rec.chip.PcieNegSpeed));
+        r.Add("PCIe Max Bus Width", "PCIeMaxBusWidth", PcieWidth(rec.chip.PcieMaxWidth));
+        r.Add("PCIe Negotiated Width", "PCIeNegotiatedWidth", PcieWidth(rec.chip.PcieNegWidth));
+        r.Add("PCIe Max Bus Speed", "PCIeMaxBusSpeed", PcieSpeed(rec.chip.PcieMaxSpeed));
+        r.Add("PCIe Negotiated Speed", "PCIeNegotiatedSpeed", PcieSpeed(rec.chip.PcieNegSpeed));
     }
-    Line("HBA Temperature (C)", TemperatureText(rec));
-    Line("HBA Status", g.status);
+    r.Add("HBA Temperature (C)", "Temperature", TemperatureText(rec));
+    r.Add("HBA Status", "Status", g.status);
+    r.EndRecord();
 }
 
-void EmitHBAGenInfoXml(const FibreAdapter &a, DeviceRecord &rec)
+int32_t DisplayGeneralInfo(const std::vector<FibreAdapter *> &selected, bool withHeading)
 {
-    GenInfo g = Collect(a, rec);
-    auto attr = [](const char *name, const std::string &value) {
-        PrintMessage(("\t\t" + std::string(name) + "=\"" + XmlEscape(value) + "\"").c_str());
-    };
-    // Form 1 names the port by its HBA instance; form 2 by instance and port number.
-    char open[96];
-    if (Frame().xmlForm == 2)
-        std::snprintf(open, sizeof open, "\t\t<GeneralInfo Instance=\"%d\" Port=\"%d\"", a.instance,
-                      a.portNumber);
-    else
-        std::snprintf(open, sizeof open, "\t\t<GeneralInfo Port=\"%d\"", a.instance);
-    PrintMessage(open);
-    attr("Model", g.model);
-    attr("WWNN", g.wwnn);
-    attr("WWPN", g.wwpn);
-    if (g.enodeMac)
-        attr("MACAddress", g.mac);
-    attr("PortID", g.portId);
-    attr("SerialNumber", g.serial);
-    attr("DriverVersion", g.driver);
-    attr(g.efi ? "EFIVersion" : "BIOSVersion", g.bios);
-    attr("FirmwareVersion", g.firmware);
-    attr("OptionROMBiosVersion", g.flash.bios);
-    attr("OptionROMFCodeVersion", g.flash.fcode);
-    attr("OptionROMEFIVersion", g.flash.efi);
-    attr("OptionROMFirmwareVersion", g.flash.firmware);
-    attr("ActualConnectionMode", g.connection);
-    attr("ActualDataRate", g.dataRate);
-    attr("PortType", g.portType);
-    attr("TargetCount", Num(g.targets));
-    attr("PCIBus", Num(rec.chip.PciBusNumber));
-    attr("PCIDevice", Num(rec.PciDevice()));
-    if (GetKeyValue("node.hba.subsystem.display.enable", 0) != 0) {
-        attr("SubsystemVendorID", Hex4(rec.chip.SubVendorId));
-        attr("SubsystemDeviceID", Hex4(rec.chip.SubSystemId));
+    Renderer &r = CurrentRenderer();
+    std::vector<FibreAdapter *> ports;
+    for (FibreAdapter *a : selected)
+        if (a->portType != TAVRO_PORT_TYPE_FCOE_ENGINE)
+            ports.push_back(a);
+    if (ports.empty())
+        return r.Finish(kStatusNoAdapter, kNoAdapters);
+    for (FibreAdapter *a : ports)
+        if (!FindDeviceForAdapter(a))
+            return r.Finish(
+                kStatusNoAdapter,
+                Format("Unable to retrieve HBA information (Instance %d)!", a->instance).c_str());
+    r.BeginDocument();
+    if (withHeading) {
+        std::tm lt = oss::LocalNow();
+        char when[64];
+        std::strftime(when, sizeof when, "%a %b %d %H:%M:%S %Y", &lt);
+        r.TextLine(std::string("Time and date:\t\t\t") + when);
+        r.TextLine("\nHBA General Information \n");
     }
-    PrintMessage(("\t\tStatus=\"" + XmlEscape(g.status) + "\" />").c_str());
+    r.BeginRecord(kHost, kInXml);
+    r.Add(nullptr, "Name", Frame().host.computerName);
+    for (size_t i = 0; i < ports.size(); ++i) {
+        DescribeGeneralInfo(r, *ports[i], *FindDeviceForAdapter(ports[i]));
+        if (i + 1 < ports.size())
+            r.PageBreak();
+    }
+    r.EndRecord();
+    return r.Finish(kStatusOk);
 }
 
-void PrintHostInformation()
+int32_t DisplayHostInformation(bool closeDocument)
 {
     const FrameState &f = Frame();
-    PrintMessage(kDashes80);
-    Line("Host Name", f.host.computerName);
-    Line("OS Type", f.host.productName);
-    Line("OS Version", f.host.versionText);
-    PrintMessage(kDashes80);
+    Renderer &r = CurrentRenderer();
+    r.BeginDocument();
+    r.BeginRecord(kHost);
+    r.Add("Host Name", "Name", f.host.computerName);
+    r.Add("OS Type", "OSType", f.host.productName);
+    r.Add("OS Version", "OSVersion", f.host.versionText);
+    r.EndRecord();
+    return closeDocument ? r.Finish(kStatusOk) : kStatusOk;
 }
 
-void EmitHostXmlOpen(bool withOs)
+int32_t DisplayVantorDevices()
 {
-    const FrameState &f = Frame();
-    PrintMessage("\t<Host>");
-    PrintMessage(("\t\t<Name>" + XmlEscape(f.host.computerName) + "</Name>").c_str());
-    if (withOs) {
-        PrintMessage(("\t\t<OSType>" + XmlEscape(f.host.productName) + "</OSType>").c_str());
-        PrintMessage(("\t\t<OSVersion>" + XmlEscape(f.host.versionText) + "</OSVersion>").c_str());
+    Renderer &r = CurrentRenderer();
+    DeviceList &devices = Devices();
+    if (!devices.count)
+        return r.Finish(kStatusNoAdapter, kNoAdapters);
+    r.BeginDocument();
+    r.BeginRecord(kDeviceList);
+    std::string previous;
+    int adapters = 0;
+    bool inGroup = false;
+    for (DeviceRecord *rec = devices.first; rec; rec = rec->next) {
+        const FibreAdapter *a = FindAdapterByDevice(rec);
+        const std::string model = a ? a->model : ModelWithSuffixS(rec, rec->node.Model);
+        const std::string serial = a && a->serialNumber[0] ? a->serialNumber : GetSerialNo(*rec);
+        const std::string status = GetAdapterStatus(*rec);
+        // One group per adapter: its ports follow each other with one serial number.
+        if (serial != previous) {
+            if (inGroup)
+                r.EndRecord();
+            inGroup = true;
+            r.BeginRecord(kAdapterGroup);
+            r.TextLine(Cut255(Format("HBA Model %s (SN %s):", model.c_str(), serial.c_str())));
+            r.Add(nullptr, "Model", model, kInXml);
+            r.Add(nullptr, "SerialNumber", serial, kInXml);
+            ++adapters;
+            previous = serial;
+        }
+        const std::string wwpn = WwnText(rec->Wwpn(), WwnStyle::Dashed);
+        if (rec->IsVirtual()) {
+            const int id = a ? a->vPortId : rec->port.VportId;
+            r.BeginRecord(kVirtualPortEntry);
+            r.TextLine(Cut255(Format("  vPort %2d WWPN %s (HBA instance %2d) %s", id, wwpn.c_str(),
+                                     rec->instance, status.c_str())));
+            r.Add(nullptr, "ID", Num(id), kInXml);
+        } else if (rec->IsFcoeEngineEntry()) {
+            r.BeginRecord(kEngineEntry);
+            r.TextLine("  FCoE Engine");
+            r.EndRecord();
+            continue;
+        } else {
+            const int number = a ? a->portNumber : 1;
+            r.BeginRecord(kPortEntry);
+            r.TextLine(Cut255(Format("  Port  %2d WWPN %s (HBA instance %2d) %s", number,
+                                     wwpn.c_str(), rec->instance, status.c_str())));
+            r.Add(nullptr, "Number", Num(number), kInXml);
+        }
+        r.Add(nullptr, "WWPN", wwpn, kInXml);
+        r.Add(nullptr, "Instance", Num(rec->instance), kInXml);
+        r.Add(nullptr, "Status", status, kInXml);
+        r.EndRecord();
     }
-    SetXmlElementOpen("\t</Host>");
-}
-
-void EmitHostXmlClose()
-{
-    PrintMessage("\t</Host>");
-    SetXmlElementOpen(nullptr);
+    if (inGroup)
+        r.EndRecord();
+    r.TextLine(kDashes80);
+    r.Add(Row{.xmlName = "TotalHBAs",
+              .value = Format("Total Vantor HBA(s) : %d\n", adapters),
+              .xmlValue = Num(adapters)});
+    r.EndRecord();
+    return r.Finish(kStatusOk);
 }

@@ -2,9 +2,12 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "adapters/adapterlist.h"
-#include "base/oss.h"
+#include "base/guard.h"
+#include "base/status.h"
 #include "device/classify.h"
 #include "device/devicelist.h"
 #include "frame/frame.h"
@@ -12,70 +15,29 @@
 #include "info/alias.h"
 #include "info/geninfo.h"
 #include "render/output.h"
+#include "render/renderer.h"
 #include "tavro_api.h"
 
 namespace {
 
-constexpr int32_t kStatusOk = 0;
-constexpr int32_t kStatusFailed = 1;
-constexpr int32_t kStatusNoAdapter = 8;
-
 const char *const kNoAdapters = "No compatible HBA(s) found in current system !";
-const char *const kDashes80 =
-    "--------------------------------------------------------------------------------";
+const char *const kNotLocated = "Unable to locate the specified HBA!";
+
+const char *const kAliasKeys[] = {"Instance", "Port", "Type"};
+
+const RecordStyle kAlias = {
+    .element = "Alias",
+    .indent = "\t",
+    .childIndent = "\t\t",
+    .keys = kAliasKeys,
+};
 
 int32_t Fail(int32_t status, const std::string &message)
 {
     return ReportFailure(status, message.c_str());
 }
 
-std::string Dashed(const uint8_t *w)
-{
-    char t[32];
-    std::snprintf(t, sizeof t, "%02X-%02X-%02X-%02X-%02X-%02X-%02X-%02X", w[0], w[1], w[2], w[3],
-                  w[4], w[5], w[6], w[7]);
-    return t;
-}
-
-// General information of the given ports: one block each, or one document.
-int32_t DisplayGeneralInfo(const std::vector<FibreAdapter *> &ports, bool withHeading)
-{
-    FrameState &f = Frame();
-    if (ports.empty())
-        return Fail(kStatusNoAdapter, kNoAdapters);
-    for (FibreAdapter *a : ports) {
-        if (!FindDeviceForAdapter(a)) {
-            char msg[128];
-            std::snprintf(msg, sizeof msg, "Unable to retrieve HBA information (Instance %d)!",
-                          a->instance);
-            return Fail(kStatusNoAdapter, msg);
-        }
-    }
-    if (f.xmlMode) {
-        EmitXmlHeader();
-        EmitHostXmlOpen(false);
-        for (FibreAdapter *a : ports)
-            EmitHBAGenInfoXml(*a, *FindDeviceForAdapter(a));
-        EmitHostXmlClose();
-        EmitXmlStatus(0, nullptr, 0, false, true);
-        return kStatusOk;
-    }
-    if (withHeading) {
-        std::time_t now = oss::Now();
-        char when[64];
-        std::tm lt{};
-        localtime_r(&now, &lt);
-        std::strftime(when, sizeof when, "%a %b %d %H:%M:%S %Y", &lt);
-        PrintMessageF("Time and date:\t\t\t%s", when);
-        PrintMessage("\nHBA General Information \n");
-    }
-    for (size_t i = 0; i < ports.size(); ++i) {
-        PrintHBAGenInfos(*ports[i], *FindDeviceForAdapter(ports[i]));
-        if (i + 1 < ports.size())
-            PauseBetweenBlocks();
-    }
-    return kStatusOk;
-}
+bool IsEngineEntry(const FibreAdapter *a) { return a->portType == TAVRO_PORT_TYPE_FCOE_ENGINE; }
 
 std::vector<FibreAdapter *> AllPorts()
 {
@@ -83,6 +45,24 @@ std::vector<FibreAdapter *> AllPorts()
     for (FibreAdapter *a = Adapters().first; a; a = a->next)
         out.push_back(a);
     return out;
+}
+
+// The port itself, never the FCoE engine entry made from it (same names, same instance).
+FibreAdapter *ByNumber(int32_t instance, int32_t port)
+{
+    for (FibreAdapter *a = Adapters().first; a; a = a->next)
+        if (a->instance == instance && a->portType != TAVRO_PORT_TYPE_VIRTUAL &&
+            !IsEngineEntry(a) && (port <= 0 || a->portNumber == port))
+            return a;
+    return nullptr;
+}
+
+FibreAdapter *ByWwpn(const uint8_t *wwpn)
+{
+    for (FibreAdapter *a = Adapters().first; a; a = a->next)
+        if (!IsEngineEntry(a) && std::memcmp(a->wwpn, wwpn, 8) == 0)
+            return a;
+    return nullptr;
 }
 
 int32_t OnePort(FibreAdapter *a, bool withHeading, const std::string &notFound)
@@ -94,11 +74,6 @@ int32_t OnePort(FibreAdapter *a, bool withHeading, const std::string &notFound)
     return DisplayGeneralInfo({a}, withHeading);
 }
 
-FibreAdapter *ByNumber(int32_t instance, int32_t port)
-{
-    return FindAdapterByInstance(instance, port);
-}
-
 std::string NotFoundInstance(int32_t instance)
 {
     return "Unable to locate the specified HBA (Instance " + std::to_string(instance) + ")!";
@@ -106,7 +81,25 @@ std::string NotFoundInstance(int32_t instance)
 
 std::string NotFoundWwpn(const uint8_t *wwpn)
 {
-    return "Unable to locate the specified HBA (WWPN=" + Dashed(wwpn) + ")!";
+    return "Unable to locate the specified HBA (WWPN=" + WwnText(wwpn, WwnStyle::Dashed) + ")!";
+}
+
+int32_t ByNumberDisplay(int32_t instance, int32_t port, bool withHeading)
+{
+    return OnePort(ByNumber(instance, port), withHeading, NotFoundInstance(instance));
+}
+
+int32_t ByWwpnDisplay(const uint8_t *wwpn, bool withHeading)
+{
+    if (!wwpn)
+        return Fail(kStatusNoAdapter, kNotLocated);
+    return OnePort(ByWwpn(wwpn), withHeading, NotFoundWwpn(wwpn));
+}
+
+// Every display export answers a general failure rather than let an exception out.
+template <class Body> int32_t Guarded(Body &&body)
+{
+    return GuardExport<int32_t>(kStatusGeneralFailure, std::forward<Body>(body));
 }
 
 } // namespace
@@ -115,189 +108,134 @@ extern "C" {
 
 TAVRO_API int32_t TAVRO_DisplayVantorDevices(void)
 {
-    // No XML form of the list yet; its status still tells that there are no adapters.
-    if (Frame().xmlMode)
-        return Devices().count ? kStatusOk : kStatusNoAdapter;
-    DeviceList &devices = Devices();
-    if (!devices.count) {
-        PrintMessage(kNoAdapters);
-        return kStatusNoAdapter;
-    }
-    std::string previous;
-    int adapters = 0;
-    char line[256];
-    for (DeviceRecord *rec = devices.first; rec; rec = rec->next) {
-        FibreAdapter *a = FindAdapterByDevice(rec);
-        std::string model = a ? a->model : ModelWithSuffixS(rec, rec->node.Model);
-        std::string serial = a && a->serialNumber[0] ? a->serialNumber : GetSerialNo(*rec);
-        std::string status = GetAdapterStatus(*rec);
-        if (serial != previous) {
-            std::snprintf(line, sizeof line, "HBA Model %s (SN %s):", model.c_str(),
-                          serial.c_str());
-            PrintMessage(line);
-            ++adapters;
-            previous = serial;
-        }
-        const uint8_t *w = rec->Wwpn();
-        if (rec->IsVirtual()) {
-            std::snprintf(
-                line, sizeof line,
-                "  vPort %2d WWPN %02X-%02X-%02X-%02X-%02X-%02X-%02X-%02X (HBA instance %2d) %s",
-                a ? a->vPortId : rec->port.VportId, w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7],
-                rec->instance, status.c_str());
-        } else if (rec->IsFcoeEngineEntry()) {
-            std::snprintf(line, sizeof line, "  FCoE Engine");
-        } else {
-            std::snprintf(
-                line, sizeof line,
-                "  Port  %2d WWPN %02X-%02X-%02X-%02X-%02X-%02X-%02X-%02X (HBA instance %2d) %s",
-                a ? a->portNumber : 1, w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7],
-                rec->instance, status.c_str());
-        }
-        PrintMessage(line);
-    }
-    PrintMessage(kDashes80);
-    std::snprintf(line, sizeof line, "Total Vantor HBA(s) : %d\n", adapters);
-    PrintMessage(line);
-    return kStatusOk;
+    return Guarded([] { return DisplayVantorDevices(); });
 }
 
 TAVRO_API int32_t TAVRO_DisplayHostInformation(void)
 {
-    if (Frame().xmlMode) {
-        EmitXmlHeader();
-        EmitHostXmlOpen(true);
-        EmitHostXmlClose();
-        EmitXmlStatus(0, nullptr, 0, false, true);
-        return kStatusOk;
-    }
-    PrintHostInformation();
-    return kStatusOk;
+    return Guarded([] { return DisplayHostInformation(true); });
 }
 
 TAVRO_API int32_t TAVRO_DisplayAllHBAGeneralInfo(void)
 {
-    return DisplayGeneralInfo(AllPorts(), false);
+    return Guarded([] { return DisplayGeneralInfo(AllPorts(), false); });
 }
 
 TAVRO_API int32_t TAVRO_DisplayHBAGeneralInfoByDevNum(int32_t instance, int32_t port)
 {
-    return OnePort(ByNumber(instance, port), false, NotFoundInstance(instance));
+    return Guarded([&] { return ByNumberDisplay(instance, port, false); });
 }
 
 TAVRO_API int32_t TAVRO_DisplayHBAGeneralInfoByDevWWPN(const uint8_t *wwpn)
 {
-    if (!wwpn)
-        return Fail(kStatusNoAdapter, "Unable to locate the specified HBA!");
-    return OnePort(FindAdapterInAdapterListByWWN(wwpn), false, NotFoundWwpn(wwpn));
+    return Guarded([&] { return ByWwpnDisplay(wwpn, false); });
 }
 
-TAVRO_API int32_t TAVRO_DisplayAllInformation(void) { return DisplayGeneralInfo(AllPorts(), true); }
+TAVRO_API int32_t TAVRO_DisplayAllInformation(void)
+{
+    return Guarded([] { return DisplayGeneralInfo(AllPorts(), true); });
+}
 
 TAVRO_API int32_t TAVRO_DisplayAllInformationByDevNum(int32_t instance, int32_t port)
 {
-    return OnePort(ByNumber(instance, port), true, NotFoundInstance(instance));
+    return Guarded([&] { return ByNumberDisplay(instance, port, true); });
 }
 
 TAVRO_API int32_t TAVRO_DisplayAllInformationByDevWWPN(const uint8_t *wwpn)
 {
-    if (!wwpn)
-        return Fail(kStatusNoAdapter, "Unable to locate the specified HBA!");
-    return OnePort(FindAdapterInAdapterListByWWN(wwpn), true, NotFoundWwpn(wwpn));
+    return Guarded([&] { return ByWwpnDisplay(wwpn, true); });
 }
 
 TAVRO_API int32_t TAVRO_GetAdapterPortStatus(const FibreAdapter *adapter, char *buffer)
 {
-    DeviceRecord *rec = FindDeviceForAdapter(adapter);
-    if (!rec || !buffer)
-        return kStatusNoAdapter;
-    CopyText(buffer, 32, GetAdapterStatus(*rec));
-    return kStatusOk;
+    return Guarded([&] {
+        DeviceRecord *rec = FindDeviceForAdapter(adapter);
+        if (!rec || !buffer)
+            return int32_t{kStatusNoAdapter};
+        CopyText(buffer, 32, GetAdapterStatus(*rec));
+        return int32_t{kStatusOk};
+    });
 }
 
 TAVRO_API int32_t TAVRO_GetAdapterConnectionMode(const FibreAdapter *adapter)
 {
-    DeviceRecord *rec = FindDeviceForAdapter(adapter);
-    if (!rec)
-        return SD_CONNECTION_UNKNOWN;
-    SD_PORT_PROPERTY port{};
-    SD_STATUS st = SDGetHbaDevicePortProperty(rec->handle, 0, &port);
-    if (st != SD_OK) {
-        PrintMessageF("SDGetHbaDevicePortProperty on HBA %d failed (%x - %s)", rec->instance, st,
-                      SDGetErrorString(st));
-        return SD_CONNECTION_UNKNOWN;
-    }
-    return port.ConnectionMode;
+    return GuardExport<int32_t>(SD_CONNECTION_UNKNOWN, [&]() -> int32_t {
+        DeviceRecord *rec = FindDeviceForAdapter(adapter);
+        if (!rec)
+            return SD_CONNECTION_UNKNOWN;
+        SD_PORT_PROPERTY port{};
+        SD_STATUS st = SDGetHbaDevicePortProperty(rec->handle, 0, &port);
+        if (st != SD_OK) {
+            PrintMessageF("SDGetHbaDevicePortProperty on HBA %d failed (%x - %s)", rec->instance,
+                          st, SDGetErrorString(st));
+            return SD_CONNECTION_UNKNOWN;
+        }
+        return port.ConnectionMode;
+    });
 }
 
 TAVRO_API int32_t TAVRO_GetFlashFirmwareVersion(const FibreAdapter *adapter, char *buffer)
 {
-    DeviceRecord *rec = FindDeviceForAdapter(adapter);
-    if (!rec || !buffer) {
-        PrintMessage("Unable to locate the specified HBA!");
-        return kStatusNoAdapter;
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "%d.%02d.%02d", rec->node.FlashFwMajor, rec->node.FlashFwMinor,
-                  rec->node.FlashFwSub);
-    CopyText(buffer, 32, text);
-    return kStatusOk;
+    return Guarded([&] {
+        DeviceRecord *rec = FindDeviceForAdapter(adapter);
+        if (!rec || !buffer) {
+            PrintMessage(kNotLocated);
+            return int32_t{kStatusNoAdapter};
+        }
+        CopyText(buffer, 32,
+                 Format("%d.%02d.%02d", rec->node.FlashFwMajor, rec->node.FlashFwMinor,
+                        rec->node.FlashFwSub));
+        return int32_t{kStatusOk};
+    });
 }
 
 TAVRO_API int32_t TAVRO_GetAdapterAlias(const FibreAdapter *adapter, int32_t kind, char *buffer,
                                         uint32_t size)
 {
-    if (!adapter || !buffer || !size)
-        return kStatusNoAdapter;
-    CopyText(buffer, size, GetAdapterAlias(*adapter, kind));
-    return kStatusOk;
+    return Guarded([&] {
+        if (!adapter || !buffer || !size)
+            return int32_t{kStatusNoAdapter};
+        CopyText(buffer, size, GetAdapterAlias(*adapter, kind));
+        return int32_t{kStatusOk};
+    });
 }
 
 TAVRO_API int32_t TAVRO_SetAdapterAlias(const FibreAdapter *adapter, int32_t kind,
                                         const char *alias)
 {
-    if (!adapter)
-        return Fail(kStatusNoAdapter, "Unable to locate the specified HBA!");
-    bool port = kind == TAVRO_ALIAS_PORT;
-    char msg[160];
-    if (SetAdapterAlias(*adapter, kind, alias ? alias : "") != 0) {
-        std::snprintf(msg, sizeof msg,
-                      port ? "Failed to update HBA Port alias (HBA ID %d-%s)!"
-                           : "Failed to update HBA Alias (HBA ID %d-%s)!",
-                      adapter->instance, adapter->model);
-        return Fail(kStatusFailed, msg);
-    }
-    std::snprintf(msg, sizeof msg,
-                  port ? "HBA Port Alias successfully updated (HBA ID %d-%s)"
-                       : "HBA Alias successfully updated (HBA ID %d-%s)",
-                  adapter->instance, adapter->model);
-    return ReportResult(kStatusOk, msg);
+    return Guarded([&] {
+        if (!adapter)
+            return Fail(kStatusNoAdapter, kNotLocated);
+        const bool port = kind == TAVRO_ALIAS_PORT;
+        if (SetAdapterAlias(*adapter, kind, alias ? alias : "") != 0)
+            return Fail(kStatusGeneralFailure,
+                        Format(port ? "Failed to update HBA Port alias (HBA ID %d-%s)!"
+                                    : "Failed to update HBA Alias (HBA ID %d-%s)!",
+                               adapter->instance, adapter->model));
+        const std::string done = Format(port ? "HBA Port Alias successfully updated (HBA ID %d-%s)"
+                                             : "HBA Alias successfully updated (HBA ID %d-%s)",
+                                        adapter->instance, adapter->model);
+        return ReportResult(kStatusOk, done.c_str());
+    });
 }
 
 TAVRO_API int32_t TAVRO_DisplayAdapterAlias(const FibreAdapter *adapter, int32_t kind)
 {
-    if (!adapter)
-        return Fail(kStatusNoAdapter, "Unable to locate the specified HBA!");
-    std::string alias = GetAdapterAlias(*adapter, kind);
-    const char *label = kind == TAVRO_ALIAS_PORT ? "Port Alias" : "HBA Alias";
-    if (Frame().xmlMode) {
-        EmitXmlHeader();
-        char open[96];
-        std::snprintf(open, sizeof open, "\t<Alias Instance=\"%d\" Port=\"%d\" Type=\"%s\">",
-                      adapter->instance, adapter->portNumber,
-                      kind == TAVRO_ALIAS_PORT ? "Port" : "HBA");
-        PrintMessage(open);
-        PrintMessage(("\t\t" + XmlEscape(alias)).c_str());
-        PrintMessage("\t</Alias>");
-        EmitXmlStatus(0, nullptr, 0, false, true);
-        return kStatusOk;
-    }
-    char line[400];
-    std::snprintf(line, sizeof line, "%-31s: %d-%s", "HBA ID", adapter->instance, adapter->model);
-    PrintMessage(line);
-    std::snprintf(line, sizeof line, "%-31s: %s", label, alias.c_str());
-    PrintMessage(line);
-    return kStatusOk;
+    return Guarded([&] {
+        if (!adapter)
+            return Fail(kStatusNoAdapter, kNotLocated);
+        const bool port = kind == TAVRO_ALIAS_PORT;
+        Renderer &r = CurrentRenderer();
+        r.BeginDocument();
+        r.BeginRecord(kAlias);
+        r.Add("HBA ID", nullptr, Format("%d-%s", adapter->instance, adapter->model), kInText);
+        r.Add(nullptr, "Instance", std::to_string(adapter->instance), kInXml);
+        r.Add(nullptr, "Port", std::to_string(adapter->portNumber), kInXml);
+        r.Add(nullptr, "Type", port ? "Port" : "HBA", kInXml);
+        r.Add(port ? "Port Alias" : "HBA Alias", kXmlContent, GetAdapterAlias(*adapter, kind));
+        r.EndRecord();
+        return r.Finish(kStatusOk);
+    });
 }
 
 } // extern "C"

@@ -1,19 +1,13 @@
 #include "render/output.h"
 
-#include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <memory>
-#include <new>
 #include <vector>
 
 #include "base/oss.h"
 #include "frame/frame.h"
 #include "frame/version.h"
-#include "render/versioninfo.h"
 #include "tavro_api.h"
 
 namespace {
@@ -33,22 +27,7 @@ OutputState &Output()
     return state;
 }
 
-constexpr int kRowsPerPage = 25;
-constexpr char kMemoryMessage[] = "Unable to allocate memory!";
-
 const char *Safe(const char *text) { return text ? text : ""; }
-
-std::string WithoutLeadingBlanks(const char *text)
-{
-    std::string_view v(text);
-    size_t start = v.find_first_not_of(" \t");
-    return start == std::string_view::npos ? std::string() : std::string(v.substr(start));
-}
-
-struct FileCloser {
-    void operator()(std::FILE *f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 void EmitXmlHeaderForm(int form)
 {
@@ -168,40 +147,11 @@ void PrintTextF(const char *format, ...)
     PrintText(text);
 }
 
-std::string XmlEscape(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (char ch : text) {
-        auto c = static_cast<unsigned char>(ch);
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\r':
-        case '\n':
-            out += ' ';
-            break; // one element stays one line
-        default:
-            // XML 1.0 has no way to carry these, not even as references.
-            out += c < 0x20 && c != '\t' ? '?' : ch;
-        }
-    }
-    return out;
-}
-
 // ---- XML document frame -----------------------------------------------------
 
 void EmitXmlHeader() { EmitXmlHeaderForm(Frame().xmlForm == 2 ? 2 : 1); }
+
+void EmitXmlHeaderOfForm(int form) { EmitXmlHeaderForm(form == 2 ? 2 : 1); }
 
 void EmitXmlStatus(int status, const char *message, int reboot, bool writeHeader,
                    bool closeDocument)
@@ -244,116 +194,12 @@ void XmlEndAdapterElement()
 
 int ReportResult(int status, const char *message, int reboot, bool writeHeader, bool closeDocument)
 {
-    if (XmlOutput())
-        EmitXmlStatus(status != 0 ? 1 : 0, message, reboot, writeHeader, closeDocument);
-    else if (message && *message)
-        PrintMessage(message);
-    return status;
+    return CurrentRenderer().Report(status, message, reboot, writeHeader, closeDocument);
 }
 
 int ReportFailure(int status, const char *message, bool writeHeader, bool closeDocument)
 {
     return ReportResult(status, message, 0, writeHeader, closeDocument);
-}
-
-// ---- Exit codes -------------------------------------------------------------
-
-bool ParseExitCodeLine(const char *line, ExitCodeRow &row)
-{
-    row = ExitCodeRow{};
-    if (!line || line[0] == '-' || line[0] == '#')
-        return false;
-    // A blank line would list as code 0 with no texts: skip it.
-    if (line[std::strspn(line, " \t\r\n")] == '\0')
-        return false;
-    char buf[256];
-    CopyText(buf, line);
-    char *save = nullptr;
-    char *token = strtok_r(buf, "=,\r\n", &save);
-    if (!token)
-        return false;
-    row.code = std::atoi(token);
-    if ((token = strtok_r(nullptr, "=,\r\n", &save)))
-        CopyText(row.name, WithoutLeadingBlanks(token));
-    while ((token = strtok_r(nullptr, "=,\r\n", &save)))
-        CopyText(row.description, WithoutLeadingBlanks(token));
-    return true;
-}
-
-namespace {
-
-int DisplayAppExitCodesXml(const std::string &file)
-{
-    EmitXmlHeader();
-    EmitVersionInfo(false);
-    FilePtr fp(std::fopen(file.c_str(), "r"));
-    if (!fp) {
-        char message[kOutputLineSize];
-        std::snprintf(message, sizeof message, "Unable to open file '%s' for reading!",
-                      file.c_str());
-        EmitXmlStatus(1, message, 0, false, true);
-        return 1;
-    }
-    std::unique_ptr<ExitCodeRow> row(new (std::nothrow) ExitCodeRow);
-    if (!row) {
-        EmitXmlStatus(1, kMemoryMessage, 0, false, true);
-        return 115;
-    }
-    PrintMessage("\t<AppReturnCodes>");
-    char line[256];
-    while (std::fgets(line, sizeof line, fp.get())) {
-        if (!ParseExitCodeLine(line, *row))
-            continue;
-        PrintLine("\t\t<ReturnCode Number=\"%d\" Name=\"%s\"  Description=\"%s\"/>",
-                  static_cast<int>(row->code), XmlEscape(row->name).c_str(),
-                  XmlEscape(row->description).c_str());
-    }
-    PrintMessage("\t</AppReturnCodes>");
-    EmitXmlStatus(0, nullptr, 0, false, true);
-    return 0;
-}
-
-} // namespace
-
-int DisplayAppExitCodes()
-{
-    const std::string &file = Frame().exitCodesFile;
-    Trace(kLevelDebug, "DisplayAppExitCodes: file=%s\n", file.c_str());
-    int result = 0;
-    if (XmlOutput())
-        result = DisplayAppExitCodesXml(file);
-
-    const std::string rule(79, '-');
-    PrintMessage(rule.c_str());
-    PrintMessage("Return");
-    PrintMessage("Code    Name                    \t\tDescription");
-    PrintMessage(rule.c_str());
-
-    FilePtr fp(std::fopen(file.c_str(), "r"));
-    if (!fp) {
-        Trace(kLevelDebug, "Failed to open preference file (%s).", file.c_str());
-        PrintLine("Unable to open file '%s' for reading!", file.c_str());
-        return 1;
-    }
-    std::unique_ptr<ExitCodeRow> row(new (std::nothrow) ExitCodeRow);
-    if (!row) {
-        PrintMessage(kMemoryMessage);
-        return 115;
-    }
-    int rowsSincePause = 0;
-    char line[256];
-    while (std::fgets(line, sizeof line, fp.get())) {
-        if (!ParseExitCodeLine(line, *row))
-            continue;
-        // Pause only when a further row follows a full page.
-        if (Frame().interactiveMode && rowsSincePause == kRowsPerPage) {
-            WaitForEnter();
-            rowsSincePause = 0;
-        }
-        PrintLine("%ld\t%-39s %s", row->code, row->name, row->description);
-        ++rowsSincePause;
-    }
-    return result;
 }
 
 // ---- Counter rows -----------------------------------------------------------
@@ -372,17 +218,10 @@ namespace {
 
 template <typename Entry> void PrintCounterRows(const std::vector<Entry> &rows)
 {
-    for (const Entry &e : rows) {
-        char name[sizeof e.name + 1];
-        CopyText(name, std::string_view(e.name, strnlen(e.name, sizeof e.name)));
-        const auto value = static_cast<uint64_t>(e.value);
-        if (XmlOutput()) {
-            std::string tag = WithoutLeadingBlanks(name);
-            PrintTextF("\t<%s> %" PRIu64 " </%s>\n", tag.c_str(), value, tag.c_str());
-        } else {
-            PrintTextF("%38s: %" PRIu64 "\n", name, value);
-        }
-    }
+    Renderer &r = CurrentRenderer();
+    for (const Entry &e : rows)
+        r.CounterRow(std::string_view(e.name, strnlen(e.name, sizeof e.name)),
+                     static_cast<uint64_t>(e.value));
 }
 
 } // namespace
@@ -432,33 +271,31 @@ uint32_t ReadLittleEndian(const uint8_t *data, size_t length, size_t offset, siz
     return v;
 }
 
-void RenderIntegerField(const FieldDescriptor &field, const uint8_t *data, size_t length, bool wide)
+// Pieces are formatted into 512 bytes, as the renderers' rows always were.
+std::string Piece512(std::string text) { return CutText(text, 511); }
+
+void RenderIntegerField(Renderer &r, const FieldDescriptor &field, const uint8_t *data,
+                        size_t length, bool wide)
 {
     const uint32_t value = ReadLittleEndian(data, length, field.offset, wide ? 2 : 1);
-    const bool xml = XmlOutput();
     if (field.subFields.empty()) {
-        if (xml)
-            PrintTextF("%s%u%s\n", Safe(field.xmlOpen), value, Safe(field.xmlClose));
-        else
-            PrintTextF("%s: %u\n", Safe(field.label), value);
+        r.Piece(Piece512(Format("%s: %u\n", Safe(field.label), value)),
+                Piece512(Format("%s%u%s\n", Safe(field.xmlOpen), value, Safe(field.xmlClose))));
         return;
     }
     // Groups without their own element leave the sub-fields at the level of the table.
-    const bool wrapped = xml && field.xmlOpen && *field.xmlOpen;
-    if (wrapped)
-        PrintTextF("%s\n", field.xmlOpen);
-    else if (!xml)
-        PrintTextF("%s\n", Safe(field.label));
+    const bool wrapped = field.xmlOpen && *field.xmlOpen;
+    r.Piece(Piece512(Format("%s\n", Safe(field.label))),
+            wrapped ? Piece512(Format("%s\n", field.xmlOpen)) : std::string());
     for (size_t k = 0; k < field.subFields.size(); ++k) {
         const SubField &sub = field.subFields[k];
         std::string text = SubFieldText(sub, SubFieldValue(value, field.subFields, k), wide);
-        if (xml)
-            PrintTextF("\t<%s>%s</%s>\n", Safe(sub.xmlTag), text.c_str(), Safe(sub.xmlTag));
-        else
-            PrintTextF("\t%s: %s\n", Safe(sub.label), text.c_str());
+        r.Piece(
+            Piece512(Format("\t%s: %s\n", Safe(sub.label), text.c_str())),
+            Piece512(Format("\t<%s>%s</%s>\n", Safe(sub.xmlTag), text.c_str(), Safe(sub.xmlTag))));
     }
     if (wrapped)
-        PrintTextF("%s\n", Safe(field.xmlClose));
+        r.Piece({}, Piece512(Format("%s\n", Safe(field.xmlClose))));
 }
 
 } // namespace
@@ -466,78 +303,47 @@ void RenderIntegerField(const FieldDescriptor &field, const uint8_t *data, size_
 void RenderFieldTable(std::span<const FieldDescriptor> table, const uint8_t *data, size_t length,
                       FieldExtension extension)
 {
-    const bool xml = XmlOutput();
-    const char *openSection = nullptr;
+    Renderer &r = CurrentRenderer();
+    const char *openSection = nullptr; // XML: the section element still open
     for (const FieldDescriptor &field : table) {
         if (field.offset == kFieldTableEnd || field.offset >= length)
             break;
         switch (field.type) {
         case kFieldDateTime:
-            PrintDateTimeBlock();
+            r.DateTime(DateTimePlace::TopLevel);
             break;
         case kFieldXmlOpen:
         case kFieldXmlClose:
-            if (xml)
-                PrintTextF("%s\n", Safe(field.xmlOpen));
+            r.Piece({}, Piece512(Format("%s\n", Safe(field.xmlOpen))));
             break;
-        case kFieldSection:
-            if (!xml) {
-                PrintTextF("%s\n", Safe(field.label));
-                break;
-            }
-            if (openSection)
-                PrintTextF("</%s>\n", openSection);
+        case kFieldSection: {
+            std::string xml = openSection ? Format("</%s>\n", openSection) : std::string();
             openSection = Safe(field.xmlOpen);
-            PrintTextF("<%s>\n", openSection);
+            r.Piece(Piece512(Format("%s\n", Safe(field.label))),
+                    xml + Piece512(Format("<%s>\n", openSection)));
             break;
+        }
         case kField8:
         case kField16:
-            RenderIntegerField(field, data, length, field.type == kField16);
+            RenderIntegerField(r, field, data, length, field.type == kField16);
             break;
         default:
             if (field.type != 0 && field.type <= kFieldTypeMax && extension &&
                 extension(field, std::span<const uint8_t>(data, length)))
                 break;
-            PrintText(xml ? "<Incorrect Data Type>" : "Incorrect Data Type\n");
+            r.Piece("Incorrect Data Type\n", "<Incorrect Data Type>");
             break;
         }
     }
     if (openSection)
-        PrintTextF("</%s>\n", openSection);
+        r.Piece({}, Piece512(Format("</%s>\n", openSection)));
 }
 
 // ---- Date/time, hex rows, paging --------------------------------------------
 
-void PrintDateTimeBlock(DateTimePlace place)
-{
-    std::time_t now = oss::Now();
-    char when[64] = "";
-    if (!ctime_r(&now, when))
-        CopyText(when, "\n");
-    if (!XmlOutput()) {
-        PrintTextF(place == DateTimePlace::EngineStats ? "\n%s\n" : "\n%s", when);
-        return;
-    }
-    if (place == DateTimePlace::InAdapter)
-        PrintTextF("\t<DateTime>\n\t%s\t</DateTime>\n", when);
-    else
-        PrintTextF("\n<DateTime>\n%s</DateTime>\n", when);
-}
+void PrintDateTimeBlock(DateTimePlace place) { CurrentRenderer().DateTime(place); }
 
-void PrintHexRows(std::span<const uint8_t> data)
-{
-    const bool xml = XmlOutput();
-    for (size_t start = 0; start < data.size(); start += 8) {
-        std::string row = xml ? "\t" : "";
-        for (size_t i = start; i < start + 8 && i < data.size(); ++i) {
-            char hex[4];
-            std::snprintf(hex, sizeof hex, "%02X ", data[i]);
-            row += hex;
-        }
-        row += '\n';
-        PrintText(row.c_str());
-    }
-}
+void PrintHexRows(std::span<const uint8_t> data) { CurrentRenderer().HexRows(data); }
 
 void WaitForEnter()
 {
@@ -559,7 +365,5 @@ extern "C" {
 TAVRO_API void TAVRO_SetDisplayMode(int32_t mode) { Frame().quietMode = mode == 1; }
 
 TAVRO_API int32_t TAVRO_GetDisplayMode(void) { return Frame().quietMode ? 1 : 0; }
-
-TAVRO_API int32_t TAVRO_DisplayAppExitCodes(void) { return DisplayAppExitCodes(); }
 
 } // extern "C"

@@ -1,6 +1,7 @@
 // Result output: the output settings, the XML document frame that every
 // emitter shares, the exit-code listing and the small renderers (counter rows,
-// field tables, date/time block, hex rows, paging).
+// field tables, date/time block, hex rows, paging). The renderers of
+// render/renderer.h write every display in the form these settings choose.
 //
 // Emitter contract. Every command yields exactly one XML document in XML mode:
 //  - A command for one adapter: its emitter takes writeHeader and
@@ -19,6 +20,7 @@
 //    diagnostics, beacons) registers its closing line with
 //    SetXmlElementOpen(), so that Ctrl-C can still close the document, and
 //    calls SetXmlElementOpen(nullptr) once it has closed the element itself.
+//    The renderer does so for the records it has open.
 //  - User-controlled text (aliases, file names, messages, exit-code texts)
 //    goes through XmlEscape() before it is placed in an element or attribute.
 // Every XML line is one PrintMessage line, formatted into 256 bytes, so a line
@@ -32,6 +34,7 @@
 #include <string_view>
 
 #include "frame/messages.h"
+#include "render/renderer.h"
 
 // ---- Output settings --------------------------------------------------------
 
@@ -62,16 +65,12 @@ constexpr size_t kOutputLineSize = 256;
 void PrintLine(const char *format, ...) TAVRO_PRINTF(1, 2);
 // Text through PrintText, formatted into 512 bytes; renderers' rows.
 void PrintTextF(const char *format, ...) TAVRO_PRINTF(1, 2);
-// Text for an element or attribute value: &, <, > and " become entities, line
-// ends become blanks and other control characters but tab '?', so that any
-// user text keeps the document well-formed and one element stays one line.
-// Apostrophes stay: our attribute values are always quoted with "".
-std::string XmlEscape(std::string_view text);
 
 // ---- XML document frame -----------------------------------------------------
 
-// Header lines 1 to 4 in the current XML form.
+// Header lines 1 to 4 in the current XML form, or in the given one.
 void EmitXmlHeader();
+void EmitXmlHeaderOfForm(int form);
 // Status trailer: Status, ErrorMsg (only with a message, escaped), Reboot and,
 // with closeDocument, the closing root element; the header first when
 // writeHeader is set. Form 2 is handed to EmitXmlStatusForm2.
@@ -111,7 +110,7 @@ struct ExitCodeRow {
 // the name, the last the description; leading blanks and tabs are dropped.
 bool ParseExitCodeLine(const char *line, ExitCodeRow &row);
 // The exit-code listing; 0, 1 when the file cannot be opened, 115 when memory
-// runs out. In XML mode the document comes first, then the text table.
+// runs out. XML mode writes the document only.
 int DisplayAppExitCodes();
 
 // ---- Counter rows -----------------------------------------------------------
@@ -176,11 +175,6 @@ uint32_t SubFieldValue(uint32_t value, std::span<const SubField> subFields, size
 
 // ---- Date/time, hex rows, paging --------------------------------------------
 
-enum class DateTimePlace {
-    TopLevel,    // text "\n%s"; XML "\n<DateTime>\n", time, "</DateTime>\n"
-    InAdapter,   // text "\n%s"; XML "\t<DateTime>\n", "\t%s", "\t</DateTime>\n"
-    EngineStats, // text "\n%s\n"; XML as TopLevel
-};
 // The current local time (oss::Now()) in ctime form, through PrintText.
 void PrintDateTimeBlock(DateTimePlace place = DateTimePlace::TopLevel);
 // Eight bytes a row, "%02X " each; rows start with a tab in XML mode.

@@ -180,6 +180,24 @@ TEST_F(OutputTest, UserTextIsEscapedAndLinesAreCut)
     EXPECT_EQ(Lines(out).at(1).size(), 255u);
 }
 
+TEST_F(OutputTest, TextBeyondAsciiParsesAsTheSameCharacters)
+{
+    // UTF-8 of two, three and four bytes; bytes that are no UTF-8 (a lone
+    // ISO-8859-1 letter, an overlong form, a surrogate, a cut sequence); a
+    // code point XML cannot carry.
+    const std::string text = "\xC3\xA9|\xE2\x82\xAC|\xF0\x9F\x98\x80|\xE9|\xC0\x80|"
+                             "\xED\xA0\x80|\xEF\xBF\xBE|\xE2\x82";
+    const std::string parsed = "\xC3\xA9|\xE2\x82\xAC|\xF0\x9F\x98\x80|\xC3\xA9|\xC3\x80\xC2\x80|"
+                               "\xC3\xAD\xC2\xA0\xC2\x80|?|\xC3\xA2\xC2\x82";
+    for (int form : {1, 2}) {
+        SetXmlOutput(form);
+        std::string out = Capture([&] { ReportFailure(1, text.c_str()); });
+        xmlcheck::Document doc(out);
+        ASSERT_TRUE(doc.ok()) << doc.error() << "\n" << out;
+        EXPECT_EQ(doc.Text("/Vantor/ErrorMsg"), " " + parsed + " ");
+    }
+}
+
 TEST_F(OutputTest, AbortClosesTheOpenAdapterElementAndTheDocument)
 {
     SetXmlOutput(1);

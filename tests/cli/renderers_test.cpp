@@ -1,7 +1,9 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "cli/cmdstate.h"
 #include "output_fixture.h"
+#include "render/renderer.h"
 #include "xmlcheck.h"
 
 namespace {
@@ -25,6 +27,167 @@ protected:
         });
     }
 };
+
+// ---- Records and tables ---------------------------------------------------------
+
+const char *const kItemKeys[] = {"Port"};
+const char *const kItemKeysForm2[] = {"Instance", "Port"};
+const RecordStyle kOuter = {.element = "Outer",
+                            .indent = "\t",
+                            .childIndent = "\t\t",
+                            .ruleBefore = true,
+                            .ruleAfter = true};
+const RecordStyle kItem = {.element = "Item",
+                           .indent = "\t\t",
+                           .childIndent = "\t\t",
+                           .rows = XmlRows::AttributeLines,
+                           .keys = kItemKeys,
+                           .keysForm2 = kItemKeysForm2};
+const RecordStyle kLeaf = {
+    .element = "Leaf", .indent = "\t\t", .childIndent = "\t\t\t", .rows = XmlRows::Attributes};
+
+const TableColumn kColumns[] = {{.xmlName = "Code", .textWidth = 4, .textAfter = " "},
+                                {.xmlName = "Text", .textWidth = -6, .textAfter = "|"}};
+const TableStyle kRowTable = {.textHeading = {},
+                              .element = "Rows",
+                              .indent = "\t\t",
+                              .rowElement = "Row",
+                              .rowIndent = "\t\t\t",
+                              .rowEnd = " />",
+                              .columns = kColumns};
+
+void DescribeSample(Renderer &r)
+{
+    r.BeginDocument();
+    r.BeginRecord(kOuter);
+    r.Add("Name", "Name", "a&b");
+    r.BeginRecord(kItem);
+    r.Add("Instance", "Instance", "3");
+    r.Add("Model", "Model", "CV-1");
+    r.Add("Port", "Port", "2");
+    r.Add("Only text", nullptr, "t", kInText);
+    r.Add(nullptr, "OnlyXml", "x", kInXml);
+    r.Add(Row{.label = "Speed", .xmlName = "Speed", .value = "8 Gbps", .xmlValue = "8"});
+    r.EndRecord();
+    r.BeginRecord(kLeaf);
+    r.TextLine("  leaf line");
+    r.Add(nullptr, "Id", "7", kInXml);
+    r.EndRecord();
+    r.BeginTable(kRowTable);
+    const std::string cells[] = {"12", "ab\"c"};
+    r.TableRow(cells);
+    r.EndTable();
+    r.EndRecord();
+    r.Finish(0);
+}
+
+std::string Labelled(const std::string &label, const std::string &value)
+{
+    return label + std::string(31 - label.size(), ' ') + ": " + value + "\n";
+}
+
+TEST_F(RenderersTest, OneDescriptionInThreeForms)
+{
+    const std::string rule = std::string(80, '-') + "\n";
+    EXPECT_EQ(Capture([] { DescribeSample(CurrentRenderer()); }),
+              rule + Labelled("Name", "a&b") + Labelled("Instance", "3") +
+                  Labelled("Model", "CV-1") + Labelled("Port", "2") + Labelled("Only text", "t") +
+                  Labelled("Speed", "8 Gbps") + "  leaf line\n" + "  12 ab\"c  |\n" + rule);
+
+    const std::string body = "\t<Outer>\n"
+                             "\t\t<Name>a&amp;b</Name>\n"
+                             "%s"
+                             "\t\tModel=\"CV-1\"\n"
+                             "\t\tOnlyXml=\"x\"\n"
+                             "\t\tSpeed=\"8\" />\n"
+                             "\t\t<Leaf Id=\"7\" />\n"
+                             "\t\t<Rows>\n"
+                             "\t\t\t<Row Code=\"12\" Text=\"ab&quot;c\" />\n"
+                             "\t\t</Rows>\n"
+                             "\t</Outer>\n"
+                             "    <Status> 0 </Status>\n";
+    // Form 1 names the item by its port, form 2 by instance and port.
+    SetXmlOutput(1);
+    std::string one = Capture([] { DescribeSample(CurrentRenderer()); });
+    EXPECT_NE(one.find(Format(body.c_str(), "\t\t<Item Port=\"2\"\n\t\tInstance=\"3\"\n")),
+              std::string::npos)
+        << one;
+    EXPECT_TRUE(xmlcheck::ParseXml(one));
+    SetXmlOutput(2);
+    std::string two = Capture([] { DescribeSample(CurrentRenderer()); });
+    EXPECT_NE(two.find(Format(body.c_str(), "\t\t<Item Instance=\"3\" Port=\"2\"\n")),
+              std::string::npos)
+        << two;
+    EXPECT_TRUE(xmlcheck::ParseXml(two));
+}
+
+TEST_F(RenderersTest, AFailureClosesWhatIsOpenAndDropsAnUnstartedTable)
+{
+    SetXmlOutput(1);
+    int status = 0;
+    std::string out = Capture([&] {
+        Renderer &r = CurrentRenderer();
+        r.BeginDocument();
+        r.BeginRecord(kOuter);
+        r.Add("Name", "Name", "n");
+        r.BeginTable(kRowTable);
+        status = r.Finish(115, "Unable to allocate memory!");
+    });
+    EXPECT_EQ(status, 115);
+    xmlcheck::Document doc(out);
+    ASSERT_TRUE(doc.ok()) << doc.error() << "\n" << out;
+    EXPECT_EQ(doc.Text("/Vantor/Outer/Name"), "n");
+    EXPECT_EQ(doc.Count("//Rows"), 0);
+    EXPECT_EQ(doc.Text("/Vantor/Status"), " 1 ");
+    EXPECT_EQ(doc.Text("/Vantor/ErrorMsg"), " Unable to allocate memory! ");
+    EXPECT_FALSE(XmlDocumentOpen());
+
+    // What a display left open in an earlier command is not closed in the next one's document.
+    Capture([] {
+        Renderer &r = CurrentRenderer();
+        r.BeginDocument();
+        r.BeginRecord(kOuter);
+        r.BeginTable(kRowTable);
+        const std::string cells[] = {"1", "x"};
+        r.TableRow(cells);
+    });
+    ResetOutputSettings();
+    SetXmlOutput(1);
+    out = Capture([] { CurrentRenderer().Finish(8, "Gone!"); });
+    EXPECT_EQ(out.rfind("<?xml", 0), 0u) << out;
+    EXPECT_TRUE(xmlcheck::ParseXml(out)) << out;
+
+    // Text: the message line only.
+    ResetOutputSettings();
+    EXPECT_EQ(Capture([] { CurrentRenderer().Finish(8, "Gone!"); }), "Gone!\n");
+}
+
+TEST_F(RenderersTest, CtrlCClosesTheRecordsAndTheTableStillOpen)
+{
+    SetXmlOutput(2);
+    std::string out = Capture([] {
+        Renderer &r = CurrentRenderer();
+        r.BeginDocument();
+        r.BeginRecord(kOuter);
+        r.BeginTable(kRowTable);
+        const std::string cells[] = {"1", "x"};
+        r.TableRow(cells);
+        CloseXmlDocumentOnAbort();
+    });
+    xmlcheck::Document doc(out);
+    ASSERT_TRUE(doc.ok()) << doc.error() << "\n" << out;
+    EXPECT_EQ(doc.Count("/Vantor/Outer/Rows/Row"), 1);
+    // The next document starts afresh.
+    out = Capture([] {
+        Renderer &r = CurrentRenderer();
+        r.BeginDocument();
+        r.BeginRecord(kLeaf);
+        r.EndRecord();
+        r.Finish(0);
+    });
+    EXPECT_TRUE(xmlcheck::ParseXml(out)) << out;
+    EXPECT_EQ(out.find("</Outer>"), std::string::npos) << out;
+}
 
 // ---- Counter rows -------------------------------------------------------------
 

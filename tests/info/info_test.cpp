@@ -7,7 +7,9 @@
 #include "device/devicelist.h"
 #include "frame/frame.h"
 #include "info/alias.h"
+#include "info/geninfo.h"
 #include "machine_fixture.h"
+#include "render/output.h"
 #include "vnsdm_sim.h"
 #include "xmlcheck.h"
 
@@ -26,8 +28,7 @@ protected:
     }
     void TearDown() override
     {
-        Frame().xmlMode = false;
-        Frame().xmlForm = 1;
+        ResetOutputSettings();
         MachineTest::TearDown();
     }
     // The value printed after the label of a general information line.
@@ -77,7 +78,7 @@ TEST_F(InfoTest, DeviceListHasOneHeaderPerAdapterAndAnEngineLine)
         << out;
 }
 
-TEST_F(InfoTest, DeviceListIsSilentInXmlModeAndSaysWhenThereAreNoAdapters)
+TEST_F(InfoTest, DeviceListSaysWhenThereAreNoAdaptersInBothForms)
 {
     UseMachine(Machine({}));
     Scan();
@@ -85,11 +86,46 @@ TEST_F(InfoTest, DeviceListIsSilentInXmlModeAndSaysWhenThereAreNoAdapters)
     std::string out = Capture(TAVRO_DisplayVantorDevices, rc);
     EXPECT_EQ(rc, 8);
     EXPECT_EQ(out, "No compatible HBA(s) found in current system !\n");
+    SetXmlOutput(1);
+    out = Capture(TAVRO_DisplayVantorDevices, rc);
+    EXPECT_EQ(rc, 8);
+    xmlcheck::Document doc(out);
+    ASSERT_TRUE(doc.ok()) << doc.error() << "\n" << out;
+    EXPECT_EQ(doc.Text("/Vantor/Status"), " 1 ");
+    EXPECT_EQ(doc.Text("/Vantor/ErrorMsg"), " No compatible HBA(s) found in current system ! ");
+}
+
+TEST_F(InfoTest, DeviceListInXmlIsADocumentOfItsOwnOrEndsTheHostDocument)
+{
     UseMachine("");
     Scan();
-    Frame().xmlMode = true;
-    out = Capture(TAVRO_DisplayVantorDevices, rc);
-    EXPECT_EQ(out, "");
+    SetXmlOutput(1);
+    int32_t rc = -1;
+    std::string out = Capture(TAVRO_DisplayVantorDevices, rc);
+    EXPECT_EQ(rc, 0);
+    xmlcheck::Document alone(out);
+    ASSERT_TRUE(alone.ok()) << alone.error() << "\n" << out;
+    EXPECT_EQ(alone.Count("/Vantor/DeviceList/HBA"), 6);
+    EXPECT_EQ(alone.Text("/Vantor/DeviceList/HBA[@SerialNumber='CVA0842096']/Port[4]/@WWPN"),
+              "21-00-00-0E-7A-08-40-04");
+    EXPECT_EQ(alone.Count("/Vantor/DeviceList/HBA[@Model='CV-8242']/FCoEEngine"), 1);
+    EXPECT_EQ(alone.Text("/Vantor/DeviceList/HBA[@Model='CV-2162']/VirtualPort[2]/@ID"), "2");
+    EXPECT_EQ(alone.Text("/Vantor/DeviceList/TotalHBAs"), "6");
+    EXPECT_EQ(alone.Text("/Vantor/Status"), " 0 ");
+
+    // -g: the host leaves the document open and the device list finishes it.
+    SetXmlOutput(2);
+    CaptureStdout();
+    DisplayHostInformation(false);
+    rc = TAVRO_DisplayVantorDevices();
+    out = GetCapturedStdout();
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(out, xmlcheck::FirstDocument(out));
+    xmlcheck::Document both(out);
+    ASSERT_TRUE(both.ok()) << both.error() << "\n" << out;
+    EXPECT_EQ(both.Count("/Vantor/Host/OSType"), 1);
+    EXPECT_EQ(both.Count("/Vantor/DeviceList/HBA/*"), 16);
+    EXPECT_EQ(both.Count("/Vantor/Status"), 1);
 }
 
 TEST_F(InfoTest, GeneralInformationOfAnOnlineFennPort)
@@ -140,6 +176,39 @@ TEST_F(InfoTest, LinkDownPortIsNotConnectedToTheFabric)
     EXPECT_EQ(Value(out, "HBA Status"), "Link Down");
 }
 
+TEST_F(InfoTest, PortWhoseLinkIsDownShowsNoDataRate)
+{
+    const uint8_t cv2081[8] = {0x21, 0x00, 0x00, 0x0e, 0x7a, 0x08, 0x10, 0x01};
+    UseMachine("");
+    ASSERT_EQ(VNSimSetPortState(cv2081, SD_PORT_STATE_LINKDOWN, SD_LINK2_LOSS_OF_LIGHT, 0), SD_OK);
+    Scan();
+    CaptureStdout();
+    EXPECT_EQ(TAVRO_DisplayHBAGeneralInfoByDevWWPN(cv2081), 0);
+    // The description's own link-down port had 32 Gbps when its link went.
+    EXPECT_EQ(TAVRO_DisplayHBAGeneralInfoByDevWWPN(kCv2322Port2), 0);
+    std::string out = GetCapturedStdout();
+    size_t second = out.find(std::string(80, '-'), 1);
+    ASSERT_NE(second, std::string::npos) << out;
+    EXPECT_EQ(Value(out.substr(0, second), "HBA Status"), "Link Down");
+    EXPECT_EQ(Value(out.substr(0, second), "Actual Data Rate"), "Unknown");
+    EXPECT_EQ(Value(out.substr(second), "Actual Data Rate"), "Unknown");
+
+    SetXmlOutput(1);
+    CaptureStdout();
+    TAVRO_DisplayHBAGeneralInfoByDevWWPN(cv2081);
+    xmlcheck::Document doc(GetCapturedStdout());
+    ASSERT_TRUE(doc.ok()) << doc.error();
+    EXPECT_EQ(doc.Text("//GeneralInfo/@ActualDataRate"), "Unknown");
+
+    // Back online, the negotiated rate shows again.
+    ResetOutputSettings();
+    ASSERT_EQ(VNSimSetPortState(cv2081, SD_PORT_STATE_ONLINE, SD_LINK2_NONE, 0), SD_OK);
+    Scan();
+    CaptureStdout();
+    TAVRO_DisplayHBAGeneralInfoByDevWWPN(cv2081);
+    EXPECT_EQ(Value(GetCapturedStdout(), "Actual Data Rate"), "8 Gbps");
+}
+
 TEST_F(InfoTest, ConvergedPortShowsItsENodeMacAndSubsystemSwitchShowsIspRevision)
 {
     UseMachine("");
@@ -170,14 +239,17 @@ TEST_F(InfoTest, AllPortsAsOneWellFormedDocument)
 {
     UseMachine("");
     Scan();
-    Frame().xmlMode = true;
+    SetXmlOutput(1);
     int32_t rc = -1;
     std::string out = Capture(TAVRO_DisplayAllHBAGeneralInfo, rc);
     EXPECT_EQ(rc, 0);
     xmlcheck::Document doc(out);
     ASSERT_TRUE(doc.ok()) << doc.error() << "\n" << out;
-    EXPECT_EQ(doc.Count("/Vantor/Host/GeneralInfo"), 16);
-    EXPECT_EQ(doc.Text("/Vantor/Host/GeneralInfo[1]/@Port"), "8");
+    // The FCoE engine entry shares its port's names: the port is listed once.
+    EXPECT_EQ(doc.Count("/Vantor/Host/GeneralInfo"), 15);
+    EXPECT_EQ(doc.Count("/Vantor/Host/GeneralInfo[@WWPN='21-00-00-0E-7A-82-42-01']"), 1);
+    EXPECT_EQ(doc.Text("/Vantor/Host/GeneralInfo[1]/@Port"), "1");
+    EXPECT_EQ(doc.Text("/Vantor/Host/GeneralInfo[1]/@Instance"), "8");
     EXPECT_EQ(doc.Text("/Vantor/Host/GeneralInfo[1]/@Model"), "CV-2081");
     EXPECT_EQ(doc.Text("/Vantor/Host/GeneralInfo[@WWPN='21-00-00-0E-7A-82-12-01']/@MACAddress"),
               "00:0E:7A:82:12:11");
@@ -191,7 +263,7 @@ TEST_F(InfoTest, FailureBeforeAnyOutputIsACompleteDocument)
 {
     UseMachine(Machine({}));
     Scan();
-    Frame().xmlMode = true;
+    SetXmlOutput(1);
     int32_t rc = -1;
     std::string out = Capture(TAVRO_DisplayAllHBAGeneralInfo, rc);
     EXPECT_EQ(rc, 8);
@@ -251,11 +323,46 @@ TEST_F(InfoTest, AliasesAreKeptInTheAliasFileAndShownByGeneralInformation)
     EXPECT_EQ(Value(out, "Port Alias"), "");
 }
 
+TEST_F(InfoTest, AliasesBeyondAsciiKeepEveryDocumentIsoLatin1)
+{
+    UseMachine("");
+    Scan();
+    FibreAdapter *a = FindAdapterInAdapterListByWWN(kCv2322Port1);
+    ASSERT_NE(a, nullptr);
+    const std::string utf8 = "Str\xC3\xB6m \xE2\x80\x93 \xE6\xA9\x9F"; // "Ström – 機"
+    CaptureStdout();
+    EXPECT_EQ(TAVRO_SetAdapterAlias(a, TAVRO_ALIAS_ADAPTER, utf8.c_str()), 0);
+    // An older alias file may hold ISO-8859-1 bytes.
+    EXPECT_EQ(TAVRO_SetAdapterAlias(a, TAVRO_ALIAS_PORT, "caf\xE9"), 0);
+    GetCapturedStdout();
+    CaptureStdout();
+    TAVRO_DisplayHBAGeneralInfoByDevWWPN(kCv2322Port1);
+    EXPECT_EQ(Value(GetCapturedStdout(), "HBA Alias"), utf8);
+
+    for (int form : {1, 2}) {
+        SetXmlOutput(form);
+        CaptureStdout();
+        TAVRO_DisplayHBAGeneralInfoByDevWWPN(kCv2322Port1);
+        TAVRO_DisplayAdapterAlias(a, TAVRO_ALIAS_ADAPTER);
+        std::string out = GetCapturedStdout();
+        size_t second = out.find("<?xml", 1);
+        ASSERT_NE(second, std::string::npos) << out;
+        xmlcheck::Document info(out.substr(0, second));
+        ASSERT_TRUE(info.ok()) << info.error() << "\n" << out;
+        // libxml2 answers UTF-8: the same characters as the text.
+        EXPECT_EQ(info.Text("//GeneralInfo/@HBAAlias"), utf8) << form;
+        EXPECT_EQ(info.Text("//GeneralInfo/@PortAlias"), "caf\xC3\xA9") << form;
+        xmlcheck::Document alias(out.substr(second));
+        ASSERT_TRUE(alias.ok()) << alias.error() << "\n" << out;
+        EXPECT_EQ(alias.Value("normalize-space(/Vantor/Alias)"), utf8) << form;
+    }
+}
+
 TEST_F(InfoTest, HostInformationDocument)
 {
     UseMachine("");
     Scan();
-    Frame().xmlMode = true;
+    SetXmlOutput(1);
     Frame().host.computerName = "node<1>";
     int32_t rc = -1;
     std::string out = Capture(TAVRO_DisplayHostInformation, rc);

@@ -108,4 +108,24 @@ int Document::Count(const std::string &xpath) const
     return WithNodes(impl_->doc, xpath, [](xmlNodeSetPtr set) { return set ? set->nodeNr : 0; });
 }
 
+std::string Document::Value(const std::string &xpath) const
+{
+    if (!impl_->doc)
+        return {};
+    xmlXPathContextPtr ctx = xmlXPathNewContext(impl_->doc);
+    xmlXPathObjectPtr obj =
+        ctx ? xmlXPathEvalExpression(reinterpret_cast<const xmlChar *>(xpath.c_str()), ctx)
+            : nullptr;
+    std::string out;
+    if (obj) {
+        xmlChar *text = xmlXPathCastToString(obj);
+        out = text ? reinterpret_cast<const char *>(text) : "";
+        xmlFree(text);
+        xmlXPathFreeObject(obj);
+    }
+    if (ctx)
+        xmlXPathFreeContext(ctx);
+    return out;
+}
+
 } // namespace xmlcheck

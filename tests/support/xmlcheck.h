@@ -30,6 +30,8 @@ public:
     std::optional<std::string> Text(const std::string &xpath) const;
     // Number of nodes the expression selects.
     int Count(const std::string &xpath) const;
+    // String value of any expression ("name(...)", "normalize-space(...)").
+    std::string Value(const std::string &xpath) const;
 
 private:
     struct Impl;
