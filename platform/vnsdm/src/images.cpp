@@ -223,15 +223,23 @@ namespace {
 constexpr uint16_t kPcirOffset = 0x60;  // clear of the header fields boot-code tools rewrite
 }
 
-Bytes BuildBootChain(const std::vector<BootImage> &images, uint16_t vendorId,
-                     uint16_t deviceId, uint32_t regionSize) {
-    Bytes chain;
+size_t BootChainSize(const std::vector<BootImage> &images) {
+    size_t n = 16;
+    for (const auto &img : images) n += size_t(std::max<uint32_t>(img.blocks, 1)) * 512;
+    return n;
+}
+
+bool WriteBootChain(const std::vector<BootImage> &images, uint16_t vendorId, uint16_t deviceId,
+                    uint8_t *out, uint32_t regionSize) {
+    if (BootChainSize(images) > regionSize) return false;
     char hw[8];
     std::snprintf(hw, sizeof hw, "%04x", deviceId);
+    uint8_t *b = out;
     for (size_t i = 0; i < images.size(); ++i) {
         const BootImage &img = images[i];
         const uint32_t blocks = std::max<uint32_t>(img.blocks, 1);
-        Bytes b(size_t(blocks) * 512, 0);
+        const size_t length = size_t(blocks) * 512;
+        std::memset(b, 0, length);
         b[0] = 0x55;
         b[1] = 0xAA;
         b[2] = uint8_t(std::min<uint32_t>(blocks, 255));
@@ -251,7 +259,7 @@ Bytes BuildBootChain(const std::vector<BootImage> &images, uint16_t vendorId,
         p[20] = uint8_t(img.type);
         p[21] = i + 1 == images.size() ? 0x80 : 0x00;
         // Some filler so that images differ from one another.
-        for (size_t k = kPcirOffset + 0x20; k + 2 < b.size(); ++k)
+        for (size_t k = kPcirOffset + 0x20; k + 2 < length; ++k)
             b[k] = uint8_t((k * 31 + i * 7 + img.major) & 0xFF);
         if (img.type == BootCodeType::Bios) {
             const size_t s = size_t(b[2]) * 512;
@@ -259,28 +267,31 @@ Bytes BuildBootChain(const std::vector<BootImage> &images, uint16_t vendorId,
             for (size_t k = 0; k + 2 < s; ++k) sum = uint8_t(sum + b[k]);
             b[s - 1] = uint8_t(-sum);
         }
-        chain.insert(chain.end(), b.begin(), b.end());
+        b += length;
     }
     // Flash layout table locator right behind the last image.
     uint8_t flt[16] = {'V', 'F', 'L', 'T', 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     uint16_t sum = 0;
     for (int w = 0; w < 7; ++w) sum = uint16_t(sum + GetLe16(flt + 2 * w));
     PutLe16(flt + 14, uint16_t(0u - sum));
-    chain.insert(chain.end(), flt, flt + 16);
-    if (chain.size() > regionSize) return {};
-    chain.resize(regionSize, 0xFF);
-    return chain;
+    std::memcpy(b, flt, 16);
+    b += 16;
+    std::memset(b, 0xFF, size_t(out + regionSize - b));
+    return true;
 }
 
-std::vector<BootImage> ParseBootChain(const uint8_t *data, size_t size) {
+std::vector<BootImage> ParseBootChain(const RegionReader &read, size_t size) {
     std::vector<BootImage> out;
     size_t pos = 0;
-    while (pos + 26 <= size) {
-        const uint8_t *img = data + pos;
+    // A chain of 512-byte blocks cannot hold more images than this.
+    while (pos + 26 <= size && out.size() < size / 512 + 1) {
+        uint8_t img[26];
+        if (!read(pos, sizeof img, img)) return {};
         if (img[0] != 0x55 || img[1] != 0xAA) return {};
         const size_t pcir = GetLe16(img + 24);
-        if (pos + pcir + 24 > size || std::memcmp(img + pcir, "PCIR", 4) != 0) return {};
-        const uint8_t *p = img + pcir;
+        uint8_t p[24];
+        if (pos + pcir + 24 > size || !read(pos + pcir, sizeof p, p) || std::memcmp(p, "PCIR", 4) != 0)
+            return {};
         if (p[20] > 3) return {};
         BootImage b;
         b.type = BootCodeType(p[20]);
@@ -295,35 +306,99 @@ std::vector<BootImage> ParseBootChain(const uint8_t *data, size_t size) {
     return {};
 }
 
-Bytes BuildFirmwareRegion(uint8_t major, uint8_t minor, uint8_t sub, uint32_t attributes,
-                          uint32_t regionSize, uint32_t seed) {
-    Bytes r(regionSize, 0xFF);
-    if (regionSize < 128) return r;
-    std::fill(r.begin(), r.begin() + 120, 0);
-    PutBe32(&r[16], major);
-    PutBe32(&r[20], minor);
-    PutBe32(&r[24], sub);
-    PutBe32(&r[32], attributes);
-    uint32_t x = seed | 1;
-    const size_t code = std::min<size_t>(regionSize, 0x10000);
-    for (size_t k = 120; k < code; ++k) {
+bool ParseFirmwareHeader(const uint8_t *h, size_t size, uint8_t &major, uint8_t &minor, uint8_t &sub) {
+    if (size < 28) return false;
+    if (GetBe32(h + 16) > 255 || GetBe32(h + 20) > 255 || GetBe32(h + 24) > 255) return false;
+    if (h[16] == 0xFF) return false;
+    major = h[19];
+    minor = h[23];
+    sub = h[27];
+    return true;
+}
+
+namespace {
+
+// The code part of the firmware region up to end, from a fixed seed.
+void WriteFirmwareCode(const FlashRegion &r, uint8_t *out, size_t end) {
+    uint32_t x = r.seed | 1;
+    for (size_t k = kFirmwareHeaderSize; k < end; ++k) {
         x ^= x << 13;
         x ^= x >> 17;
         x ^= x << 5;
-        r[k] = uint8_t(x);
+        out[k] = uint8_t(x);
     }
-    return r;
 }
 
-bool ParseFirmwareRegion(const Bytes &region, uint8_t &major, uint8_t &minor, uint8_t &sub) {
-    if (region.size() < 120) return false;
-    if (GetBe32(&region[16]) > 255 || GetBe32(&region[20]) > 255 || GetBe32(&region[24]) > 255)
-        return false;
-    if (region[16] == 0xFF) return false;
-    major = region[19];
-    minor = region[23];
-    sub = region[27];
-    return true;
+constexpr uint32_t kFirmwareCodeEnd = 0x10000;
+
+// The bytes from 0 to end (at most the region size) into out.
+void DescribedPrefix(const Instance &in, const FlashRegion &r, uint8_t *out, uint32_t end) {
+    switch (r.kind) {
+    case FlashRegion::Kind::Boot: {
+        if (end == r.size) {
+            if (!WriteBootChain(r.boot, in.chip.VendorId, in.chip.DeviceId, out, r.size)) std::memset(out, 0xFF, end);
+            return;
+        }
+        Bytes whole(r.size);
+        DescribedPrefix(in, r, whole.data(), r.size);
+        std::memcpy(out, whole.data(), end);
+        return;
+    }
+    case FlashRegion::Kind::Firmware: {
+        std::memset(out, 0xFF, end);
+        if (r.size < 128) return;
+        uint8_t h[kFirmwareHeaderSize] = {};
+        PutBe32(&h[16], r.fwMajor);
+        PutBe32(&h[20], r.fwMinor);
+        PutBe32(&h[24], r.fwSub);
+        PutBe32(&h[32], r.riscAttributes);
+        std::memcpy(out, h, std::min<uint32_t>(end, kFirmwareHeaderSize));
+        WriteFirmwareCode(r, out, std::min<uint32_t>(end, std::min(r.size, kFirmwareCodeEnd)));
+        return;
+    }
+    case FlashRegion::Kind::NvramDefaults:
+        std::memset(out, 0xFF, end);
+        std::memcpy(out, in.nvram1.data(), std::min<size_t>(end, in.nvram1.size()));
+        if (end > 0x200) std::memcpy(out + 0x200, in.nvram2.data(), std::min<size_t>(end - 0x200, in.nvram2.size()));
+        return;
+    case FlashRegion::Kind::ImageStatus: {
+        std::memset(out, 0xFF, end);
+        uint8_t m[4];
+        PutLe32(m, r.marker);
+        std::memcpy(out, m, std::min<uint32_t>(end, 4));
+        return;
+    }
+    case FlashRegion::Kind::Data:
+        std::memset(out, r.fill, end);
+        std::memcpy(out, r.data.data(), std::min<size_t>(end, r.data.size()));
+        return;
+    }
+}
+
+}  // namespace
+
+void DescribedRegionPart(const Instance &in, const FlashRegion &r, uint32_t offset, uint32_t length, uint8_t *out) {
+    if (offset >= r.size || !length) return;
+    length = std::min(length, r.size - offset);
+    if (offset == 0) return DescribedPrefix(in, r, out, length);
+    if (r.kind == FlashRegion::Kind::Data) {
+        for (uint32_t i = 0; i < length; ++i)
+            out[i] = offset + i < r.data.size() ? r.data[offset + i] : r.fill;
+        return;
+    }
+    Bytes prefix(size_t(offset) + length);
+    DescribedPrefix(in, r, prefix.data(), offset + length);
+    std::memcpy(out, prefix.data() + offset, length);
+}
+
+std::vector<BootImage> DescribedBootImages(const Instance &in, const FlashRegion &r) {
+    if (r.kind == FlashRegion::Kind::Boot) return BootChainSize(r.boot) <= r.size ? r.boot : std::vector<BootImage>{};
+    return ParseBootChain(
+        [&](size_t offset, size_t length, uint8_t *out) {
+            DescribedRegionPart(in, r, uint32_t(offset), uint32_t(length), out);
+            return true;
+        },
+        r.size);
 }
 
 }  // namespace vnsdm

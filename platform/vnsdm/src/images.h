@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -54,23 +55,27 @@ bool VpdChecksumOk(const Bytes &vpd);
 
 // ---- Flash -----------------------------------------------------------------
 
-enum class BootCodeType : uint8_t { Bios = 0, FCode = 1, Pxe = 2, Efi = 3 };
-struct BootImage {
-    BootCodeType type = BootCodeType::Bios;
-    uint8_t major = 0, minor = 0;
-    uint32_t blocks = 16;  // length in 512-byte units
-};
-
-// A chain of PCI expansion ROM images followed by a flash layout table locator.
-Bytes BuildBootChain(const std::vector<BootImage> &images, uint16_t vendorId,
-                     uint16_t deviceId, uint32_t regionSize);
-// Walks a chain; empty when the buffer does not start with a valid image.
-std::vector<BootImage> ParseBootChain(const uint8_t *data, size_t size);
+// Bytes a chain of images takes: the images and the flash layout table locator.
+size_t BootChainSize(const std::vector<BootImage> &images);
+// A chain of PCI expansion ROM images followed by a flash layout table locator,
+// written over regionSize bytes; false when it does not fit.
+bool WriteBootChain(const std::vector<BootImage> &images, uint16_t vendorId, uint16_t deviceId,
+                    uint8_t *out, uint32_t regionSize);
+// Walks a chain read through read(offset, length, out); empty when it does not
+// start with a valid image.
+using RegionReader = std::function<bool(size_t offset, size_t length, uint8_t *out)>;
+std::vector<BootImage> ParseBootChain(const RegionReader &read, size_t size);
 
 // FC firmware region: 120-byte RISC header (big-endian words) then code.
-Bytes BuildFirmwareRegion(uint8_t major, uint8_t minor, uint8_t sub, uint32_t attributes,
-                          uint32_t regionSize, uint32_t seed);
-bool ParseFirmwareRegion(const Bytes &region, uint8_t &major, uint8_t &minor, uint8_t &sub);
+constexpr uint32_t kFirmwareHeaderSize = 120;
+bool ParseFirmwareHeader(const uint8_t *header, size_t size, uint8_t &major, uint8_t &minor,
+                         uint8_t &sub);
+
+// Bytes [offset, offset + length) of a region as the description makes it.
+void DescribedRegionPart(const Instance &in, const FlashRegion &region, uint32_t offset,
+                         uint32_t length, uint8_t *out);
+// The boot images of a region as the description makes it.
+std::vector<BootImage> DescribedBootImages(const Instance &in, const FlashRegion &region);
 
 constexpr uint32_t kImageStatusMarker = 0xFACEFADFu;
 

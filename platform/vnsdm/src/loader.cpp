@@ -42,9 +42,8 @@ const Lun *Target::FindLun(uint16_t number) const {
 }
 
 const Target *Fabric::FindTarget(const Wwn &wwpn) const {
-    for (const auto &t : targets)
-        if (t.wwpn == wwpn) return &t;
-    return nullptr;
+    auto it = targetIndex.find(wwpn);
+    return it == targetIndex.end() ? nullptr : &targets[it->second];
 }
 
 const Switch *Fabric::Principal() const {
@@ -372,8 +371,8 @@ Fabric ParseFabric(const Json &j, const std::string &path) {
                     out.luns.push_back(lun);
                 }
             }
-            for (const auto &prev : f.targets)
-                if (prev.wwpn == out.wwpn) Fail(t.At("wwpn"), "target WWPN " + WwnText(out.wwpn) + " is listed twice");
+            if (!f.targetIndex.emplace(out.wwpn, f.targets.size()).second)
+                Fail(t.At("wwpn"), "target WWPN " + WwnText(out.wwpn) + " is listed twice");
             f.targets.push_back(std::move(out));
         }
     }
@@ -559,6 +558,7 @@ Instance ParseInstance(const Json &j, const std::string &path, const AdapterInfo
     uint32_t riscAttributes = 0x20;
     ParseFirmware(Obj(o.Has("firmware") ? *o.Get("firmware") : Json::object(), o.At("firmware")), in, riscAttributes);
     ParsePort(Obj(o.Need("port"), o.At("port")), in);
+    in.key = WwnKey(in.Wwpn());
     std::optional<Version3> bios, flashFw;
     ParseNode(Obj(o.Has("node") ? *o.Get("node") : Json::object(), o.At("node")), in, ad, bios, flashFw);
 
@@ -690,41 +690,58 @@ Instance ParseInstance(const Json &j, const std::string &path, const AdapterInfo
             boot = {{BootCodeType::Bios, maj, min, 32}, {BootCodeType::FCode, 4, 10, 16}, {BootCodeType::Efi, 7, 2, 48}};
         }
         const uint32_t bootSize = 0x40000, fwSize = 0x80000;
-        FlashRegion rBoot{SD_FLASH_REGION_BOOT, 0, bootSize, 0, BuildBootChain(boot, in.chip.VendorId, in.chip.DeviceId, bootSize)};
-        if (rBoot.content.empty()) Fail(f.At("boot_code"), "the boot images do not fit in the boot region");
+        if (BootChainSize(boot) > bootSize) Fail(f.At("boot_code"), "the boot images do not fit in the boot region");
+        FlashRegion rBoot;
+        rBoot.code = SD_FLASH_REGION_BOOT;
+        rBoot.size = bootSize;
+        rBoot.kind = FlashRegion::Kind::Boot;
+        rBoot.boot = boot;
         const Version3 fw = flashFw ? *flashFw : Version3{uint8_t(in.firmware.Major), uint8_t(in.firmware.Minor), uint8_t(in.firmware.Sub), 0, 3};
         uint32_t seed = 0;
         for (uint8_t b : wwpn) seed = seed * 31 + b;
-        FlashRegion rFw{SD_FLASH_REGION_FW, bootSize, fwSize, 0, BuildFirmwareRegion(fw.major, fw.minor, fw.sub, riscAttributes, fwSize, seed)};
-        FlashRegion rNv{SD_FLASH_REGION_NVRAM_DEFAULT, bootSize + fwSize, 0x1000, 0, Bytes(0x1000, 0xFF)};
-        std::copy(in.nvram1.begin(), in.nvram1.end(), rNv.content.begin());
-        std::copy(in.nvram2.begin(), in.nvram2.end(), rNv.content.begin() + 0x200);
-        FlashRegion rSt{SD_FLASH_REGION_IMAGE_STATUS, bootSize + fwSize + 0x1000, 0x1000, 0, Bytes(0x1000, 0xFF)};
-        const uint32_t marker = f.Has("image_status") ? uint32_t(Hex(*f.Get("image_status"), f.At("image_status"), 0xFFFFFFFF)) : kImageStatusMarker;
-        PutLe32(rSt.content.data(), marker);
+        FlashRegion rFw;
+        rFw.code = SD_FLASH_REGION_FW;
+        rFw.offset = bootSize;
+        rFw.size = fwSize;
+        rFw.kind = FlashRegion::Kind::Firmware;
+        rFw.fwMajor = fw.major;
+        rFw.fwMinor = fw.minor;
+        rFw.fwSub = fw.sub;
+        rFw.riscAttributes = riscAttributes;
+        rFw.seed = seed;
+        FlashRegion rNv;
+        rNv.code = SD_FLASH_REGION_NVRAM_DEFAULT;
+        rNv.offset = bootSize + fwSize;
+        rNv.size = 0x1000;
+        rNv.kind = FlashRegion::Kind::NvramDefaults;
+        FlashRegion rSt;
+        rSt.code = SD_FLASH_REGION_IMAGE_STATUS;
+        rSt.offset = bootSize + fwSize + 0x1000;
+        rSt.size = 0x1000;
+        rSt.kind = FlashRegion::Kind::ImageStatus;
+        rSt.marker = f.Has("image_status") ? uint32_t(Hex(*f.Get("image_status"), f.At("image_status"), 0xFFFFFFFF)) : kImageStatusMarker;
         in.flash = {std::move(rBoot), std::move(rFw), std::move(rNv), std::move(rSt)};
         uint32_t next = bootSize + fwSize + 0x2000;
         if (const Json *regs = f.Get("regions")) {
             if (!regs->is_array()) Fail(f.At("regions"), "expected an array, got " + Describe(*regs));
+            if (regs->size() > SD_FLASH_MAX_REGIONS) Fail(f.At("regions"), "too many flash regions");
             for (size_t i = 0; i < regs->size(); ++i) {
                 Obj r((*regs)[i], Idx(f.At("regions"), i));
                 r.Allow({"code", "size", "hex", "fill", "attributes"});
                 FlashRegion reg;
                 reg.code = uint32_t(Hex(r.Need("code"), r.At("code"), 0xFFFF));
                 if (reg.code == SD_FLASH_REGION_WHOLE) Fail(r.At("code"), "region 0 stands for the whole flash");
-                Bytes data = r.Has("hex") ? HexBlob(*r.Get("hex"), r.At("hex")) : Bytes{};
-                reg.size = r.Has("size") ? uint32_t(Num(*r.Get("size"), r.At("size"), 1u << 24)) : uint32_t(data.size());
+                reg.data = r.Has("hex") ? HexBlob(*r.Get("hex"), r.At("hex")) : Bytes{};
+                reg.size = r.Has("size") ? uint32_t(Num(*r.Get("size"), r.At("size"), 1u << 24)) : uint32_t(reg.data.size());
                 if (reg.size == 0) Fail(r.At("size"), "a region needs a size or data");
-                if (data.size() > reg.size) Fail(r.At("hex"), "data is larger than the region");
-                const uint8_t fill = r.Has("fill") ? uint8_t(Hex(*r.Get("fill"), r.At("fill"), 255)) : 0xFF;
+                if (reg.data.size() > reg.size) Fail(r.At("hex"), "data is larger than the region");
+                reg.fill = r.Has("fill") ? uint8_t(Hex(*r.Get("fill"), r.At("fill"), 255)) : 0xFF;
                 reg.attributes = r.Has("attributes") ? uint32_t(Hex(*r.Get("attributes"), r.At("attributes"), 0xFFFFFFFF)) : 0;
-                data.resize(reg.size, fill);
-                reg.content = std::move(data);
+                reg.kind = FlashRegion::Kind::Data;
                 auto same = std::find_if(in.flash.begin(), in.flash.end(), [&](const FlashRegion &x) { return x.code == reg.code; });
                 if (same != in.flash.end() && same->size >= reg.size) {
                     reg.offset = same->offset;
                     reg.size = same->size;
-                    reg.content.resize(reg.size, fill);
                     *same = std::move(reg);
                 } else {
                     if (same != in.flash.end()) in.flash.erase(same);
@@ -734,12 +751,17 @@ Instance ParseInstance(const Json &j, const std::string &path, const AdapterInfo
                 }
             }
         }
+        for (auto &r : in.flash) {
+            char item[24];
+            std::snprintf(item, sizeof item, "flash:0x%02x", r.code);
+            r.item = item;
+        }
         if (in.flash.size() > SD_FLASH_MAX_REGIONS) Fail(f.At("regions"), "too many flash regions");
         in.flashTotal = f.Has("total_size") ? uint32_t(Num(*f.Get("total_size"), f.At("total_size"), 1u << 28)) : std::max<uint32_t>(next, 0x100000);
         if (in.flashTotal < next) Fail(f.At("total_size"), "the regions do not fit in the flash");
         // Node versions follow the flash unless the description gave them.
         if (!bios) {
-            const auto chain = ParseBootChain(in.flash[0].content.data(), in.flash[0].content.size());
+            const auto chain = DescribedBootImages(in, in.flash[0]);
             auto x86 = std::find_if(chain.begin(), chain.end(), [](const BootImage &b) { return b.type == BootCodeType::Bios; });
             auto efi = std::find_if(chain.begin(), chain.end(), [](const BootImage &b) { return b.type == BootCodeType::Efi; });
             if (x86 != chain.end()) { in.node.BiosMajor = x86->major; in.node.BiosMinor = x86->minor; }

@@ -47,6 +47,7 @@ struct Switch {
 struct Fabric {
     std::vector<Switch> switches;
     std::vector<Target> targets;
+    std::map<Wwn, size_t> targetIndex;  // WWPN -> place in targets
 
     const Target *FindTarget(const Wwn &wwpn) const;
     const Switch *Principal() const;  // lowest domain ID
@@ -96,12 +97,29 @@ struct Faults {
     std::vector<CallFault> calls;
 };
 
+enum class BootCodeType : uint8_t { Bios = 0, FCode = 1, Pxe = 2, Efi = 3 };
+struct BootImage {
+    BootCodeType type = BootCodeType::Bios;
+    uint8_t major = 0, minor = 0;
+    uint32_t blocks = 16;  // length in 512-byte units
+};
+
+// A flash region as the description makes it. Its bytes are made when read,
+// never kept: a port's flash is most of a megabyte and mostly filler.
 struct FlashRegion {
+    enum class Kind : uint8_t { Boot, Firmware, NvramDefaults, ImageStatus, Data };
     uint32_t code = 0;
     uint32_t offset = 0;
     uint32_t size = 0;
     uint32_t attributes = 0;
-    Bytes content;  // size bytes
+    Kind kind = Kind::Data;
+    std::string item;              // state-file item of a written region, "flash:0x07"
+    std::vector<BootImage> boot;   // Boot: the image chain
+    uint8_t fwMajor = 0, fwMinor = 0, fwSub = 0;  // Firmware: header version,
+    uint32_t riscAttributes = 0, seed = 0;        // attributes and code filler seed
+    uint32_t marker = 0;           // ImageStatus
+    Bytes data;                    // Data: the given bytes, then fill
+    uint8_t fill = 0xFF;
 };
 
 struct Temperature {
@@ -113,6 +131,7 @@ struct Temperature {
 
 struct Instance {
     std::string path;  // JSON path of the instance, for messages
+    std::string key;   // WwnKey of the WWPN: the state-file key
     std::string adapterModel;
     SD_CHIP_PROPERTY chip{};
     SD_DRIVER_PROPERTY driver{};

@@ -17,7 +17,7 @@ SD_STATUS ScsiExecute(Simulator &sim, const Target &target, uint16_t lun, const 
 // The fabric as one port sees it.
 struct FabricView {
     const Fabric &fabric;
-    std::vector<NsEntry> ports;  // name server contents, by port ID
+    const std::vector<NsEntry> &ports;  // name server contents, by port ID
     uint32_t ownPortId = 0;
     Wwn ownWwpn{};
 };

@@ -29,6 +29,7 @@ SD_STATUS WithDevice(uint32_t handle, const char *call, Fn &&fn, bool writes = f
         Simulator &sim = Simulator::Get();
         std::lock_guard<std::mutex> lock(sim.mu);
         sim.EnsureLoaded();
+        StateStore::ReadScope reads(sim.store());
         uint32_t index = 0;
         Instance *in = sim.ByHandle(handle, &index);
         if (!in) return SDERR_INVALID_HANDLE;
@@ -57,8 +58,6 @@ SD_STATUS Query(Simulator &sim, const Instance &in, const char *query) {
     if (auto f = sim.QueryFault(in, query)) return *f;
     return SD_OK;
 }
-
-void RegionItem(char (&item)[24], uint32_t code) { std::snprintf(item, sizeof item, "flash:0x%02x", code); }
 
 SD_PORT_PROPERTY VportProperty(const SD_PORT_PROPERTY &phys, const Vport &v) {
     SD_PORT_PROPERTY p = phys;
@@ -327,17 +326,13 @@ VNSDM_API SD_STATUS SDGetOptionRomEx(uint32_t handle, uint32_t port, uint32_t re
         if (region == SD_FLASH_REGION_WHOLE) {
             if (size < in.flashTotal) return SDERR_BUFFER_TOO_SMALL;
             std::memset(buffer, 0xFF, in.flashTotal);
-            for (const auto &r : in.flash) {
-                const Bytes c = sim.FlashRegionContent(in, r);
-                std::memcpy(buffer + r.offset, c.data(), c.size());
-            }
+            for (const auto &r : in.flash) sim.FlashRead(in, r, 0, r.size, buffer + r.offset);
             return SD_OK;
         }
         const FlashRegion *r = in.Region(region);
         if (!r) return SDERR_INVALID_REGION;
         if (size < r->size) return SDERR_BUFFER_TOO_SMALL;
-        const Bytes c = sim.FlashRegionContent(in, *r);
-        std::memcpy(buffer, c.data(), c.size());
+        sim.FlashRead(in, *r, 0, r->size, buffer);
         return SD_OK;
     });
 }
@@ -348,40 +343,38 @@ VNSDM_API SD_STATUS SDUpdateOptionRomEx2(uint32_t handle, uint32_t port, uint32_
     return WithDevice(handle, "SDUpdateOptionRomEx2", [&](Simulator &sim, Instance &in, uint32_t, Torn &torn) {
         if (SD_STATUS s = Query(sim, in, "flash")) return s;
         if (!buffer || !size || port != 0) return SDERR_INVALID_PARAMETER;
-        // The regions written, each with its new content.
+        // The regions written, each with its new content (erased after it).
         std::vector<std::pair<const FlashRegion *, Bytes>> writes;
         if (region == SD_FLASH_REGION_WHOLE) {
             if (size > in.flashTotal) return SDERR_BUFFER_TOO_SMALL;
             for (const auto &r : in.flash) {
                 if (r.offset >= size) continue;
-                Bytes c = sim.FlashRegionContent(in, r);
-                std::memcpy(c.data(), buffer + r.offset, std::min<size_t>(r.size, size - r.offset));
+                const uint32_t covered = std::min(r.size, size - r.offset);
+                // A region the data ends inside keeps the rest of what it had.
+                Bytes c = covered == r.size ? Bytes() : sim.FlashRegionContent(in, r);
+                if (covered == r.size) c.assign(buffer + r.offset, buffer + r.offset + covered);
+                else std::memcpy(c.data(), buffer + r.offset, covered);
                 writes.emplace_back(&r, std::move(c));
             }
         } else {
             const FlashRegion *r = in.Region(region);
             if (!r) return SDERR_INVALID_REGION;
             if (size > r->size) return SDERR_BUFFER_TOO_SMALL;
-            Bytes c(buffer, buffer + size);
-            c.resize(r->size, 0xFF);
-            writes.emplace_back(r, std::move(c));
+            writes.emplace_back(r, Bytes(buffer, buffer + size));
         }
         if (torn.status) {
             // Power lost half way: the first half of the first region only.
             if (!writes.empty()) {
                 const auto &[r, c] = writes.front();
-                Bytes half = TornImage(sim.FlashRegionContent(in, *r), c.data(), c.size());
-                char item[24];
-                RegionItem(item, r->code);
-                if (SD_STATUS s = sim.Store(in, item, half)) return s;
+                Bytes full = c;
+                full.resize(r->size, 0xFF);
+                if (SD_STATUS s = sim.StoreFlash(in, *r, TornImage(sim.FlashRegionContent(in, *r), full.data(), full.size())))
+                    return s;
             }
             return *torn.status;
         }
-        for (const auto &[r, c] : writes) {
-            char item[24];
-            RegionItem(item, r->code);
-            if (SD_STATUS s = sim.Store(in, item, c)) return s;
-        }
+        for (auto &[r, c] : writes)
+            if (SD_STATUS s = sim.StoreFlash(in, *r, std::move(c))) return s;
         return SD_OK;
     }, true);
 }

@@ -23,6 +23,7 @@ SD_STATUS WithPort(const uint8_t wwpn[8], Fn &&fn) {
         Simulator &sim = Simulator::Get();
         std::lock_guard<std::mutex> lock(sim.mu);
         sim.EnsureLoaded();
+        StateStore::ReadScope reads(sim.store());
         if (!wwpn) return SDERR_INVALID_PARAMETER;
         uint32_t index = 0;
         Instance *in = sim.ByWwpn(ToWwn(wwpn), &index);

@@ -14,7 +14,7 @@ namespace vnsdm {
 
 namespace {
 
-std::string Key(const Instance &in) { return WwnKey(in.Wwpn()); }
+const std::string &Key(const Instance &in) { return in.key; }
 
 struct PortState {
     uint16_t state;
@@ -91,6 +91,13 @@ void Simulator::Load() {
     loaded_ = true;
     handles_.clear();
     targetBuffers_.clear();
+    // The old machine goes before the new one is built: never two at once.
+    machine_ = Machine{};
+    runtime_.clear();
+    byWwpn_.clear();
+    nameServer_.clear();
+    nameServerEpoch_ = 0;
+    store_.Close();
     const char *env = std::getenv("VNSDM_MACHINE");
     LoadResult r = env && *env ? LoadMachineFile(env)
                                : LoadMachineText(EmbeddedDefaultMachine(), "<embedded>");
@@ -98,13 +105,14 @@ void Simulator::Load() {
         machine_ = std::move(*r.machine);
         refused_ = false;
     } else {
-        machine_ = Machine{};
         refused_ = true;
         std::fprintf(stderr, "%s\n", r.error.c_str());
     }
     runtime_.assign(machine_.instances.size(), InstanceRuntime{});
-    for (size_t i = 0; i < machine_.instances.size(); ++i)
+    for (size_t i = 0; i < machine_.instances.size(); ++i) {
         runtime_[i].events.assign(machine_.instances[i].events.begin(), machine_.instances[i].events.end());
+        byWwpn_.emplace(machine_.instances[i].Wwpn(), uint32_t(i));
+    }
     store_.Open(StateStore::DefaultPath());
     loadTime_ = std::chrono::steady_clock::now();
 }
@@ -143,12 +151,10 @@ Instance *Simulator::ByHandle(uint32_t handle, uint32_t *instance) {
 }
 
 Instance *Simulator::ByWwpn(const Wwn &wwpn, uint32_t *instance) {
-    for (size_t i = 0; i < machine_.instances.size(); ++i)
-        if (machine_.instances[i].Wwpn() == wwpn) {
-            if (instance) *instance = uint32_t(i);
-            return &machine_.instances[i];
-        }
-    return nullptr;
+    auto it = byWwpn_.find(wwpn);
+    if (it == byWwpn_.end()) return nullptr;
+    if (instance) *instance = it->second;
+    return &machine_.instances[it->second];
 }
 
 std::optional<SD_STATUS> Simulator::CallFault(Instance &in, std::string_view call, bool *torn) {
@@ -278,27 +284,54 @@ Bytes Simulator::Vpd(const Instance &in) {
     return in.vpd;
 }
 
+void Simulator::FlashRead(const Instance &in, const FlashRegion &region, uint32_t offset, uint32_t length,
+                          uint8_t *out) {
+    if (offset >= region.size) return;
+    length = std::min(length, region.size - offset);
+    const auto stored = store_.StoredSize(Key(in), region.item);
+    if (!stored || *stored > region.size) return DescribedRegionPart(in, region, offset, length, out);
+    // Written bytes first, erased flash after them.
+    const uint32_t have = offset < *stored ? std::min(length, *stored - offset) : 0;
+    if (have && !store_.ReadPart(Key(in), region.item, offset, have, out))
+        return DescribedRegionPart(in, region, offset, length, out);
+    std::memset(out + have, 0xFF, length - have);
+}
+
 Bytes Simulator::FlashRegionContent(const Instance &in, const FlashRegion &region) {
-    char item[24];
-    std::snprintf(item, sizeof item, "flash:0x%02x", region.code);
-    if (auto b = store_.Get(Key(in), item); b && b->size() == region.size) return *b;
-    return region.content;
+    Bytes b(region.size);
+    FlashRead(in, region, 0, region.size, b.data());
+    return b;
+}
+
+SD_STATUS Simulator::StoreFlash(const Instance &in, const FlashRegion &region, Bytes content) {
+    // Erased bytes at the end need not be kept: they read back as erased.
+    while (!content.empty() && content.back() == 0xFF) content.pop_back();
+    return Store(in, region.item, content);
 }
 
 SD_NODE_PROPERTY Simulator::NodeProperty(const Instance &in) {
     SD_NODE_PROPERTY n = in.node;
-    // Flash and boot-code versions are what the flash holds now.
+    // Flash and boot-code versions are what the flash holds now, read in place.
     if (const FlashRegion *fw = in.Region(SD_FLASH_REGION_FW)) {
+        uint8_t h[kFirmwareHeaderSize];
+        const uint32_t size = std::min<uint32_t>(fw->size, sizeof h);
+        FlashRead(in, *fw, 0, size, h);
         uint8_t a, b, c;
-        if (ParseFirmwareRegion(FlashRegionContent(in, *fw), a, b, c)) {
+        if (ParseFirmwareHeader(h, size, a, b, c)) {
             n.FlashFwMajor = a;
             n.FlashFwMinor = b;
             n.FlashFwSub = c;
         }
     }
     if (const FlashRegion *boot = in.Region(SD_FLASH_REGION_BOOT)) {
-        const Bytes content = FlashRegionContent(in, *boot);
-        const auto chain = ParseBootChain(content.data(), content.size());
+        const bool written = store_.StoredSize(Key(in), boot->item).has_value();
+        const auto chain = written ? ParseBootChain(
+                                         [&](size_t offset, size_t length, uint8_t *out) {
+                                             FlashRead(in, *boot, uint32_t(offset), uint32_t(length), out);
+                                             return true;
+                                         },
+                                         boot->size)
+                                   : DescribedBootImages(in, *boot);
         auto pick = [&](BootCodeType t) {
             return std::find_if(chain.begin(), chain.end(), [t](const BootImage &b) { return b.type == t; });
         };
@@ -340,7 +373,9 @@ std::vector<const TargetRef *> Simulator::VisibleTargets(const Instance &in) {
     return out;
 }
 
-std::vector<NsEntry> Simulator::NameServer() {
+const std::vector<NsEntry> &Simulator::NameServer() {
+    const uint64_t epoch = store_.Epoch();
+    if (nameServerEpoch_ && nameServerEpoch_ == epoch) return nameServer_;
     std::vector<NsEntry> out;
     for (const auto &t : machine_.fabric.targets)
         out.push_back({t.portId, t.wwpn, t.wwnn, true, t.vendor + " " + t.product});
@@ -354,8 +389,10 @@ std::vector<NsEntry> Simulator::NameServer() {
         for (const auto &v : Vports(in))
             if (v.portId) out.push_back({v.portId, v.wwpn, v.wwnn, false, v.name});
     }
-    std::sort(out.begin(), out.end(), [](const NsEntry &a, const NsEntry &b) { return a.portId < b.portId; });
-    return out;
+    std::stable_sort(out.begin(), out.end(), [](const NsEntry &a, const NsEntry &b) { return a.portId < b.portId; });
+    nameServer_ = std::move(out);
+    nameServerEpoch_ = epoch;
+    return nameServer_;
 }
 
 SD_STATUS Simulator::Store(const Instance &in, const std::string &item, const Bytes &value) {

@@ -70,15 +70,20 @@ public:
     uint32_t Beacon(const Instance &in);
     Bytes Nvram(const Instance &in, uint32_t region);
     Bytes Vpd(const Instance &in);
+    // Flash as it is now: what was written, else what the description makes.
+    void FlashRead(const Instance &in, const FlashRegion &region, uint32_t offset, uint32_t length, uint8_t *out);
     Bytes FlashRegionContent(const Instance &in, const FlashRegion &region);
+    // Stores a region's new content (the rest of the region reads as erased).
+    SD_STATUS StoreFlash(const Instance &in, const FlashRegion &region, Bytes content);
     SD_NODE_PROPERTY NodeProperty(const Instance &in);
     std::vector<SD_TARGET_DATA> TargetData(const Instance &in);
     std::vector<SD_LUN_DATA> LunData(const Instance &in);
 
     // Targets the port sees now (none while its link is down).
     std::vector<const TargetRef *> VisibleTargets(const Instance &in);
-    // Every port logged in to the fabric.
-    std::vector<NsEntry> NameServer();
+    // Every port logged in to the fabric, by port ID. Built once and again
+    // only when the state changed.
+    const std::vector<NsEntry> &NameServer();
 
     // Stores a value, or SDERR_STATE_IO.
     SD_STATUS Store(const Instance &in, const std::string &item, const Bytes &value);
@@ -97,6 +102,9 @@ private:
     std::map<uint32_t, uint32_t> handles_;  // handle -> instance
     uint32_t nextHandle_ = 0x100;
     std::vector<InstanceRuntime> runtime_;
+    std::map<Wwn, uint32_t> byWwpn_;  // first instance with that WWPN
+    std::vector<NsEntry> nameServer_;
+    uint64_t nameServerEpoch_ = 0;  // the store's epoch it was built at; 0 none
     std::map<std::string, Bytes> targetBuffers_;
     std::chrono::steady_clock::time_point loadTime_;
 };
