@@ -1,5 +1,6 @@
 // The state file: what one process changes, the next one sees.
 #include <signal.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -91,23 +92,61 @@ TEST_F(StateTest, AKilledWriterLeavesAValidImage) {
     EXPECT_EQ(Throttle(3), 42u);
 }
 
-TEST_F(StateTest, UnopenableStateFile) {
-    setenv("VNSDM_STATE", "/dev/null/state.db", 1);
+class RefusedStateTest : public StateTest {
+protected:
+    // Reloads with the state file at path; answers what was written to stderr.
+    std::string Refuse(const std::string &path) {
+        setenv("VNSDM_STATE", path.c_str(), 1);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(VNSimReloadMachine(), SDERR_STATE_IO);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_NE(err.find("vnsdm: state file " + path + ": "), std::string::npos) << err;
+        // Never the description's values in place of the state: no devices at all.
+        uint32_t handle = 0;
+        EXPECT_EQ(SDOpenDevice(0, &handle), SDERR_NO_MORE_DEVICES);
+        EXPECT_EQ(VNSimGetInstanceCount(), 0u);
+        uint32_t maxVports = 0, vpIndex = 0;
+        const Wwn wwpn = ParseWwn(k2162Wwpn);
+        EXPECT_EQ(VNSimGetVportLimits(wwpn.data(), &maxVports, &vpIndex), SDERR_INVALID_INSTANCE);
+        return err;
+    }
+};
+
+TEST_F(RefusedStateTest, UnopenableStateFile) {
+    EXPECT_NE(Refuse("/dev/null/state.db").find("cannot open"), std::string::npos);
+}
+
+TEST_F(RefusedStateTest, ADirectory) {
+    EXPECT_NE(Refuse(dir_.path()).find("is a directory"), std::string::npos);
+}
+
+TEST_F(RefusedStateTest, AFileOfAnotherKind) {
+    const std::string path = dir_.file("notes.txt");
+    WriteFile(path, std::string(4096, 'x'));
+    EXPECT_NE(Refuse(path).find("not a state file"), std::string::npos);
+    EXPECT_EQ(ReadFile(path), std::string(4096, 'x'));  // left as it was
+}
+
+TEST_F(RefusedStateTest, ADatabaseOfAnotherApplication) {
+    for (const char *sql : {"CREATE TABLE accounts(id INTEGER)", "PRAGMA application_id=1234"}) {
+        const std::string path = dir_.file(std::string("other") + (sql[0] == 'C' ? "1" : "2") + ".db");
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+        EXPECT_NE(Refuse(path).find("another application"), std::string::npos) << sql;
+    }
+}
+
+TEST_F(StateTest, ARefusedStateFileIsTakenAgainOnceFixed) {
+    setenv("VNSDM_STATE", dir_.path().c_str(), 1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(VNSimReloadMachine(), SDERR_STATE_IO);
+    testing::internal::GetCapturedStderr();
+    setenv("VNSDM_STATE", statePath_.c_str(), 1);
     ASSERT_EQ(VNSimReloadMachine(), SD_OK);
-    const uint32_t h = Open(k2162Port1);
-    uint8_t image[512];
-    ASSERT_EQ(SDGetNVRam(h, 0, SD_NVRAM_REGION_PARAMETERS, image, sizeof image), SD_OK);
-    ASSERT_EQ(SDSetVariableValue(h, image, 16, 5), SD_OK);
-    EXPECT_EQ(SDUpdateNVRam(h, 0, SD_NVRAM_REGION_PARAMETERS, image, sizeof image), SDERR_STATE_IO);
-    EXPECT_EQ(SDUpdateBeaconControl(h, 0, SD_BEACON_ON), SDERR_STATE_IO);
-    EXPECT_EQ(SDResetStatistics(h, 0), SDERR_STATE_IO);
-    uint32_t beacon = 0;
-    ASSERT_EQ(SDGetBeaconControl(h, 0, &beacon), SD_OK);
-    EXPECT_EQ(beacon, SD_BEACON_OFF);
-    ASSERT_EQ(SDGetNVRam(h, 0, SD_NVRAM_REGION_PARAMETERS, image, sizeof image), SD_OK);
-    uint32_t v = 0;
-    ASSERT_EQ(SDGetVariableValue(h, image, 16, &v), SD_OK);
-    EXPECT_EQ(v, 65535u);
+    EXPECT_EQ(Beacon(k2081), SD_BEACON_OFF);
 }
 
 TEST_F(StateTest, CounterResetIsABaselineOthersSee) {

@@ -3,7 +3,9 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
+#include <cstdio>
+#include <map>
+#include <sys/stat.h>
 #include <initializer_list>
 #include <set>
 #include <sstream>
@@ -107,31 +109,70 @@ std::string Idx(const std::string &path, size_t i) {
 }
 
 // One JSON object being read: hands out its members and refuses unknown ones.
+// It may stand over lower layers (a card's defaults under a port): members of
+// an upper layer win and objects merge member by member, without a copy.
 class Obj {
 public:
-    Obj(const Json &j, std::string path) : j_(j), path_(std::move(path)) {
-        if (!j_.is_object()) Fail(path_, "expected an object, got " + Describe(j_));
+    Obj(const Json &j, std::string path) : path_(std::move(path)) {
+        if (!j.is_object()) Fail(path_, "expected an object, got " + Describe(j));
+        layers_.push_back(&j);
     }
+    // Layers bottom first, each an object.
+    Obj(std::vector<const Json *> layers, std::string path) : layers_(std::move(layers)), path_(std::move(path)) {}
+    // upper over one more layer below it.
+    static Obj Over(const Json &below, const Obj &upper) {
+        std::vector<const Json *> layers{&below};
+        layers.insert(layers.end(), upper.layers_.begin(), upper.layers_.end());
+        return Obj(std::move(layers), upper.path_);
+    }
+
     const std::string &path() const { return path_; }
-    bool Has(std::string_view key) const { return j_.contains(key); }
+    bool Has(std::string_view key) const { return Get(key) != nullptr; }
     const Json *Get(std::string_view key) const {
-        auto it = j_.find(key);
-        return it == j_.end() ? nullptr : &*it;
+        for (auto l = layers_.rbegin(); l != layers_.rend(); ++l)
+            if (auto it = (*l)->find(key); it != (*l)->end()) return &*it;
+        return nullptr;
     }
     const Json &Need(std::string_view key) const {
         const Json *v = Get(key);
         if (!v) Fail(Sub(path_, key), "missing required field");
         return *v;
     }
+    // A member object, merged over what the lower layers have under the same key;
+    // an absent one reads as empty unless required.
+    Obj Section(std::string_view key, bool required = false) const {
+        std::vector<const Json *> found;
+        for (auto l = layers_.rbegin(); l != layers_.rend(); ++l) {
+            auto it = (*l)->find(key);
+            if (it == (*l)->end()) continue;
+            if (!found.empty() && !it->is_object()) break;  // an object above replaces it
+            found.push_back(&*it);
+            if (!it->is_object()) break;
+        }
+        if (found.empty() && required) Fail(Sub(path_, key), "missing required field");
+        if (found.size() == 1 || (!found.empty() && !found.front()->is_object()))
+            return Obj(*found.front(), Sub(path_, key));
+        return Obj(std::vector<const Json *>(found.rbegin(), found.rend()), Sub(path_, key));
+    }
+    // Member names in merged order: the lowest layer's first, then new ones above.
+    std::vector<std::string> Keys() const {
+        std::vector<std::string> keys;
+        std::set<std::string_view> seen;
+        for (const Json *l : layers_)
+            for (auto it = l->begin(); it != l->end(); ++it)
+                if (seen.insert(it.key()).second) keys.push_back(it.key());
+        return keys;
+    }
     std::string At(std::string_view key) const { return Sub(path_, key); }
     void Allow(std::initializer_list<std::string_view> keys) const {
-        for (auto it = j_.begin(); it != j_.end(); ++it)
-            if (std::find(keys.begin(), keys.end(), it.key()) == keys.end())
-                Fail(Sub(path_, it.key()), "unknown field");
+        for (const Json *l : layers_)
+            for (auto it = l->begin(); it != l->end(); ++it)
+                if (std::find(keys.begin(), keys.end(), it.key()) == keys.end())
+                    Fail(Sub(path_, it.key()), "unknown field");
     }
 
 private:
-    Json j_;  // a copy: callers pass temporaries for absent sections
+    std::vector<const Json *> layers_;  // empty: an absent section
     std::string path_;
 };
 
@@ -307,17 +348,6 @@ uint32_t BitList(const Json &j, const std::string &path,
     return bits;
 }
 
-// Recursive merge: members of over win, objects are merged member by member.
-Json Merge(const Json &base, const Json &over) {
-    if (!base.is_object() || !over.is_object()) return over;
-    Json out = base;
-    for (auto it = over.begin(); it != over.end(); ++it) {
-        auto b = out.find(it.key());
-        out[it.key()] = b == out.end() ? *it : Merge(*b, *it);
-    }
-    return out;
-}
-
 // ---- Fabric -----------------------------------------------------------------
 
 Fabric ParseFabric(const Json &j, const std::string &path) {
@@ -359,6 +389,7 @@ Fabric ParseFabric(const Json &j, const std::string &path) {
                 out.bufferSize = uint32_t(Num(*t.Get("buffer_size"), t.At("buffer_size"), 1u << 24));
             if (const Json *luns = t.Get("luns")) {
                 if (!luns->is_array()) Fail(t.At("luns"), "expected an array, got " + Describe(*luns));
+                std::set<uint16_t> lunNumbers;
                 for (size_t k = 0; k < luns->size(); ++k) {
                     Obj l((*luns)[k], Idx(t.At("luns"), k));
                     l.Allow({"lun", "blocks", "block_size"});
@@ -366,7 +397,7 @@ Fabric ParseFabric(const Json &j, const std::string &path) {
                     lun.number = uint16_t(Num(l.Need("lun"), l.At("lun"), 2047));
                     lun.blocks = l.Has("blocks") ? Num(*l.Get("blocks"), l.At("blocks"), UINT64_MAX) : 0;
                     lun.blockSize = l.Has("block_size") ? uint32_t(Num(*l.Get("block_size"), l.At("block_size"), 1u << 20)) : 512;
-                    if (out.FindLun(lun.number))
+                    if (!lunNumbers.insert(lun.number).second)
                         Fail(l.At("lun"), "LUN " + std::to_string(lun.number) + " is listed twice");
                     out.luns.push_back(lun);
                 }
@@ -386,7 +417,7 @@ struct AdapterInfo {
     const Json *vpd = nullptr;
 };
 
-void ParseChip(const Obj &o, Instance &in) {
+void ParseChip(const Obj &o, Instance &in, uint16_t defaultFunction) {
     o.Allow({"vendor_id", "device_id", "subsystem_vendor_id", "subsystem_id", "bus", "device",
              "function", "chip_type", "chip_revision", "isp_revision", "port_number", "pcie"});
     SD_CHIP_PROPERTY &c = in.chip;
@@ -396,14 +427,14 @@ void ParseChip(const Obj &o, Instance &in) {
     c.SubSystemId = o.Has("subsystem_id") ? uint16_t(Hex(*o.Get("subsystem_id"), o.At("subsystem_id"), 0xFFFF)) : 0;
     c.PciBusNumber = o.Has("bus") ? uint16_t(Num(*o.Get("bus"), o.At("bus"), 255)) : 0;
     const uint16_t dev = o.Has("device") ? uint16_t(Num(*o.Get("device"), o.At("device"), 15)) : 0;
-    const uint16_t fn = o.Has("function") ? uint16_t(Num(*o.Get("function"), o.At("function"), 7)) : 0;
+    const uint16_t fn = o.Has("function") ? uint16_t(Num(*o.Get("function"), o.At("function"), 7)) : defaultFunction;
     c.PciDevFunc = uint16_t(dev | (fn << 5));
     c.ChipType = o.Has("chip_type") ? uint16_t(Hex(*o.Get("chip_type"), o.At("chip_type"), 0xFFFF)) : 0;
     c.ChipRevision = o.Has("chip_revision") ? uint16_t(Hex(*o.Get("chip_revision"), o.At("chip_revision"), 0xFFFF)) : 1;
     c.IspRevision = o.Has("isp_revision") ? uint16_t(Hex(*o.Get("isp_revision"), o.At("isp_revision"), 0xFFFF)) : 1;
     c.PortNumber = o.Has("port_number") ? uint16_t(Num(*o.Get("port_number"), o.At("port_number"), 255)) : uint16_t(fn % 2 + 1);
-    if (const Json *p = o.Get("pcie")) {
-        Obj pc(*p, o.At("pcie"));
+    if (o.Has("pcie")) {
+        Obj pc = o.Section("pcie");
         pc.Allow({"max_width", "negotiated_width", "max_speed", "negotiated_speed"});
         auto get = [&](const char *k) { return pc.Has(k) ? uint16_t(Num(*pc.Get(k), pc.At(k), 0xFFFF)) : uint16_t(0); };
         c.PcieMaxWidth = get("max_width");
@@ -546,21 +577,20 @@ void ParseNode(const Obj &o, Instance &in, const AdapterInfo &ad, std::optional<
     if (const Json *e = o.Get("bios_is_efi")) n.BiosIsEfi = Bool(*e, o.At("bios_is_efi"));
 }
 
-Instance ParseInstance(const Json &j, const std::string &path, const AdapterInfo &ad,
-                       const Fabric &fabric) {
-    Obj o(j, path);
+Instance ParseInstance(const Obj &o, const AdapterInfo &ad, const Fabric &fabric, uint16_t defaultFunction) {
+    const std::string &path = o.path();
     o.Allow({"chip", "driver", "node", "firmware", "port", "nvram", "vpd", "flash", "beacon",
              "temperature", "statistics", "events", "vports", "targets", "faults"});
     Instance in;
     in.path = path;
-    ParseChip(Obj(o.Need("chip"), o.At("chip")), in);
-    ParseDriver(Obj(o.Has("driver") ? *o.Get("driver") : Json::object(), o.At("driver")), in);
+    ParseChip(o.Section("chip", true), in, defaultFunction);
+    ParseDriver(o.Section("driver"), in);
     uint32_t riscAttributes = 0x20;
-    ParseFirmware(Obj(o.Has("firmware") ? *o.Get("firmware") : Json::object(), o.At("firmware")), in, riscAttributes);
-    ParsePort(Obj(o.Need("port"), o.At("port")), in);
+    ParseFirmware(o.Section("firmware"), in, riscAttributes);
+    ParsePort(o.Section("port", true), in);
     in.key = WwnKey(in.Wwpn());
     std::optional<Version3> bios, flashFw;
-    ParseNode(Obj(o.Has("node") ? *o.Get("node") : Json::object(), o.At("node")), in, ad, bios, flashFw);
+    ParseNode(o.Section("node"), in, ad, bios, flashFw);
 
     // Names: node WWNN from the port's, or derived from the WWPN (NAA 2, first byte 0x20).
     Wwn wwpn = in.Wwpn();
@@ -579,60 +609,63 @@ Instance ParseInstance(const Json &j, const std::string &path, const AdapterInfo
     const uint16_t ssvid = in.chip.SubVendorId, ssdid = in.chip.SubSystemId;
     NvramIdentity id{wwpn, nodeName, ssvid, ssdid};
     uint32_t nvSize = kNvramSize;
-    auto parseImage = [&](const Json *given, const std::string &p) -> Bytes {
+    auto parseImage = [&](const Obj *given) -> Bytes {
         std::map<uint32_t, uint32_t> values;
         if (given) {
-            Obj n(*given, p);
-            n.Allow({"parameters", "hex"});
+            const Obj &n = *given;
             if (const Json *h = n.Get("hex")) {
                 Bytes img = HexBlob(*h, n.At("hex"));
                 if (img.size() != nvSize)
                     Fail(n.At("hex"), "NVRAM image is " + std::to_string(img.size()) + " bytes, expected " + std::to_string(nvSize));
                 return img;
             }
-            if (const Json *params = n.Get("parameters")) {
-                Obj pr(*params, n.At("parameters"));
-                for (auto it = params->begin(); it != params->end(); ++it) {
-                    const std::string &key = it.key();
+            if (n.Has("parameters")) {
+                const Obj pr = n.Section("parameters");
+                for (const std::string &key : pr.Keys()) {
                     std::optional<uint32_t> num = NvramParameterNumber(key);
                     if (!num && !key.empty() && key.size() < 6 &&
                         std::all_of(key.begin(), key.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
                         FindNvramVar(uint32_t(std::stoul(key))))
                         num = uint32_t(std::stoul(key));
                     if (!num) Fail(pr.At(key), "unknown NVRAM variable");
-                    values[*num] = uint32_t(Num(*it, pr.At(it.key()), 0xFFFFFFFF));
+                    values[*num] = uint32_t(Num(*pr.Get(key), pr.At(key), 0xFFFFFFFF));
                     Bytes probe(nvSize, 0);
                     if (!WriteNvramVar(probe, *FindNvramVar(*num), values[*num]))
-                        Fail(pr.At(it.key()), "value does not fit the variable");
+                        Fail(pr.At(key), "value does not fit the variable");
                 }
             }
         }
         return BuildNvram(nvSize, id, values);
     };
-    const Json *nv = o.Get("nvram");
-    if (nv) {
-        Obj n(*nv, o.At("nvram"));
+    if (o.Has("nvram")) {
+        const Obj n = o.Section("nvram");
         n.Allow({"size", "parameters", "hex", "second"});
         if (const Json *s = n.Get("size")) {
             nvSize = uint32_t(Num(*s, n.At("size"), 0xFFFF));
             if (nvSize != kNvramSize && nvSize != kNvramSmallSize) Fail(n.At("size"), "NVRAM size must be 256 or 512");
         }
-        Json first = Json::object();
-        if (n.Has("parameters")) first["parameters"] = *n.Get("parameters");
-        if (n.Has("hex")) first["hex"] = *n.Get("hex");
-        in.nvram1 = parseImage(&first, n.path());
-        in.nvram2 = parseImage(n.Get("second"), n.At("second"));
+        in.nvram1 = parseImage(&n);
+        if (n.Has("second")) {
+            const Obj second = n.Section("second");
+            second.Allow({"parameters", "hex"});
+            in.nvram2 = parseImage(&second);
+        } else {
+            in.nvram2 = parseImage(nullptr);
+        }
     } else {
-        in.nvram1 = parseImage(nullptr, "");
-        in.nvram2 = parseImage(nullptr, "");
+        in.nvram1 = parseImage(nullptr);
+        in.nvram2 = parseImage(nullptr);
     }
 
     // VPD: per-instance section over the adapter's.
     {
-        Json vj = ad.vpd ? *ad.vpd : Json::object();
-        if (const Json *v = o.Get("vpd")) vj = Merge(vj, *v);
         const std::string vp = o.At("vpd");
-        Obj v(vj, vp);
+        Obj v = o.Section("vpd");
+        if (ad.vpd) {
+            // The card's VPD lies under the port's.
+            if (!ad.vpd->is_object()) Fail(vp, "expected an object, got " + Describe(*ad.vpd));
+            v = o.Has("vpd") ? Obj::Over(*ad.vpd, v) : Obj(*ad.vpd, vp);
+        }
         v.Allow({"size", "identifier", "keywords", "hex"});
         const bool fast = (in.port.SupportedSpeeds & ~0x1Fu) != 0;  // 16 Gb and up
         const uint32_t size = v.Has("size") ? uint32_t(Num(*v.Get("size"), v.At("size"), 65536)) : (fast ? 1024 : 512);
@@ -642,14 +675,14 @@ Instance ParseInstance(const Json &j, const std::string &path, const AdapterInfo
             in.vpd.resize(size, 0);
         } else {
             std::vector<std::pair<std::string, std::string>> kw;
-            if (const Json *k = v.Get("keywords")) {
-                Obj ko(*k, v.At("keywords"));
-                for (auto it = k->begin(); it != k->end(); ++it) {
-                    if (it.key().size() != 2) Fail(ko.At(it.key()), "a VPD keyword has two characters");
-                    if (it.key() == "RV" || it.key() == "RW") Fail(ko.At(it.key()), "RV and RW are added by the simulator");
-                    const std::string data = Str(*it, ko.At(it.key()));
-                    if (data.size() > 255) Fail(ko.At(it.key()), "keyword data is longer than 255 bytes");
-                    kw.emplace_back(it.key(), data);
+            if (v.Has("keywords")) {
+                const Obj ko = v.Section("keywords");
+                for (const std::string &key : ko.Keys()) {
+                    if (key.size() != 2) Fail(ko.At(key), "a VPD keyword has two characters");
+                    if (key == "RV" || key == "RW") Fail(ko.At(key), "RV and RW are added by the simulator");
+                    const std::string data = Str(*ko.Get(key), ko.At(key));
+                    if (data.size() > 255) Fail(ko.At(key), "keyword data is longer than 255 bytes");
+                    kw.emplace_back(key, data);
                 }
             } else {
                 kw = {{"PN", "CV" + in.adapterModel.substr(in.adapterModel.find('-') + 1) + "-01"},
@@ -667,7 +700,7 @@ Instance ParseInstance(const Json &j, const std::string &path, const AdapterInfo
 
     // Flash
     {
-        Obj f(o.Has("flash") ? *o.Get("flash") : Json::object(), o.At("flash"));
+        const Obj f = o.Section("flash");
         f.Allow({"boot_code", "image_status", "regions", "total_size"});
         std::vector<BootImage> boot;
         if (const Json *bc = f.Get("boot_code")) {
@@ -778,8 +811,8 @@ Instance ParseInstance(const Json &j, const std::string &path, const AdapterInfo
     if (const Json *b = o.Get("beacon"))
         in.beacon = Enum(*b, o.At("beacon"), {{"off", SD_BEACON_OFF}, {"on", SD_BEACON_ON}, {"third", SD_BEACON_THIRD}}, 0xFFFFFFFF);
 
-    if (const Json *t = o.Get("temperature")) {
-        Obj to(*t, o.At("temperature"));
+    if (o.Has("temperature")) {
+        const Obj to = o.Section("temperature");
         to.Allow({"celsius", "high_alarm", "low_alarm", "threshold"});
         if (to.Has("celsius")) in.temperature.celsius = int32_t(SignedNum(*to.Get("celsius"), to.At("celsius")));
         if (to.Has("high_alarm")) in.temperature.highAlarm = int32_t(SignedNum(*to.Get("high_alarm"), to.At("high_alarm")));
@@ -787,8 +820,8 @@ Instance ParseInstance(const Json &j, const std::string &path, const AdapterInfo
         if (to.Has("threshold")) in.temperature.threshold = int32_t(SignedNum(*to.Get("threshold"), to.At("threshold")));
     }
 
-    if (const Json *s = o.Get("statistics")) {
-        Obj so(*s, o.At("statistics"));
+    if (o.Has("statistics")) {
+        const Obj so = o.Section("statistics");
         SD_STATISTICS &st = in.stats;
         const std::pair<const char *, uint64_t *> wide[] = {
             {"io_count", &st.IoCount}, {"byte_count", &st.ByteCount}, {"read_requests", &st.ReadRequests},
@@ -799,13 +832,14 @@ Instance ParseInstance(const Json &j, const std::string &path, const AdapterInfo
             {"loss_of_signal", &st.LossOfSignalCount}, {"primitive_seq_errors", &st.PrimitiveSeqProtocolErrorCount},
             {"invalid_tx_words", &st.InvalidTransmissionWordCount}, {"invalid_crc", &st.InvalidCrcCount},
             {"seconds_since_reset", &st.SecondsSinceReset}};
-        for (auto it = s->begin(); it != s->end(); ++it) {
+        for (const std::string &key : so.Keys()) {
+            const Json &value = *so.Get(key);
             bool known = false;
             for (auto &[k, dst] : wide)
-                if (it.key() == k) { *dst = Num(*it, so.At(k), UINT64_MAX); known = true; }
+                if (key == k) { *dst = Num(value, so.At(k), UINT64_MAX); known = true; }
             for (auto &[k, dst] : narrow)
-                if (it.key() == k) { *dst = uint32_t(Num(*it, so.At(k), 0xFFFFFFFF)); known = true; }
-            if (!known) Fail(so.At(it.key()), "unknown field");
+                if (key == k) { *dst = uint32_t(Num(value, so.At(k), 0xFFFFFFFF)); known = true; }
+            if (!known) Fail(so.At(key), "unknown field");
         }
     }
 
@@ -826,6 +860,8 @@ Instance ParseInstance(const Json &j, const std::string &path, const AdapterInfo
 
     if (const Json *vp = o.Get("vports")) {
         if (!vp->is_array()) Fail(o.At("vports"), "expected an array, got " + Describe(*vp));
+        std::set<uint32_t> slots;
+        std::set<Wwn> vportNames;
         for (size_t i = 0; i < vp->size(); ++i) {
             Obj v((*vp)[i], Idx(o.At("vports"), i));
             v.Allow({"wwpn", "wwnn", "slot", "port_id", "qos_type", "qos_value", "vf_id", "name", "san_priority"});
@@ -836,10 +872,8 @@ Instance ParseInstance(const Json &j, const std::string &path, const AdapterInfo
             if (out.slot == 0) Fail(v.At("slot"), "slot 0 stands for the physical port");
             if (in.port.MaxVports && out.slot > in.port.MaxVports)
                 Fail(v.At("slot"), "slot " + std::to_string(out.slot) + " is above max_vports " + std::to_string(in.port.MaxVports));
-            for (const auto &prev : in.vports) {
-                if (prev.slot == out.slot) Fail(v.At("slot"), "slot " + std::to_string(out.slot) + " is used twice");
-                if (prev.wwpn == out.wwpn) Fail(v.At("wwpn"), "virtual port WWPN is used twice");
-            }
+            if (!slots.insert(out.slot).second) Fail(v.At("slot"), "slot " + std::to_string(out.slot) + " is used twice");
+            if (!vportNames.insert(out.wwpn).second) Fail(v.At("wwpn"), "virtual port WWPN is used twice");
             out.portId = v.Has("port_id") ? uint32_t(Hex(*v.Get("port_id"), v.At("port_id"), 0xFFFFFF))
                                           : (GetBe24(in.port.PortId) ? GetBe24(in.port.PortId) + out.slot : 0);
             out.qosType = v.Has("qos_type") ? uint32_t(Num(*v.Get("qos_type"), v.At("qos_type"), 0xFFFFFFFF)) : 0;
@@ -878,21 +912,22 @@ Instance ParseInstance(const Json &j, const std::string &path, const AdapterInfo
         }
     }
 
-    if (const Json *ft = o.Get("faults")) {
-        Obj fo(*ft, o.At("faults"));
-        fo.Allow({"not_ready", "open_status", "queries", "calls"});
+    if (o.Has("faults")) {
+        const Obj fo = o.Section("faults");
+        fo.Allow({"not_ready", "open_status", "queries", "calls", "duplicate"});
+        if (fo.Has("duplicate")) in.faults.duplicate = Bool(*fo.Get("duplicate"), fo.At("duplicate"));
         if (fo.Has("not_ready")) in.faults.notReady = uint32_t(Num(*fo.Get("not_ready"), fo.At("not_ready"), 1000000));
         if (fo.Has("open_status")) in.faults.openStatus = Status(*fo.Get("open_status"), fo.At("open_status"));
-        if (const Json *q = fo.Get("queries")) {
-            Obj qo(*q, fo.At("queries"));
+        if (fo.Has("queries")) {
+            const Obj qo = fo.Section("queries");
             static const std::set<std::string> names = {"chip", "driver", "node", "firmware", "port",
                                                         "statistics", "temperature", "nvram", "beacon", "vpd",
                                                         "flash", "aen_enable", "aen", "port_database", "targets"};
-            for (auto it = q->begin(); it != q->end(); ++it) {
-                std::string k = it.key();
+            for (const std::string &key : qo.Keys()) {
+                std::string k = key;
                 std::replace(k.begin(), k.end(), '-', '_');
-                if (!names.count(k)) Fail(qo.At(it.key()), "unknown query (chip, driver, node, firmware, port, statistics, temperature, nvram, beacon, vpd, flash, aen_enable, aen, port_database, targets)");
-                in.faults.queries[k] = Status(*it, qo.At(it.key()));
+                if (!names.count(k)) Fail(qo.At(key), "unknown query (chip, driver, node, firmware, port, statistics, temperature, nvram, beacon, vpd, flash, aen_enable, aen, port_database, targets)");
+                in.faults.queries[k] = Status(*qo.Get(key), qo.At(key));
             }
         }
         if (const Json *c = fo.Get("calls")) {
@@ -913,45 +948,74 @@ Instance ParseInstance(const Json &j, const std::string &path, const AdapterInfo
     return in;
 }
 
+constexpr size_t kMaxInstances = 256;
+
+// Every port and virtual port name is used once: a second port with the same
+// name would hide the first, whose state it shares.
+class NameRegistry {
+public:
+    void Add(const Wwn &wwpn, const std::string &path) {
+        auto [it, fresh] = seen_.emplace(wwpn, path);
+        if (!fresh) Fail(path, "WWPN " + WwnText(wwpn) + " is already used by " + it->second);
+    }
+
+private:
+    std::map<Wwn, std::string> seen_;
+};
+
+void AddNames(NameRegistry &names, const Instance &in) {
+    // A port the library lists twice is a fault the description asks for by name.
+    if (!in.faults.duplicate) names.Add(in.Wwpn(), Sub(in.path, "port.wwpn"));
+    for (size_t i = 0; i < in.vports.size(); ++i) names.Add(in.vports[i].wwpn, Idx(Sub(in.path, "vports"), i) + ".wwpn");
+}
+
 Machine ParseMachine(const Json &root) {
     Machine m;
     Obj top(root, "");
     top.Allow({"format", "comment", "fabric", "adapters", "instances"});
     if (const Json *f = top.Get("format"))
         if (Num(*f, "format", 0xFFFF) != 1) Fail("format", "unsupported format " + Describe(*f) + " (this library reads format 1)");
+    const Json *ads = top.Get("adapters");
+    const Json *ins = top.Get("instances");
+    if (ads && !ads->is_array()) Fail("adapters", "expected an array, got " + Describe(*ads));
+    if (ins && !ins->is_array()) Fail("instances", "expected an array, got " + Describe(*ins));
+    // Counted before anything is built, so that a huge description costs nothing.
+    size_t count = ins ? ins->size() : 0;
+    for (size_t a = 0; ads && a < ads->size(); ++a)
+        if ((*ads)[a].is_object())
+            if (auto it = (*ads)[a].find("ports"); it != (*ads)[a].end() && it->is_array()) count += it->size();
+    if (count > kMaxInstances)
+        Fail("instances", "at most " + std::to_string(kMaxInstances) + " instances, the description has " + std::to_string(count));
     if (const Json *fab = top.Get("fabric")) m.fabric = ParseFabric(*fab, "fabric");
-    if (const Json *ads = top.Get("adapters")) {
-        if (!ads->is_array()) Fail("adapters", "expected an array, got " + Describe(*ads));
-        for (size_t a = 0; a < ads->size(); ++a) {
-            const std::string ap = Idx("adapters", a);
-            Obj ao((*ads)[a], ap);
-            ao.Allow({"model", "description", "serial", "vpd", "defaults", "ports"});
-            AdapterInfo info;
-            if (ao.Has("model")) info.model = Str(*ao.Get("model"), ao.At("model"));
-            if (ao.Has("description")) info.description = Str(*ao.Get("description"), ao.At("description"));
-            if (ao.Has("serial")) info.serial = Str(*ao.Get("serial"), ao.At("serial"));
-            info.vpd = ao.Get("vpd");
-            const Json defaults = ao.Has("defaults") ? *ao.Get("defaults") : Json::object();
-            if (!defaults.is_object()) Fail(ao.At("defaults"), "expected an object, got " + Describe(defaults));
-            const Json &ports = ao.Need("ports");
-            if (!ports.is_array() || ports.empty()) Fail(ao.At("ports"), "expected a non-empty array of ports");
-            for (size_t p = 0; p < ports.size(); ++p) {
-                const std::string pp = Idx(ao.At("ports"), p);
-                if (!ports[p].is_object()) Fail(pp, "expected an object, got " + Describe(ports[p]));
-                Json merged = Merge(defaults, ports[p]);
-                // PCI function follows the port's place on the card unless given.
-                if (!merged.contains("chip") || !merged["chip"].is_object() || !merged["chip"].contains("function"))
-                    if (merged.contains("chip") && merged["chip"].is_object()) merged["chip"]["function"] = p % 8;
-                m.instances.push_back(ParseInstance(merged, pp, info, m.fabric));
-            }
+    m.instances.reserve(count);
+    NameRegistry names;
+    for (size_t a = 0; ads && a < ads->size(); ++a) {
+        const std::string ap = Idx("adapters", a);
+        Obj ao((*ads)[a], ap);
+        ao.Allow({"model", "description", "serial", "vpd", "defaults", "ports"});
+        AdapterInfo info;
+        if (ao.Has("model")) info.model = Str(*ao.Get("model"), ao.At("model"));
+        if (ao.Has("description")) info.description = Str(*ao.Get("description"), ao.At("description"));
+        if (ao.Has("serial")) info.serial = Str(*ao.Get("serial"), ao.At("serial"));
+        info.vpd = ao.Get("vpd");
+        const Json *defaults = ao.Get("defaults");
+        if (defaults && !defaults->is_object()) Fail(ao.At("defaults"), "expected an object, got " + Describe(*defaults));
+        const Json &ports = ao.Need("ports");
+        if (!ports.is_array() || ports.empty()) Fail(ao.At("ports"), "expected a non-empty array of ports");
+        for (size_t p = 0; p < ports.size(); ++p) {
+            const std::string pp = Idx(ao.At("ports"), p);
+            if (!ports[p].is_object()) Fail(pp, "expected an object, got " + Describe(ports[p]));
+            // The port's keys over the card's defaults, read in place.
+            const Obj port = defaults ? Obj(std::vector<const Json *>{defaults, &ports[p]}, pp) : Obj(ports[p], pp);
+            // PCI function follows the port's place on the card unless given.
+            m.instances.push_back(ParseInstance(port, info, m.fabric, uint16_t(p % 8)));
+            AddNames(names, m.instances.back());
         }
     }
-    if (const Json *ins = top.Get("instances")) {
-        if (!ins->is_array()) Fail("instances", "expected an array, got " + Describe(*ins));
-        for (size_t i = 0; i < ins->size(); ++i)
-            m.instances.push_back(ParseInstance((*ins)[i], Idx("instances", i), AdapterInfo{}, m.fabric));
+    for (size_t i = 0; ins && i < ins->size(); ++i) {
+        m.instances.push_back(ParseInstance(Obj((*ins)[i], Idx("instances", i)), AdapterInfo{}, m.fabric, 0));
+        AddNames(names, m.instances.back());
     }
-    if (m.instances.size() > 256) Fail("instances", "at most 256 instances");
     return m;
 }
 
@@ -963,53 +1027,150 @@ std::string OneLine(std::string s) {
 
 }  // namespace
 
+namespace {
+
+constexpr size_t kMaxText = 4u << 20;  // far above any real machine, far below what hurts
+constexpr int kMaxDepth = 64;          // a description nests about six levels
+
+// Line and column (from 1) of a byte.
+std::string Place(std::string_view text, size_t at) {
+    size_t line = 1, col = 1;
+    for (size_t i = 0; i < at && i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            col = 1;
+        } else {
+            ++col;
+        }
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(col);
+}
+
+// Builds the tree and keeps where the parser stopped, for every kind of error
+// (a number too large is not a syntax error to the parser, but is one here).
+class TreeBuilder {
+public:
+    explicit TreeBuilder(Json &root) : dom_(root, false) {}
+    bool null() { return dom_.null(); }
+    bool boolean(bool v) { return dom_.boolean(v); }
+    bool number_integer(Json::number_integer_t v) { return dom_.number_integer(v); }
+    bool number_unsigned(Json::number_unsigned_t v) { return dom_.number_unsigned(v); }
+    bool number_float(Json::number_float_t v, const std::string &s) { return dom_.number_float(v, s); }
+    bool string(std::string &v) { return dom_.string(v); }
+    bool binary(Json::binary_t &v) { return dom_.binary(v); }
+    bool start_object(std::size_t n) { return dom_.start_object(n); }
+    bool key(std::string &k) { return dom_.key(k); }
+    bool end_object() { return dom_.end_object(); }
+    bool start_array(std::size_t n) { return dom_.start_array(n); }
+    bool end_array() { return dom_.end_array(); }
+    bool parse_error(std::size_t position, const std::string &, const nlohmann::detail::exception &ex) {
+        position_ = position;
+        what_ = ex.what();
+        return false;
+    }
+    size_t position() const { return position_; }
+    const std::string &what() const { return what_; }
+
+private:
+    nlohmann::detail::json_sax_dom_parser<Json> dom_;
+    size_t position_ = 0;
+    std::string what_ = "unexpected end of input";
+};
+
+}  // namespace
+
+// Checked before a parser (and everything that walks the tree after it)
+// recurses that deep.
+std::optional<size_t> TooDeep(std::string_view text, int maxDepth) {
+    int depth = 0;
+    bool inString = false, escaped = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (escaped) escaped = false;
+            else if (c == '\\') escaped = true;
+            else if (c == '"') inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '{' || c == '[') {
+            if (++depth > maxDepth) return i;
+        } else if ((c == '}' || c == ']') && depth > 0) {
+            --depth;
+        }
+    }
+    return std::nullopt;
+}
+
 LoadResult LoadMachineText(std::string_view text, const std::string &source) {
     LoadResult r;
     const std::string prefix = "vnsdm: machine description " + source + ": ";
-    Json root;
     try {
-        root = Json::parse(text.begin(), text.end());
-    } catch (const Json::parse_error &e) {
-        // Line and column of the byte where the parser stopped.
-        size_t line = 1, col = 1;
-        const size_t stop = e.byte ? std::min(e.byte - 1, text.size()) : 0;
-        for (size_t i = 0; i < stop; ++i) {
-            if (text[i] == '\n') { ++line; col = 1; } else { ++col; }
+        if (text.size() > kMaxText) {
+            r.error = prefix + "top level: the description is larger than " + std::to_string(kMaxText >> 20) + " MiB";
+            return r;
         }
-        std::string what = e.what();
-        const auto at = what.find(": ", what.find("parse error"));
-        if (at != std::string::npos) what = what.substr(at + 2);
-        r.error = OneLine(prefix + "line " + std::to_string(line) + ", column " + std::to_string(col) +
-                          ": JSON syntax error: " + what);
-        return r;
-    }
-    try {
+        if (const auto at = TooDeep(text, kMaxDepth)) {
+            r.error = prefix + Place(text, *at) + ": nested deeper than " + std::to_string(kMaxDepth) + " levels";
+            return r;
+        }
+        Json root;
+        TreeBuilder builder(root);
+        if (!Json::sax_parse(text.begin(), text.end(), &builder)) {
+            // "[json.exception.parse_error.101] parse error at line 3, column 14: syntax error ..."
+            std::string what = builder.what();
+            if (const auto at = what.find(": ", what.find("parse error")); what.find("parse error") != std::string::npos &&
+                                                                          at != std::string::npos)
+                what = what.substr(at + 2);
+            else if (what.rfind("[json.exception.", 0) == 0 && what.find("] ") != std::string::npos)
+                what = what.substr(what.find("] ") + 2);
+            const size_t stop = builder.position() ? builder.position() - 1 : 0;
+            r.error = OneLine(prefix + Place(text, stop) + ": JSON syntax error: " + what);
+            return r;
+        }
         Machine m = ParseMachine(root);
         m.source = source;
         r.machine = std::move(m);
     } catch (const ContentError &e) {
         r.error = OneLine(prefix + (e.path.empty() ? "top level" : e.path) + ": " + e.message);
+    } catch (const std::bad_alloc &) {
+        r.error = prefix + "top level: out of memory";
     } catch (const std::exception &e) {
-        r.error = OneLine(prefix + e.what());
+        r.error = OneLine(prefix + "top level: " + e.what());
+    } catch (...) {
+        r.error = prefix + "top level: cannot be read";
     }
     return r;
 }
 
 LoadResult LoadMachineFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        LoadResult r;
-        r.error = "vnsdm: machine description " + path + ": cannot read: " + std::strerror(errno);
+    LoadResult r;
+    const std::string prefix = "vnsdm: machine description " + path + ": ";
+    struct stat st{};
+    if (stat(path.c_str(), &st) != 0) {
+        r.error = prefix + "cannot read: " + std::strerror(errno);
         return r;
     }
-    std::stringstream buf;
-    buf << in.rdbuf();
-    if (in.bad()) {
-        LoadResult r;
-        r.error = "vnsdm: machine description " + path + ": cannot read: " + std::strerror(errno);
+    if (!S_ISREG(st.st_mode)) {
+        r.error = prefix + "cannot read: not a regular file";
         return r;
     }
-    return LoadMachineText(buf.str(), path);
+    std::FILE *f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        r.error = prefix + "cannot read: " + std::strerror(errno);
+        return r;
+    }
+    // One byte past the limit is enough to refuse a file that grew too large.
+    std::string text;
+    char buf[65536];
+    size_t n;
+    while (text.size() <= kMaxText && (n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+    const bool failed = std::ferror(f);
+    std::fclose(f);
+    if (failed) {
+        r.error = prefix + "cannot read: " + std::strerror(errno);
+        return r;
+    }
+    return LoadMachineText(text, path);
 }
 
 }  // namespace vnsdm

@@ -95,6 +95,7 @@ struct Faults {
     std::optional<SD_STATUS> openStatus;
     std::map<std::string, SD_STATUS> queries;  // "chip", "vpd", "aen_enable" ...
     std::vector<CallFault> calls;
+    bool duplicate = false;  // repeats an earlier port's WWPN on purpose
 };
 
 enum class BootCodeType : uint8_t { Bios = 0, FCode = 1, Pxe = 2, Efi = 3 };
@@ -169,6 +170,8 @@ struct LoadResult {
 LoadResult LoadMachineText(std::string_view text, const std::string &source);
 LoadResult LoadMachineFile(const std::string &path);
 std::string_view EmbeddedDefaultMachine();
+// Where JSON text first nests deeper than maxDepth, if it does.
+std::optional<size_t> TooDeep(std::string_view text, int maxDepth);
 
 // Status names accepted in descriptions and printed by SDGetErrorString.
 std::optional<SD_STATUS> StatusFromName(std::string_view name);

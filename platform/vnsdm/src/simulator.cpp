@@ -39,6 +39,8 @@ Wwn KeyToWwn(const std::string &key) {
 }  // namespace
 
 std::optional<std::vector<Vport>> DecodeVports(const Bytes &bytes) {
+    // The state file is outside input too: a list is three levels deep.
+    if (TooDeep(std::string_view(reinterpret_cast<const char *>(bytes.data()), bytes.size()), 8)) return std::nullopt;
     const auto j = nlohmann::json::parse(bytes.begin(), bytes.end(), nullptr, false);
     if (!j.is_array()) return std::nullopt;
     std::vector<Vport> out;
@@ -60,7 +62,7 @@ std::optional<std::vector<Vport>> DecodeVports(const Bytes &bytes) {
             v.name = e.at("name").get<std::string>();
             out.push_back(v);
         }
-    } catch (const nlohmann::json::exception &) {
+    } catch (const std::exception &) {
         return std::nullopt;
     }
     return out;
@@ -84,7 +86,7 @@ void Simulator::EnsureLoaded() {
 
 SD_STATUS Simulator::Reload() {
     Load();
-    return refused_ ? SDERR_NO_MACHINE : SD_OK;
+    return stateRefused_ ? SDERR_STATE_IO : refused_ ? SDERR_NO_MACHINE : SD_OK;
 }
 
 void Simulator::Load() {
@@ -98,23 +100,37 @@ void Simulator::Load() {
     nameServer_.clear();
     nameServerEpoch_ = 0;
     store_.Close();
-    const char *env = std::getenv("VNSDM_MACHINE");
-    LoadResult r = env && *env ? LoadMachineFile(env)
-                               : LoadMachineText(EmbeddedDefaultMachine(), "<embedded>");
-    if (r.machine) {
-        machine_ = std::move(*r.machine);
-        refused_ = false;
-    } else {
-        refused_ = true;
-        std::fprintf(stderr, "%s\n", r.error.c_str());
-    }
-    runtime_.assign(machine_.instances.size(), InstanceRuntime{});
-    for (size_t i = 0; i < machine_.instances.size(); ++i) {
-        runtime_[i].events.assign(machine_.instances[i].events.begin(), machine_.instances[i].events.end());
-        byWwpn_.emplace(machine_.instances[i].Wwpn(), uint32_t(i));
-    }
-    store_.Open(StateStore::DefaultPath());
+    refused_ = true;
+    stateRefused_ = false;
     loadTime_ = std::chrono::steady_clock::now();
+    try {
+        const char *env = std::getenv("VNSDM_MACHINE");
+        LoadResult r = env && *env ? LoadMachineFile(env) : LoadMachineText(EmbeddedDefaultMachine(), "<embedded>");
+        if (!r.machine) {
+            std::fprintf(stderr, "%s\n", r.error.c_str());
+            return;
+        }
+        // A state file that is not ours is refused rather than overruled by the
+        // description: the machine would show values its state does not hold.
+        if (!store_.Open(StateStore::DefaultPath())) {
+            std::fprintf(stderr, "%s\n", store_.error().c_str());
+            stateRefused_ = true;
+            return;
+        }
+        machine_ = std::move(*r.machine);
+        runtime_.assign(machine_.instances.size(), InstanceRuntime{});
+        for (size_t i = 0; i < machine_.instances.size(); ++i) {
+            runtime_[i].events.assign(machine_.instances[i].events.begin(), machine_.instances[i].events.end());
+            byWwpn_.emplace(machine_.instances[i].Wwpn(), uint32_t(i));
+        }
+        refused_ = false;
+    } catch (...) {
+        std::fprintf(stderr, "vnsdm: machine description: cannot be loaded (out of memory)\n");
+        machine_ = Machine{};
+        runtime_.clear();
+        byWwpn_.clear();
+        store_.Close();
+    }
 }
 
 SD_STATUS Simulator::Open(uint32_t instance, uint32_t &handle, bool faults) {

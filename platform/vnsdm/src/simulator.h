@@ -98,6 +98,7 @@ private:
     Machine machine_;
     bool loaded_ = false;
     bool refused_ = false;
+    bool stateRefused_ = false;
     StateStore store_;
     std::map<uint32_t, uint32_t> handles_;  // handle -> instance
     uint32_t nextHandle_ = 0x100;
