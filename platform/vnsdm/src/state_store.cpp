@@ -144,6 +144,10 @@ bool StateStore::Open(const std::string &path) {
     if (rc != SQLITE_OK) return Fail(std::string("cannot open: ") + (db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc)));
     // Other processes write the same file: wait for their locks rather than fail.
     sqlite3_busy_timeout(db_, 10000);
+    // Every command is a short process: keep the log file between them rather
+    // than make and remove it each time.
+    int persist = 1;
+    sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
     return Init();
 }
 
