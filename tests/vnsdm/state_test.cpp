@@ -82,7 +82,11 @@ TEST_F(StateTest, TwoProcessesWritingAtOnce) {
 
 TEST_F(StateTest, AKilledWriterLeavesAValidImage) {
     const int pid = StartHelper({"loop", "3"});
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Killed while writing: once its first write shows, a little later.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (Throttle(3) == 65535u && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     kill(pid, SIGKILL);
     EXPECT_EQ(WaitHelper(pid), 128 + SIGKILL);
     const uint32_t v = Throttle(3);  // checks the checksum too

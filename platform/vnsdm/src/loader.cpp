@@ -154,14 +154,18 @@ public:
             return Obj(*found.front(), Sub(path_, key));
         return Obj(std::vector<const Json *>(found.rbegin(), found.rend()), Sub(path_, key));
     }
-    // Member names in merged order: the lowest layer's first, then new ones above.
-    std::vector<std::string> Keys() const {
-        std::vector<std::string> keys;
-        std::set<std::string_view> seen;
+    // Members in merged order (the lowest layer's first, then new ones above),
+    // each with the value of the highest layer that has it.
+    std::vector<std::pair<std::string, const Json *>> Members() const {
+        std::vector<std::pair<std::string, const Json *>> out;
+        std::map<std::string_view, size_t> place;
         for (const Json *l : layers_)
-            for (auto it = l->begin(); it != l->end(); ++it)
-                if (seen.insert(it.key()).second) keys.push_back(it.key());
-        return keys;
+            for (auto it = l->begin(); it != l->end(); ++it) {
+                auto [at, fresh] = place.emplace(it.key(), out.size());
+                if (fresh) out.emplace_back(it.key(), &*it);
+                else out[at->second].second = &*it;
+            }
+        return out;
     }
     std::string At(std::string_view key) const { return Sub(path_, key); }
     void Allow(std::initializer_list<std::string_view> keys) const {
@@ -621,14 +625,14 @@ Instance ParseInstance(const Obj &o, const AdapterInfo &ad, const Fabric &fabric
             }
             if (n.Has("parameters")) {
                 const Obj pr = n.Section("parameters");
-                for (const std::string &key : pr.Keys()) {
+                for (const auto &[key, value] : pr.Members()) {
                     std::optional<uint32_t> num = NvramParameterNumber(key);
                     if (!num && !key.empty() && key.size() < 6 &&
                         std::all_of(key.begin(), key.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
                         FindNvramVar(uint32_t(std::stoul(key))))
                         num = uint32_t(std::stoul(key));
                     if (!num) Fail(pr.At(key), "unknown NVRAM variable");
-                    values[*num] = uint32_t(Num(*pr.Get(key), pr.At(key), 0xFFFFFFFF));
+                    values[*num] = uint32_t(Num(*value, pr.At(key), 0xFFFFFFFF));
                     Bytes probe(nvSize, 0);
                     if (!WriteNvramVar(probe, *FindNvramVar(*num), values[*num]))
                         Fail(pr.At(key), "value does not fit the variable");
@@ -677,10 +681,10 @@ Instance ParseInstance(const Obj &o, const AdapterInfo &ad, const Fabric &fabric
             std::vector<std::pair<std::string, std::string>> kw;
             if (v.Has("keywords")) {
                 const Obj ko = v.Section("keywords");
-                for (const std::string &key : ko.Keys()) {
+                for (const auto &[key, value] : ko.Members()) {
                     if (key.size() != 2) Fail(ko.At(key), "a VPD keyword has two characters");
                     if (key == "RV" || key == "RW") Fail(ko.At(key), "RV and RW are added by the simulator");
-                    const std::string data = Str(*ko.Get(key), ko.At(key));
+                    const std::string data = Str(*value, ko.At(key));
                     if (data.size() > 255) Fail(ko.At(key), "keyword data is longer than 255 bytes");
                     kw.emplace_back(key, data);
                 }
@@ -832,8 +836,8 @@ Instance ParseInstance(const Obj &o, const AdapterInfo &ad, const Fabric &fabric
             {"loss_of_signal", &st.LossOfSignalCount}, {"primitive_seq_errors", &st.PrimitiveSeqProtocolErrorCount},
             {"invalid_tx_words", &st.InvalidTransmissionWordCount}, {"invalid_crc", &st.InvalidCrcCount},
             {"seconds_since_reset", &st.SecondsSinceReset}};
-        for (const std::string &key : so.Keys()) {
-            const Json &value = *so.Get(key);
+        for (const auto &[key, member] : so.Members()) {
+            const Json &value = *member;
             bool known = false;
             for (auto &[k, dst] : wide)
                 if (key == k) { *dst = Num(value, so.At(k), UINT64_MAX); known = true; }
@@ -923,11 +927,11 @@ Instance ParseInstance(const Obj &o, const AdapterInfo &ad, const Fabric &fabric
             static const std::set<std::string> names = {"chip", "driver", "node", "firmware", "port",
                                                         "statistics", "temperature", "nvram", "beacon", "vpd",
                                                         "flash", "aen_enable", "aen", "port_database", "targets"};
-            for (const std::string &key : qo.Keys()) {
+            for (const auto &[key, value] : qo.Members()) {
                 std::string k = key;
                 std::replace(k.begin(), k.end(), '-', '_');
                 if (!names.count(k)) Fail(qo.At(key), "unknown query (chip, driver, node, firmware, port, statistics, temperature, nvram, beacon, vpd, flash, aen_enable, aen, port_database, targets)");
-                in.faults.queries[k] = Status(*qo.Get(key), qo.At(key));
+                in.faults.queries[k] = Status(*value, qo.At(key));
             }
         }
         if (const Json *c = fo.Get("calls")) {
@@ -1031,6 +1035,7 @@ namespace {
 
 constexpr size_t kMaxText = 4u << 20;  // far above any real machine, far below what hurts
 constexpr int kMaxDepth = 64;          // a description nests about six levels
+constexpr size_t kMaxMembers = 512;    // its largest objects have a few dozen
 
 // Line and column (from 1) of a byte.
 std::string Place(std::string_view text, size_t at) {
@@ -1080,9 +1085,10 @@ private:
 }  // namespace
 
 // Checked before a parser (and everything that walks the tree after it)
-// recurses that deep.
-std::optional<size_t> TooDeep(std::string_view text, int maxDepth) {
-    int depth = 0;
+// recurses that deep, and before an object grows so large that its member
+// look-ups (a list, to keep the order) cost more than the file is worth.
+std::optional<ShapeError> CheckShape(std::string_view text, int maxDepth, size_t maxMembers) {
+    std::vector<std::pair<bool, size_t>> open;  // object?, members so far
     bool inString = false, escaped = false;
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
@@ -1093,9 +1099,14 @@ std::optional<size_t> TooDeep(std::string_view text, int maxDepth) {
         } else if (c == '"') {
             inString = true;
         } else if (c == '{' || c == '[') {
-            if (++depth > maxDepth) return i;
-        } else if ((c == '}' || c == ']') && depth > 0) {
-            --depth;
+            open.emplace_back(c == '{', 1);
+            if (open.size() > size_t(maxDepth))
+                return ShapeError{i, "nested deeper than " + std::to_string(maxDepth) + " levels"};
+        } else if (c == ',' && !open.empty() && open.back().first) {
+            if (++open.back().second > maxMembers)
+                return ShapeError{i, "an object with more than " + std::to_string(maxMembers) + " members"};
+        } else if ((c == '}' || c == ']') && !open.empty()) {
+            open.pop_back();
         }
     }
     return std::nullopt;
@@ -1109,8 +1120,8 @@ LoadResult LoadMachineText(std::string_view text, const std::string &source) {
             r.error = prefix + "top level: the description is larger than " + std::to_string(kMaxText >> 20) + " MiB";
             return r;
         }
-        if (const auto at = TooDeep(text, kMaxDepth)) {
-            r.error = prefix + Place(text, *at) + ": nested deeper than " + std::to_string(kMaxDepth) + " levels";
+        if (const auto bad = CheckShape(text, kMaxDepth, kMaxMembers)) {
+            r.error = prefix + Place(text, bad->at) + ": " + bad->problem;
             return r;
         }
         Json root;

@@ -170,8 +170,13 @@ struct LoadResult {
 LoadResult LoadMachineText(std::string_view text, const std::string &source);
 LoadResult LoadMachineFile(const std::string &path);
 std::string_view EmbeddedDefaultMachine();
-// Where JSON text first nests deeper than maxDepth, if it does.
-std::optional<size_t> TooDeep(std::string_view text, int maxDepth);
+// Where JSON text first nests deeper than maxDepth or has an object of more
+// than maxMembers members, and which, if it does.
+struct ShapeError {
+    size_t at = 0;
+    std::string problem;
+};
+std::optional<ShapeError> CheckShape(std::string_view text, int maxDepth, size_t maxMembers);
 
 // Status names accepted in descriptions and printed by SDGetErrorString.
 std::optional<SD_STATUS> StatusFromName(std::string_view name);

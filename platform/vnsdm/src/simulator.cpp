@@ -40,7 +40,8 @@ Wwn KeyToWwn(const std::string &key) {
 
 std::optional<std::vector<Vport>> DecodeVports(const Bytes &bytes) {
     // The state file is outside input too: a list is three levels deep.
-    if (TooDeep(std::string_view(reinterpret_cast<const char *>(bytes.data()), bytes.size()), 8)) return std::nullopt;
+    if (CheckShape(std::string_view(reinterpret_cast<const char *>(bytes.data()), bytes.size()), 8, 64))
+        return std::nullopt;
     const auto j = nlohmann::json::parse(bytes.begin(), bytes.end(), nullptr, false);
     if (!j.is_array()) return std::nullopt;
     std::vector<Vport> out;
