@@ -143,6 +143,28 @@ TEST_F(RefusedStateTest, ADatabaseOfAnotherApplication) {
     }
 }
 
+TEST_F(StateTest, AVirtualPortListOfWrongValuesIsNotTrusted) {
+    // Written by someone else: numbers of the wrong kind or out of range.
+    for (const char *bad : {R"([{"wwpn":"215a000e7a162001","wwnn":"215a000e7a162001","port_id":1,"slot":1,"qos_type":1,"qos_value":25,"vf_id":0,"flags":0,"san_priority":0,"fabric_wwn":"1000005a3c200001","tag":[604.9],"name":"x"}])",
+                            R"([{"wwpn":"215a000e7a162001","wwnn":"215a000e7a162001","port_id":-1,"slot":1e30,"qos_type":1,"qos_value":25,"vf_id":0,"flags":0,"san_priority":0,"fabric_wwn":"1000005a3c200001","tag":[],"name":"x"}])",
+                            R"([{"wwpn":"zz","wwnn":"215a000e7a162001","port_id":1,"slot":1,"qos_type":1,"qos_value":25,"vf_id":0,"flags":0,"san_priority":0,"fabric_wwn":"1000005a3c200001","tag":[],"name":"x"}])"}) {
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(statePath_.c_str(), &db), SQLITE_OK);
+        sqlite3_stmt *st = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(db, "INSERT OR REPLACE INTO port_state VALUES('2100000e7a162001', 'vports', ?1)", -1, &st, nullptr), SQLITE_OK);
+        sqlite3_bind_blob(st, 1, bad, int(std::strlen(bad)), SQLITE_STATIC);
+        ASSERT_EQ(sqlite3_step(st), SQLITE_DONE);
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+        // The description's virtual ports hold.
+        const Wwn wwpn = ParseWwn(k2162Wwpn);
+        VNSIM_VPORT list[8];
+        uint32_t count = 0;
+        ASSERT_EQ(VNSimListVports(wwpn.data(), list, 8, &count), SD_OK) << bad;
+        EXPECT_EQ(count, 2u) << bad;
+    }
+}
+
 TEST_F(StateTest, ARefusedStateFileIsTakenAgainOnceFixed) {
     setenv("VNSDM_STATE", dir_.path().c_str(), 1);
     testing::internal::CaptureStderr();

@@ -1,6 +1,7 @@
 #include "simulator.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,11 +30,24 @@ nlohmann::json VportToJson(const Vport &v) {
             {"name", v.name}};
 }
 
-Wwn KeyToWwn(const std::string &key) {
+// Readers of what the state file holds, which anyone may have written: a
+// value of the wrong kind or out of range makes the item unreadable, never a
+// conversion the language leaves undefined.
+struct BadItem {};
+
+Wwn KeyToWwn(const nlohmann::json &j) {
+    if (!j.is_string()) throw BadItem{};
+    const std::string &key = j.get_ref<const std::string &>();
+    if (key.size() != 16 || !std::all_of(key.begin(), key.end(), [](unsigned char c) { return std::isxdigit(c); }))
+        throw BadItem{};
     Wwn w{};
-    for (size_t i = 0; i < 8 && 2 * i + 1 < key.size(); ++i)
-        w[i] = uint8_t(std::stoul(key.substr(2 * i, 2), nullptr, 16));
+    for (size_t i = 0; i < 8; ++i) w[i] = uint8_t(std::stoul(key.substr(2 * i, 2), nullptr, 16));
     return w;
+}
+
+uint32_t Word(const nlohmann::json &j, uint64_t max = 0xFFFFFFFF) {
+    if (!j.is_number_unsigned() || j.get<uint64_t>() > max) throw BadItem{};
+    return uint32_t(j.get<uint64_t>());
 }
 
 }  // namespace
@@ -48,21 +62,25 @@ std::optional<std::vector<Vport>> DecodeVports(const Bytes &bytes) {
     try {
         for (const auto &e : j) {
             Vport v;
-            v.wwpn = KeyToWwn(e.at("wwpn").get<std::string>());
-            v.wwnn = KeyToWwn(e.at("wwnn").get<std::string>());
-            v.portId = e.at("port_id").get<uint32_t>();
-            v.slot = e.at("slot").get<uint32_t>();
-            v.qosType = e.at("qos_type").get<uint32_t>();
-            v.qosValue = e.at("qos_value").get<uint32_t>();
-            v.vfId = e.at("vf_id").get<uint32_t>();
-            v.flags = e.at("flags").get<uint32_t>();
-            v.sanPriority = e.at("san_priority").get<uint32_t>();
-            v.fabricWwn = KeyToWwn(e.at("fabric_wwn").get<std::string>());
-            const auto tag = e.at("tag").get<Bytes>();
-            std::copy_n(tag.begin(), std::min(tag.size(), v.tag.size()), v.tag.begin());
+            v.wwpn = KeyToWwn(e.at("wwpn"));
+            v.wwnn = KeyToWwn(e.at("wwnn"));
+            v.portId = Word(e.at("port_id"), 0xFFFFFF);
+            v.slot = Word(e.at("slot"));
+            v.qosType = Word(e.at("qos_type"));
+            v.qosValue = Word(e.at("qos_value"));
+            v.vfId = Word(e.at("vf_id"));
+            v.flags = Word(e.at("flags"));
+            v.sanPriority = Word(e.at("san_priority"));
+            v.fabricWwn = KeyToWwn(e.at("fabric_wwn"));
+            const auto &tag = e.at("tag");
+            if (!tag.is_array() || tag.size() > v.tag.size()) throw BadItem{};
+            for (size_t i = 0; i < tag.size(); ++i) v.tag[i] = uint8_t(Word(tag[i], 255));
+            if (!e.at("name").is_string()) throw BadItem{};
             v.name = e.at("name").get<std::string>();
             out.push_back(v);
         }
+    } catch (const BadItem &) {
+        return std::nullopt;
     } catch (const std::exception &) {
         return std::nullopt;
     }
