@@ -23,17 +23,20 @@ struct NvramVar {
     uint32_t number;
     const char *name;
     uint16_t offset;
-    uint8_t width;   // bytes: 1, 2 or 4
-    enum Kind : uint8_t { Plain, Inverse } kind = Plain;
+    uint8_t width; // bytes: 1, 2 or 4
+    enum Kind : uint8_t {
+        Plain,
+        Inverse
+    } kind = Plain;
 };
 
 // The variable table; aliases (60, 131) point at the same offset as their twin.
 const std::vector<NvramVar> &NvramVariables();
 const NvramVar *FindNvramVar(uint32_t number);
-std::optional<uint32_t> NvramParameterNumber(std::string_view name);  // "DataRate" -> 0
+std::optional<uint32_t> NvramParameterNumber(std::string_view name); // "DataRate" -> 0
 
 uint32_t ReadNvramVar(const Bytes &image, const NvramVar &var);
-bool WriteNvramVar(Bytes &image, const NvramVar &var, uint32_t value);  // false when out of range
+bool WriteNvramVar(Bytes &image, const NvramVar &var, uint32_t value); // false when out of range
 
 bool NvramChecksumOk(const uint8_t *image, uint32_t size);
 void NvramFixChecksum(uint8_t *image, uint32_t size);
@@ -81,38 +84,58 @@ constexpr uint32_t kImageStatusMarker = 0xFACEFADFu;
 
 // ---- Little helpers ------------------------------------------------------
 
-inline void PutLe16(uint8_t *p, uint16_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
-inline void PutLe32(uint8_t *p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
+inline void PutLe16(uint8_t *p, uint16_t v)
+{
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
 }
-inline void PutBe16(uint8_t *p, uint16_t v) { p[0] = uint8_t(v >> 8); p[1] = uint8_t(v); }
-inline void PutBe24(uint8_t *p, uint32_t v) {
-    p[0] = uint8_t(v >> 16); p[1] = uint8_t(v >> 8); p[2] = uint8_t(v);
+inline void PutLe32(uint8_t *p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (8 * i));
 }
-inline void PutBe32(uint8_t *p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * (3 - i)));
+inline void PutBe16(uint8_t *p, uint16_t v)
+{
+    p[0] = uint8_t(v >> 8);
+    p[1] = uint8_t(v);
 }
-inline void PutBe64(uint8_t *p, uint64_t v) {
-    for (int i = 0; i < 8; ++i) p[i] = uint8_t(v >> (8 * (7 - i)));
+inline void PutBe24(uint8_t *p, uint32_t v)
+{
+    p[0] = uint8_t(v >> 16);
+    p[1] = uint8_t(v >> 8);
+    p[2] = uint8_t(v);
+}
+inline void PutBe32(uint8_t *p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (8 * (3 - i)));
+}
+inline void PutBe64(uint8_t *p, uint64_t v)
+{
+    for (int i = 0; i < 8; ++i)
+        p[i] = uint8_t(v >> (8 * (7 - i)));
 }
 inline uint16_t GetLe16(const uint8_t *p) { return uint16_t(p[0] | (p[1] << 8)); }
-inline uint32_t GetLe32(const uint8_t *p) {
+inline uint32_t GetLe32(const uint8_t *p)
+{
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 inline uint16_t GetBe16(const uint8_t *p) { return uint16_t((p[0] << 8) | p[1]); }
-inline uint32_t GetBe24(const uint8_t *p) {
+inline uint32_t GetBe24(const uint8_t *p)
+{
     return (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
 }
-inline uint32_t GetBe32(const uint8_t *p) {
+inline uint32_t GetBe32(const uint8_t *p)
+{
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
 }
 
 // Copies text into a fixed field, cut to fit and NUL-terminated.
-template <size_t N>
-void CopyText(char (&field)[N], std::string_view text) {
+template <size_t N> void CopyText(char (&field)[N], std::string_view text)
+{
     const size_t n = text.size() < N - 1 ? text.size() : N - 1;
     text.copy(field, n);
     field[n] = '\0';
 }
 
-}  // namespace vnsdm
+} // namespace vnsdm

@@ -56,8 +56,8 @@ public:
     const Bytes *Find(const std::string &port, const std::string &item);
     // Large items (flash regions) are read in place: their stored size, and a part of them.
     std::optional<uint32_t> StoredSize(const std::string &port, const std::string &item);
-    bool ReadPart(const std::string &port, const std::string &item, uint32_t offset, uint32_t length,
-                  uint8_t *out);
+    bool ReadPart(const std::string &port, const std::string &item, uint32_t offset,
+                  uint32_t length, uint8_t *out);
     bool Put(const std::string &port, const std::string &item, const Bytes &value);
     bool Erase(const std::string &port, const std::string &item);
     // Read-modify-write in one write transaction. fn answers the new value, or
@@ -101,10 +101,10 @@ private:
     bool Exec(const char *sql);
     bool Fail(const std::string &problem);
     sqlite3_stmt *Prepared(Statement which);
-    bool Step(Statement which);  // a statement without bindings or rows
-    void Refresh();              // reloads the cache when the file changed
-    void Changed();              // after a write of this process
-    void EndRead();              // a write ends the call's read transaction
+    bool Step(Statement which); // a statement without bindings or rows
+    void Refresh();             // reloads the cache when the file changed
+    void Changed();             // after a write of this process
+    void EndRead();             // a write ends the call's read transaction
     bool Init();
 
     sqlite3 *db_ = nullptr;
@@ -112,8 +112,8 @@ private:
     sqlite3_stmt *stmts_[kStatementCount] = {};
 
     int scopes_ = 0;
-    bool reading_ = false;  // the scope's read transaction is open
-    bool checked_ = false;  // the cache was checked in this scope
+    bool reading_ = false; // the scope's read transaction is open
+    bool checked_ = false; // the cache was checked in this scope
     bool cacheValid_ = false;
     int64_t dataVersion_ = -1;
     uint64_t epoch_ = 1;
@@ -121,4 +121,4 @@ private:
     std::map<std::pair<std::string, std::string>, Large> large_;
 };
 
-}  // namespace vnsdm
+} // namespace vnsdm
