@@ -5,6 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   nlohmann-json3-dev libsqlite3-dev nettle-dev libxml2-dev libxml2-utils
   libhbaapi-dev libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,11 +1,12 @@
 #include "device/wmi.h"
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "device/devicelist.h"
 #include "frame/messages.h"
-#include "vnsdm_sim.h"
+#include "vnwmi.h"
 
 int VNWmiGetVPortInfo()
 {
@@ -15,15 +16,15 @@ int VNWmiGetVPortInfo()
         if (rec->PortType() != SD_PORT_TYPE_PHYSICAL)
             continue;
         uint32_t count = 0;
-        std::vector<VNSIM_VPORT> slots(8);
-        SD_STATUS st = VNSimListVports(rec->Wwpn(), slots.data(), 8, &count);
-        if (st == SDERR_BUFFER_TOO_SMALL) {
+        std::vector<VNWMI_NPIV_SLOT> slots(8);
+        VNWMI_STATUS st = VNWmiQueryVirtualPorts(rec->Wwpn(), slots.data(), 8, &count);
+        if (st == VNWMI_E_BUFFER_TOO_SMALL) {
             slots.resize(count);
-            st = VNSimListVports(rec->Wwpn(), slots.data(), count, &count);
+            st = VNWmiQueryVirtualPorts(rec->Wwpn(), slots.data(), count, &count);
         }
-        if (st == SDERR_NOT_SUPPORTED)
+        if (st == VNWMI_E_NOT_SUPPORTED)
             continue;
-        if (st != SD_OK) {
+        if (st != VNWMI_OK) {
             Trace(kLevelDebug, "VNWmiGetVPortInfo: Instance %d query failed (0x%x)", rec->instance,
                   st);
             result = -1;
@@ -32,12 +33,17 @@ int VNWmiGetVPortInfo()
         for (uint32_t i = 0; i < count && i < slots.size(); ++i) {
             VportInfo v;
             std::memcpy(v.wwnn, slots[i].WWNN, 8);
-            std::memcpy(v.wwpn, slots[i].WWPN, 8);
-            std::memcpy(v.portId, slots[i].PortId, 3);
-            v.vpId = slots[i].Slot;
+            // The slot table names the port in 16 hex digits.
+            for (int b = 0; b < 8; ++b) {
+                unsigned byte = 0;
+                std::sscanf(slots[i].WWPN + 2 * b, "%2x", &byte);
+                v.wwpn[b] = uint8_t(byte);
+            }
+            std::memcpy(v.portId, slots[i].FCId, 3);
+            v.vpId = slots[i].VpIndex;
             v.qosType = slots[i].QosType;
             v.qosValue = slots[i].QosValue;
-            v.vfId = slots[i].VfId;
+            v.vfId = slots[i].VFID;
             rec->vports.push_back(v);
         }
     }

@@ -62,5 +62,32 @@ def main(src):
     return 1 if problems else 0
 
 
+def self_test():
+    """The checker must fail a tree with an upward include, an unqualified
+    include, a cycle between two areas, and the simulator's header."""
+    import tempfile
+    cases = {
+        "upward": {"frame/a.cpp": '#include "session/b.h"\n', "session/b.h": ""},
+        "unqualified": {"frame/a.cpp": '#include "b.h"\n', "frame/b.h": ""},
+        "cycle": {"info/a.h": '#include "nvram/b.h"\n', "nvram/b.h": '#include "info/a.h"\n'},
+        "simulator": {"device/a.cpp": '#include "vnsdm_sim.h"\n'},
+    }
+    good = {"session/a.cpp": '#include "frame/b.h"\n#include "tavro_api.h"\n', "frame/b.h": ""}
+    failures = 0
+    for name, files in list(cases.items()) + [("good", good)]:
+        with tempfile.TemporaryDirectory() as tmp:
+            for rel, text in files.items():
+                path = Path(tmp) / rel
+                path.parent.mkdir(parents=True, exist_ok=True)
+                path.write_text(text)
+            got = main(tmp)
+            if got != (0 if name == "good" else 1):
+                print(f"self-test {name}: checker answered {got}")
+                failures += 1
+    return 1 if failures else 0
+
+
 if __name__ == "__main__":
+    if len(sys.argv) > 1 and sys.argv[1] == "--self-test":
+        sys.exit(self_test())
     sys.exit(main(sys.argv[1] if len(sys.argv) > 1 else "src"))

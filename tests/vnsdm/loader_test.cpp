@@ -1,5 +1,9 @@
 // Machine descriptions: what a good one gives, and how a broken one is refused.
 #include <algorithm>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 
 #include "test_util.h"
@@ -102,18 +106,44 @@ TEST_F(LoaderTest, AdapterPortsInheritAndNumberThemselves)
     }
 }
 
-TEST_F(LoaderTest, ZeroAndDuplicateNamesAreJustData)
+TEST_F(LoaderTest, ZeroNamesAreJustData)
 {
     ASSERT_EQ(UseMachine(R"({ "instances": [ )" + MinimalInstance("00:00:00:00:00:00:00:00") +
-                         ", " + MinimalInstance("21:00:00:0e:7a:10:00:05") + ", " +
-                         MinimalInstance("21:00:00:0e:7a:10:00:05") + " ] }"),
+                         ", " + MinimalInstance("21:00:00:0e:7a:10:00:05") + " ] }"),
               SD_OK);
-    EXPECT_EQ(VNSimGetInstanceCount(), 3u);
+    EXPECT_EQ(VNSimGetInstanceCount(), 2u);
     SD_NODE_PROPERTY node{};
     const uint32_t h = Open(0);
     ASSERT_EQ(SDGetHbaDeviceNodeProperty(h, &node), SD_OK);
     EXPECT_TRUE(
         std::all_of(std::begin(node.WWNN), std::end(node.WWNN), [](uint8_t b) { return b == 0; }));
+}
+
+TEST_F(LoaderTest, APortNameUsedTwiceIsRefused)
+{
+    ExpectOneLine(R"({ "instances": [ )" + MinimalInstance("21:00:00:0e:7a:10:00:05") + ", " +
+                      MinimalInstance("21:00:00:0e:7a:10:00:05") + " ] }",
+                  {"instances[1].port.wwpn", "21:00:00:0e:7a:10:00:05",
+                   "already used by instances[0].port.wwpn"});
+    // A virtual port may not take a physical port's name either.
+    ExpectOneLine(
+        R"({ "instances": [ )" + MinimalInstance("21:00:00:0e:7a:10:00:05") + ", " +
+            MinimalInstance(
+                "21:00:00:0e:7a:10:00:06",
+                R"("firmware": { "attributes": ["npiv"] }, "port": { "wwpn": "21:00:00:0e:7a:10:00:06", "max_vports": 4 },
+                                         "vports": [ { "wwpn": "21:00:00:0e:7a:10:00:05" } ])") +
+            " ] }",
+        {"instances[1].vports[0].wwpn", "already used"});
+}
+
+TEST_F(LoaderTest, ADeviceListedTwiceOnPurpose)
+{
+    ASSERT_EQ(UseMachine(
+                  R"({ "instances": [ )" + MinimalInstance("21:00:00:0e:7a:10:00:05") + ", " +
+                  MinimalInstance("21:00:00:0e:7a:10:00:05", R"("faults": { "duplicate": true })") +
+                  " ] }"),
+              SD_OK);
+    EXPECT_EQ(VNSimGetInstanceCount(), 2u);
 }
 
 TEST_F(LoaderTest, EmptyMachineVariableMeansTheEmbeddedMachine)
@@ -214,6 +244,132 @@ TEST_F(LoaderTest, UnreadableFile)
     EXPECT_NE(err.find("cannot read"), std::string::npos) << err;
     uint32_t handle = 0;
     EXPECT_EQ(SDOpenDevice(0, &handle), SDERR_NO_MORE_DEVICES);
+}
+
+TEST_F(LoaderTest, NumberTooLargeIsAnErrorNotACrash)
+{
+    ExpectOneLine(R"({"format":1e400})", {"line 1, column", "number overflow"});
+    ExpectOneLine(R"({ "instances": [ )" +
+                      MinimalInstance("21:00:00:0e:7a:10:00:01", R"("beacon": -1e999)") + " ] }",
+                  {"JSON syntax error", "number overflow"});
+}
+
+TEST_F(LoaderTest, DeepNestingIsRefusedBeforeParsing)
+{
+    const std::string deep =
+        R"({ "comment": )" + std::string(80000, '[') + std::string(80000, ']') + " }";
+    ExpectOneLine(deep, {"line 1, column 77", "nested deeper than 64 levels"});
+    // Inside a string brackets are text.
+    ASSERT_EQ(UseMachine(R"({ "comment": ")" + std::string(1000, '[') + R"(", "instances": [ )" +
+                         MinimalInstance("21:00:00:0e:7a:10:00:01") + " ] }"),
+              SD_OK);
+}
+
+TEST_F(LoaderTest, AnObjectWithTooManyMembersIsRefusedBeforeParsing)
+{
+    // Members are kept in order, so each look-up walks them: 200,000
+    // would take minutes to parse.
+    std::string stats;
+    for (int i = 0; i < 200000; ++i)
+        stats += (i ? ",\"k" : "\"k") + std::to_string(i) + "\":1";
+    ExpectOneLine(
+        R"({ "instances": [ )" +
+            MinimalInstance("21:00:00:0e:7a:10:00:01", R"("statistics": {)" + stats + "}") + " ] }",
+        {"line 1, column", "an object with more than 512 members"});
+}
+
+TEST_F(LoaderTest, TooManyInstancesAreCountedBeforeBuilding)
+{
+    // 3000 ports would take gigabytes if each were built before the count.
+    std::string ports;
+    for (int i = 0; i < 3000; ++i)
+        ports += std::string(i ? "," : "") + R"({ "port": { "wwpn": "bad" } })";
+    ExpectOneLine(
+        R"({ "adapters": [ { "model": "CV-2162", "defaults": { "chip": { "device_id": "0x7190" } }, "ports": [ )" +
+            ports + " ] } ] }",
+        {"instances", "at most 256 instances", "has 3000"});
+}
+
+TEST_F(LoaderTest, DefaultsAreReadInPlaceNotCopiedPerPort)
+{
+    // A long list in the defaults that every port replaces with its own: it is
+    // never read (its names are in no fabric), and never copied for each port,
+    // which took seconds and gigabytes when it was.
+    std::string refs;
+    for (int i = 0; i < 20000; ++i) {
+        char wwpn[40];
+        std::snprintf(wwpn, sizeof wwpn, "\"50:0c:ab:40:00:00:%02x:%02x\"", i >> 8 & 0xFF,
+                      i & 0xFF);
+        refs += std::string(i ? "," : "") + wwpn;
+    }
+    std::string ports;
+    for (int i = 0; i < 256; ++i) {
+        char port[96];
+        std::snprintf(port, sizeof port,
+                      R"(%s{ "port": { "wwpn": "21:00:00:0e:7a:41:00:%02x" }, "targets": [] })",
+                      i ? "," : "", i);
+        ports += port;
+    }
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    ASSERT_EQ(UseMachine(R"({ "adapters": [ { "model": "CV-2162",
+                              "defaults": { "chip": { "device_id": "0x7190" }, "targets": [ )" +
+                         refs + R"( ] },
+                              "ports": [ )" +
+                         ports + " ] } ] }"),
+              SD_OK);
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_EQ(VNSimGetInstanceCount(), 256u);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 256 * 1024) << "KiB more at the peak";
+    const uint32_t h = Open(255);
+    SD_PORT_PROPERTY port{};
+    ASSERT_EQ(SDGetHbaDevicePortProperty(h, 0, &port), SD_OK);
+    EXPECT_EQ(port.DiscoveredTargets, 0);
+}
+
+TEST_F(LoaderTest, DefaultsMergeMemberByMember)
+{
+    ASSERT_EQ(UseMachine(R"({ "adapters": [ { "model": "CV-2162",
+        "vpd": { "size": 512, "keywords": { "PN": "CARD-PN", "EC": "A01" } },
+        "defaults": { "chip": { "device_id": "0x7190", "bus": 4, "pcie": { "max_width": 8, "max_speed": 80 } },
+                      "vpd": { "keywords": { "EC": "B02" } } },
+        "ports": [ { "port": { "wwpn": "21:00:00:0e:7a:99:00:01" }, "chip": { "pcie": { "negotiated_width": 4 } },
+                     "vpd": { "keywords": { "V1": "PORT" } } } ] } ] })"),
+              SD_OK);
+    const uint32_t h = Open(0);
+    SD_CHIP_PROPERTY chip{};
+    ASSERT_EQ(SDGetHbaDeviceChipProperty(h, &chip), SD_OK);
+    EXPECT_EQ(chip.PciBusNumber, 4);
+    EXPECT_EQ(chip.PcieMaxWidth, 8);
+    EXPECT_EQ(chip.PcieNegWidth, 4);
+    EXPECT_EQ(chip.PcieMaxSpeed, 80);
+    uint8_t vpd[1024];
+    uint32_t size = sizeof vpd;
+    ASSERT_EQ(SDGetVpd(h, 0, vpd, &size), SD_OK);
+    EXPECT_EQ(size, 512u);
+    const std::string text(reinterpret_cast<char *>(vpd), size);
+    // The card's keywords in their order, the defaults' value over the card's, the port's added.
+    const size_t pn = text.find("PN\x07"
+                                "CARD-PN"),
+                 ec = text.find("EC\x03"
+                                "B02"),
+                 v1 = text.find("V1\x04"
+                                "PORT");
+    ASSERT_NE(pn, std::string::npos) << text;
+    ASSERT_NE(ec, std::string::npos) << text;
+    ASSERT_NE(v1, std::string::npos) << text;
+    EXPECT_LT(pn, ec);
+    EXPECT_LT(ec, v1);
+}
+
+TEST_F(LoaderTest, ADirectoryIsNotADescription)
+{
+    setenv("VNSDM_MACHINE", dir_.path().c_str(), 1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(VNSimReloadMachine(), SDERR_NO_MACHINE);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("not a regular file"), std::string::npos) << err;
 }
 
 TEST_F(LoaderTest, AGoodDescriptionAfterABadOneLoadsAgain)

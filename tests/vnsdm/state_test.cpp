@@ -1,5 +1,6 @@
 // The state file: what one process changes, the next one sees.
 #include <signal.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -88,7 +89,11 @@ TEST_F(StateTest, TwoProcessesWritingAtOnce)
 TEST_F(StateTest, AKilledWriterLeavesAValidImage)
 {
     const int pid = StartHelper({"loop", "3"});
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Killed while writing: once its first write shows, a little later.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (Throttle(3) == 65535u && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     kill(pid, SIGKILL);
     EXPECT_EQ(WaitHelper(pid), 128 + SIGKILL);
     const uint32_t v = Throttle(3); // checks the checksum too
@@ -98,24 +103,97 @@ TEST_F(StateTest, AKilledWriterLeavesAValidImage)
     EXPECT_EQ(Throttle(3), 42u);
 }
 
-TEST_F(StateTest, UnopenableStateFile)
+class RefusedStateTest : public StateTest {
+protected:
+    // Reloads with the state file at path; answers what was written to stderr.
+    std::string Refuse(const std::string &path)
+    {
+        setenv("VNSDM_STATE", path.c_str(), 1);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(VNSimReloadMachine(), SDERR_STATE_IO);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_NE(err.find("vnsdm: state file " + path + ": "), std::string::npos) << err;
+        // Never the description's values in place of the state: no devices at all.
+        uint32_t handle = 0;
+        EXPECT_EQ(SDOpenDevice(0, &handle), SDERR_NO_MORE_DEVICES);
+        EXPECT_EQ(VNSimGetInstanceCount(), 0u);
+        uint32_t maxVports = 0, vpIndex = 0;
+        const Wwn wwpn = ParseWwn(k2162Wwpn);
+        EXPECT_EQ(VNSimGetVportLimits(wwpn.data(), &maxVports, &vpIndex), SDERR_INVALID_INSTANCE);
+        return err;
+    }
+};
+
+TEST_F(RefusedStateTest, UnopenableStateFile)
 {
-    setenv("VNSDM_STATE", "/dev/null/state.db", 1);
+    EXPECT_NE(Refuse("/dev/null/state.db").find("cannot open"), std::string::npos);
+}
+
+TEST_F(RefusedStateTest, ADirectory)
+{
+    EXPECT_NE(Refuse(dir_.path()).find("is a directory"), std::string::npos);
+}
+
+TEST_F(RefusedStateTest, AFileOfAnotherKind)
+{
+    const std::string path = dir_.file("notes.txt");
+    WriteFile(path, std::string(4096, 'x'));
+    EXPECT_NE(Refuse(path).find("not a state file"), std::string::npos);
+    EXPECT_EQ(ReadFile(path), std::string(4096, 'x')); // left as it was
+}
+
+TEST_F(RefusedStateTest, ADatabaseOfAnotherApplication)
+{
+    for (const char *sql : {"CREATE TABLE accounts(id INTEGER)", "PRAGMA application_id=1234"}) {
+        const std::string path =
+            dir_.file(std::string("other") + (sql[0] == 'C' ? "1" : "2") + ".db");
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+        EXPECT_NE(Refuse(path).find("another application"), std::string::npos) << sql;
+    }
+}
+
+TEST_F(StateTest, AVirtualPortListOfWrongValuesIsNotTrusted)
+{
+    // Written by someone else: numbers of the wrong kind or out of range.
+    for (
+        const char *bad :
+        {R"([{"wwpn":"215a000e7a162001","wwnn":"215a000e7a162001","port_id":1,"slot":1,"qos_type":1,"qos_value":25,"vf_id":0,"flags":0,"san_priority":0,"fabric_wwn":"1000005a3c200001","tag":[604.9],"name":"x"}])",
+         R"([{"wwpn":"215a000e7a162001","wwnn":"215a000e7a162001","port_id":-1,"slot":1e30,"qos_type":1,"qos_value":25,"vf_id":0,"flags":0,"san_priority":0,"fabric_wwn":"1000005a3c200001","tag":[],"name":"x"}])",
+         R"([{"wwpn":"zz","wwnn":"215a000e7a162001","port_id":1,"slot":1,"qos_type":1,"qos_value":25,"vf_id":0,"flags":0,"san_priority":0,"fabric_wwn":"1000005a3c200001","tag":[],"name":"x"}])"}) {
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(statePath_.c_str(), &db), SQLITE_OK);
+        sqlite3_stmt *st = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(
+                      db,
+                      "INSERT OR REPLACE INTO port_state VALUES('2100000e7a162001', 'vports', ?1)",
+                      -1, &st, nullptr),
+                  SQLITE_OK);
+        sqlite3_bind_blob(st, 1, bad, int(std::strlen(bad)), SQLITE_STATIC);
+        ASSERT_EQ(sqlite3_step(st), SQLITE_DONE);
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+        // The description's virtual ports hold.
+        const Wwn wwpn = ParseWwn(k2162Wwpn);
+        VNSIM_VPORT list[8];
+        uint32_t count = 0;
+        ASSERT_EQ(VNSimListVports(wwpn.data(), list, 8, &count), SD_OK) << bad;
+        EXPECT_EQ(count, 2u) << bad;
+    }
+}
+
+TEST_F(StateTest, ARefusedStateFileIsTakenAgainOnceFixed)
+{
+    setenv("VNSDM_STATE", dir_.path().c_str(), 1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(VNSimReloadMachine(), SDERR_STATE_IO);
+    testing::internal::GetCapturedStderr();
+    setenv("VNSDM_STATE", statePath_.c_str(), 1);
     ASSERT_EQ(VNSimReloadMachine(), SD_OK);
-    const uint32_t h = Open(k2162Port1);
-    uint8_t image[512];
-    ASSERT_EQ(SDGetNVRam(h, 0, SD_NVRAM_REGION_PARAMETERS, image, sizeof image), SD_OK);
-    ASSERT_EQ(SDSetVariableValue(h, image, 16, 5), SD_OK);
-    EXPECT_EQ(SDUpdateNVRam(h, 0, SD_NVRAM_REGION_PARAMETERS, image, sizeof image), SDERR_STATE_IO);
-    EXPECT_EQ(SDUpdateBeaconControl(h, 0, SD_BEACON_ON), SDERR_STATE_IO);
-    EXPECT_EQ(SDResetStatistics(h, 0), SDERR_STATE_IO);
-    uint32_t beacon = 0;
-    ASSERT_EQ(SDGetBeaconControl(h, 0, &beacon), SD_OK);
-    EXPECT_EQ(beacon, SD_BEACON_OFF);
-    ASSERT_EQ(SDGetNVRam(h, 0, SD_NVRAM_REGION_PARAMETERS, image, sizeof image), SD_OK);
-    uint32_t v = 0;
-    ASSERT_EQ(SDGetVariableValue(h, image, 16, &v), SD_OK);
-    EXPECT_EQ(v, 65535u);
+    EXPECT_EQ(Beacon(k2081), SD_BEACON_OFF);
 }
 
 TEST_F(StateTest, CounterResetIsABaselineOthersSee)

@@ -2,11 +2,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <initializer_list>
+#include <map>
 #include <set>
 #include <sstream>
+#include <sys/stat.h>
 
 #include <nlohmann/json.hpp>
 
@@ -17,64 +19,77 @@ namespace vnsdm {
 
 using Json = nlohmann::ordered_json;
 
-std::string WwnText(const Wwn &wwn) {
+std::string WwnText(const Wwn &wwn)
+{
     char buf[24];
     std::snprintf(buf, sizeof buf, "%02x:%02x:%02x:%02x:%02x:%02x:%02x:%02x", wwn[0], wwn[1],
                   wwn[2], wwn[3], wwn[4], wwn[5], wwn[6], wwn[7]);
     return buf;
 }
 
-std::string WwnKey(const Wwn &wwn) {
+std::string WwnKey(const Wwn &wwn)
+{
     char buf[20];
     std::snprintf(buf, sizeof buf, "%02x%02x%02x%02x%02x%02x%02x%02x", wwn[0], wwn[1], wwn[2],
                   wwn[3], wwn[4], wwn[5], wwn[6], wwn[7]);
     return buf;
 }
 
-bool IsZero(const Wwn &wwn) {
+bool IsZero(const Wwn &wwn)
+{
     return std::all_of(wwn.begin(), wwn.end(), [](uint8_t b) { return b == 0; });
 }
 
-const Lun *Target::FindLun(uint16_t number) const {
+const Lun *Target::FindLun(uint16_t number) const
+{
     for (const auto &l : luns)
-        if (l.number == number) return &l;
+        if (l.number == number)
+            return &l;
     return nullptr;
 }
 
-const Target *Fabric::FindTarget(const Wwn &wwpn) const {
-    for (const auto &t : targets)
-        if (t.wwpn == wwpn) return &t;
-    return nullptr;
+const Target *Fabric::FindTarget(const Wwn &wwpn) const
+{
+    auto it = targetIndex.find(wwpn);
+    return it == targetIndex.end() ? nullptr : &targets[it->second];
 }
 
-const Switch *Fabric::Principal() const {
+const Switch *Fabric::Principal() const
+{
     const Switch *best = nullptr;
     for (const auto &s : switches)
-        if (!best || s.domain < best->domain) best = &s;
+        if (!best || s.domain < best->domain)
+            best = &s;
     return best;
 }
 
-const Switch *Fabric::ByDomain(uint8_t domain) const {
+const Switch *Fabric::ByDomain(uint8_t domain) const
+{
     for (const auto &s : switches)
-        if (s.domain == domain) return &s;
+        if (s.domain == domain)
+            return &s;
     return nullptr;
 }
 
-Wwn Instance::Wwpn() const {
+Wwn Instance::Wwpn() const
+{
     Wwn w;
     std::copy(std::begin(port.WWPN), std::end(port.WWPN), w.begin());
     return w;
 }
 
-Wwn Instance::Wwnn() const {
+Wwn Instance::Wwnn() const
+{
     Wwn w;
     std::copy(std::begin(port.WWNN), std::end(port.WWNN), w.begin());
     return w;
 }
 
-const FlashRegion *Instance::Region(uint32_t code) const {
+const FlashRegion *Instance::Region(uint32_t code) const
+{
     for (const auto &r : flash)
-        if (r.code == code) return &r;
+        if (r.code == code)
+            return &r;
     return nullptr;
 }
 
@@ -85,75 +100,148 @@ struct ContentError {
     std::string message;
 };
 
-[[noreturn]] void Fail(const std::string &path, const std::string &message) {
+[[noreturn]] void Fail(const std::string &path, const std::string &message)
+{
     throw ContentError{path, message};
 }
 
-std::string Describe(const Json &j) {
+std::string Describe(const Json &j)
+{
     switch (j.type()) {
-    case Json::value_t::string: return "\"" + j.get<std::string>() + "\"";
-    case Json::value_t::object: return "an object";
-    case Json::value_t::array: return "an array";
-    case Json::value_t::boolean: return j.get<bool>() ? "true" : "false";
-    case Json::value_t::null: return "null";
-    default: return j.dump();
+    case Json::value_t::string:
+        return "\"" + j.get<std::string>() + "\"";
+    case Json::value_t::object:
+        return "an object";
+    case Json::value_t::array:
+        return "an array";
+    case Json::value_t::boolean:
+        return j.get<bool>() ? "true" : "false";
+    case Json::value_t::null:
+        return "null";
+    default:
+        return j.dump();
     }
 }
 
-std::string Sub(const std::string &path, std::string_view key) {
+std::string Sub(const std::string &path, std::string_view key)
+{
     return path.empty() ? std::string(key) : path + "." + std::string(key);
 }
-std::string Idx(const std::string &path, size_t i) {
-    return path + "[" + std::to_string(i) + "]";
-}
+std::string Idx(const std::string &path, size_t i) { return path + "[" + std::to_string(i) + "]"; }
 
 // One JSON object being read: hands out its members and refuses unknown ones.
+// It may stand over lower layers (a card's defaults under a port): members of
+// an upper layer win and objects merge member by member, without a copy.
 class Obj {
 public:
-    Obj(const Json &j, std::string path) : j_(j), path_(std::move(path)) {
-        if (!j_.is_object()) Fail(path_, "expected an object, got " + Describe(j_));
+    Obj(const Json &j, std::string path) : path_(std::move(path))
+    {
+        if (!j.is_object())
+            Fail(path_, "expected an object, got " + Describe(j));
+        layers_.push_back(&j);
     }
+    // Layers bottom first, each an object.
+    Obj(std::vector<const Json *> layers, std::string path)
+            : layers_(std::move(layers)), path_(std::move(path))
+    {
+    }
+    // upper over one more layer below it.
+    static Obj Over(const Json &below, const Obj &upper)
+    {
+        std::vector<const Json *> layers{&below};
+        layers.insert(layers.end(), upper.layers_.begin(), upper.layers_.end());
+        return Obj(std::move(layers), upper.path_);
+    }
+
     const std::string &path() const { return path_; }
-    bool Has(std::string_view key) const { return j_.contains(key); }
-    const Json *Get(std::string_view key) const {
-        auto it = j_.find(key);
-        return it == j_.end() ? nullptr : &*it;
+    bool Has(std::string_view key) const { return Get(key) != nullptr; }
+    const Json *Get(std::string_view key) const
+    {
+        for (auto l = layers_.rbegin(); l != layers_.rend(); ++l)
+            if (auto it = (*l)->find(key); it != (*l)->end())
+                return &*it;
+        return nullptr;
     }
-    const Json &Need(std::string_view key) const {
+    const Json &Need(std::string_view key) const
+    {
         const Json *v = Get(key);
-        if (!v) Fail(Sub(path_, key), "missing required field");
+        if (!v)
+            Fail(Sub(path_, key), "missing required field");
         return *v;
     }
+    // A member object, merged over what the lower layers have under the same key;
+    // an absent one reads as empty unless required.
+    Obj Section(std::string_view key, bool required = false) const
+    {
+        std::vector<const Json *> found;
+        for (auto l = layers_.rbegin(); l != layers_.rend(); ++l) {
+            auto it = (*l)->find(key);
+            if (it == (*l)->end())
+                continue;
+            if (!found.empty() && !it->is_object())
+                break; // an object above replaces it
+            found.push_back(&*it);
+            if (!it->is_object())
+                break;
+        }
+        if (found.empty() && required)
+            Fail(Sub(path_, key), "missing required field");
+        if (found.size() == 1 || (!found.empty() && !found.front()->is_object()))
+            return Obj(*found.front(), Sub(path_, key));
+        return Obj(std::vector<const Json *>(found.rbegin(), found.rend()), Sub(path_, key));
+    }
+    // Members in merged order (the lowest layer's first, then new ones above),
+    // each with the value of the highest layer that has it.
+    std::vector<std::pair<std::string, const Json *>> Members() const
+    {
+        std::vector<std::pair<std::string, const Json *>> out;
+        std::map<std::string_view, size_t> place;
+        for (const Json *l : layers_)
+            for (auto it = l->begin(); it != l->end(); ++it) {
+                auto [at, fresh] = place.emplace(it.key(), out.size());
+                if (fresh)
+                    out.emplace_back(it.key(), &*it);
+                else
+                    out[at->second].second = &*it;
+            }
+        return out;
+    }
     std::string At(std::string_view key) const { return Sub(path_, key); }
-    void Allow(std::initializer_list<std::string_view> keys) const {
-        for (auto it = j_.begin(); it != j_.end(); ++it)
-            if (std::find(keys.begin(), keys.end(), it.key()) == keys.end())
-                Fail(Sub(path_, it.key()), "unknown field");
+    void Allow(std::initializer_list<std::string_view> keys) const
+    {
+        for (const Json *l : layers_)
+            for (auto it = l->begin(); it != l->end(); ++it)
+                if (std::find(keys.begin(), keys.end(), it.key()) == keys.end())
+                    Fail(Sub(path_, it.key()), "unknown field");
     }
 
 private:
-    Json j_;  // a copy: callers pass temporaries for absent sections
+    std::vector<const Json *> layers_; // empty: an absent section
     std::string path_;
 };
 
-uint64_t ParseHexText(const std::string &s, const std::string &path, uint64_t max) {
+uint64_t ParseHexText(const std::string &s, const std::string &path, uint64_t max)
+{
     const std::string hint = "expected a hex number like \"0x7190\", got \"" + s + "\"";
     if (s.size() < 3 || s[0] != '0' || (s[1] != 'x' && s[1] != 'X') || s.size() > 18)
         Fail(path, hint);
     uint64_t v = 0;
     for (size_t i = 2; i < s.size(); ++i) {
         const char c = s[i];
-        if (!std::isxdigit(static_cast<unsigned char>(c))) Fail(path, hint);
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            Fail(path, hint);
         v = v * 16 + uint64_t(std::isdigit(static_cast<unsigned char>(c))
                                   ? c - '0'
                                   : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10);
     }
-    if (v > max) Fail(path, "value " + s + " is out of range (at most " + std::to_string(max) + ")");
+    if (v > max)
+        Fail(path, "value " + s + " is out of range (at most " + std::to_string(max) + ")");
     return v;
 }
 
 // A number given as a JSON number or as a hex string "0x...".
-uint64_t Num(const Json &j, const std::string &path, uint64_t max, bool hexField = false) {
+uint64_t Num(const Json &j, const std::string &path, uint64_t max, bool hexField = false)
+{
     if (j.is_string()) {
         const std::string s = j.get<std::string>();
         if (!hexField && s.rfind("0x", 0) != 0 && s.rfind("0X", 0) != 0)
@@ -170,33 +258,42 @@ uint64_t Num(const Json &j, const std::string &path, uint64_t max, bool hexField
     Fail(path, "expected a number, got " + Describe(j));
 }
 
-int64_t SignedNum(const Json &j, const std::string &path) {
-    if (!j.is_number_integer()) Fail(path, "expected an integer, got " + Describe(j));
+int64_t SignedNum(const Json &j, const std::string &path)
+{
+    if (!j.is_number_integer())
+        Fail(path, "expected an integer, got " + Describe(j));
     return j.get<int64_t>();
 }
 
-uint64_t Hex(const Json &j, const std::string &path, uint64_t max) {
+uint64_t Hex(const Json &j, const std::string &path, uint64_t max)
+{
     if (!j.is_string() && !j.is_number())
         Fail(path, "expected a hex number like \"0x7190\", got " + Describe(j));
     return Num(j, path, max, true);
 }
 
-std::string Str(const Json &j, const std::string &path) {
-    if (!j.is_string()) Fail(path, "expected a string, got " + Describe(j));
+std::string Str(const Json &j, const std::string &path)
+{
+    if (!j.is_string())
+        Fail(path, "expected a string, got " + Describe(j));
     return j.get<std::string>();
 }
 
-bool Bool(const Json &j, const std::string &path) {
-    if (!j.is_boolean()) Fail(path, "expected true or false, got " + Describe(j));
+bool Bool(const Json &j, const std::string &path)
+{
+    if (!j.is_boolean())
+        Fail(path, "expected true or false, got " + Describe(j));
     return j.get<bool>();
 }
 
 template <size_t N>
 std::array<uint8_t, N> HexBytes(const Json &j, const std::string &path, const char *what,
-                                const char *example) {
+                                const char *example)
+{
     const std::string hint = std::string("bad ") + what + " " + Describe(j) + ": expected " +
                              std::to_string(N) + " hex bytes like \"" + example + "\"";
-    if (!j.is_string()) Fail(path, hint);
+    if (!j.is_string())
+        Fail(path, hint);
     const std::string s = j.get<std::string>();
     std::string digits;
     for (size_t i = 0; i < s.size(); ++i) {
@@ -204,31 +301,39 @@ std::array<uint8_t, N> HexBytes(const Json &j, const std::string &path, const ch
         if (std::isxdigit(static_cast<unsigned char>(c))) {
             digits += c;
         } else if (c == ':' || c == '-') {
-            if (digits.size() % 2 || i == 0 || i + 1 == s.size()) Fail(path, hint);
+            if (digits.size() % 2 || i == 0 || i + 1 == s.size())
+                Fail(path, hint);
         } else {
             Fail(path, hint);
         }
     }
-    if (digits.size() != 2 * N) Fail(path, hint);
+    if (digits.size() != 2 * N)
+        Fail(path, hint);
     std::array<uint8_t, N> out{};
-    for (size_t i = 0; i < N; ++i) out[i] = uint8_t(std::stoul(digits.substr(2 * i, 2), nullptr, 16));
+    for (size_t i = 0; i < N; ++i)
+        out[i] = uint8_t(std::stoul(digits.substr(2 * i, 2), nullptr, 16));
     return out;
 }
 
-Wwn ParseWwn(const Json &j, const std::string &path) {
+Wwn ParseWwn(const Json &j, const std::string &path)
+{
     return HexBytes<8>(j, path, "WWN", "21:00:00:0e:7a:10:00:01");
 }
 
-Bytes HexBlob(const Json &j, const std::string &path) {
-    if (!j.is_string()) Fail(path, "expected a string of hex digits, got " + Describe(j));
+Bytes HexBlob(const Json &j, const std::string &path)
+{
+    if (!j.is_string())
+        Fail(path, "expected a string of hex digits, got " + Describe(j));
     std::string digits;
     for (char c : j.get<std::string>()) {
-        if (std::isspace(static_cast<unsigned char>(c)) || c == ':' || c == '-') continue;
+        if (std::isspace(static_cast<unsigned char>(c)) || c == ':' || c == '-')
+            continue;
         if (!std::isxdigit(static_cast<unsigned char>(c)))
             Fail(path, std::string("bad hex data: unexpected character '") + c + "'");
         digits += c;
     }
-    if (digits.size() % 2) Fail(path, "bad hex data: odd number of digits");
+    if (digits.size() % 2)
+        Fail(path, "bad hex data: odd number of digits");
     Bytes out(digits.size() / 2);
     for (size_t i = 0; i < out.size(); ++i)
         out[i] = uint8_t(std::stoul(digits.substr(2 * i, 2), nullptr, 16));
@@ -237,28 +342,35 @@ Bytes HexBlob(const Json &j, const std::string &path) {
 
 // Named value or number.
 uint32_t Enum(const Json &j, const std::string &path,
-              std::initializer_list<std::pair<std::string_view, uint32_t>> names, uint64_t max) {
+              std::initializer_list<std::pair<std::string_view, uint32_t>> names, uint64_t max)
+{
     if (j.is_string()) {
         std::string s = j.get<std::string>();
         std::transform(s.begin(), s.end(), s.begin(),
                        [](unsigned char c) { return char(std::tolower(c)); });
         for (const auto &[n, v] : names)
-            if (s == n) return v;
-        if (s.rfind("0x", 0) == 0) return uint32_t(ParseHexText(s, path, max));
+            if (s == n)
+                return v;
+        if (s.rfind("0x", 0) == 0)
+            return uint32_t(ParseHexText(s, path, max));
         std::string list;
-        for (const auto &[n, v] : names) list += (list.empty() ? "" : ", ") + std::string(n);
+        for (const auto &[n, v] : names)
+            list += (list.empty() ? "" : ", ") + std::string(n);
         Fail(path, "unknown value " + Describe(j) + " (expected one of: " + list + ")");
     }
     return uint32_t(Num(j, path, max));
 }
 
-SD_STATUS Status(const Json &j, const std::string &path) {
+SD_STATUS Status(const Json &j, const std::string &path)
+{
     if (j.is_string()) {
         const std::string s = j.get<std::string>();
-        if (auto v = StatusFromName(s)) return *v;
+        if (auto v = StatusFromName(s))
+            return *v;
         if (s.rfind("0x", 0) == 0 || s.rfind("0X", 0) == 0)
             return SD_STATUS(ParseHexText(s, path, 0xFFFFFFFF));
-        Fail(path, "unknown status " + Describe(j) + " (expected a name like \"SDERR_DEVICE_BUSY\" or a hex code)");
+        Fail(path, "unknown status " + Describe(j) +
+                       " (expected a name like \"SDERR_DEVICE_BUSY\" or a hex code)");
     }
     return SD_STATUS(Num(j, path, 0xFFFFFFFF));
 }
@@ -268,7 +380,8 @@ struct Version3 {
     int parts = 0;
 };
 
-Version3 ParseVersion(const Json &j, const std::string &path, int minParts, int maxParts) {
+Version3 ParseVersion(const Json &j, const std::string &path, int minParts, int maxParts)
+{
     const std::string s = Str(j, path);
     Version3 v;
     std::stringstream in(s);
@@ -278,71 +391,72 @@ Version3 ParseVersion(const Json &j, const std::string &path, int minParts, int 
         if (v.parts >= maxParts || part.empty() || part.size() > 3 ||
             !std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
             std::stoi(part) > 255)
-            Fail(path, "bad version \"" + s + "\": expected numbers separated by dots like \"9.06.02\"");
+            Fail(path,
+                 "bad version \"" + s + "\": expected numbers separated by dots like \"9.06.02\"");
         *dst[v.parts++] = uint8_t(std::stoi(part));
     }
     if (v.parts < minParts)
-        Fail(path, "bad version \"" + s + "\": expected at least " + std::to_string(minParts) + " numbers");
+        Fail(path, "bad version \"" + s + "\": expected at least " + std::to_string(minParts) +
+                       " numbers");
     return v;
 }
 
 const std::initializer_list<std::pair<std::string_view, uint32_t>> kSpeeds = {
-    {"1g", SD_SPEED_1G},   {"2g", SD_SPEED_2G},   {"auto", SD_SPEED_AUTO}, {"4g", SD_SPEED_4G},
-    {"8g", SD_SPEED_8G},   {"10g", SD_SPEED_10G}, {"16g", SD_SPEED_16G},   {"20g", SD_SPEED_20G},
-    {"32g", SD_SPEED_32G}, {"64g", SD_SPEED_64G}, {"unknown", SD_SPEED_UNKNOWN}};
+    {"1g", SD_SPEED_1G},   {"2g", SD_SPEED_2G},          {"auto", SD_SPEED_AUTO},
+    {"4g", SD_SPEED_4G},   {"8g", SD_SPEED_8G},          {"10g", SD_SPEED_10G},
+    {"16g", SD_SPEED_16G}, {"20g", SD_SPEED_20G},        {"32g", SD_SPEED_32G},
+    {"64g", SD_SPEED_64G}, {"unknown", SD_SPEED_UNKNOWN}};
 const std::initializer_list<std::pair<std::string_view, uint32_t>> kSpeedBits = {
     {"1g", SD_SUPPORTED_1G},   {"2g", SD_SUPPORTED_2G},   {"4g", SD_SUPPORTED_4G},
     {"8g", SD_SUPPORTED_8G},   {"10g", SD_SUPPORTED_10G}, {"16g", SD_SUPPORTED_16G},
     {"32g", SD_SUPPORTED_32G}, {"64g", SD_SUPPORTED_64G}};
 const std::initializer_list<std::pair<std::string_view, uint32_t>> kEvents = {
-    {"lip", SD_AEN_LIP_OCCURRED},        {"link_up", SD_AEN_LINK_UP},
-    {"link_down", SD_AEN_LINK_DOWN},     {"lip_reset", SD_AEN_LIP_RESET},
-    {"scr_update", SD_AEN_SCR_UPDATE},   {"device_update", SD_AEN_DEVICE_UPDATE},
-    {"fec_active", SD_AEN_FEC_ACTIVE},   {"type9", SD_AEN_TYPE9}};
+    {"lip", SD_AEN_LIP_OCCURRED},      {"link_up", SD_AEN_LINK_UP},
+    {"link_down", SD_AEN_LINK_DOWN},   {"lip_reset", SD_AEN_LIP_RESET},
+    {"scr_update", SD_AEN_SCR_UPDATE}, {"device_update", SD_AEN_DEVICE_UPDATE},
+    {"fec_active", SD_AEN_FEC_ACTIVE}, {"type9", SD_AEN_TYPE9}};
 
 uint32_t BitList(const Json &j, const std::string &path,
-                 std::initializer_list<std::pair<std::string_view, uint32_t>> names, uint64_t max) {
-    if (!j.is_array()) return uint32_t(Hex(j, path, max));
+                 std::initializer_list<std::pair<std::string_view, uint32_t>> names, uint64_t max)
+{
+    if (!j.is_array())
+        return uint32_t(Hex(j, path, max));
     uint32_t bits = 0;
-    for (size_t i = 0; i < j.size(); ++i) bits |= Enum(j[i], Idx(path, i), names, max);
+    for (size_t i = 0; i < j.size(); ++i)
+        bits |= Enum(j[i], Idx(path, i), names, max);
     return bits;
-}
-
-// Recursive merge: members of over win, objects are merged member by member.
-Json Merge(const Json &base, const Json &over) {
-    if (!base.is_object() || !over.is_object()) return over;
-    Json out = base;
-    for (auto it = over.begin(); it != over.end(); ++it) {
-        auto b = out.find(it.key());
-        out[it.key()] = b == out.end() ? *it : Merge(*b, *it);
-    }
-    return out;
 }
 
 // ---- Fabric -----------------------------------------------------------------
 
-Fabric ParseFabric(const Json &j, const std::string &path) {
+Fabric ParseFabric(const Json &j, const std::string &path)
+{
     Fabric f;
     Obj o(j, path);
     o.Allow({"switches", "targets"});
     if (const Json *sw = o.Get("switches")) {
-        if (!sw->is_array()) Fail(o.At("switches"), "expected an array, got " + Describe(*sw));
+        if (!sw->is_array())
+            Fail(o.At("switches"), "expected an array, got " + Describe(*sw));
         for (size_t i = 0; i < sw->size(); ++i) {
             Obj s((*sw)[i], Idx(o.At("switches"), i));
             s.Allow({"name", "wwn", "domain"});
             Switch out;
-            out.name = s.Has("name") ? Str(*s.Get("name"), s.At("name")) : "switch" + std::to_string(i);
+            out.name =
+                s.Has("name") ? Str(*s.Get("name"), s.At("name")) : "switch" + std::to_string(i);
             out.wwn = ParseWwn(s.Need("wwn"), s.At("wwn"));
             out.domain = uint8_t(Num(s.Need("domain"), s.At("domain"), 239));
-            if (out.domain == 0) Fail(s.At("domain"), "domain ID must be 1..239");
+            if (out.domain == 0)
+                Fail(s.At("domain"), "domain ID must be 1..239");
             for (const auto &prev : f.switches)
                 if (prev.domain == out.domain)
-                    Fail(s.At("domain"), "domain ID " + std::to_string(out.domain) + " is used twice");
+                    Fail(s.At("domain"),
+                         "domain ID " + std::to_string(out.domain) + " is used twice");
             f.switches.push_back(out);
         }
     }
     if (const Json *tg = o.Get("targets")) {
-        if (!tg->is_array()) Fail(o.At("targets"), "expected an array, got " + Describe(*tg));
+        if (!tg->is_array())
+            Fail(o.At("targets"), "expected an array, got " + Describe(*tg));
         for (size_t i = 0; i < tg->size(); ++i) {
             Obj t((*tg)[i], Idx(o.At("targets"), i));
             t.Allow({"name", "wwnn", "wwpn", "port_id", "vendor", "product", "revision", "serial",
@@ -355,25 +469,34 @@ Fabric ParseFabric(const Json &j, const std::string &path) {
             out.product = t.Has("product") ? Str(*t.Get("product"), t.At("product")) : "DISK";
             out.revision = t.Has("revision") ? Str(*t.Get("revision"), t.At("revision")) : "0001";
             out.serial = t.Has("serial") ? Str(*t.Get("serial"), t.At("serial")) : WwnKey(out.wwpn);
-            out.deviceType = t.Has("device_type") ? uint8_t(Num(*t.Get("device_type"), t.At("device_type"), 31)) : 0;
+            out.deviceType = t.Has("device_type")
+                                 ? uint8_t(Num(*t.Get("device_type"), t.At("device_type"), 31))
+                                 : 0;
             if (t.Has("buffer_size"))
-                out.bufferSize = uint32_t(Num(*t.Get("buffer_size"), t.At("buffer_size"), 1u << 24));
+                out.bufferSize =
+                    uint32_t(Num(*t.Get("buffer_size"), t.At("buffer_size"), 1u << 24));
             if (const Json *luns = t.Get("luns")) {
-                if (!luns->is_array()) Fail(t.At("luns"), "expected an array, got " + Describe(*luns));
+                if (!luns->is_array())
+                    Fail(t.At("luns"), "expected an array, got " + Describe(*luns));
+                std::set<uint16_t> lunNumbers;
                 for (size_t k = 0; k < luns->size(); ++k) {
                     Obj l((*luns)[k], Idx(t.At("luns"), k));
                     l.Allow({"lun", "blocks", "block_size"});
                     Lun lun;
                     lun.number = uint16_t(Num(l.Need("lun"), l.At("lun"), 2047));
-                    lun.blocks = l.Has("blocks") ? Num(*l.Get("blocks"), l.At("blocks"), UINT64_MAX) : 0;
-                    lun.blockSize = l.Has("block_size") ? uint32_t(Num(*l.Get("block_size"), l.At("block_size"), 1u << 20)) : 512;
-                    if (out.FindLun(lun.number))
+                    lun.blocks =
+                        l.Has("blocks") ? Num(*l.Get("blocks"), l.At("blocks"), UINT64_MAX) : 0;
+                    lun.blockSize =
+                        l.Has("block_size")
+                            ? uint32_t(Num(*l.Get("block_size"), l.At("block_size"), 1u << 20))
+                            : 512;
+                    if (!lunNumbers.insert(lun.number).second)
                         Fail(l.At("lun"), "LUN " + std::to_string(lun.number) + " is listed twice");
                     out.luns.push_back(lun);
                 }
             }
-            for (const auto &prev : f.targets)
-                if (prev.wwpn == out.wwpn) Fail(t.At("wwpn"), "target WWPN " + WwnText(out.wwpn) + " is listed twice");
+            if (!f.targetIndex.emplace(out.wwpn, f.targets.size()).second)
+                Fail(t.At("wwpn"), "target WWPN " + WwnText(out.wwpn) + " is listed twice");
             f.targets.push_back(std::move(out));
         }
     }
@@ -387,26 +510,43 @@ struct AdapterInfo {
     const Json *vpd = nullptr;
 };
 
-void ParseChip(const Obj &o, Instance &in) {
+void ParseChip(const Obj &o, Instance &in, uint16_t defaultFunction)
+{
     o.Allow({"vendor_id", "device_id", "subsystem_vendor_id", "subsystem_id", "bus", "device",
              "function", "chip_type", "chip_revision", "isp_revision", "port_number", "pcie"});
     SD_CHIP_PROPERTY &c = in.chip;
-    c.VendorId = o.Has("vendor_id") ? uint16_t(Hex(*o.Get("vendor_id"), o.At("vendor_id"), 0xFFFF)) : 0x1E7A;
+    c.VendorId =
+        o.Has("vendor_id") ? uint16_t(Hex(*o.Get("vendor_id"), o.At("vendor_id"), 0xFFFF)) : 0x1E7A;
     c.DeviceId = uint16_t(Hex(o.Need("device_id"), o.At("device_id"), 0xFFFF));
-    c.SubVendorId = o.Has("subsystem_vendor_id") ? uint16_t(Hex(*o.Get("subsystem_vendor_id"), o.At("subsystem_vendor_id"), 0xFFFF)) : c.VendorId;
-    c.SubSystemId = o.Has("subsystem_id") ? uint16_t(Hex(*o.Get("subsystem_id"), o.At("subsystem_id"), 0xFFFF)) : 0;
+    c.SubVendorId =
+        o.Has("subsystem_vendor_id")
+            ? uint16_t(Hex(*o.Get("subsystem_vendor_id"), o.At("subsystem_vendor_id"), 0xFFFF))
+            : c.VendorId;
+    c.SubSystemId = o.Has("subsystem_id")
+                        ? uint16_t(Hex(*o.Get("subsystem_id"), o.At("subsystem_id"), 0xFFFF))
+                        : 0;
     c.PciBusNumber = o.Has("bus") ? uint16_t(Num(*o.Get("bus"), o.At("bus"), 255)) : 0;
     const uint16_t dev = o.Has("device") ? uint16_t(Num(*o.Get("device"), o.At("device"), 15)) : 0;
-    const uint16_t fn = o.Has("function") ? uint16_t(Num(*o.Get("function"), o.At("function"), 7)) : 0;
+    const uint16_t fn = o.Has("function") ? uint16_t(Num(*o.Get("function"), o.At("function"), 7))
+                                          : defaultFunction;
     c.PciDevFunc = uint16_t(dev | (fn << 5));
-    c.ChipType = o.Has("chip_type") ? uint16_t(Hex(*o.Get("chip_type"), o.At("chip_type"), 0xFFFF)) : 0;
-    c.ChipRevision = o.Has("chip_revision") ? uint16_t(Hex(*o.Get("chip_revision"), o.At("chip_revision"), 0xFFFF)) : 1;
-    c.IspRevision = o.Has("isp_revision") ? uint16_t(Hex(*o.Get("isp_revision"), o.At("isp_revision"), 0xFFFF)) : 1;
-    c.PortNumber = o.Has("port_number") ? uint16_t(Num(*o.Get("port_number"), o.At("port_number"), 255)) : uint16_t(fn % 2 + 1);
-    if (const Json *p = o.Get("pcie")) {
-        Obj pc(*p, o.At("pcie"));
+    c.ChipType =
+        o.Has("chip_type") ? uint16_t(Hex(*o.Get("chip_type"), o.At("chip_type"), 0xFFFF)) : 0;
+    c.ChipRevision = o.Has("chip_revision")
+                         ? uint16_t(Hex(*o.Get("chip_revision"), o.At("chip_revision"), 0xFFFF))
+                         : 1;
+    c.IspRevision = o.Has("isp_revision")
+                        ? uint16_t(Hex(*o.Get("isp_revision"), o.At("isp_revision"), 0xFFFF))
+                        : 1;
+    c.PortNumber = o.Has("port_number")
+                       ? uint16_t(Num(*o.Get("port_number"), o.At("port_number"), 255))
+                       : uint16_t(fn % 2 + 1);
+    if (o.Has("pcie")) {
+        Obj pc = o.Section("pcie");
         pc.Allow({"max_width", "negotiated_width", "max_speed", "negotiated_speed"});
-        auto get = [&](const char *k) { return pc.Has(k) ? uint16_t(Num(*pc.Get(k), pc.At(k), 0xFFFF)) : uint16_t(0); };
+        auto get = [&](const char *k) {
+            return pc.Has(k) ? uint16_t(Num(*pc.Get(k), pc.At(k), 0xFFFF)) : uint16_t(0);
+        };
         c.PcieMaxWidth = get("max_width");
         c.PcieNegWidth = pc.Has("negotiated_width") ? get("negotiated_width") : c.PcieMaxWidth;
         c.PcieMaxSpeed = get("max_speed");
@@ -414,24 +554,37 @@ void ParseChip(const Obj &o, Instance &in) {
     }
 }
 
-void ParseDriver(const Obj &o, Instance &in) {
-    o.Allow({"version", "name", "type", "luns_per_target", "max_targets", "bind_type", "attributes"});
+void ParseDriver(const Obj &o, Instance &in)
+{
+    o.Allow(
+        {"version", "name", "type", "luns_per_target", "max_targets", "bind_type", "attributes"});
     SD_DRIVER_PROPERTY &d = in.driver;
     CopyText(d.Version, o.Has("version") ? Str(*o.Get("version"), o.At("version")) : "9.4.1.20");
     CopyText(d.Name, o.Has("name") ? Str(*o.Get("name"), o.At("name")) : "vnfc");
     d.DriverType = o.Has("type") ? uint16_t(Enum(*o.Get("type"), o.At("type"),
-                                                  {{"scsi_miniport", SD_DRIVER_SCSI_MINIPORT},
-                                                   {"stor_miniport", SD_DRIVER_STOR_MINIPORT}}, 0xFFFF))
+                                                 {{"scsi_miniport", SD_DRIVER_SCSI_MINIPORT},
+                                                  {"stor_miniport", SD_DRIVER_STOR_MINIPORT}},
+                                                 0xFFFF))
                                  : uint16_t(SD_DRIVER_STOR_MINIPORT);
-    d.LunsPerTarget = o.Has("luns_per_target") ? uint16_t(Num(*o.Get("luns_per_target"), o.At("luns_per_target"), 0xFFFF)) : 0;
-    d.MaxTargets = o.Has("max_targets") ? uint16_t(Num(*o.Get("max_targets"), o.At("max_targets"), 0xFFFF)) : 256;
-    d.BindType = o.Has("bind_type") ? uint16_t(Enum(*o.Get("bind_type"), o.At("bind_type"),
-                                                    {{"port_name", 0}, {"port_id", 1}, {"unknown", 0xFFFF}}, 0xFFFF))
-                                    : 0;
-    d.Attributes = o.Has("attributes") ? uint32_t(Hex(*o.Get("attributes"), o.At("attributes"), 0xFFFFFFFF)) : 0;
+    d.LunsPerTarget =
+        o.Has("luns_per_target")
+            ? uint16_t(Num(*o.Get("luns_per_target"), o.At("luns_per_target"), 0xFFFF))
+            : 0;
+    d.MaxTargets = o.Has("max_targets")
+                       ? uint16_t(Num(*o.Get("max_targets"), o.At("max_targets"), 0xFFFF))
+                       : 256;
+    d.BindType =
+        o.Has("bind_type")
+            ? uint16_t(Enum(*o.Get("bind_type"), o.At("bind_type"),
+                            {{"port_name", 0}, {"port_id", 1}, {"unknown", 0xFFFF}}, 0xFFFF))
+            : 0;
+    d.Attributes = o.Has("attributes")
+                       ? uint32_t(Hex(*o.Get("attributes"), o.At("attributes"), 0xFFFFFFFF))
+                       : 0;
 }
 
-void ParseFirmware(const Obj &o, Instance &in, uint32_t &riscAttributes) {
+void ParseFirmware(const Obj &o, Instance &in, uint32_t &riscAttributes)
+{
     o.Allow({"version", "attributes", "mpi", "pep", "risc_attributes"});
     SD_FIRMWARE_PROPERTY &f = in.firmware;
     const std::string text = o.Has("version") ? Str(*o.Get("version"), o.At("version")) : "1.00.00";
@@ -442,26 +595,34 @@ void ParseFirmware(const Obj &o, Instance &in, uint32_t &riscAttributes) {
     f.Minor = v.minor;
     f.Sub = v.sub;
     if (const Json *a = o.Get("attributes"))
-        f.Attributes = BitList(*a, o.At("attributes"),
-                               {{"fec", SD_FW_ATTR_FEC_SUPPORTED}, {"npiv", SD_FW_ATTR_NPIV}}, 0xFFFFFFFF);
-    auto four = [&](const char *key, uint8_t (&dst)[4]) {
+        f.Attributes =
+            BitList(*a, o.At("attributes"),
+                    {{"fec", SD_FW_ATTR_FEC_SUPPORTED}, {"npiv", SD_FW_ATTR_NPIV}}, 0xFFFFFFFF);
+    auto four = [&](const char *key, uint8_t(&dst)[4]) {
         if (const Json *m = o.Get(key)) {
             if (m->is_string() && m->get<std::string>() == "not_running") {
                 dst[0] = dst[1] = 255;
                 return;
             }
             const Version3 x = ParseVersion(*m, o.At(key), 2, 4);
-            dst[0] = x.major; dst[1] = x.minor; dst[2] = x.sub; dst[3] = x.build;
+            dst[0] = x.major;
+            dst[1] = x.minor;
+            dst[2] = x.sub;
+            dst[3] = x.build;
         } else {
             dst[0] = dst[1] = 255;
         }
     };
     four("mpi", f.MpiVersion);
     four("pep", f.PepVersion);
-    riscAttributes = o.Has("risc_attributes") ? uint32_t(Hex(*o.Get("risc_attributes"), o.At("risc_attributes"), 0xFFFFFFFF)) : 0x20;
+    riscAttributes =
+        o.Has("risc_attributes")
+            ? uint32_t(Hex(*o.Get("risc_attributes"), o.At("risc_attributes"), 0xFFFFFFFF))
+            : 0x20;
 }
 
-void ParsePort(const Obj &o, Instance &in) {
+void ParsePort(const Obj &o, Instance &in)
+{
     o.Allow({"wwpn", "wwnn", "port_id", "speed", "state", "link_state1", "link_state2",
              "link_state3", "connection", "topology", "supported_speeds", "enode_mac",
              "vp_index_supported", "max_vports", "type"});
@@ -473,45 +634,80 @@ void ParsePort(const Obj &o, Instance &in) {
         std::copy(wwnn.begin(), wwnn.end(), p.WWNN);
     }
     if (const Json *t = o.Get("type"))
-        if (Enum(*t, o.At("type"), {{"physical", SD_PORT_TYPE_PHYSICAL}}, 0xFFFF) != SD_PORT_TYPE_PHYSICAL)
+        if (Enum(*t, o.At("type"), {{"physical", SD_PORT_TYPE_PHYSICAL}}, 0xFFFF) !=
+            SD_PORT_TYPE_PHYSICAL)
             Fail(o.At("type"), "an instance is a physical port (virtual ports go in \"vports\")");
     p.PortType = SD_PORT_TYPE_PHYSICAL;
-    const uint32_t id = o.Has("port_id") ? uint32_t(Hex(*o.Get("port_id"), o.At("port_id"), 0xFFFFFF)) : 0;
+    const uint32_t id =
+        o.Has("port_id") ? uint32_t(Hex(*o.Get("port_id"), o.At("port_id"), 0xFFFFFF)) : 0;
     PutBe24(p.PortId, id);
-    p.PortSpeed = o.Has("speed") ? uint16_t(Enum(*o.Get("speed"), o.At("speed"), kSpeeds, 0xFFFF)) : uint16_t(SD_SPEED_AUTO);
+    p.PortSpeed = o.Has("speed") ? uint16_t(Enum(*o.Get("speed"), o.At("speed"), kSpeeds, 0xFFFF))
+                                 : uint16_t(SD_SPEED_AUTO);
     p.PortState = o.Has("state") ? uint16_t(Enum(*o.Get("state"), o.At("state"),
-                                                 {{"online", SD_PORT_STATE_ONLINE}, {"offline", SD_PORT_STATE_OFFLINE},
-                                                  {"linkdown", SD_PORT_STATE_LINKDOWN}, {"link_down", SD_PORT_STATE_LINKDOWN},
-                                                  {"diag", SD_PORT_STATE_DIAG}}, 0xFFFF))
+                                                 {{"online", SD_PORT_STATE_ONLINE},
+                                                  {"offline", SD_PORT_STATE_OFFLINE},
+                                                  {"linkdown", SD_PORT_STATE_LINKDOWN},
+                                                  {"link_down", SD_PORT_STATE_LINKDOWN},
+                                                  {"diag", SD_PORT_STATE_DIAG}},
+                                                 0xFFFF))
                                  : uint16_t(SD_PORT_STATE_ONLINE);
     const bool online = p.PortState == SD_PORT_STATE_ONLINE;
-    p.LinkState1 = o.Has("link_state1") ? uint16_t(Num(*o.Get("link_state1"), o.At("link_state1"), 0xFFFF)) : uint16_t(online ? 1 : 0);
+    p.LinkState1 = o.Has("link_state1")
+                       ? uint16_t(Num(*o.Get("link_state1"), o.At("link_state1"), 0xFFFF))
+                       : uint16_t(online ? 1 : 0);
     p.LinkState2 = o.Has("link_state2") ? uint16_t(Enum(*o.Get("link_state2"), o.At("link_state2"),
-                                                        {{"none", SD_LINK2_NONE}, {"sfp_missing", SD_LINK2_SFP_MISSING},
-                                                         {"loss_of_sync", SD_LINK2_LOSS_OF_SYNC}, {"loss_of_light", SD_LINK2_LOSS_OF_LIGHT},
-                                                         {"sfp_invalid", SD_LINK2_SFP_INVALID}, {"offline", SD_LINK2_OFFLINE}}, 0xFFFF))
+                                                        {{"none", SD_LINK2_NONE},
+                                                         {"sfp_missing", SD_LINK2_SFP_MISSING},
+                                                         {"loss_of_sync", SD_LINK2_LOSS_OF_SYNC},
+                                                         {"loss_of_light", SD_LINK2_LOSS_OF_LIGHT},
+                                                         {"sfp_invalid", SD_LINK2_SFP_INVALID},
+                                                         {"offline", SD_LINK2_OFFLINE}},
+                                                        0xFFFF))
                                         : uint16_t(online ? SD_LINK2_NONE : SD_LINK2_LOSS_OF_SYNC);
-    p.LinkState3 = o.Has("link_state3") ? uint16_t(BitList(*o.Get("link_state3"), o.At("link_state3"), {{"fec_active", SD_LINK3_FEC_ACTIVE}}, 0xFFFF)) : 0;
-    p.ConnectionMode = o.Has("connection") ? uint16_t(Enum(*o.Get("connection"), o.At("connection"),
-                                                           {{"p2p", SD_CONNECTION_P2P}, {"loop", SD_CONNECTION_LOOP}, {"unknown", SD_CONNECTION_UNKNOWN}}, 0xFFFF))
-                                           : uint16_t(online ? SD_CONNECTION_P2P : SD_CONNECTION_UNKNOWN);
+    p.LinkState3 = o.Has("link_state3")
+                       ? uint16_t(BitList(*o.Get("link_state3"), o.At("link_state3"),
+                                          {{"fec_active", SD_LINK3_FEC_ACTIVE}}, 0xFFFF))
+                       : 0;
+    p.ConnectionMode = o.Has("connection")
+                           ? uint16_t(Enum(*o.Get("connection"), o.At("connection"),
+                                           {{"p2p", SD_CONNECTION_P2P},
+                                            {"loop", SD_CONNECTION_LOOP},
+                                            {"unknown", SD_CONNECTION_UNKNOWN}},
+                                           0xFFFF))
+                           : uint16_t(online ? SD_CONNECTION_P2P : SD_CONNECTION_UNKNOWN);
     p.Topology = o.Has("topology") ? uint16_t(Enum(*o.Get("topology"), o.At("topology"),
-                                                   {{"nport", SD_TOPO_NPORT}, {"nlport", SD_TOPO_NLPORT}, {"fnlport", SD_TOPO_FNLPORT},
-                                                    {"nxport", SD_TOPO_NXPORT}, {"fport", SD_TOPO_FPORT}, {"flport", SD_TOPO_FLPORT},
-                                                    {"ltport", SD_TOPO_LTPORT}, {"eport", SD_TOPO_EPORT}, {"bport", SD_TOPO_BPORT},
-                                                    {"unidentified", SD_TOPO_UNIDENTIFIED}}, 0xFFFF))
+                                                   {{"nport", SD_TOPO_NPORT},
+                                                    {"nlport", SD_TOPO_NLPORT},
+                                                    {"fnlport", SD_TOPO_FNLPORT},
+                                                    {"nxport", SD_TOPO_NXPORT},
+                                                    {"fport", SD_TOPO_FPORT},
+                                                    {"flport", SD_TOPO_FLPORT},
+                                                    {"ltport", SD_TOPO_LTPORT},
+                                                    {"eport", SD_TOPO_EPORT},
+                                                    {"bport", SD_TOPO_BPORT},
+                                                    {"unidentified", SD_TOPO_UNIDENTIFIED}},
+                                                   0xFFFF))
                                    : uint16_t(online ? SD_TOPO_NPORT : SD_TOPO_UNIDENTIFIED);
-    p.SupportedSpeeds = o.Has("supported_speeds") ? BitList(*o.Get("supported_speeds"), o.At("supported_speeds"), kSpeedBits, 0xFFFFFFFF) : 0;
+    p.SupportedSpeeds =
+        o.Has("supported_speeds")
+            ? BitList(*o.Get("supported_speeds"), o.At("supported_speeds"), kSpeedBits, 0xFFFFFFFF)
+            : 0;
     if (const Json *m = o.Get("enode_mac")) {
         const auto mac = HexBytes<6>(*m, o.At("enode_mac"), "MAC address", "00:0e:7a:82:12:01");
         std::copy(mac.begin(), mac.end(), p.ENodeMac);
     }
-    p.VpIndexSupported = o.Has("vp_index_supported") ? uint32_t(Num(*o.Get("vp_index_supported"), o.At("vp_index_supported"), 0xFFFFFFFF)) : 0;
-    p.MaxVports = o.Has("max_vports") ? uint32_t(Num(*o.Get("max_vports"), o.At("max_vports"), 0xFFFFFFFF)) : 0;
+    p.VpIndexSupported =
+        o.Has("vp_index_supported")
+            ? uint32_t(Num(*o.Get("vp_index_supported"), o.At("vp_index_supported"), 0xFFFFFFFF))
+            : 0;
+    p.MaxVports = o.Has("max_vports")
+                      ? uint32_t(Num(*o.Get("max_vports"), o.At("max_vports"), 0xFFFFFFFF))
+                      : 0;
 }
 
 void ParseNode(const Obj &o, Instance &in, const AdapterInfo &ad, std::optional<Version3> &bios,
-               std::optional<Version3> &flashFw) {
+               std::optional<Version3> &flashFw)
+{
     o.Allow({"wwnn", "model", "description", "firmware_version", "serial_bytes", "flash_firmware",
              "bios", "bios_is_efi"});
     SD_NODE_PROPERTY &n = in.node;
@@ -520,47 +716,60 @@ void ParseNode(const Obj &o, Instance &in, const AdapterInfo &ad, std::optional<
         std::copy(wwnn.begin(), wwnn.end(), n.WWNN);
     }
     std::string model = ad.model;
-    if (o.Has("model")) model = Str(*o.Get("model"), o.At("model"));
-    if (model.empty()) Fail(o.At("model"), "missing required field");
+    if (o.Has("model"))
+        model = Str(*o.Get("model"), o.At("model"));
+    if (model.empty())
+        Fail(o.At("model"), "missing required field");
     CopyText(n.Model, model);
     in.adapterModel = model;
     std::string desc = ad.description;
-    if (o.Has("description")) desc = Str(*o.Get("description"), o.At("description"));
-    if (desc.empty()) desc = "Vantor Corvane " + model + " Fibre Channel Adapter";
+    if (o.Has("description"))
+        desc = Str(*o.Get("description"), o.At("description"));
+    if (desc.empty())
+        desc = "Vantor Corvane " + model + " Fibre Channel Adapter";
     CopyText(n.ModelDescription, desc);
-    if (o.Has("firmware_version")) CopyText(n.FirmwareVersion, Str(*o.Get("firmware_version"), o.At("firmware_version")));
+    if (o.Has("firmware_version"))
+        CopyText(n.FirmwareVersion, Str(*o.Get("firmware_version"), o.At("firmware_version")));
     if (const Json *sb = o.Get("serial_bytes")) {
         if (!sb->is_array() || sb->size() != 3)
-            Fail(o.At("serial_bytes"), "expected an array of three bytes [b0, b1, b2], got " + Describe(*sb));
-        for (size_t i = 0; i < 3; ++i) n.SerialNum[i] = uint8_t(Hex((*sb)[i], Idx(o.At("serial_bytes"), i), 255));
+            Fail(o.At("serial_bytes"),
+                 "expected an array of three bytes [b0, b1, b2], got " + Describe(*sb));
+        for (size_t i = 0; i < 3; ++i)
+            n.SerialNum[i] = uint8_t(Hex((*sb)[i], Idx(o.At("serial_bytes"), i), 255));
     } else {
         // Derive b0..b2 from the digits of the card's serial number.
         uint32_t num = 0;
         for (char c : ad.serial)
-            if (c >= '0' && c <= '9') num = (num * 10 + uint32_t(c - '0')) % (32u << 16);
+            if (c >= '0' && c <= '9')
+                num = (num * 10 + uint32_t(c - '0')) % (32u << 16);
         n.SerialNum[0] = uint8_t(num >> 16);
         n.SerialNum[1] = uint8_t(num);
         n.SerialNum[2] = uint8_t(num >> 8);
     }
-    if (const Json *f = o.Get("flash_firmware")) flashFw = ParseVersion(*f, o.At("flash_firmware"), 3, 3);
-    if (const Json *b = o.Get("bios")) bios = ParseVersion(*b, o.At("bios"), 2, 2);
-    if (const Json *e = o.Get("bios_is_efi")) n.BiosIsEfi = Bool(*e, o.At("bios_is_efi"));
+    if (const Json *f = o.Get("flash_firmware"))
+        flashFw = ParseVersion(*f, o.At("flash_firmware"), 3, 3);
+    if (const Json *b = o.Get("bios"))
+        bios = ParseVersion(*b, o.At("bios"), 2, 2);
+    if (const Json *e = o.Get("bios_is_efi"))
+        n.BiosIsEfi = Bool(*e, o.At("bios_is_efi"));
 }
 
-Instance ParseInstance(const Json &j, const std::string &path, const AdapterInfo &ad,
-                       const Fabric &fabric) {
-    Obj o(j, path);
+Instance ParseInstance(const Obj &o, const AdapterInfo &ad, const Fabric &fabric,
+                       uint16_t defaultFunction)
+{
+    const std::string &path = o.path();
     o.Allow({"chip", "driver", "node", "firmware", "port", "nvram", "vpd", "flash", "beacon",
              "temperature", "statistics", "events", "vports", "targets", "faults"});
     Instance in;
     in.path = path;
-    ParseChip(Obj(o.Need("chip"), o.At("chip")), in);
-    ParseDriver(Obj(o.Has("driver") ? *o.Get("driver") : Json::object(), o.At("driver")), in);
+    ParseChip(o.Section("chip", true), in, defaultFunction);
+    ParseDriver(o.Section("driver"), in);
     uint32_t riscAttributes = 0x20;
-    ParseFirmware(Obj(o.Has("firmware") ? *o.Get("firmware") : Json::object(), o.At("firmware")), in, riscAttributes);
-    ParsePort(Obj(o.Need("port"), o.At("port")), in);
+    ParseFirmware(o.Section("firmware"), in, riscAttributes);
+    ParsePort(o.Section("port", true), in);
+    in.key = WwnKey(in.Wwpn());
     std::optional<Version3> bios, flashFw;
-    ParseNode(Obj(o.Has("node") ? *o.Get("node") : Json::object(), o.At("node")), in, ad, bios, flashFw);
+    ParseNode(o.Section("node"), in, ad, bios, flashFw);
 
     // Names: node WWNN from the port's, or derived from the WWPN (NAA 2, first byte 0x20).
     Wwn wwpn = in.Wwpn();
@@ -568,88 +777,107 @@ Instance ParseInstance(const Json &j, const std::string &path, const AdapterInfo
     std::copy(std::begin(in.node.WWNN), std::end(in.node.WWNN), nodeName.begin());
     if (IsZero(nodeName)) {
         Wwn portWwnn = in.Wwnn();
-        if (!IsZero(portWwnn)) nodeName = portWwnn;
-        else if (!IsZero(wwpn)) { nodeName = wwpn; nodeName[0] = 0x20; }
+        if (!IsZero(portWwnn))
+            nodeName = portWwnn;
+        else if (!IsZero(wwpn)) {
+            nodeName = wwpn;
+            nodeName[0] = 0x20;
+        }
         std::copy(nodeName.begin(), nodeName.end(), in.node.WWNN);
     }
-    if (IsZero(in.Wwnn())) std::copy(nodeName.begin(), nodeName.end(), in.port.WWNN);
-    if (!in.node.FirmwareVersion[0]) CopyText(in.node.FirmwareVersion, in.firmware.Version);
+    if (IsZero(in.Wwnn()))
+        std::copy(nodeName.begin(), nodeName.end(), in.port.WWNN);
+    if (!in.node.FirmwareVersion[0])
+        CopyText(in.node.FirmwareVersion, in.firmware.Version);
 
     // NVRAM
     const uint16_t ssvid = in.chip.SubVendorId, ssdid = in.chip.SubSystemId;
     NvramIdentity id{wwpn, nodeName, ssvid, ssdid};
     uint32_t nvSize = kNvramSize;
-    auto parseImage = [&](const Json *given, const std::string &p) -> Bytes {
+    auto parseImage = [&](const Obj *given) -> Bytes {
         std::map<uint32_t, uint32_t> values;
         if (given) {
-            Obj n(*given, p);
-            n.Allow({"parameters", "hex"});
+            const Obj &n = *given;
             if (const Json *h = n.Get("hex")) {
                 Bytes img = HexBlob(*h, n.At("hex"));
                 if (img.size() != nvSize)
-                    Fail(n.At("hex"), "NVRAM image is " + std::to_string(img.size()) + " bytes, expected " + std::to_string(nvSize));
+                    Fail(n.At("hex"), "NVRAM image is " + std::to_string(img.size()) +
+                                          " bytes, expected " + std::to_string(nvSize));
                 return img;
             }
-            if (const Json *params = n.Get("parameters")) {
-                Obj pr(*params, n.At("parameters"));
-                for (auto it = params->begin(); it != params->end(); ++it) {
-                    const std::string &key = it.key();
+            if (n.Has("parameters")) {
+                const Obj pr = n.Section("parameters");
+                for (const auto &[key, value] : pr.Members()) {
                     std::optional<uint32_t> num = NvramParameterNumber(key);
                     if (!num && !key.empty() && key.size() < 6 &&
-                        std::all_of(key.begin(), key.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
+                        std::all_of(key.begin(), key.end(),
+                                    [](char c) { return c >= '0' && c <= '9'; }) &&
                         FindNvramVar(uint32_t(std::stoul(key))))
                         num = uint32_t(std::stoul(key));
-                    if (!num) Fail(pr.At(key), "unknown NVRAM variable");
-                    values[*num] = uint32_t(Num(*it, pr.At(it.key()), 0xFFFFFFFF));
+                    if (!num)
+                        Fail(pr.At(key), "unknown NVRAM variable");
+                    values[*num] = uint32_t(Num(*value, pr.At(key), 0xFFFFFFFF));
                     Bytes probe(nvSize, 0);
                     if (!WriteNvramVar(probe, *FindNvramVar(*num), values[*num]))
-                        Fail(pr.At(it.key()), "value does not fit the variable");
+                        Fail(pr.At(key), "value does not fit the variable");
                 }
             }
         }
         return BuildNvram(nvSize, id, values);
     };
-    const Json *nv = o.Get("nvram");
-    if (nv) {
-        Obj n(*nv, o.At("nvram"));
+    if (o.Has("nvram")) {
+        const Obj n = o.Section("nvram");
         n.Allow({"size", "parameters", "hex", "second"});
         if (const Json *s = n.Get("size")) {
             nvSize = uint32_t(Num(*s, n.At("size"), 0xFFFF));
-            if (nvSize != kNvramSize && nvSize != kNvramSmallSize) Fail(n.At("size"), "NVRAM size must be 256 or 512");
+            if (nvSize != kNvramSize && nvSize != kNvramSmallSize)
+                Fail(n.At("size"), "NVRAM size must be 256 or 512");
         }
-        Json first = Json::object();
-        if (n.Has("parameters")) first["parameters"] = *n.Get("parameters");
-        if (n.Has("hex")) first["hex"] = *n.Get("hex");
-        in.nvram1 = parseImage(&first, n.path());
-        in.nvram2 = parseImage(n.Get("second"), n.At("second"));
+        in.nvram1 = parseImage(&n);
+        if (n.Has("second")) {
+            const Obj second = n.Section("second");
+            second.Allow({"parameters", "hex"});
+            in.nvram2 = parseImage(&second);
+        } else {
+            in.nvram2 = parseImage(nullptr);
+        }
     } else {
-        in.nvram1 = parseImage(nullptr, "");
-        in.nvram2 = parseImage(nullptr, "");
+        in.nvram1 = parseImage(nullptr);
+        in.nvram2 = parseImage(nullptr);
     }
 
     // VPD: per-instance section over the adapter's.
     {
-        Json vj = ad.vpd ? *ad.vpd : Json::object();
-        if (const Json *v = o.Get("vpd")) vj = Merge(vj, *v);
         const std::string vp = o.At("vpd");
-        Obj v(vj, vp);
+        Obj v = o.Section("vpd");
+        if (ad.vpd) {
+            // The card's VPD lies under the port's.
+            if (!ad.vpd->is_object())
+                Fail(vp, "expected an object, got " + Describe(*ad.vpd));
+            v = o.Has("vpd") ? Obj::Over(*ad.vpd, v) : Obj(*ad.vpd, vp);
+        }
         v.Allow({"size", "identifier", "keywords", "hex"});
-        const bool fast = (in.port.SupportedSpeeds & ~0x1Fu) != 0;  // 16 Gb and up
-        const uint32_t size = v.Has("size") ? uint32_t(Num(*v.Get("size"), v.At("size"), 65536)) : (fast ? 1024 : 512);
+        const bool fast = (in.port.SupportedSpeeds & ~0x1Fu) != 0; // 16 Gb and up
+        const uint32_t size = v.Has("size") ? uint32_t(Num(*v.Get("size"), v.At("size"), 65536))
+                                            : (fast ? 1024 : 512);
         if (const Json *h = v.Get("hex")) {
             in.vpd = HexBlob(*h, v.At("hex"));
-            if (in.vpd.size() > size) Fail(v.At("hex"), "VPD image is larger than its size");
+            if (in.vpd.size() > size)
+                Fail(v.At("hex"), "VPD image is larger than its size");
             in.vpd.resize(size, 0);
         } else {
             std::vector<std::pair<std::string, std::string>> kw;
-            if (const Json *k = v.Get("keywords")) {
-                Obj ko(*k, v.At("keywords"));
-                for (auto it = k->begin(); it != k->end(); ++it) {
-                    if (it.key().size() != 2) Fail(ko.At(it.key()), "a VPD keyword has two characters");
-                    if (it.key() == "RV" || it.key() == "RW") Fail(ko.At(it.key()), "RV and RW are added by the simulator");
-                    const std::string data = Str(*it, ko.At(it.key()));
-                    if (data.size() > 255) Fail(ko.At(it.key()), "keyword data is longer than 255 bytes");
-                    kw.emplace_back(it.key(), data);
+            if (v.Has("keywords")) {
+                const Obj ko = v.Section("keywords");
+                for (const auto &[key, value] : ko.Members()) {
+                    if (key.size() != 2)
+                        Fail(ko.At(key), "a VPD keyword has two characters");
+                    if (key == "RV" || key == "RW")
+                        Fail(ko.At(key), "RV and RW are added by the simulator");
+                    const std::string data = Str(*value, ko.At(key));
+                    if (data.size() > 255)
+                        Fail(ko.At(key), "keyword data is longer than 255 bytes");
+                    kw.emplace_back(key, data);
                 }
             } else {
                 kw = {{"PN", "CV" + in.adapterModel.substr(in.adapterModel.find('-') + 1) + "-01"},
@@ -657,93 +885,156 @@ Instance ParseInstance(const Json &j, const std::string &path, const AdapterInfo
                       {"SN", ad.serial.empty() ? "CVA0000000" : ad.serial},
                       {"MN", "1E7A"}};
             }
-            if (!ad.serial.empty() && std::none_of(kw.begin(), kw.end(), [](auto &p) { return p.first == "SN"; }))
+            if (!ad.serial.empty() &&
+                std::none_of(kw.begin(), kw.end(), [](auto &p) { return p.first == "SN"; }))
                 kw.emplace_back("SN", ad.serial);
-            const std::string ident = v.Has("identifier") ? Str(*v.Get("identifier"), v.At("identifier")) : in.node.ModelDescription;
+            const std::string ident = v.Has("identifier")
+                                          ? Str(*v.Get("identifier"), v.At("identifier"))
+                                          : in.node.ModelDescription;
             in.vpd = BuildVpd(size, ident, kw);
-            if (in.vpd.empty()) Fail(vp, "the VPD keywords do not fit in " + std::to_string(size) + " bytes");
+            if (in.vpd.empty())
+                Fail(vp, "the VPD keywords do not fit in " + std::to_string(size) + " bytes");
         }
     }
 
     // Flash
     {
-        Obj f(o.Has("flash") ? *o.Get("flash") : Json::object(), o.At("flash"));
+        const Obj f = o.Section("flash");
         f.Allow({"boot_code", "image_status", "regions", "total_size"});
         std::vector<BootImage> boot;
         if (const Json *bc = f.Get("boot_code")) {
-            if (!bc->is_array()) Fail(f.At("boot_code"), "expected an array, got " + Describe(*bc));
+            if (!bc->is_array())
+                Fail(f.At("boot_code"), "expected an array, got " + Describe(*bc));
             for (size_t i = 0; i < bc->size(); ++i) {
                 Obj b((*bc)[i], Idx(f.At("boot_code"), i));
                 b.Allow({"type", "version", "blocks"});
                 BootImage img;
-                img.type = BootCodeType(Enum(b.Need("type"), b.At("type"),
-                                             {{"bios", 0}, {"fcode", 1}, {"pxe", 2}, {"efi", 3}}, 3));
+                img.type =
+                    BootCodeType(Enum(b.Need("type"), b.At("type"),
+                                      {{"bios", 0}, {"fcode", 1}, {"pxe", 2}, {"efi", 3}}, 3));
                 const Version3 ver = ParseVersion(b.Need("version"), b.At("version"), 2, 2);
                 img.major = ver.major;
                 img.minor = ver.minor;
-                img.blocks = b.Has("blocks") ? uint32_t(Num(*b.Get("blocks"), b.At("blocks"), 255)) : 32;
-                if (img.blocks == 0) Fail(b.At("blocks"), "an image has at least one block");
+                img.blocks =
+                    b.Has("blocks") ? uint32_t(Num(*b.Get("blocks"), b.At("blocks"), 255)) : 32;
+                if (img.blocks == 0)
+                    Fail(b.At("blocks"), "an image has at least one block");
                 boot.push_back(img);
             }
         } else {
             const uint8_t maj = bios ? bios->major : 3, min = bios ? bios->minor : 60;
-            boot = {{BootCodeType::Bios, maj, min, 32}, {BootCodeType::FCode, 4, 10, 16}, {BootCodeType::Efi, 7, 2, 48}};
+            boot = {{BootCodeType::Bios, maj, min, 32},
+                    {BootCodeType::FCode, 4, 10, 16},
+                    {BootCodeType::Efi, 7, 2, 48}};
         }
         const uint32_t bootSize = 0x40000, fwSize = 0x80000;
-        FlashRegion rBoot{SD_FLASH_REGION_BOOT, 0, bootSize, 0, BuildBootChain(boot, in.chip.VendorId, in.chip.DeviceId, bootSize)};
-        if (rBoot.content.empty()) Fail(f.At("boot_code"), "the boot images do not fit in the boot region");
-        const Version3 fw = flashFw ? *flashFw : Version3{uint8_t(in.firmware.Major), uint8_t(in.firmware.Minor), uint8_t(in.firmware.Sub), 0, 3};
+        if (BootChainSize(boot) > bootSize)
+            Fail(f.At("boot_code"), "the boot images do not fit in the boot region");
+        FlashRegion rBoot;
+        rBoot.code = SD_FLASH_REGION_BOOT;
+        rBoot.size = bootSize;
+        rBoot.kind = FlashRegion::Kind::Boot;
+        rBoot.boot = boot;
+        const Version3 fw = flashFw
+                                ? *flashFw
+                                : Version3{uint8_t(in.firmware.Major), uint8_t(in.firmware.Minor),
+                                           uint8_t(in.firmware.Sub), 0, 3};
         uint32_t seed = 0;
-        for (uint8_t b : wwpn) seed = seed * 31 + b;
-        FlashRegion rFw{SD_FLASH_REGION_FW, bootSize, fwSize, 0, BuildFirmwareRegion(fw.major, fw.minor, fw.sub, riscAttributes, fwSize, seed)};
-        FlashRegion rNv{SD_FLASH_REGION_NVRAM_DEFAULT, bootSize + fwSize, 0x1000, 0, Bytes(0x1000, 0xFF)};
-        std::copy(in.nvram1.begin(), in.nvram1.end(), rNv.content.begin());
-        std::copy(in.nvram2.begin(), in.nvram2.end(), rNv.content.begin() + 0x200);
-        FlashRegion rSt{SD_FLASH_REGION_IMAGE_STATUS, bootSize + fwSize + 0x1000, 0x1000, 0, Bytes(0x1000, 0xFF)};
-        const uint32_t marker = f.Has("image_status") ? uint32_t(Hex(*f.Get("image_status"), f.At("image_status"), 0xFFFFFFFF)) : kImageStatusMarker;
-        PutLe32(rSt.content.data(), marker);
+        for (uint8_t b : wwpn)
+            seed = seed * 31 + b;
+        FlashRegion rFw;
+        rFw.code = SD_FLASH_REGION_FW;
+        rFw.offset = bootSize;
+        rFw.size = fwSize;
+        rFw.kind = FlashRegion::Kind::Firmware;
+        rFw.fwMajor = fw.major;
+        rFw.fwMinor = fw.minor;
+        rFw.fwSub = fw.sub;
+        rFw.riscAttributes = riscAttributes;
+        rFw.seed = seed;
+        FlashRegion rNv;
+        rNv.code = SD_FLASH_REGION_NVRAM_DEFAULT;
+        rNv.offset = bootSize + fwSize;
+        rNv.size = 0x1000;
+        rNv.kind = FlashRegion::Kind::NvramDefaults;
+        FlashRegion rSt;
+        rSt.code = SD_FLASH_REGION_IMAGE_STATUS;
+        rSt.offset = bootSize + fwSize + 0x1000;
+        rSt.size = 0x1000;
+        rSt.kind = FlashRegion::Kind::ImageStatus;
+        rSt.marker = f.Has("image_status")
+                         ? uint32_t(Hex(*f.Get("image_status"), f.At("image_status"), 0xFFFFFFFF))
+                         : kImageStatusMarker;
         in.flash = {std::move(rBoot), std::move(rFw), std::move(rNv), std::move(rSt)};
         uint32_t next = bootSize + fwSize + 0x2000;
         if (const Json *regs = f.Get("regions")) {
-            if (!regs->is_array()) Fail(f.At("regions"), "expected an array, got " + Describe(*regs));
+            if (!regs->is_array())
+                Fail(f.At("regions"), "expected an array, got " + Describe(*regs));
+            if (regs->size() > SD_FLASH_MAX_REGIONS)
+                Fail(f.At("regions"), "too many flash regions");
             for (size_t i = 0; i < regs->size(); ++i) {
                 Obj r((*regs)[i], Idx(f.At("regions"), i));
                 r.Allow({"code", "size", "hex", "fill", "attributes"});
                 FlashRegion reg;
                 reg.code = uint32_t(Hex(r.Need("code"), r.At("code"), 0xFFFF));
-                if (reg.code == SD_FLASH_REGION_WHOLE) Fail(r.At("code"), "region 0 stands for the whole flash");
-                Bytes data = r.Has("hex") ? HexBlob(*r.Get("hex"), r.At("hex")) : Bytes{};
-                reg.size = r.Has("size") ? uint32_t(Num(*r.Get("size"), r.At("size"), 1u << 24)) : uint32_t(data.size());
-                if (reg.size == 0) Fail(r.At("size"), "a region needs a size or data");
-                if (data.size() > reg.size) Fail(r.At("hex"), "data is larger than the region");
-                const uint8_t fill = r.Has("fill") ? uint8_t(Hex(*r.Get("fill"), r.At("fill"), 255)) : 0xFF;
-                reg.attributes = r.Has("attributes") ? uint32_t(Hex(*r.Get("attributes"), r.At("attributes"), 0xFFFFFFFF)) : 0;
-                data.resize(reg.size, fill);
-                reg.content = std::move(data);
-                auto same = std::find_if(in.flash.begin(), in.flash.end(), [&](const FlashRegion &x) { return x.code == reg.code; });
+                if (reg.code == SD_FLASH_REGION_WHOLE)
+                    Fail(r.At("code"), "region 0 stands for the whole flash");
+                reg.data = r.Has("hex") ? HexBlob(*r.Get("hex"), r.At("hex")) : Bytes{};
+                reg.size = r.Has("size") ? uint32_t(Num(*r.Get("size"), r.At("size"), 1u << 24))
+                                         : uint32_t(reg.data.size());
+                if (reg.size == 0)
+                    Fail(r.At("size"), "a region needs a size or data");
+                if (reg.data.size() > reg.size)
+                    Fail(r.At("hex"), "data is larger than the region");
+                reg.fill = r.Has("fill") ? uint8_t(Hex(*r.Get("fill"), r.At("fill"), 255)) : 0xFF;
+                reg.attributes =
+                    r.Has("attributes")
+                        ? uint32_t(Hex(*r.Get("attributes"), r.At("attributes"), 0xFFFFFFFF))
+                        : 0;
+                reg.kind = FlashRegion::Kind::Data;
+                auto same = std::find_if(in.flash.begin(), in.flash.end(),
+                                         [&](const FlashRegion &x) { return x.code == reg.code; });
                 if (same != in.flash.end() && same->size >= reg.size) {
                     reg.offset = same->offset;
                     reg.size = same->size;
-                    reg.content.resize(reg.size, fill);
                     *same = std::move(reg);
                 } else {
-                    if (same != in.flash.end()) in.flash.erase(same);
+                    if (same != in.flash.end())
+                        in.flash.erase(same);
                     reg.offset = next;
                     next += (reg.size + 0xFFF) & ~0xFFFu;
                     in.flash.push_back(std::move(reg));
                 }
             }
         }
-        if (in.flash.size() > SD_FLASH_MAX_REGIONS) Fail(f.At("regions"), "too many flash regions");
-        in.flashTotal = f.Has("total_size") ? uint32_t(Num(*f.Get("total_size"), f.At("total_size"), 1u << 28)) : std::max<uint32_t>(next, 0x100000);
-        if (in.flashTotal < next) Fail(f.At("total_size"), "the regions do not fit in the flash");
+        for (auto &r : in.flash) {
+            char item[24];
+            std::snprintf(item, sizeof item, "flash:0x%02x", r.code);
+            r.item = item;
+        }
+        if (in.flash.size() > SD_FLASH_MAX_REGIONS)
+            Fail(f.At("regions"), "too many flash regions");
+        in.flashTotal = f.Has("total_size")
+                            ? uint32_t(Num(*f.Get("total_size"), f.At("total_size"), 1u << 28))
+                            : std::max<uint32_t>(next, 0x100000);
+        if (in.flashTotal < next)
+            Fail(f.At("total_size"), "the regions do not fit in the flash");
         // Node versions follow the flash unless the description gave them.
         if (!bios) {
-            const auto chain = ParseBootChain(in.flash[0].content.data(), in.flash[0].content.size());
-            auto x86 = std::find_if(chain.begin(), chain.end(), [](const BootImage &b) { return b.type == BootCodeType::Bios; });
-            auto efi = std::find_if(chain.begin(), chain.end(), [](const BootImage &b) { return b.type == BootCodeType::Efi; });
-            if (x86 != chain.end()) { in.node.BiosMajor = x86->major; in.node.BiosMinor = x86->minor; }
-            else if (efi != chain.end()) { in.node.BiosMajor = efi->major; in.node.BiosMinor = efi->minor; in.node.BiosIsEfi = 1; }
+            const auto chain = DescribedBootImages(in, in.flash[0]);
+            auto x86 = std::find_if(chain.begin(), chain.end(), [](const BootImage &b) {
+                return b.type == BootCodeType::Bios;
+            });
+            auto efi = std::find_if(chain.begin(), chain.end(),
+                                    [](const BootImage &b) { return b.type == BootCodeType::Efi; });
+            if (x86 != chain.end()) {
+                in.node.BiosMajor = x86->major;
+                in.node.BiosMinor = x86->minor;
+            } else if (efi != chain.end()) {
+                in.node.BiosMajor = efi->major;
+                in.node.BiosMinor = efi->minor;
+                in.node.BiosIsEfi = 1;
+            }
         } else {
             in.node.BiosMajor = bios->major;
             in.node.BiosMinor = bios->minor;
@@ -754,87 +1045,133 @@ Instance ParseInstance(const Json &j, const std::string &path, const AdapterInfo
     }
 
     if (const Json *b = o.Get("beacon"))
-        in.beacon = Enum(*b, o.At("beacon"), {{"off", SD_BEACON_OFF}, {"on", SD_BEACON_ON}, {"third", SD_BEACON_THIRD}}, 0xFFFFFFFF);
+        in.beacon = Enum(*b, o.At("beacon"),
+                         {{"off", SD_BEACON_OFF}, {"on", SD_BEACON_ON}, {"third", SD_BEACON_THIRD}},
+                         0xFFFFFFFF);
 
-    if (const Json *t = o.Get("temperature")) {
-        Obj to(*t, o.At("temperature"));
+    if (o.Has("temperature")) {
+        const Obj to = o.Section("temperature");
         to.Allow({"celsius", "high_alarm", "low_alarm", "threshold"});
-        if (to.Has("celsius")) in.temperature.celsius = int32_t(SignedNum(*to.Get("celsius"), to.At("celsius")));
-        if (to.Has("high_alarm")) in.temperature.highAlarm = int32_t(SignedNum(*to.Get("high_alarm"), to.At("high_alarm")));
-        if (to.Has("low_alarm")) in.temperature.lowAlarm = int32_t(SignedNum(*to.Get("low_alarm"), to.At("low_alarm")));
-        if (to.Has("threshold")) in.temperature.threshold = int32_t(SignedNum(*to.Get("threshold"), to.At("threshold")));
+        if (to.Has("celsius"))
+            in.temperature.celsius = int32_t(SignedNum(*to.Get("celsius"), to.At("celsius")));
+        if (to.Has("high_alarm"))
+            in.temperature.highAlarm =
+                int32_t(SignedNum(*to.Get("high_alarm"), to.At("high_alarm")));
+        if (to.Has("low_alarm"))
+            in.temperature.lowAlarm = int32_t(SignedNum(*to.Get("low_alarm"), to.At("low_alarm")));
+        if (to.Has("threshold"))
+            in.temperature.threshold = int32_t(SignedNum(*to.Get("threshold"), to.At("threshold")));
     }
 
-    if (const Json *s = o.Get("statistics")) {
-        Obj so(*s, o.At("statistics"));
+    if (o.Has("statistics")) {
+        const Obj so = o.Section("statistics");
         SD_STATISTICS &st = in.stats;
         const std::pair<const char *, uint64_t *> wide[] = {
-            {"io_count", &st.IoCount}, {"byte_count", &st.ByteCount}, {"read_requests", &st.ReadRequests},
-            {"write_requests", &st.WriteRequests}, {"control_requests", &st.ControlRequests}};
+            {"io_count", &st.IoCount},
+            {"byte_count", &st.ByteCount},
+            {"read_requests", &st.ReadRequests},
+            {"write_requests", &st.WriteRequests},
+            {"control_requests", &st.ControlRequests}};
         const std::pair<const char *, uint32_t *> narrow[] = {
-            {"port_errors", &st.PortErrors}, {"device_errors", &st.DeviceErrors}, {"reset_count", &st.ResetCount},
-            {"link_failures", &st.LinkFailureCount}, {"loss_of_sync", &st.LossOfSyncCount},
-            {"loss_of_signal", &st.LossOfSignalCount}, {"primitive_seq_errors", &st.PrimitiveSeqProtocolErrorCount},
-            {"invalid_tx_words", &st.InvalidTransmissionWordCount}, {"invalid_crc", &st.InvalidCrcCount},
+            {"port_errors", &st.PortErrors},
+            {"device_errors", &st.DeviceErrors},
+            {"reset_count", &st.ResetCount},
+            {"link_failures", &st.LinkFailureCount},
+            {"loss_of_sync", &st.LossOfSyncCount},
+            {"loss_of_signal", &st.LossOfSignalCount},
+            {"primitive_seq_errors", &st.PrimitiveSeqProtocolErrorCount},
+            {"invalid_tx_words", &st.InvalidTransmissionWordCount},
+            {"invalid_crc", &st.InvalidCrcCount},
             {"seconds_since_reset", &st.SecondsSinceReset}};
-        for (auto it = s->begin(); it != s->end(); ++it) {
+        for (const auto &[key, member] : so.Members()) {
+            const Json &value = *member;
             bool known = false;
             for (auto &[k, dst] : wide)
-                if (it.key() == k) { *dst = Num(*it, so.At(k), UINT64_MAX); known = true; }
+                if (key == k) {
+                    *dst = Num(value, so.At(k), UINT64_MAX);
+                    known = true;
+                }
             for (auto &[k, dst] : narrow)
-                if (it.key() == k) { *dst = uint32_t(Num(*it, so.At(k), 0xFFFFFFFF)); known = true; }
-            if (!known) Fail(so.At(it.key()), "unknown field");
+                if (key == k) {
+                    *dst = uint32_t(Num(value, so.At(k), 0xFFFFFFFF));
+                    known = true;
+                }
+            if (!known)
+                Fail(so.At(key), "unknown field");
         }
     }
 
     if (const Json *ev = o.Get("events")) {
-        if (!ev->is_array()) Fail(o.At("events"), "expected an array, got " + Describe(*ev));
+        if (!ev->is_array())
+            Fail(o.At("events"), "expected an array, got " + Describe(*ev));
         for (size_t i = 0; i < ev->size(); ++i) {
             Obj e((*ev)[i], Idx(o.At("events"), i));
             e.Allow({"type", "data"});
             Event out;
             out.type = Enum(e.Need("type"), e.At("type"), kEvents, 0xFFFFFFFF);
             if (const Json *d = e.Get("data")) {
-                if (!d->is_array() || d->size() > 3) Fail(e.At("data"), "expected an array of up to three numbers");
-                for (size_t k = 0; k < d->size(); ++k) out.data[k] = uint32_t(Num((*d)[k], Idx(e.At("data"), k), 0xFFFFFFFF));
+                if (!d->is_array() || d->size() > 3)
+                    Fail(e.At("data"), "expected an array of up to three numbers");
+                for (size_t k = 0; k < d->size(); ++k)
+                    out.data[k] = uint32_t(Num((*d)[k], Idx(e.At("data"), k), 0xFFFFFFFF));
             }
             in.events.push_back(out);
         }
     }
 
     if (const Json *vp = o.Get("vports")) {
-        if (!vp->is_array()) Fail(o.At("vports"), "expected an array, got " + Describe(*vp));
+        if (!vp->is_array())
+            Fail(o.At("vports"), "expected an array, got " + Describe(*vp));
+        std::set<uint32_t> slots;
+        std::set<Wwn> vportNames;
         for (size_t i = 0; i < vp->size(); ++i) {
             Obj v((*vp)[i], Idx(o.At("vports"), i));
-            v.Allow({"wwpn", "wwnn", "slot", "port_id", "qos_type", "qos_value", "vf_id", "name", "san_priority"});
+            v.Allow({"wwpn", "wwnn", "slot", "port_id", "qos_type", "qos_value", "vf_id", "name",
+                     "san_priority"});
             Vport out;
             out.wwpn = ParseWwn(v.Need("wwpn"), v.At("wwpn"));
             out.wwnn = v.Has("wwnn") ? ParseWwn(*v.Get("wwnn"), v.At("wwnn")) : out.wwpn;
-            out.slot = v.Has("slot") ? uint32_t(Num(*v.Get("slot"), v.At("slot"), 0xFFFF)) : uint32_t(i + 1);
-            if (out.slot == 0) Fail(v.At("slot"), "slot 0 stands for the physical port");
+            out.slot = v.Has("slot") ? uint32_t(Num(*v.Get("slot"), v.At("slot"), 0xFFFF))
+                                     : uint32_t(i + 1);
+            if (out.slot == 0)
+                Fail(v.At("slot"), "slot 0 stands for the physical port");
             if (in.port.MaxVports && out.slot > in.port.MaxVports)
-                Fail(v.At("slot"), "slot " + std::to_string(out.slot) + " is above max_vports " + std::to_string(in.port.MaxVports));
-            for (const auto &prev : in.vports) {
-                if (prev.slot == out.slot) Fail(v.At("slot"), "slot " + std::to_string(out.slot) + " is used twice");
-                if (prev.wwpn == out.wwpn) Fail(v.At("wwpn"), "virtual port WWPN is used twice");
-            }
-            out.portId = v.Has("port_id") ? uint32_t(Hex(*v.Get("port_id"), v.At("port_id"), 0xFFFFFF))
-                                          : (GetBe24(in.port.PortId) ? GetBe24(in.port.PortId) + out.slot : 0);
-            out.qosType = v.Has("qos_type") ? uint32_t(Num(*v.Get("qos_type"), v.At("qos_type"), 0xFFFFFFFF)) : 0;
-            out.qosValue = v.Has("qos_value") ? uint32_t(Num(*v.Get("qos_value"), v.At("qos_value"), 0xFFFFFFFF)) : 0;
-            out.vfId = v.Has("vf_id") ? uint32_t(Num(*v.Get("vf_id"), v.At("vf_id"), 0xFFFFFFFF)) : 0;
-            out.sanPriority = v.Has("san_priority") ? uint32_t(Num(*v.Get("san_priority"), v.At("san_priority"), 0xFFFFFFFF)) : 0;
-            out.name = v.Has("name") ? Str(*v.Get("name"), v.At("name")) : "VantorVirtualPort-" + std::to_string(out.slot);
-            if (const Switch *sw = fabric.Principal()) out.fabricWwn = sw->wwn;
+                Fail(v.At("slot"), "slot " + std::to_string(out.slot) + " is above max_vports " +
+                                       std::to_string(in.port.MaxVports));
+            if (!slots.insert(out.slot).second)
+                Fail(v.At("slot"), "slot " + std::to_string(out.slot) + " is used twice");
+            if (!vportNames.insert(out.wwpn).second)
+                Fail(v.At("wwpn"), "virtual port WWPN is used twice");
+            out.portId = v.Has("port_id")
+                             ? uint32_t(Hex(*v.Get("port_id"), v.At("port_id"), 0xFFFFFF))
+                             : (GetBe24(in.port.PortId) ? GetBe24(in.port.PortId) + out.slot : 0);
+            out.qosType = v.Has("qos_type")
+                              ? uint32_t(Num(*v.Get("qos_type"), v.At("qos_type"), 0xFFFFFFFF))
+                              : 0;
+            out.qosValue = v.Has("qos_value")
+                               ? uint32_t(Num(*v.Get("qos_value"), v.At("qos_value"), 0xFFFFFFFF))
+                               : 0;
+            out.vfId =
+                v.Has("vf_id") ? uint32_t(Num(*v.Get("vf_id"), v.At("vf_id"), 0xFFFFFFFF)) : 0;
+            out.sanPriority =
+                v.Has("san_priority")
+                    ? uint32_t(Num(*v.Get("san_priority"), v.At("san_priority"), 0xFFFFFFFF))
+                    : 0;
+            out.name = v.Has("name") ? Str(*v.Get("name"), v.At("name"))
+                                     : "VantorVirtualPort-" + std::to_string(out.slot);
+            if (const Switch *sw = fabric.Principal())
+                out.fabricWwn = sw->wwn;
             in.vports.push_back(out);
         }
         if (!in.vports.empty() && !(in.firmware.Attributes & SD_FW_ATTR_NPIV))
             Fail(o.At("vports"), "virtual ports need firmware attribute \"npiv\"");
-        std::sort(in.vports.begin(), in.vports.end(), [](const Vport &a, const Vport &b) { return a.slot < b.slot; });
+        std::sort(in.vports.begin(), in.vports.end(),
+                  [](const Vport &a, const Vport &b) { return a.slot < b.slot; });
     }
 
     if (const Json *tg = o.Get("targets")) {
-        if (!tg->is_array()) Fail(o.At("targets"), "expected an array, got " + Describe(*tg));
+        if (!tg->is_array())
+            Fail(o.At("targets"), "expected an array, got " + Describe(*tg));
         uint16_t nextId = 0;
         for (size_t i = 0; i < tg->size(); ++i) {
             const std::string tp = Idx(o.At("targets"), i);
@@ -846,43 +1183,61 @@ Instance ParseInstance(const Json &j, const std::string &path, const AdapterInfo
                 Obj t((*tg)[i], tp);
                 t.Allow({"wwpn", "configured", "boot", "target_id"});
                 ref.wwpn = ParseWwn(t.Need("wwpn"), t.At("wwpn"));
-                if (t.Has("configured")) ref.configured = Bool(*t.Get("configured"), t.At("configured"));
-                if (t.Has("boot")) ref.boot = Bool(*t.Get("boot"), t.At("boot"));
-                ref.targetId = t.Has("target_id") ? uint16_t(Num(*t.Get("target_id"), t.At("target_id"), 0xFFFE)) : nextId;
+                if (t.Has("configured"))
+                    ref.configured = Bool(*t.Get("configured"), t.At("configured"));
+                if (t.Has("boot"))
+                    ref.boot = Bool(*t.Get("boot"), t.At("boot"));
+                ref.targetId = t.Has("target_id")
+                                   ? uint16_t(Num(*t.Get("target_id"), t.At("target_id"), 0xFFFE))
+                                   : nextId;
             }
-            if (!fabric.FindTarget(ref.wwpn)) Fail(tp, "target " + WwnText(ref.wwpn) + " is not in fabric.targets");
-            if (ref.configured) nextId = uint16_t(ref.targetId + 1);
+            if (!fabric.FindTarget(ref.wwpn))
+                Fail(tp, "target " + WwnText(ref.wwpn) + " is not in fabric.targets");
+            if (ref.configured)
+                nextId = uint16_t(ref.targetId + 1);
             in.targets.push_back(ref);
         }
     }
 
-    if (const Json *ft = o.Get("faults")) {
-        Obj fo(*ft, o.At("faults"));
-        fo.Allow({"not_ready", "open_status", "queries", "calls"});
-        if (fo.Has("not_ready")) in.faults.notReady = uint32_t(Num(*fo.Get("not_ready"), fo.At("not_ready"), 1000000));
-        if (fo.Has("open_status")) in.faults.openStatus = Status(*fo.Get("open_status"), fo.At("open_status"));
-        if (const Json *q = fo.Get("queries")) {
-            Obj qo(*q, fo.At("queries"));
-            static const std::set<std::string> names = {"chip", "driver", "node", "firmware", "port",
-                                                        "statistics", "temperature", "nvram", "beacon", "vpd",
-                                                        "flash", "aen_enable", "aen", "port_database", "targets"};
-            for (auto it = q->begin(); it != q->end(); ++it) {
-                std::string k = it.key();
+    if (o.Has("faults")) {
+        const Obj fo = o.Section("faults");
+        fo.Allow({"not_ready", "open_status", "queries", "calls", "duplicate"});
+        if (fo.Has("duplicate"))
+            in.faults.duplicate = Bool(*fo.Get("duplicate"), fo.At("duplicate"));
+        if (fo.Has("not_ready"))
+            in.faults.notReady = uint32_t(Num(*fo.Get("not_ready"), fo.At("not_ready"), 1000000));
+        if (fo.Has("open_status"))
+            in.faults.openStatus = Status(*fo.Get("open_status"), fo.At("open_status"));
+        if (fo.Has("queries")) {
+            const Obj qo = fo.Section("queries");
+            static const std::set<std::string> names = {
+                "chip",       "driver",      "node",  "firmware",      "port",
+                "statistics", "temperature", "nvram", "beacon",        "vpd",
+                "flash",      "aen_enable",  "aen",   "port_database", "targets"};
+            for (const auto &[key, value] : qo.Members()) {
+                std::string k = key;
                 std::replace(k.begin(), k.end(), '-', '_');
-                if (!names.count(k)) Fail(qo.At(it.key()), "unknown query (chip, driver, node, firmware, port, statistics, temperature, nvram, beacon, vpd, flash, aen_enable, aen, port_database, targets)");
-                in.faults.queries[k] = Status(*it, qo.At(it.key()));
+                if (!names.count(k))
+                    Fail(qo.At(key), "unknown query (chip, driver, node, firmware, port, "
+                                     "statistics, temperature, nvram, beacon, vpd, flash, "
+                                     "aen_enable, aen, port_database, targets)");
+                in.faults.queries[k] = Status(*value, qo.At(key));
             }
         }
         if (const Json *c = fo.Get("calls")) {
-            if (!c->is_array()) Fail(fo.At("calls"), "expected an array, got " + Describe(*c));
+            if (!c->is_array())
+                Fail(fo.At("calls"), "expected an array, got " + Describe(*c));
             for (size_t i = 0; i < c->size(); ++i) {
                 Obj co((*c)[i], Idx(fo.At("calls"), i));
                 co.Allow({"call", "nth", "status", "torn"});
                 CallFault cf;
                 cf.call = Str(co.Need("call"), co.At("call"));
-                cf.nth = co.Has("nth") ? uint32_t(Num(*co.Get("nth"), co.At("nth"), 0xFFFFFFFF)) : 1;
-                if (cf.nth == 0) Fail(co.At("nth"), "calls are counted from 1");
-                cf.status = co.Has("status") ? Status(*co.Get("status"), co.At("status")) : SDERR_FAILED;
+                cf.nth =
+                    co.Has("nth") ? uint32_t(Num(*co.Get("nth"), co.At("nth"), 0xFFFFFFFF)) : 1;
+                if (cf.nth == 0)
+                    Fail(co.At("nth"), "calls are counted from 1");
+                cf.status =
+                    co.Has("status") ? Status(*co.Get("status"), co.At("status")) : SDERR_FAILED;
                 cf.torn = co.Has("torn") && Bool(*co.Get("torn"), co.At("torn"));
                 in.faults.calls.push_back(cf);
             }
@@ -891,103 +1246,272 @@ Instance ParseInstance(const Json &j, const std::string &path, const AdapterInfo
     return in;
 }
 
-Machine ParseMachine(const Json &root) {
+constexpr size_t kMaxInstances = 256;
+
+// Every port and virtual port name is used once: a second port with the same
+// name would hide the first, whose state it shares.
+class NameRegistry {
+public:
+    void Add(const Wwn &wwpn, const std::string &path)
+    {
+        auto [it, fresh] = seen_.emplace(wwpn, path);
+        if (!fresh)
+            Fail(path, "WWPN " + WwnText(wwpn) + " is already used by " + it->second);
+    }
+
+private:
+    std::map<Wwn, std::string> seen_;
+};
+
+void AddNames(NameRegistry &names, const Instance &in)
+{
+    // A port the library lists twice is a fault the description asks for by name.
+    if (!in.faults.duplicate)
+        names.Add(in.Wwpn(), Sub(in.path, "port.wwpn"));
+    for (size_t i = 0; i < in.vports.size(); ++i)
+        names.Add(in.vports[i].wwpn, Idx(Sub(in.path, "vports"), i) + ".wwpn");
+}
+
+Machine ParseMachine(const Json &root)
+{
     Machine m;
     Obj top(root, "");
     top.Allow({"format", "comment", "fabric", "adapters", "instances"});
     if (const Json *f = top.Get("format"))
-        if (Num(*f, "format", 0xFFFF) != 1) Fail("format", "unsupported format " + Describe(*f) + " (this library reads format 1)");
-    if (const Json *fab = top.Get("fabric")) m.fabric = ParseFabric(*fab, "fabric");
-    if (const Json *ads = top.Get("adapters")) {
-        if (!ads->is_array()) Fail("adapters", "expected an array, got " + Describe(*ads));
-        for (size_t a = 0; a < ads->size(); ++a) {
-            const std::string ap = Idx("adapters", a);
-            Obj ao((*ads)[a], ap);
-            ao.Allow({"model", "description", "serial", "vpd", "defaults", "ports"});
-            AdapterInfo info;
-            if (ao.Has("model")) info.model = Str(*ao.Get("model"), ao.At("model"));
-            if (ao.Has("description")) info.description = Str(*ao.Get("description"), ao.At("description"));
-            if (ao.Has("serial")) info.serial = Str(*ao.Get("serial"), ao.At("serial"));
-            info.vpd = ao.Get("vpd");
-            const Json defaults = ao.Has("defaults") ? *ao.Get("defaults") : Json::object();
-            if (!defaults.is_object()) Fail(ao.At("defaults"), "expected an object, got " + Describe(defaults));
-            const Json &ports = ao.Need("ports");
-            if (!ports.is_array() || ports.empty()) Fail(ao.At("ports"), "expected a non-empty array of ports");
-            for (size_t p = 0; p < ports.size(); ++p) {
-                const std::string pp = Idx(ao.At("ports"), p);
-                if (!ports[p].is_object()) Fail(pp, "expected an object, got " + Describe(ports[p]));
-                Json merged = Merge(defaults, ports[p]);
-                // PCI function follows the port's place on the card unless given.
-                if (!merged.contains("chip") || !merged["chip"].is_object() || !merged["chip"].contains("function"))
-                    if (merged.contains("chip") && merged["chip"].is_object()) merged["chip"]["function"] = p % 8;
-                m.instances.push_back(ParseInstance(merged, pp, info, m.fabric));
-            }
+        if (Num(*f, "format", 0xFFFF) != 1)
+            Fail("format", "unsupported format " + Describe(*f) + " (this library reads format 1)");
+    const Json *ads = top.Get("adapters");
+    const Json *ins = top.Get("instances");
+    if (ads && !ads->is_array())
+        Fail("adapters", "expected an array, got " + Describe(*ads));
+    if (ins && !ins->is_array())
+        Fail("instances", "expected an array, got " + Describe(*ins));
+    // Counted before anything is built, so that a huge description costs nothing.
+    size_t count = ins ? ins->size() : 0;
+    for (size_t a = 0; ads && a < ads->size(); ++a)
+        if ((*ads)[a].is_object())
+            if (auto it = (*ads)[a].find("ports"); it != (*ads)[a].end() && it->is_array())
+                count += it->size();
+    if (count > kMaxInstances)
+        Fail("instances", "at most " + std::to_string(kMaxInstances) +
+                              " instances, the description has " + std::to_string(count));
+    if (const Json *fab = top.Get("fabric"))
+        m.fabric = ParseFabric(*fab, "fabric");
+    m.instances.reserve(count);
+    NameRegistry names;
+    for (size_t a = 0; ads && a < ads->size(); ++a) {
+        const std::string ap = Idx("adapters", a);
+        Obj ao((*ads)[a], ap);
+        ao.Allow({"model", "description", "serial", "vpd", "defaults", "ports"});
+        AdapterInfo info;
+        if (ao.Has("model"))
+            info.model = Str(*ao.Get("model"), ao.At("model"));
+        if (ao.Has("description"))
+            info.description = Str(*ao.Get("description"), ao.At("description"));
+        if (ao.Has("serial"))
+            info.serial = Str(*ao.Get("serial"), ao.At("serial"));
+        info.vpd = ao.Get("vpd");
+        const Json *defaults = ao.Get("defaults");
+        if (defaults && !defaults->is_object())
+            Fail(ao.At("defaults"), "expected an object, got " + Describe(*defaults));
+        const Json &ports = ao.Need("ports");
+        if (!ports.is_array() || ports.empty())
+            Fail(ao.At("ports"), "expected a non-empty array of ports");
+        for (size_t p = 0; p < ports.size(); ++p) {
+            const std::string pp = Idx(ao.At("ports"), p);
+            if (!ports[p].is_object())
+                Fail(pp, "expected an object, got " + Describe(ports[p]));
+            // The port's keys over the card's defaults, read in place.
+            const Obj port = defaults ? Obj(std::vector<const Json *>{defaults, &ports[p]}, pp)
+                                      : Obj(ports[p], pp);
+            // PCI function follows the port's place on the card unless given.
+            m.instances.push_back(ParseInstance(port, info, m.fabric, uint16_t(p % 8)));
+            AddNames(names, m.instances.back());
         }
     }
-    if (const Json *ins = top.Get("instances")) {
-        if (!ins->is_array()) Fail("instances", "expected an array, got " + Describe(*ins));
-        for (size_t i = 0; i < ins->size(); ++i)
-            m.instances.push_back(ParseInstance((*ins)[i], Idx("instances", i), AdapterInfo{}, m.fabric));
+    for (size_t i = 0; ins && i < ins->size(); ++i) {
+        m.instances.push_back(
+            ParseInstance(Obj((*ins)[i], Idx("instances", i)), AdapterInfo{}, m.fabric, 0));
+        AddNames(names, m.instances.back());
     }
-    if (m.instances.size() > 256) Fail("instances", "at most 256 instances");
     return m;
 }
 
-std::string OneLine(std::string s) {
+std::string OneLine(std::string s)
+{
     std::replace(s.begin(), s.end(), '\n', ' ');
     std::replace(s.begin(), s.end(), '\r', ' ');
     return s;
 }
 
-}  // namespace
+} // namespace
 
-LoadResult LoadMachineText(std::string_view text, const std::string &source) {
+namespace {
+
+constexpr size_t kMaxText = 4u << 20; // far above any real machine, far below what hurts
+constexpr int kMaxDepth = 64;         // a description nests about six levels
+constexpr size_t kMaxMembers = 512;   // its largest objects have a few dozen
+
+// Line and column (from 1) of a byte.
+std::string Place(std::string_view text, size_t at)
+{
+    size_t line = 1, col = 1;
+    for (size_t i = 0; i < at && i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            col = 1;
+        } else {
+            ++col;
+        }
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(col);
+}
+
+// Builds the tree and keeps where the parser stopped, for every kind of error
+// (a number too large is not a syntax error to the parser, but is one here).
+class TreeBuilder {
+public:
+    explicit TreeBuilder(Json &root) : dom_(root, false) { }
+    bool null() { return dom_.null(); }
+    bool boolean(bool v) { return dom_.boolean(v); }
+    bool number_integer(Json::number_integer_t v) { return dom_.number_integer(v); }
+    bool number_unsigned(Json::number_unsigned_t v) { return dom_.number_unsigned(v); }
+    bool number_float(Json::number_float_t v, const std::string &s)
+    {
+        return dom_.number_float(v, s);
+    }
+    bool string(std::string &v) { return dom_.string(v); }
+    bool binary(Json::binary_t &v) { return dom_.binary(v); }
+    bool start_object(std::size_t n) { return dom_.start_object(n); }
+    bool key(std::string &k) { return dom_.key(k); }
+    bool end_object() { return dom_.end_object(); }
+    bool start_array(std::size_t n) { return dom_.start_array(n); }
+    bool end_array() { return dom_.end_array(); }
+    bool parse_error(std::size_t position, const std::string &,
+                     const nlohmann::detail::exception &ex)
+    {
+        position_ = position;
+        what_ = ex.what();
+        return false;
+    }
+    size_t position() const { return position_; }
+    const std::string &what() const { return what_; }
+
+private:
+    nlohmann::detail::json_sax_dom_parser<Json> dom_;
+    size_t position_ = 0;
+    std::string what_ = "unexpected end of input";
+};
+
+} // namespace
+
+// Checked before a parser (and everything that walks the tree after it)
+// recurses that deep, and before an object grows so large that its member
+// look-ups (a list, to keep the order) cost more than the file is worth.
+std::optional<ShapeError> CheckShape(std::string_view text, int maxDepth, size_t maxMembers)
+{
+    std::vector<std::pair<bool, size_t>> open; // object?, members so far
+    bool inString = false, escaped = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '{' || c == '[') {
+            open.emplace_back(c == '{', 1);
+            if (open.size() > size_t(maxDepth))
+                return ShapeError{i, "nested deeper than " + std::to_string(maxDepth) + " levels"};
+        } else if (c == ',' && !open.empty() && open.back().first) {
+            if (++open.back().second > maxMembers)
+                return ShapeError{i, "an object with more than " + std::to_string(maxMembers) +
+                                         " members"};
+        } else if ((c == '}' || c == ']') && !open.empty()) {
+            open.pop_back();
+        }
+    }
+    return std::nullopt;
+}
+
+LoadResult LoadMachineText(std::string_view text, const std::string &source)
+{
     LoadResult r;
     const std::string prefix = "vnsdm: machine description " + source + ": ";
-    Json root;
     try {
-        root = Json::parse(text.begin(), text.end());
-    } catch (const Json::parse_error &e) {
-        // Line and column of the byte where the parser stopped.
-        size_t line = 1, col = 1;
-        const size_t stop = e.byte ? std::min(e.byte - 1, text.size()) : 0;
-        for (size_t i = 0; i < stop; ++i) {
-            if (text[i] == '\n') { ++line; col = 1; } else { ++col; }
+        if (text.size() > kMaxText) {
+            r.error = prefix + "top level: the description is larger than " +
+                      std::to_string(kMaxText >> 20) + " MiB";
+            return r;
         }
-        std::string what = e.what();
-        const auto at = what.find(": ", what.find("parse error"));
-        if (at != std::string::npos) what = what.substr(at + 2);
-        r.error = OneLine(prefix + "line " + std::to_string(line) + ", column " + std::to_string(col) +
-                          ": JSON syntax error: " + what);
-        return r;
-    }
-    try {
+        if (const auto bad = CheckShape(text, kMaxDepth, kMaxMembers)) {
+            r.error = prefix + Place(text, bad->at) + ": " + bad->problem;
+            return r;
+        }
+        Json root;
+        TreeBuilder builder(root);
+        if (!Json::sax_parse(text.begin(), text.end(), &builder)) {
+            // "[json.exception.parse_error.101] parse error at line 3, column 14: syntax error ..."
+            std::string what = builder.what();
+            if (const auto at = what.find(": ", what.find("parse error"));
+                what.find("parse error") != std::string::npos && at != std::string::npos)
+                what = what.substr(at + 2);
+            else if (what.rfind("[json.exception.", 0) == 0 && what.find("] ") != std::string::npos)
+                what = what.substr(what.find("] ") + 2);
+            const size_t stop = builder.position() ? builder.position() - 1 : 0;
+            r.error = OneLine(prefix + Place(text, stop) + ": JSON syntax error: " + what);
+            return r;
+        }
         Machine m = ParseMachine(root);
         m.source = source;
         r.machine = std::move(m);
     } catch (const ContentError &e) {
         r.error = OneLine(prefix + (e.path.empty() ? "top level" : e.path) + ": " + e.message);
+    } catch (const std::bad_alloc &) {
+        r.error = prefix + "top level: out of memory";
     } catch (const std::exception &e) {
-        r.error = OneLine(prefix + e.what());
+        r.error = OneLine(prefix + "top level: " + e.what());
+    } catch (...) {
+        r.error = prefix + "top level: cannot be read";
     }
     return r;
 }
 
-LoadResult LoadMachineFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        LoadResult r;
-        r.error = "vnsdm: machine description " + path + ": cannot read: " + std::strerror(errno);
+LoadResult LoadMachineFile(const std::string &path)
+{
+    LoadResult r;
+    const std::string prefix = "vnsdm: machine description " + path + ": ";
+    struct stat st { };
+    if (stat(path.c_str(), &st) != 0) {
+        r.error = prefix + "cannot read: " + std::strerror(errno);
         return r;
     }
-    std::stringstream buf;
-    buf << in.rdbuf();
-    if (in.bad()) {
-        LoadResult r;
-        r.error = "vnsdm: machine description " + path + ": cannot read: " + std::strerror(errno);
+    if (!S_ISREG(st.st_mode)) {
+        r.error = prefix + "cannot read: not a regular file";
         return r;
     }
-    return LoadMachineText(buf.str(), path);
+    std::FILE *f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        r.error = prefix + "cannot read: " + std::strerror(errno);
+        return r;
+    }
+    // One byte past the limit is enough to refuse a file that grew too large.
+    std::string text;
+    char buf[65536];
+    size_t n;
+    while (text.size() <= kMaxText && (n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        text.append(buf, n);
+    const bool failed = std::ferror(f);
+    std::fclose(f);
+    if (failed) {
+        r.error = prefix + "cannot read: " + std::strerror(errno);
+        return r;
+    }
+    return LoadMachineText(text, path);
 }
 
-}  // namespace vnsdm
+} // namespace vnsdm

@@ -16,8 +16,8 @@ namespace vnsdm {
 using Wwn = std::array<uint8_t, 8>;
 using Bytes = std::vector<uint8_t>;
 
-std::string WwnText(const Wwn &wwn);   // "21:00:00:0e:7a:16:20:01"
-std::string WwnKey(const Wwn &wwn);    // "2100000e7a162001", the state-file key
+std::string WwnText(const Wwn &wwn); // "21:00:00:0e:7a:16:20:01"
+std::string WwnKey(const Wwn &wwn);  // "2100000e7a162001", the state-file key
 bool IsZero(const Wwn &wwn);
 
 struct Lun {
@@ -31,7 +31,7 @@ struct Target {
     Wwn wwpn{};
     uint32_t portId = 0;
     std::string vendor, product, revision, serial;
-    uint8_t deviceType = 0;  // SCSI peripheral device type
+    uint8_t deviceType = 0; // SCSI peripheral device type
     uint32_t bufferSize = 65536;
     std::vector<Lun> luns;
 
@@ -47,9 +47,10 @@ struct Switch {
 struct Fabric {
     std::vector<Switch> switches;
     std::vector<Target> targets;
+    std::map<Wwn, size_t> targetIndex; // WWPN -> place in targets
 
     const Target *FindTarget(const Wwn &wwpn) const;
-    const Switch *Principal() const;  // lowest domain ID
+    const Switch *Principal() const; // lowest domain ID
     const Switch *ByDomain(uint8_t domain) const;
 };
 
@@ -85,23 +86,52 @@ struct CallFault {
     uint32_t nth = 1;
     SD_STATUS status = SDERR_FAILED;
     bool torn = false;
-    uint32_t seen = 0;  // per-process count of calls so far
+    uint32_t seen = 0; // per-process count of calls so far
 };
 
 struct Faults {
-    uint32_t notReady = 0;       // SDOpenDevice answers not-ready this many times
+    uint32_t notReady = 0; // SDOpenDevice answers not-ready this many times
     uint32_t notReadySeen = 0;
     std::optional<SD_STATUS> openStatus;
-    std::map<std::string, SD_STATUS> queries;  // "chip", "vpd", "aen_enable" ...
+    std::map<std::string, SD_STATUS> queries; // "chip", "vpd", "aen_enable" ...
     std::vector<CallFault> calls;
+    bool duplicate = false; // repeats an earlier port's WWPN on purpose
 };
 
+enum class BootCodeType : uint8_t {
+    Bios = 0,
+    FCode = 1,
+    Pxe = 2,
+    Efi = 3
+};
+struct BootImage {
+    BootCodeType type = BootCodeType::Bios;
+    uint8_t major = 0, minor = 0;
+    uint32_t blocks = 16; // length in 512-byte units
+};
+
+// A flash region as the description makes it. Its bytes are made when read,
+// never kept: a port's flash is most of a megabyte and mostly filler.
 struct FlashRegion {
+    enum class Kind : uint8_t {
+        Boot,
+        Firmware,
+        NvramDefaults,
+        ImageStatus,
+        Data
+    };
     uint32_t code = 0;
     uint32_t offset = 0;
     uint32_t size = 0;
     uint32_t attributes = 0;
-    Bytes content;  // size bytes
+    Kind kind = Kind::Data;
+    std::string item;            // state-file item of a written region, "flash:0x07"
+    std::vector<BootImage> boot; // Boot: the image chain
+    uint8_t fwMajor = 0, fwMinor = 0, fwSub = 0; // Firmware: header version,
+    uint32_t riscAttributes = 0, seed = 0;       // attributes and code filler seed
+    uint32_t marker = 0;                         // ImageStatus
+    Bytes data;                                  // Data: the given bytes, then fill
+    uint8_t fill = 0xFF;
 };
 
 struct Temperature {
@@ -112,14 +142,15 @@ struct Temperature {
 };
 
 struct Instance {
-    std::string path;  // JSON path of the instance, for messages
+    std::string path; // JSON path of the instance, for messages
+    std::string key;  // WwnKey of the WWPN: the state-file key
     std::string adapterModel;
     SD_CHIP_PROPERTY chip{};
     SD_DRIVER_PROPERTY driver{};
     SD_NODE_PROPERTY node{};
     SD_FIRMWARE_PROPERTY firmware{};
     SD_PORT_PROPERTY port{};
-    Bytes nvram1, nvram2;  // parameters and second region
+    Bytes nvram1, nvram2; // parameters and second region
     Bytes vpd;
     std::vector<FlashRegion> flash;
     uint32_t flashTotal = 0;
@@ -137,7 +168,7 @@ struct Instance {
 };
 
 struct Machine {
-    std::string source;  // file name, "<embedded>", or "" when refused
+    std::string source; // file name, "<embedded>", or "" when refused
     std::vector<Instance> instances;
     Fabric fabric;
 };
@@ -150,9 +181,16 @@ struct LoadResult {
 LoadResult LoadMachineText(std::string_view text, const std::string &source);
 LoadResult LoadMachineFile(const std::string &path);
 std::string_view EmbeddedDefaultMachine();
+// Where JSON text first nests deeper than maxDepth or has an object of more
+// than maxMembers members, and which, if it does.
+struct ShapeError {
+    size_t at = 0;
+    std::string problem;
+};
+std::optional<ShapeError> CheckShape(std::string_view text, int maxDepth, size_t maxMembers);
 
 // Status names accepted in descriptions and printed by SDGetErrorString.
 std::optional<SD_STATUS> StatusFromName(std::string_view name);
 const char *StatusText(SD_STATUS status);
 
-}  // namespace vnsdm
+} // namespace vnsdm

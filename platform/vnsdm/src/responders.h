@@ -17,7 +17,7 @@ SD_STATUS ScsiExecute(Simulator &sim, const Target &target, uint16_t lun, const 
 // The fabric as one port sees it.
 struct FabricView {
     const Fabric &fabric;
-    std::vector<NsEntry> ports;  // name server contents, by port ID
+    const std::vector<NsEntry> &ports; // name server contents, by port ID
     uint32_t ownPortId = 0;
     Wwn ownWwpn{};
 };
@@ -33,4 +33,4 @@ SD_STATUS ElsExecute(const FabricView &view, uint32_t destination, const uint8_t
 // Name of the switch port a port ID is attached to.
 Wwn FabricPortName(const Fabric &fabric, uint32_t portId);
 
-}  // namespace vnsdm
+} // namespace vnsdm

@@ -24,18 +24,22 @@ struct Torn {
 // Runs fn(sim, instance, index, torn) under the machine lock for a valid handle,
 // after the call's injected fault. Exceptions never leave the library.
 template <typename Fn>
-SD_STATUS WithDevice(uint32_t handle, const char *call, Fn &&fn, bool writes = false) {
+SD_STATUS WithDevice(uint32_t handle, const char *call, Fn &&fn, bool writes = false)
+{
     try {
         Simulator &sim = Simulator::Get();
         std::lock_guard<std::mutex> lock(sim.mu);
         sim.EnsureLoaded();
+        StateStore::ReadScope reads(sim.store());
         uint32_t index = 0;
         Instance *in = sim.ByHandle(handle, &index);
-        if (!in) return SDERR_INVALID_HANDLE;
+        if (!in)
+            return SDERR_INVALID_HANDLE;
         bool torn = false;
         Torn t;
         if (auto f = sim.CallFault(*in, call, &torn)) {
-            if (!(writes && torn)) return *f;
+            if (!(writes && torn))
+                return *f;
             t.status = f;
         }
         return fn(sim, *in, index, t);
@@ -47,20 +51,22 @@ SD_STATUS WithDevice(uint32_t handle, const char *call, Fn &&fn, bool writes = f
 }
 
 // New data over old where a torn write stops: the first half only.
-Bytes TornImage(const Bytes &old, const uint8_t *data, size_t size) {
+Bytes TornImage(const Bytes &old, const uint8_t *data, size_t size)
+{
     Bytes out = old;
     std::memcpy(out.data(), data, std::min(size / 2, out.size()));
     return out;
 }
 
-SD_STATUS Query(Simulator &sim, const Instance &in, const char *query) {
-    if (auto f = sim.QueryFault(in, query)) return *f;
+SD_STATUS Query(Simulator &sim, const Instance &in, const char *query)
+{
+    if (auto f = sim.QueryFault(in, query))
+        return *f;
     return SD_OK;
 }
 
-void RegionItem(char (&item)[24], uint32_t code) { std::snprintf(item, sizeof item, "flash:0x%02x", code); }
-
-SD_PORT_PROPERTY VportProperty(const SD_PORT_PROPERTY &phys, const Vport &v) {
+SD_PORT_PROPERTY VportProperty(const SD_PORT_PROPERTY &phys, const Vport &v)
+{
     SD_PORT_PROPERTY p = phys;
     std::copy(v.wwnn.begin(), v.wwnn.end(), p.WWNN);
     std::copy(v.wwpn.begin(), v.wwpn.end(), p.WWPN);
@@ -72,12 +78,15 @@ SD_PORT_PROPERTY VportProperty(const SD_PORT_PROPERTY &phys, const Vport &v) {
 }
 
 // Targets of a port database view.
-std::vector<const TargetRef *> ViewTargets(Simulator &sim, const Instance &in, uint32_t index, uint32_t mode) {
+std::vector<const TargetRef *> ViewTargets(Simulator &sim, const Instance &in, uint32_t index,
+                                           uint32_t mode)
+{
     std::vector<const TargetRef *> out;
     const auto visible = sim.VisibleTargets(in);
     if (mode == SD_PORTDB_KNOWN) {
         for (const TargetRef *t : visible)
-            if (t->configured) out.push_back(t);
+            if (t->configured)
+                out.push_back(t);
     } else if (mode == SD_PORTDB_FABRIC) {
         out = visible;
     } else if (sim.PortProperty(in, index).ConnectionMode == SD_CONNECTION_LOOP) {
@@ -86,312 +95,417 @@ std::vector<const TargetRef *> ViewTargets(Simulator &sim, const Instance &in, u
     return out;
 }
 
-const Target *ResolveTarget(Simulator &sim, const Instance &in, const SD_SCSI_ADDRESS *addr) {
-    if (!addr) return nullptr;
+const Target *ResolveTarget(Simulator &sim, const Instance &in, const SD_SCSI_ADDRESS *addr)
+{
+    if (!addr)
+        return nullptr;
     Wwn wwpn;
     std::copy(std::begin(addr->WWPN), std::end(addr->WWPN), wwpn.begin());
     const uint32_t id = GetBe24(addr->PortId);
     for (const TargetRef *ref : sim.VisibleTargets(in)) {
         const Target *t = sim.machine().fabric.FindTarget(ref->wwpn);
-        if (!t) continue;
-        if (!IsZero(wwpn) ? t->wwpn == wwpn : (id && t->portId == id)) return t;
+        if (!t)
+            continue;
+        if (!IsZero(wwpn) ? t->wwpn == wwpn : (id && t->portId == id))
+            return t;
     }
     return nullptr;
 }
 
 SD_STATUS Scsi(uint32_t handle, const char *call, const SD_SCSI_ADDRESS *target, uint16_t lun,
                const uint8_t *cdb, uint32_t cdbLength, uint32_t direction, uint8_t *data,
-               uint32_t *length, uint8_t *sense, uint32_t senseLength) {
-    return WithDevice(handle, call, [&](Simulator &sim, Instance &in, uint32_t, Torn &) -> SD_STATUS {
-        if (!target || !length) return SDERR_INVALID_PARAMETER;
-        if (!sim.Online(in)) return SDERR_LINK_DOWN;
-        const Target *t = ResolveTarget(sim, in, target);
-        if (!t) return SDERR_SCSI_TARGET_NOT_FOUND;
-        return ScsiExecute(sim, *t, lun, cdb, cdbLength, direction, data, length, sense, senseLength);
-    });
+               uint32_t *length, uint8_t *sense, uint32_t senseLength)
+{
+    return WithDevice(handle, call,
+                      [&](Simulator &sim, Instance &in, uint32_t, Torn &) -> SD_STATUS {
+                          if (!target || !length)
+                              return SDERR_INVALID_PARAMETER;
+                          if (!sim.Online(in))
+                              return SDERR_LINK_DOWN;
+                          const Target *t = ResolveTarget(sim, in, target);
+                          if (!t)
+                              return SDERR_SCSI_TARGET_NOT_FOUND;
+                          return ScsiExecute(sim, *t, lun, cdb, cdbLength, direction, data, length,
+                                             sense, senseLength);
+                      });
 }
 
-FabricView ViewOf(Simulator &sim, const Instance &in, uint32_t index) {
+FabricView ViewOf(Simulator &sim, const Instance &in, uint32_t index)
+{
     FabricView v{sim.machine().fabric, sim.NameServer()};
     v.ownPortId = GetBe24(sim.PortProperty(in, index).PortId);
     v.ownWwpn = in.Wwpn();
     return v;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" {
 
-VNSDM_API SD_STATUS SDGetVersion(char *text, uint32_t size) {
+VNSDM_API SD_STATUS SDGetVersion(char *text, uint32_t size)
+{
     const size_t n = std::strlen(kVersion);
-    if (!text || size <= n) return SDERR_BUFFER_TOO_SMALL;
+    if (!text || size <= n)
+        return SDERR_BUFFER_TOO_SMALL;
     std::memcpy(text, kVersion, n + 1);
     return SD_OK;
 }
 
 VNSDM_API const char *SDGetErrorString(SD_STATUS status) { return StatusText(status); }
 
-VNSDM_API SD_STATUS SDOpenDevice(uint32_t instance, uint32_t *handle) {
+VNSDM_API SD_STATUS SDOpenDevice(uint32_t instance, uint32_t *handle)
+{
     try {
         Simulator &sim = Simulator::Get();
         std::lock_guard<std::mutex> lock(sim.mu);
         sim.EnsureLoaded();
-        if (!handle) return SDERR_INVALID_PARAMETER;
+        if (!handle)
+            return SDERR_INVALID_PARAMETER;
         return sim.Open(instance, *handle);
     } catch (...) {
         return SDERR_FAILED;
     }
 }
 
-VNSDM_API SD_STATUS SDCloseDevice(uint32_t handle) {
+VNSDM_API SD_STATUS SDCloseDevice(uint32_t handle)
+{
     Simulator &sim = Simulator::Get();
     std::lock_guard<std::mutex> lock(sim.mu);
     return sim.Close(handle);
 }
 
-VNSDM_API SD_STATUS SDGetHbaDeviceChipProperty(uint32_t handle, SD_CHIP_PROPERTY *prop) {
-    return WithDevice(handle, "SDGetHbaDeviceChipProperty", [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
-        if (SD_STATUS s = Query(sim, in, "chip")) return s;
-        if (!prop) return SDERR_INVALID_PARAMETER;
-        *prop = in.chip;
-        return SD_OK;
-    });
+VNSDM_API SD_STATUS SDGetHbaDeviceChipProperty(uint32_t handle, SD_CHIP_PROPERTY *prop)
+{
+    return WithDevice(handle, "SDGetHbaDeviceChipProperty",
+                      [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
+                          if (SD_STATUS s = Query(sim, in, "chip"))
+                              return s;
+                          if (!prop)
+                              return SDERR_INVALID_PARAMETER;
+                          *prop = in.chip;
+                          return SD_OK;
+                      });
 }
 
-VNSDM_API SD_STATUS SDGetHbaDeviceDriverProperty(uint32_t handle, SD_DRIVER_PROPERTY *prop) {
-    return WithDevice(handle, "SDGetHbaDeviceDriverProperty", [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
-        if (SD_STATUS s = Query(sim, in, "driver")) return s;
-        if (!prop) return SDERR_INVALID_PARAMETER;
-        *prop = in.driver;
-        return SD_OK;
-    });
+VNSDM_API SD_STATUS SDGetHbaDeviceDriverProperty(uint32_t handle, SD_DRIVER_PROPERTY *prop)
+{
+    return WithDevice(handle, "SDGetHbaDeviceDriverProperty",
+                      [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
+                          if (SD_STATUS s = Query(sim, in, "driver"))
+                              return s;
+                          if (!prop)
+                              return SDERR_INVALID_PARAMETER;
+                          *prop = in.driver;
+                          return SD_OK;
+                      });
 }
 
-VNSDM_API SD_STATUS SDGetHbaDeviceNodeProperty(uint32_t handle, SD_NODE_PROPERTY *prop) {
-    return WithDevice(handle, "SDGetHbaDeviceNodeProperty", [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
-        if (SD_STATUS s = Query(sim, in, "node")) return s;
-        if (!prop) return SDERR_INVALID_PARAMETER;
-        *prop = sim.NodeProperty(in);
-        return SD_OK;
-    });
+VNSDM_API SD_STATUS SDGetHbaDeviceNodeProperty(uint32_t handle, SD_NODE_PROPERTY *prop)
+{
+    return WithDevice(handle, "SDGetHbaDeviceNodeProperty",
+                      [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
+                          if (SD_STATUS s = Query(sim, in, "node"))
+                              return s;
+                          if (!prop)
+                              return SDERR_INVALID_PARAMETER;
+                          *prop = sim.NodeProperty(in);
+                          return SD_OK;
+                      });
 }
 
-VNSDM_API SD_STATUS SDGetHbaDeviceFirmwareProperty(uint32_t handle, SD_FIRMWARE_PROPERTY *prop) {
-    return WithDevice(handle, "SDGetHbaDeviceFirmwareProperty", [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
-        if (SD_STATUS s = Query(sim, in, "firmware")) return s;
-        if (!prop) return SDERR_INVALID_PARAMETER;
-        *prop = in.firmware;
-        return SD_OK;
-    });
+VNSDM_API SD_STATUS SDGetHbaDeviceFirmwareProperty(uint32_t handle, SD_FIRMWARE_PROPERTY *prop)
+{
+    return WithDevice(handle, "SDGetHbaDeviceFirmwareProperty",
+                      [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
+                          if (SD_STATUS s = Query(sim, in, "firmware"))
+                              return s;
+                          if (!prop)
+                              return SDERR_INVALID_PARAMETER;
+                          *prop = in.firmware;
+                          return SD_OK;
+                      });
 }
 
-VNSDM_API SD_STATUS SDGetHbaDevicePortProperty(uint32_t handle, uint32_t port, SD_PORT_PROPERTY *prop) {
-    return WithDevice(handle, "SDGetHbaDevicePortProperty", [&](Simulator &sim, Instance &in, uint32_t index, Torn &) {
-        if (SD_STATUS s = Query(sim, in, "port")) return s;
-        if (!prop) return SDERR_INVALID_PARAMETER;
-        const SD_PORT_PROPERTY phys = sim.PortProperty(in, index);
-        if (port == 0) {
-            *prop = phys;
-            return SD_OK;
-        }
-        const auto vports = sim.Vports(in);
-        if (port > vports.size()) return SDERR_INVALID_PARAMETER;
-        *prop = VportProperty(phys, vports[port - 1]);
-        return SD_OK;
-    });
+VNSDM_API SD_STATUS SDGetHbaDevicePortProperty(uint32_t handle, uint32_t port,
+                                               SD_PORT_PROPERTY *prop)
+{
+    return WithDevice(handle, "SDGetHbaDevicePortProperty",
+                      [&](Simulator &sim, Instance &in, uint32_t index, Torn &) {
+                          if (SD_STATUS s = Query(sim, in, "port"))
+                              return s;
+                          if (!prop)
+                              return SDERR_INVALID_PARAMETER;
+                          const SD_PORT_PROPERTY phys = sim.PortProperty(in, index);
+                          if (port == 0) {
+                              *prop = phys;
+                              return SD_OK;
+                          }
+                          const auto vports = sim.Vports(in);
+                          if (port > vports.size())
+                              return SDERR_INVALID_PARAMETER;
+                          *prop = VportProperty(phys, vports[port - 1]);
+                          return SD_OK;
+                      });
 }
 
-VNSDM_API SD_STATUS SDGetStatistics(uint32_t handle, uint32_t port, SD_STATISTICS *stats) {
-    return WithDevice(handle, "SDGetStatistics", [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
-        if (SD_STATUS s = Query(sim, in, "statistics")) return s;
-        if (!stats || port != 0) return SDERR_INVALID_PARAMETER;
-        *stats = sim.Statistics(in);
-        return SD_OK;
-    });
+VNSDM_API SD_STATUS SDGetStatistics(uint32_t handle, uint32_t port, SD_STATISTICS *stats)
+{
+    return WithDevice(handle, "SDGetStatistics",
+                      [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
+                          if (SD_STATUS s = Query(sim, in, "statistics"))
+                              return s;
+                          if (!stats || port != 0)
+                              return SDERR_INVALID_PARAMETER;
+                          *stats = sim.Statistics(in);
+                          return SD_OK;
+                      });
 }
 
-VNSDM_API SD_STATUS SDResetStatistics(uint32_t handle, uint32_t port) {
-    return WithDevice(handle, "SDResetStatistics", [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
-        if (SD_STATUS s = Query(sim, in, "statistics")) return s;
-        if (port != 0) return SDERR_INVALID_PARAMETER;
-        const StatsBaseline base{sim.Statistics(in, true), int64_t(std::time(nullptr))};
-        return sim.Store(in, "stats_baseline", ToBytes(base));
-    });
+VNSDM_API SD_STATUS SDResetStatistics(uint32_t handle, uint32_t port)
+{
+    return WithDevice(
+        handle, "SDResetStatistics", [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
+            if (SD_STATUS s = Query(sim, in, "statistics"))
+                return s;
+            if (port != 0)
+                return SDERR_INVALID_PARAMETER;
+            const StatsBaseline base{sim.Statistics(in, true), int64_t(std::time(nullptr))};
+            return sim.Store(in, "stats_baseline", ToBytes(base));
+        });
 }
 
-VNSDM_API SD_STATUS SDGetBoardTemp(uint32_t handle, uint32_t port, SD_BOARD_TEMP *temp) {
-    return WithDevice(handle, "SDGetBoardTemp", [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
-        if (SD_STATUS s = Query(sim, in, "temperature")) return s;
-        if (!temp || port != 0) return SDERR_INVALID_PARAMETER;
-        temp->Temperature = sim.Temperature(in);
-        temp->HighAlarm = in.temperature.highAlarm;
-        temp->LowAlarm = in.temperature.lowAlarm;
-        temp->BoardThreshold = in.temperature.threshold;
-        return SD_OK;
-    });
+VNSDM_API SD_STATUS SDGetBoardTemp(uint32_t handle, uint32_t port, SD_BOARD_TEMP *temp)
+{
+    return WithDevice(handle, "SDGetBoardTemp",
+                      [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
+                          if (SD_STATUS s = Query(sim, in, "temperature"))
+                              return s;
+                          if (!temp || port != 0)
+                              return SDERR_INVALID_PARAMETER;
+                          temp->Temperature = sim.Temperature(in);
+                          temp->HighAlarm = in.temperature.highAlarm;
+                          temp->LowAlarm = in.temperature.lowAlarm;
+                          temp->BoardThreshold = in.temperature.threshold;
+                          return SD_OK;
+                      });
 }
 
 // ---- NVRAM ---------------------------------------------------------------------
 
-VNSDM_API SD_STATUS SDGetNVRam(uint32_t handle, uint32_t port, uint32_t region, uint8_t *buffer, uint32_t size) {
+VNSDM_API SD_STATUS SDGetNVRam(uint32_t handle, uint32_t port, uint32_t region, uint8_t *buffer,
+                               uint32_t size)
+{
     return WithDevice(handle, "SDGetNVRam", [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
-        if (SD_STATUS s = Query(sim, in, "nvram")) return s;
-        if (port != 0 || !buffer) return SDERR_INVALID_PARAMETER;
-        if (region < SD_NVRAM_REGION_PARAMETERS || region > SD_NVRAM_REGION_UPDATE) return SDERR_INVALID_REGION;
+        if (SD_STATUS s = Query(sim, in, "nvram"))
+            return s;
+        if (port != 0 || !buffer)
+            return SDERR_INVALID_PARAMETER;
+        if (region < SD_NVRAM_REGION_PARAMETERS || region > SD_NVRAM_REGION_UPDATE)
+            return SDERR_INVALID_REGION;
         const Bytes image = sim.Nvram(in, region);
-        if (size < image.size()) return SDERR_BUFFER_TOO_SMALL;
+        if (size < image.size())
+            return SDERR_BUFFER_TOO_SMALL;
         std::memcpy(buffer, image.data(), image.size());
         return SD_OK;
     });
 }
 
-VNSDM_API SD_STATUS SDUpdateNVRam(uint32_t handle, uint32_t port, uint32_t region, const uint8_t *buffer,
-                                  uint32_t size) {
-    return WithDevice(handle, "SDUpdateNVRam", [&](Simulator &sim, Instance &in, uint32_t, Torn &torn) {
-        if (SD_STATUS s = Query(sim, in, "nvram")) return s;
-        if (port != 0 || !buffer) return SDERR_INVALID_PARAMETER;
-        if (region < SD_NVRAM_REGION_PARAMETERS || region > SD_NVRAM_REGION_UPDATE) return SDERR_INVALID_REGION;
-        if (size != in.nvram1.size()) return SDERR_BUFFER_TOO_SMALL;
-        if (!NvramChecksumOk(buffer, size)) return SDERR_CHECKSUM;
-        const char *item = region == SD_NVRAM_REGION_SECOND ? "nvram2" : "nvram1";
-        if (torn.status) {
-            const SD_STATUS s = sim.Store(in, item, TornImage(sim.Nvram(in, region), buffer, size));
-            return s ? s : *torn.status;
-        }
-        return sim.Store(in, item, Bytes(buffer, buffer + size));
-    }, true);
+VNSDM_API SD_STATUS SDUpdateNVRam(uint32_t handle, uint32_t port, uint32_t region,
+                                  const uint8_t *buffer, uint32_t size)
+{
+    return WithDevice(
+        handle, "SDUpdateNVRam",
+        [&](Simulator &sim, Instance &in, uint32_t, Torn &torn) {
+            if (SD_STATUS s = Query(sim, in, "nvram"))
+                return s;
+            if (port != 0 || !buffer)
+                return SDERR_INVALID_PARAMETER;
+            if (region < SD_NVRAM_REGION_PARAMETERS || region > SD_NVRAM_REGION_UPDATE)
+                return SDERR_INVALID_REGION;
+            if (size != in.nvram1.size())
+                return SDERR_BUFFER_TOO_SMALL;
+            if (!NvramChecksumOk(buffer, size))
+                return SDERR_CHECKSUM;
+            const char *item = region == SD_NVRAM_REGION_SECOND ? "nvram2" : "nvram1";
+            if (torn.status) {
+                const SD_STATUS s =
+                    sim.Store(in, item, TornImage(sim.Nvram(in, region), buffer, size));
+                return s ? s : *torn.status;
+            }
+            return sim.Store(in, item, Bytes(buffer, buffer + size));
+        },
+        true);
 }
 
-VNSDM_API SD_STATUS SDGetVariableValue(uint32_t handle, const uint8_t *image, uint32_t field, uint32_t *value) {
-    return WithDevice(handle, "SDGetVariableValue", [&](Simulator &, Instance &in, uint32_t, Torn &) {
-        const NvramVar *var = FindNvramVar(field);
-        if (!image || !value || !var) return SDERR_INVALID_PARAMETER;
-        const Bytes copy(image, image + in.nvram1.size());
-        *value = ReadNvramVar(copy, *var);
-        return SD_OK;
-    });
+VNSDM_API SD_STATUS SDGetVariableValue(uint32_t handle, const uint8_t *image, uint32_t field,
+                                       uint32_t *value)
+{
+    return WithDevice(handle, "SDGetVariableValue",
+                      [&](Simulator &, Instance &in, uint32_t, Torn &) {
+                          const NvramVar *var = FindNvramVar(field);
+                          if (!image || !value || !var)
+                              return SDERR_INVALID_PARAMETER;
+                          const Bytes copy(image, image + in.nvram1.size());
+                          *value = ReadNvramVar(copy, *var);
+                          return SD_OK;
+                      });
 }
 
-VNSDM_API SD_STATUS SDSetVariableValue(uint32_t handle, uint8_t *image, uint32_t field, uint32_t value) {
-    return WithDevice(handle, "SDSetVariableValue", [&](Simulator &, Instance &in, uint32_t, Torn &) {
-        const NvramVar *var = FindNvramVar(field);
-        if (!image || !var) return SDERR_INVALID_PARAMETER;
-        const uint32_t size = uint32_t(in.nvram1.size());
-        Bytes copy(image, image + size);
-        if (!WriteNvramVar(copy, *var, value)) return SDERR_INVALID_PARAMETER;
-        // The image stays valid: callers write it back as it is.
-        NvramFixChecksum(copy.data(), size);
-        std::memcpy(image, copy.data(), size);
-        return SD_OK;
-    });
+VNSDM_API SD_STATUS SDSetVariableValue(uint32_t handle, uint8_t *image, uint32_t field,
+                                       uint32_t value)
+{
+    return WithDevice(handle, "SDSetVariableValue",
+                      [&](Simulator &, Instance &in, uint32_t, Torn &) {
+                          const NvramVar *var = FindNvramVar(field);
+                          if (!image || !var)
+                              return SDERR_INVALID_PARAMETER;
+                          const uint32_t size = uint32_t(in.nvram1.size());
+                          Bytes copy(image, image + size);
+                          if (!WriteNvramVar(copy, *var, value))
+                              return SDERR_INVALID_PARAMETER;
+                          // The image stays valid: callers write it back as it is.
+                          NvramFixChecksum(copy.data(), size);
+                          std::memcpy(image, copy.data(), size);
+                          return SD_OK;
+                      });
 }
 
 // ---- Flash -----------------------------------------------------------------------
 
-VNSDM_API SD_STATUS SDGetOptionRomLayout(uint32_t handle, uint32_t port, SD_FLASH_LAYOUT *layout) {
-    return WithDevice(handle, "SDGetOptionRomLayout", [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
-        if (SD_STATUS s = Query(sim, in, "flash")) return s;
-        if (!layout || port != 0) return SDERR_INVALID_PARAMETER;
-        *layout = SD_FLASH_LAYOUT{};
-        layout->Count = uint32_t(in.flash.size());
-        layout->TotalSize = in.flashTotal;
-        for (size_t i = 0; i < in.flash.size(); ++i)
-            layout->Regions[i] = {in.flash[i].code, in.flash[i].offset, in.flash[i].size, in.flash[i].attributes};
-        return SD_OK;
-    });
+VNSDM_API SD_STATUS SDGetOptionRomLayout(uint32_t handle, uint32_t port, SD_FLASH_LAYOUT *layout)
+{
+    return WithDevice(handle, "SDGetOptionRomLayout",
+                      [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
+                          if (SD_STATUS s = Query(sim, in, "flash"))
+                              return s;
+                          if (!layout || port != 0)
+                              return SDERR_INVALID_PARAMETER;
+                          *layout = SD_FLASH_LAYOUT{};
+                          layout->Count = uint32_t(in.flash.size());
+                          layout->TotalSize = in.flashTotal;
+                          for (size_t i = 0; i < in.flash.size(); ++i)
+                              layout->Regions[i] = {in.flash[i].code, in.flash[i].offset,
+                                                    in.flash[i].size, in.flash[i].attributes};
+                          return SD_OK;
+                      });
 }
 
-VNSDM_API SD_STATUS SDGetOptionRomOffset(uint32_t handle, uint32_t port, uint32_t region, uint32_t *offset,
-                                         uint32_t *size) {
-    return WithDevice(handle, "SDGetOptionRomOffset", [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
-        if (SD_STATUS s = Query(sim, in, "flash")) return s;
-        if (!offset || !size || port != 0) return SDERR_INVALID_PARAMETER;
-        if (region == SD_FLASH_REGION_WHOLE) {
-            *offset = 0;
-            *size = in.flashTotal;
-            return SD_OK;
-        }
-        const FlashRegion *r = in.Region(region);
-        if (!r) return SDERR_INVALID_REGION;
-        *offset = r->offset;
-        *size = r->size;
-        return SD_OK;
-    });
+VNSDM_API SD_STATUS SDGetOptionRomOffset(uint32_t handle, uint32_t port, uint32_t region,
+                                         uint32_t *offset, uint32_t *size)
+{
+    return WithDevice(handle, "SDGetOptionRomOffset",
+                      [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
+                          if (SD_STATUS s = Query(sim, in, "flash"))
+                              return s;
+                          if (!offset || !size || port != 0)
+                              return SDERR_INVALID_PARAMETER;
+                          if (region == SD_FLASH_REGION_WHOLE) {
+                              *offset = 0;
+                              *size = in.flashTotal;
+                              return SD_OK;
+                          }
+                          const FlashRegion *r = in.Region(region);
+                          if (!r)
+                              return SDERR_INVALID_REGION;
+                          *offset = r->offset;
+                          *size = r->size;
+                          return SD_OK;
+                      });
 }
 
-VNSDM_API SD_STATUS SDGetOptionRomEx(uint32_t handle, uint32_t port, uint32_t region, uint8_t *buffer,
-                                     uint32_t size) {
-    return WithDevice(handle, "SDGetOptionRomEx", [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
-        if (SD_STATUS s = Query(sim, in, "flash")) return s;
-        if (!buffer || port != 0) return SDERR_INVALID_PARAMETER;
-        if (region == SD_FLASH_REGION_WHOLE) {
-            if (size < in.flashTotal) return SDERR_BUFFER_TOO_SMALL;
-            std::memset(buffer, 0xFF, in.flashTotal);
-            for (const auto &r : in.flash) {
-                const Bytes c = sim.FlashRegionContent(in, r);
-                std::memcpy(buffer + r.offset, c.data(), c.size());
-            }
-            return SD_OK;
-        }
-        const FlashRegion *r = in.Region(region);
-        if (!r) return SDERR_INVALID_REGION;
-        if (size < r->size) return SDERR_BUFFER_TOO_SMALL;
-        const Bytes c = sim.FlashRegionContent(in, *r);
-        std::memcpy(buffer, c.data(), c.size());
-        return SD_OK;
-    });
+VNSDM_API SD_STATUS SDGetOptionRomEx(uint32_t handle, uint32_t port, uint32_t region,
+                                     uint8_t *buffer, uint32_t size)
+{
+    return WithDevice(handle, "SDGetOptionRomEx",
+                      [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
+                          if (SD_STATUS s = Query(sim, in, "flash"))
+                              return s;
+                          if (!buffer || port != 0)
+                              return SDERR_INVALID_PARAMETER;
+                          if (region == SD_FLASH_REGION_WHOLE) {
+                              if (size < in.flashTotal)
+                                  return SDERR_BUFFER_TOO_SMALL;
+                              std::memset(buffer, 0xFF, in.flashTotal);
+                              for (const auto &r : in.flash)
+                                  sim.FlashRead(in, r, 0, r.size, buffer + r.offset);
+                              return SD_OK;
+                          }
+                          const FlashRegion *r = in.Region(region);
+                          if (!r)
+                              return SDERR_INVALID_REGION;
+                          if (size < r->size)
+                              return SDERR_BUFFER_TOO_SMALL;
+                          sim.FlashRead(in, *r, 0, r->size, buffer);
+                          return SD_OK;
+                      });
 }
 
-VNSDM_API SD_STATUS SDUpdateOptionRomEx2(uint32_t handle, uint32_t port, uint32_t region, const uint8_t *buffer,
-                                         uint32_t size, uint32_t options) {
+VNSDM_API SD_STATUS SDUpdateOptionRomEx2(uint32_t handle, uint32_t port, uint32_t region,
+                                         const uint8_t *buffer, uint32_t size, uint32_t options)
+{
     (void)options;
-    return WithDevice(handle, "SDUpdateOptionRomEx2", [&](Simulator &sim, Instance &in, uint32_t, Torn &torn) {
-        if (SD_STATUS s = Query(sim, in, "flash")) return s;
-        if (!buffer || !size || port != 0) return SDERR_INVALID_PARAMETER;
-        // The regions written, each with its new content.
-        std::vector<std::pair<const FlashRegion *, Bytes>> writes;
-        if (region == SD_FLASH_REGION_WHOLE) {
-            if (size > in.flashTotal) return SDERR_BUFFER_TOO_SMALL;
-            for (const auto &r : in.flash) {
-                if (r.offset >= size) continue;
-                Bytes c = sim.FlashRegionContent(in, r);
-                std::memcpy(c.data(), buffer + r.offset, std::min<size_t>(r.size, size - r.offset));
-                writes.emplace_back(&r, std::move(c));
+    return WithDevice(
+        handle, "SDUpdateOptionRomEx2",
+        [&](Simulator &sim, Instance &in, uint32_t, Torn &torn) {
+            if (SD_STATUS s = Query(sim, in, "flash"))
+                return s;
+            if (!buffer || !size || port != 0)
+                return SDERR_INVALID_PARAMETER;
+            // The regions written, each with its new content (erased after it).
+            std::vector<std::pair<const FlashRegion *, Bytes>> writes;
+            if (region == SD_FLASH_REGION_WHOLE) {
+                if (size > in.flashTotal)
+                    return SDERR_BUFFER_TOO_SMALL;
+                for (const auto &r : in.flash) {
+                    if (r.offset >= size)
+                        continue;
+                    const uint32_t covered = std::min(r.size, size - r.offset);
+                    // A region the data ends inside keeps the rest of what it had.
+                    Bytes c = covered == r.size ? Bytes() : sim.FlashRegionContent(in, r);
+                    if (covered == r.size)
+                        c.assign(buffer + r.offset, buffer + r.offset + covered);
+                    else
+                        std::memcpy(c.data(), buffer + r.offset, covered);
+                    writes.emplace_back(&r, std::move(c));
+                }
+            } else {
+                const FlashRegion *r = in.Region(region);
+                if (!r)
+                    return SDERR_INVALID_REGION;
+                if (size > r->size)
+                    return SDERR_BUFFER_TOO_SMALL;
+                writes.emplace_back(r, Bytes(buffer, buffer + size));
             }
-        } else {
-            const FlashRegion *r = in.Region(region);
-            if (!r) return SDERR_INVALID_REGION;
-            if (size > r->size) return SDERR_BUFFER_TOO_SMALL;
-            Bytes c(buffer, buffer + size);
-            c.resize(r->size, 0xFF);
-            writes.emplace_back(r, std::move(c));
-        }
-        if (torn.status) {
-            // Power lost half way: the first half of the first region only.
-            if (!writes.empty()) {
-                const auto &[r, c] = writes.front();
-                Bytes half = TornImage(sim.FlashRegionContent(in, *r), c.data(), c.size());
-                char item[24];
-                RegionItem(item, r->code);
-                if (SD_STATUS s = sim.Store(in, item, half)) return s;
+            if (torn.status) {
+                // Power lost half way: the first half of the first region only.
+                if (!writes.empty()) {
+                    const auto &[r, c] = writes.front();
+                    Bytes full = c;
+                    full.resize(r->size, 0xFF);
+                    if (SD_STATUS s = sim.StoreFlash(
+                            in, *r,
+                            TornImage(sim.FlashRegionContent(in, *r), full.data(), full.size())))
+                        return s;
+                }
+                return *torn.status;
             }
-            return *torn.status;
-        }
-        for (const auto &[r, c] : writes) {
-            char item[24];
-            RegionItem(item, r->code);
-            if (SD_STATUS s = sim.Store(in, item, c)) return s;
-        }
-        return SD_OK;
-    }, true);
+            for (auto &[r, c] : writes)
+                if (SD_STATUS s = sim.StoreFlash(in, *r, std::move(c)))
+                    return s;
+            return SD_OK;
+        },
+        true);
 }
 
 // ---- VPD and beacon ----------------------------------------------------------------
 
-VNSDM_API SD_STATUS SDGetVpd(uint32_t handle, uint32_t port, uint8_t *buffer, uint32_t *size) {
+VNSDM_API SD_STATUS SDGetVpd(uint32_t handle, uint32_t port, uint8_t *buffer, uint32_t *size)
+{
     return WithDevice(handle, "SDGetVpd", [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
-        if (SD_STATUS s = Query(sim, in, "vpd")) return s;
-        if (!size || port != 0) return SDERR_INVALID_PARAMETER;
+        if (SD_STATUS s = Query(sim, in, "vpd"))
+            return s;
+        if (!size || port != 0)
+            return SDERR_INVALID_PARAMETER;
         const Bytes vpd = sim.Vpd(in);
         if (!buffer || *size < vpd.size()) {
             *size = uint32_t(vpd.size());
@@ -403,258 +517,357 @@ VNSDM_API SD_STATUS SDGetVpd(uint32_t handle, uint32_t port, uint8_t *buffer, ui
     });
 }
 
-VNSDM_API SD_STATUS SDUpdateVpd(uint32_t handle, uint32_t port, const uint8_t *buffer, uint32_t size) {
-    return WithDevice(handle, "SDUpdateVpd", [&](Simulator &sim, Instance &in, uint32_t, Torn &torn) {
-        if (SD_STATUS s = Query(sim, in, "vpd")) return s;
-        if (!buffer || !size || port != 0) return SDERR_INVALID_PARAMETER;
-        Bytes vpd = sim.Vpd(in);
-        if (size > vpd.size()) return SDERR_BUFFER_TOO_SMALL;
-        if (torn.status) {
-            const SD_STATUS s = sim.Store(in, "vpd", TornImage(vpd, buffer, size));
-            return s ? s : *torn.status;
-        }
-        std::memcpy(vpd.data(), buffer, size);
-        return sim.Store(in, "vpd", vpd);
-    }, true);
+VNSDM_API SD_STATUS SDUpdateVpd(uint32_t handle, uint32_t port, const uint8_t *buffer,
+                                uint32_t size)
+{
+    return WithDevice(
+        handle, "SDUpdateVpd",
+        [&](Simulator &sim, Instance &in, uint32_t, Torn &torn) {
+            if (SD_STATUS s = Query(sim, in, "vpd"))
+                return s;
+            if (!buffer || !size || port != 0)
+                return SDERR_INVALID_PARAMETER;
+            Bytes vpd = sim.Vpd(in);
+            if (size > vpd.size())
+                return SDERR_BUFFER_TOO_SMALL;
+            if (torn.status) {
+                const SD_STATUS s = sim.Store(in, "vpd", TornImage(vpd, buffer, size));
+                return s ? s : *torn.status;
+            }
+            std::memcpy(vpd.data(), buffer, size);
+            return sim.Store(in, "vpd", vpd);
+        },
+        true);
 }
 
-VNSDM_API SD_STATUS SDGetBeaconControl(uint32_t handle, uint32_t port, uint32_t *value) {
-    return WithDevice(handle, "SDGetBeaconControl", [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
-        if (SD_STATUS s = Query(sim, in, "beacon")) return s;
-        if (!value || port != 0) return SDERR_INVALID_PARAMETER;
-        *value = sim.Beacon(in);
-        return SD_OK;
-    });
+VNSDM_API SD_STATUS SDGetBeaconControl(uint32_t handle, uint32_t port, uint32_t *value)
+{
+    return WithDevice(handle, "SDGetBeaconControl",
+                      [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
+                          if (SD_STATUS s = Query(sim, in, "beacon"))
+                              return s;
+                          if (!value || port != 0)
+                              return SDERR_INVALID_PARAMETER;
+                          *value = sim.Beacon(in);
+                          return SD_OK;
+                      });
 }
 
-VNSDM_API SD_STATUS SDUpdateBeaconControl(uint32_t handle, uint32_t port, uint32_t value) {
-    return WithDevice(handle, "SDUpdateBeaconControl", [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
-        if (SD_STATUS s = Query(sim, in, "beacon")) return s;
-        if (port != 0 || (value != SD_BEACON_ON && value != SD_BEACON_OFF && value != SD_BEACON_THIRD))
-            return SDERR_INVALID_PARAMETER;
-        return sim.Store(in, "beacon", ToBytes(value));
-    });
+VNSDM_API SD_STATUS SDUpdateBeaconControl(uint32_t handle, uint32_t port, uint32_t value)
+{
+    return WithDevice(
+        handle, "SDUpdateBeaconControl", [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
+            if (SD_STATUS s = Query(sim, in, "beacon"))
+                return s;
+            if (port != 0 ||
+                (value != SD_BEACON_ON && value != SD_BEACON_OFF && value != SD_BEACON_THIRD))
+                return SDERR_INVALID_PARAMETER;
+            return sim.Store(in, "beacon", ToBytes(value));
+        });
 }
 
 // ---- Targets -------------------------------------------------------------------------
 
-VNSDM_API SD_STATUS SDGetPortDatabase(uint32_t handle, uint32_t mode, uint8_t *buffer, uint32_t size) {
-    return WithDevice(handle, "SDGetPortDatabase", [&](Simulator &sim, Instance &in, uint32_t index, Torn &) {
-        if (SD_STATUS s = Query(sim, in, "port_database")) return s;
-        if (mode != SD_PORTDB_KNOWN && mode != SD_PORTDB_FABRIC && mode != SD_PORTDB_LOOP) return SDERR_INVALID_PARAMETER;
-        if (!buffer || size < SD_PORTDB_HEADER_SIZE) return SDERR_INVALID_PARAMETER;
-        const auto refs = ViewTargets(sim, in, index, mode);
-        const auto bound = sim.TargetData(in);
-        PutLe32(buffer, uint32_t(refs.size()));
-        PutLe32(buffer + 4, 0);
-        if (size < SD_PORTDB_HEADER_SIZE + refs.size() * SD_PORTDB_ENTRY_SIZE) return SDERR_BUFFER_TOO_SMALL;
-        for (size_t i = 0; i < refs.size(); ++i) {
-            const Target *t = sim.machine().fabric.FindTarget(refs[i]->wwpn);
-            uint8_t *e = buffer + SD_PORTDB_HEADER_SIZE + i * SD_PORTDB_ENTRY_SIZE;
-            std::memset(e, 0, SD_PORTDB_ENTRY_SIZE);
-            std::copy(t->wwnn.begin(), t->wwnn.end(), e);
-            std::copy(t->wwpn.begin(), t->wwpn.end(), e + 8);
-            PutBe24(e + 16, t->portId);
-            e[19] = refs[i]->configured ? 0x40 : 0x00;
-            e[20] = uint8_t(t->portId);  // AL_PA
-            e[21] = t->deviceType;
-            uint16_t id = refs[i]->configured ? refs[i]->targetId : 0xFFFF;
-            for (const auto &b : bound)  // a persistent binding decides the ID
-                if (std::equal(std::begin(b.WWPN), std::end(b.WWPN), t->wwpn.begin())) id = b.TargetId;
-            PutLe16(e + 22, id);
-            std::memcpy(e + 24, t->vendor.data(), std::min<size_t>(8, t->vendor.size()));
-            std::memcpy(e + 32, t->product.data(), std::min<size_t>(16, t->product.size()));
-            std::memcpy(e + 48, t->revision.data(), std::min<size_t>(4, t->revision.size()));
-            uint16_t flags = 0x0001 | 0x0002;  // logged in, FCP target
-            if (t->deviceType == 1) flags |= 0x0800;  // FC tape recovery
-            if (refs[i]->boot) flags |= 0x0004;
-            PutLe16(e + 154, flags);
-            PutLe16(e + 158, 0x0012);  // PRLI service parameters: target, no XFER_RDY on read
-            PutLe16(e + 160, 0x0008);  // class 3
-        }
-        PutLe32(buffer + 4, uint32_t(refs.size()));
-        return SD_OK;
-    });
-}
-
-VNSDM_API SD_STATUS SDGetDiscTargetProperty(uint32_t handle, uint32_t port, uint32_t index, SD_DISC_TARGET *target) {
-    return WithDevice(handle, "SDGetDiscTargetProperty", [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
-        if (SD_STATUS s = Query(sim, in, "targets")) return s;
-        if (!target || port != 0) return SDERR_INVALID_PARAMETER;
-        const auto refs = sim.VisibleTargets(in);
-        if (index >= refs.size()) return SDERR_INVALID_PARAMETER;
-        const Target *t = sim.machine().fabric.FindTarget(refs[index]->wwpn);
-        *target = SD_DISC_TARGET{};
-        std::copy(t->wwnn.begin(), t->wwnn.end(), target->WWNN);
-        std::copy(t->wwpn.begin(), t->wwpn.end(), target->WWPN);
-        PutBe24(target->PortId, t->portId);
-        target->TargetId = refs[index]->configured ? refs[index]->targetId : 0xFFFF;
-        target->LunCount = uint16_t(t->luns.size());
-        target->Flags = (refs[index]->configured ? SD_DISC_FLAG_CONFIGURED : 0) |
-                        (refs[index]->boot ? SD_DISC_FLAG_BOOT : 0) | (t->deviceType == 1 ? SD_DISC_FLAG_TAPE : 0);
-        return SD_OK;
-    });
-}
-
-VNSDM_API SD_STATUS ISDFoGetTargetData(uint32_t handle, uint32_t instance, uint32_t index, SD_TARGET_DATA *data) {
-    return WithDevice(handle, "ISDFoGetTargetData", [&](Simulator &sim, Instance &in, uint32_t self, Torn &) {
-        if (!data) return SDERR_INVALID_PARAMETER;
-        if (instance != self) return SDERR_INVALID_INSTANCE;
-        const auto list = sim.TargetData(in);
-        if (list.empty()) return SDERR_PERSIST_EMPTY;
-        if (index >= list.size()) return SDERR_PERSIST_NOT_FOUND;
-        *data = list[index];
-        return SD_OK;
-    });
-}
-
-VNSDM_API SD_STATUS ISDFoGetLunData(uint32_t handle, uint32_t instance, const uint8_t wwpn[8], SD_LUN_DATA *data) {
-    return WithDevice(handle, "ISDFoGetLunData", [&](Simulator &sim, Instance &in, uint32_t self, Torn &) {
-        if (!data || !wwpn) return SDERR_INVALID_PARAMETER;
-        if (instance != self) return SDERR_INVALID_INSTANCE;
-        for (const auto &l : sim.LunData(in))
-            if (std::equal(std::begin(l.WWPN), std::end(l.WWPN), wwpn)) {
-                *data = l;
-                return SD_OK;
+VNSDM_API SD_STATUS SDGetPortDatabase(uint32_t handle, uint32_t mode, uint8_t *buffer,
+                                      uint32_t size)
+{
+    return WithDevice(
+        handle, "SDGetPortDatabase", [&](Simulator &sim, Instance &in, uint32_t index, Torn &) {
+            if (SD_STATUS s = Query(sim, in, "port_database"))
+                return s;
+            if (mode != SD_PORTDB_KNOWN && mode != SD_PORTDB_FABRIC && mode != SD_PORTDB_LOOP)
+                return SDERR_INVALID_PARAMETER;
+            if (!buffer || size < SD_PORTDB_HEADER_SIZE)
+                return SDERR_INVALID_PARAMETER;
+            const auto refs = ViewTargets(sim, in, index, mode);
+            const auto bound = sim.TargetData(in);
+            PutLe32(buffer, uint32_t(refs.size()));
+            PutLe32(buffer + 4, 0);
+            if (size < SD_PORTDB_HEADER_SIZE + refs.size() * SD_PORTDB_ENTRY_SIZE)
+                return SDERR_BUFFER_TOO_SMALL;
+            for (size_t i = 0; i < refs.size(); ++i) {
+                const Target *t = sim.machine().fabric.FindTarget(refs[i]->wwpn);
+                uint8_t *e = buffer + SD_PORTDB_HEADER_SIZE + i * SD_PORTDB_ENTRY_SIZE;
+                std::memset(e, 0, SD_PORTDB_ENTRY_SIZE);
+                std::copy(t->wwnn.begin(), t->wwnn.end(), e);
+                std::copy(t->wwpn.begin(), t->wwpn.end(), e + 8);
+                PutBe24(e + 16, t->portId);
+                e[19] = refs[i]->configured ? 0x40 : 0x00;
+                e[20] = uint8_t(t->portId); // AL_PA
+                e[21] = t->deviceType;
+                uint16_t id = refs[i]->configured ? refs[i]->targetId : 0xFFFF;
+                for (const auto &b : bound) // a persistent binding decides the ID
+                    if (std::equal(std::begin(b.WWPN), std::end(b.WWPN), t->wwpn.begin()))
+                        id = b.TargetId;
+                PutLe16(e + 22, id);
+                std::memcpy(e + 24, t->vendor.data(), std::min<size_t>(8, t->vendor.size()));
+                std::memcpy(e + 32, t->product.data(), std::min<size_t>(16, t->product.size()));
+                std::memcpy(e + 48, t->revision.data(), std::min<size_t>(4, t->revision.size()));
+                uint16_t flags = 0x0001 | 0x0002; // logged in, FCP target
+                if (t->deviceType == 1)
+                    flags |= 0x0800; // FC tape recovery
+                if (refs[i]->boot)
+                    flags |= 0x0004;
+                PutLe16(e + 154, flags);
+                PutLe16(e + 158, 0x0012); // PRLI service parameters: target, no XFER_RDY on read
+                PutLe16(e + 160, 0x0008); // class 3
             }
-        return SDERR_PERSIST_NOT_FOUND;
-    });
+            PutLe32(buffer + 4, uint32_t(refs.size()));
+            return SD_OK;
+        });
 }
 
-VNSDM_API SD_STATUS ISDFoSetTargetData(uint32_t handle, uint32_t instance, const SD_TARGET_DATA *entries,
-                                       uint32_t count) {
-    return WithDevice(handle, "ISDFoSetTargetData", [&](Simulator &sim, Instance &in, uint32_t self, Torn &) {
-        if ((!entries && count) || count > 256) return SDERR_INVALID_PARAMETER;
-        if (instance != self) return SDERR_INVALID_INSTANCE;
-        const auto *p = reinterpret_cast<const uint8_t *>(entries);
-        return sim.Store(in, "target_data", Bytes(p, p + count * sizeof(SD_TARGET_DATA)));
-    });
+VNSDM_API SD_STATUS SDGetDiscTargetProperty(uint32_t handle, uint32_t port, uint32_t index,
+                                            SD_DISC_TARGET *target)
+{
+    return WithDevice(
+        handle, "SDGetDiscTargetProperty", [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
+            if (SD_STATUS s = Query(sim, in, "targets"))
+                return s;
+            if (!target || port != 0)
+                return SDERR_INVALID_PARAMETER;
+            const auto refs = sim.VisibleTargets(in);
+            if (index >= refs.size())
+                return SDERR_INVALID_PARAMETER;
+            const Target *t = sim.machine().fabric.FindTarget(refs[index]->wwpn);
+            *target = SD_DISC_TARGET{};
+            std::copy(t->wwnn.begin(), t->wwnn.end(), target->WWNN);
+            std::copy(t->wwpn.begin(), t->wwpn.end(), target->WWPN);
+            PutBe24(target->PortId, t->portId);
+            target->TargetId = refs[index]->configured ? refs[index]->targetId : 0xFFFF;
+            target->LunCount = uint16_t(t->luns.size());
+            target->Flags = (refs[index]->configured ? SD_DISC_FLAG_CONFIGURED : 0) |
+                            (refs[index]->boot ? SD_DISC_FLAG_BOOT : 0) |
+                            (t->deviceType == 1 ? SD_DISC_FLAG_TAPE : 0);
+            return SD_OK;
+        });
 }
 
-VNSDM_API SD_STATUS ISDFoSetLunData(uint32_t handle, uint32_t instance, const SD_LUN_DATA *entries, uint32_t count) {
-    return WithDevice(handle, "ISDFoSetLunData", [&](Simulator &sim, Instance &in, uint32_t self, Torn &) {
-        if ((!entries && count) || count > 256) return SDERR_INVALID_PARAMETER;
-        if (instance != self) return SDERR_INVALID_INSTANCE;
-        const auto *p = reinterpret_cast<const uint8_t *>(entries);
-        return sim.Store(in, "lun_data", Bytes(p, p + count * sizeof(SD_LUN_DATA)));
-    });
+VNSDM_API SD_STATUS ISDFoGetTargetData(uint32_t handle, uint32_t instance, uint32_t index,
+                                       SD_TARGET_DATA *data)
+{
+    return WithDevice(handle, "ISDFoGetTargetData",
+                      [&](Simulator &sim, Instance &in, uint32_t self, Torn &) {
+                          if (!data)
+                              return SDERR_INVALID_PARAMETER;
+                          if (instance != self)
+                              return SDERR_INVALID_INSTANCE;
+                          const auto list = sim.TargetData(in);
+                          if (list.empty())
+                              return SDERR_PERSIST_EMPTY;
+                          if (index >= list.size())
+                              return SDERR_PERSIST_NOT_FOUND;
+                          *data = list[index];
+                          return SD_OK;
+                      });
 }
 
-VNSDM_API SD_STATUS ISDFoDeletePersistentDeviceEntry(uint32_t handle, uint32_t instance) {
-    return WithDevice(handle, "ISDFoDeletePersistentDeviceEntry", [&](Simulator &sim, Instance &in, uint32_t self, Torn &) {
-        if (instance != self) return SDERR_INVALID_INSTANCE;
-        if (sim.TargetData(in).empty() && sim.LunData(in).empty()) return SDERR_PERSIST_NOT_FOUND;
-        if (SD_STATUS s = sim.Store(in, "target_data", {})) return s;
-        return sim.Store(in, "lun_data", {});
-    });
+VNSDM_API SD_STATUS ISDFoGetLunData(uint32_t handle, uint32_t instance, const uint8_t wwpn[8],
+                                    SD_LUN_DATA *data)
+{
+    return WithDevice(handle, "ISDFoGetLunData",
+                      [&](Simulator &sim, Instance &in, uint32_t self, Torn &) {
+                          if (!data || !wwpn)
+                              return SDERR_INVALID_PARAMETER;
+                          if (instance != self)
+                              return SDERR_INVALID_INSTANCE;
+                          for (const auto &l : sim.LunData(in))
+                              if (std::equal(std::begin(l.WWPN), std::end(l.WWPN), wwpn)) {
+                                  *data = l;
+                                  return SD_OK;
+                              }
+                          return SDERR_PERSIST_NOT_FOUND;
+                      });
 }
 
-VNSDM_API SD_STATUS ISDFoGetPersistentTargetEntryList(uint32_t handle, uint8_t *slots, uint32_t size) {
-    return WithDevice(handle, "ISDFoGetPersistentTargetEntryList", [&](Simulator &sim, Instance &, uint32_t, Torn &) {
-        if (!slots || size < 8) return SDERR_INVALID_PARAMETER;
-        std::memset(slots, 0, size);
-        std::vector<Wwn> names;
-        for (const auto &[port, blob] : sim.store().GetAll("target_data")) {
-            for (size_t off = 0; off + sizeof(SD_TARGET_DATA) <= blob.size(); off += sizeof(SD_TARGET_DATA)) {
-                SD_TARGET_DATA d;
-                std::memcpy(&d, blob.data() + off, sizeof d);
-                Wwn w;
-                std::copy(std::begin(d.WWPN), std::end(d.WWPN), w.begin());
-                if (!IsZero(w) && std::find(names.begin(), names.end(), w) == names.end()) names.push_back(w);
-            }
-        }
-        if (names.size() * 8 > size) return SDERR_BUFFER_TOO_SMALL;
-        for (size_t i = 0; i < names.size(); ++i) std::copy(names[i].begin(), names[i].end(), slots + 8 * i);
-        return SD_OK;
-    });
+VNSDM_API SD_STATUS ISDFoSetTargetData(uint32_t handle, uint32_t instance,
+                                       const SD_TARGET_DATA *entries, uint32_t count)
+{
+    return WithDevice(
+        handle, "ISDFoSetTargetData", [&](Simulator &sim, Instance &in, uint32_t self, Torn &) {
+            if ((!entries && count) || count > 256)
+                return SDERR_INVALID_PARAMETER;
+            if (instance != self)
+                return SDERR_INVALID_INSTANCE;
+            const auto *p = reinterpret_cast<const uint8_t *>(entries);
+            return sim.Store(in, "target_data", Bytes(p, p + count * sizeof(SD_TARGET_DATA)));
+        });
+}
+
+VNSDM_API SD_STATUS ISDFoSetLunData(uint32_t handle, uint32_t instance, const SD_LUN_DATA *entries,
+                                    uint32_t count)
+{
+    return WithDevice(
+        handle, "ISDFoSetLunData", [&](Simulator &sim, Instance &in, uint32_t self, Torn &) {
+            if ((!entries && count) || count > 256)
+                return SDERR_INVALID_PARAMETER;
+            if (instance != self)
+                return SDERR_INVALID_INSTANCE;
+            const auto *p = reinterpret_cast<const uint8_t *>(entries);
+            return sim.Store(in, "lun_data", Bytes(p, p + count * sizeof(SD_LUN_DATA)));
+        });
+}
+
+VNSDM_API SD_STATUS ISDFoDeletePersistentDeviceEntry(uint32_t handle, uint32_t instance)
+{
+    return WithDevice(handle, "ISDFoDeletePersistentDeviceEntry",
+                      [&](Simulator &sim, Instance &in, uint32_t self, Torn &) {
+                          if (instance != self)
+                              return SDERR_INVALID_INSTANCE;
+                          if (sim.TargetData(in).empty() && sim.LunData(in).empty())
+                              return SDERR_PERSIST_NOT_FOUND;
+                          if (SD_STATUS s = sim.Store(in, "target_data", {}))
+                              return s;
+                          return sim.Store(in, "lun_data", {});
+                      });
+}
+
+VNSDM_API SD_STATUS ISDFoGetPersistentTargetEntryList(uint32_t handle, uint8_t *slots,
+                                                      uint32_t size)
+{
+    return WithDevice(handle, "ISDFoGetPersistentTargetEntryList",
+                      [&](Simulator &sim, Instance &, uint32_t, Torn &) {
+                          if (!slots || size < 8)
+                              return SDERR_INVALID_PARAMETER;
+                          std::memset(slots, 0, size);
+                          std::vector<Wwn> names;
+                          for (const auto &[port, blob] : sim.store().GetAll("target_data")) {
+                              for (size_t off = 0; off + sizeof(SD_TARGET_DATA) <= blob.size();
+                                   off += sizeof(SD_TARGET_DATA)) {
+                                  SD_TARGET_DATA d;
+                                  std::memcpy(&d, blob.data() + off, sizeof d);
+                                  Wwn w;
+                                  std::copy(std::begin(d.WWPN), std::end(d.WWPN), w.begin());
+                                  if (!IsZero(w) &&
+                                      std::find(names.begin(), names.end(), w) == names.end())
+                                      names.push_back(w);
+                              }
+                          }
+                          if (names.size() * 8 > size)
+                              return SDERR_BUFFER_TOO_SMALL;
+                          for (size_t i = 0; i < names.size(); ++i)
+                              std::copy(names[i].begin(), names[i].end(), slots + 8 * i);
+                          return SD_OK;
+                      });
 }
 
 // ---- SCSI, CT, ELS ---------------------------------------------------------------------
 
-VNSDM_API SD_STATUS SDSendScsiInquiryCmdFC(uint32_t handle, const SD_SCSI_ADDRESS *target, uint16_t lun,
-                                           uint8_t *data, uint32_t *length, uint8_t *sense, uint32_t senseLength) {
+VNSDM_API SD_STATUS SDSendScsiInquiryCmdFC(uint32_t handle, const SD_SCSI_ADDRESS *target,
+                                           uint16_t lun, uint8_t *data, uint32_t *length,
+                                           uint8_t *sense, uint32_t senseLength)
+{
     const uint8_t alloc = length ? uint8_t(std::min<uint32_t>(*length, 255)) : 0;
     const uint8_t cdb[6] = {0x12, 0, 0, 0, alloc, 0};
-    return Scsi(handle, "SDSendScsiInquiryCmdFC", target, lun, cdb, 6, SD_DIR_IN, data, length, sense, senseLength);
+    return Scsi(handle, "SDSendScsiInquiryCmdFC", target, lun, cdb, 6, SD_DIR_IN, data, length,
+                sense, senseLength);
 }
 
-VNSDM_API SD_STATUS SDSendScsiReportLunsCmdFC(uint32_t handle, const SD_SCSI_ADDRESS *target, uint8_t *data,
-                                              uint32_t *length, uint8_t *sense, uint32_t senseLength) {
+VNSDM_API SD_STATUS SDSendScsiReportLunsCmdFC(uint32_t handle, const SD_SCSI_ADDRESS *target,
+                                              uint8_t *data, uint32_t *length, uint8_t *sense,
+                                              uint32_t senseLength)
+{
     uint8_t cdb[12] = {0xA0};
     PutBe32(cdb + 6, length ? *length : 0);
-    return Scsi(handle, "SDSendScsiReportLunsCmdFC", target, 0, cdb, 12, SD_DIR_IN, data, length, sense, senseLength);
+    return Scsi(handle, "SDSendScsiReportLunsCmdFC", target, 0, cdb, 12, SD_DIR_IN, data, length,
+                sense, senseLength);
 }
 
-VNSDM_API SD_STATUS SDSendScsiReadCapacityCmdFC(uint32_t handle, const SD_SCSI_ADDRESS *target, uint16_t lun,
-                                                uint8_t *data, uint32_t *length, uint8_t *sense, uint32_t senseLength) {
+VNSDM_API SD_STATUS SDSendScsiReadCapacityCmdFC(uint32_t handle, const SD_SCSI_ADDRESS *target,
+                                                uint16_t lun, uint8_t *data, uint32_t *length,
+                                                uint8_t *sense, uint32_t senseLength)
+{
     const uint8_t cdb[10] = {0x25};
-    return Scsi(handle, "SDSendScsiReadCapacityCmdFC", target, lun, cdb, 10, SD_DIR_IN, data, length, sense, senseLength);
+    return Scsi(handle, "SDSendScsiReadCapacityCmdFC", target, lun, cdb, 10, SD_DIR_IN, data,
+                length, sense, senseLength);
 }
 
-VNSDM_API SD_STATUS SDSendScsiPassThruFC(uint32_t handle, const SD_SCSI_ADDRESS *target, uint16_t lun,
-                                         const uint8_t *cdb, uint32_t cdbLength, uint32_t direction, uint8_t *data,
-                                         uint32_t *length, uint8_t *sense, uint32_t senseLength) {
-    return Scsi(handle, "SDSendScsiPassThruFC", target, lun, cdb, cdbLength, direction, data, length, sense,
-                senseLength);
+VNSDM_API SD_STATUS SDSendScsiPassThruFC(uint32_t handle, const SD_SCSI_ADDRESS *target,
+                                         uint16_t lun, const uint8_t *cdb, uint32_t cdbLength,
+                                         uint32_t direction, uint8_t *data, uint32_t *length,
+                                         uint8_t *sense, uint32_t senseLength)
+{
+    return Scsi(handle, "SDSendScsiPassThruFC", target, lun, cdb, cdbLength, direction, data,
+                length, sense, senseLength);
 }
 
-VNSDM_API SD_STATUS SDSendCTPassThru(uint32_t handle, const uint8_t *request, uint32_t reqLength, uint8_t *response,
-                                     uint32_t *respLength) {
-    return WithDevice(handle, "SDSendCTPassThru", [&](Simulator &sim, Instance &in, uint32_t index, Torn &) {
-        if (!sim.Online(in)) return SDERR_LINK_DOWN;
-        return CtExecute(ViewOf(sim, in, index), request, reqLength, response, respLength);
-    });
+VNSDM_API SD_STATUS SDSendCTPassThru(uint32_t handle, const uint8_t *request, uint32_t reqLength,
+                                     uint8_t *response, uint32_t *respLength)
+{
+    return WithDevice(
+        handle, "SDSendCTPassThru", [&](Simulator &sim, Instance &in, uint32_t index, Torn &) {
+            if (!sim.Online(in))
+                return SDERR_LINK_DOWN;
+            return CtExecute(ViewOf(sim, in, index), request, reqLength, response, respLength);
+        });
 }
 
-VNSDM_API SD_STATUS SDSendElsPassThru(uint32_t handle, const uint8_t destPortId[3], const uint8_t *request,
-                                      uint32_t reqLength, uint8_t *response, uint32_t *respLength) {
-    return WithDevice(handle, "SDSendElsPassThru", [&](Simulator &sim, Instance &in, uint32_t index, Torn &) {
-        if (!destPortId) return SDERR_INVALID_PARAMETER;
-        if (!sim.Online(in)) return SDERR_LINK_DOWN;
-        return ElsExecute(ViewOf(sim, in, index), GetBe24(destPortId), request, reqLength, response, respLength);
-    });
+VNSDM_API SD_STATUS SDSendElsPassThru(uint32_t handle, const uint8_t destPortId[3],
+                                      const uint8_t *request, uint32_t reqLength, uint8_t *response,
+                                      uint32_t *respLength)
+{
+    return WithDevice(handle, "SDSendElsPassThru",
+                      [&](Simulator &sim, Instance &in, uint32_t index, Torn &) {
+                          if (!destPortId)
+                              return SDERR_INVALID_PARAMETER;
+                          if (!sim.Online(in))
+                              return SDERR_LINK_DOWN;
+                          return ElsExecute(ViewOf(sim, in, index), GetBe24(destPortId), request,
+                                            reqLength, response, respLength);
+                      });
 }
 
 // ---- Events ----------------------------------------------------------------------------
 
-VNSDM_API SD_STATUS SDEnableAen(uint32_t handle) {
-    return WithDevice(handle, "SDEnableAen", [&](Simulator &sim, Instance &in, uint32_t index, Torn &) {
-        if (SD_STATUS s = Query(sim, in, "aen_enable")) return s;
-        sim.Runtime(index).aenEnabled = true;
-        return SD_OK;
-    });
+VNSDM_API SD_STATUS SDEnableAen(uint32_t handle)
+{
+    return WithDevice(handle, "SDEnableAen",
+                      [&](Simulator &sim, Instance &in, uint32_t index, Torn &) {
+                          if (SD_STATUS s = Query(sim, in, "aen_enable"))
+                              return s;
+                          sim.Runtime(index).aenEnabled = true;
+                          return SD_OK;
+                      });
 }
 
-VNSDM_API SD_STATUS SDDisableAen(uint32_t handle) {
-    return WithDevice(handle, "SDDisableAen", [&](Simulator &sim, Instance &, uint32_t index, Torn &) {
-        sim.Runtime(index).aenEnabled = false;
-        return SD_OK;
-    });
+VNSDM_API SD_STATUS SDDisableAen(uint32_t handle)
+{
+    return WithDevice(handle, "SDDisableAen",
+                      [&](Simulator &sim, Instance &, uint32_t index, Torn &) {
+                          sim.Runtime(index).aenEnabled = false;
+                          return SD_OK;
+                      });
 }
 
-VNSDM_API SD_STATUS SDGetAen(uint32_t handle, uint8_t *buffer, uint32_t size, uint32_t *count) {
-    return WithDevice(handle, "SDGetAen", [&](Simulator &sim, Instance &in, uint32_t index, Torn &) {
-        if (SD_STATUS s = Query(sim, in, "aen")) return s;
-        if (!count || (!buffer && size)) return SDERR_INVALID_PARAMETER;
-        InstanceRuntime &rt = sim.Runtime(index);
-        *count = 0;
-        if (!rt.aenEnabled) return SD_OK;
-        const size_t room = size / sizeof(SD_AEN_EVENT);
-        std::vector<Event> out;
-        const size_t local = rt.events.size();
-        while (out.size() < room && !rt.events.empty()) {
-            out.push_back(rt.events.front());
-            rt.events.pop_front();
-        }
-        size_t stored = 0;
-        if (sim.store().IsOpen()) sim.store().TakeEvents(WwnKey(in.Wwpn()), room - out.size(), out, stored);
-        *count = uint32_t(local + stored);
-        for (size_t i = 0; i < out.size(); ++i) {
-            SD_AEN_EVENT e{out[i].type, {out[i].data[0], out[i].data[1], out[i].data[2]}};
-            std::memcpy(buffer + i * sizeof e, &e, sizeof e);
-        }
-        return SD_OK;
-    });
+VNSDM_API SD_STATUS SDGetAen(uint32_t handle, uint8_t *buffer, uint32_t size, uint32_t *count)
+{
+    return WithDevice(
+        handle, "SDGetAen", [&](Simulator &sim, Instance &in, uint32_t index, Torn &) {
+            if (SD_STATUS s = Query(sim, in, "aen"))
+                return s;
+            if (!count || (!buffer && size))
+                return SDERR_INVALID_PARAMETER;
+            InstanceRuntime &rt = sim.Runtime(index);
+            *count = 0;
+            if (!rt.aenEnabled)
+                return SD_OK;
+            const size_t room = size / sizeof(SD_AEN_EVENT);
+            std::vector<Event> out;
+            const size_t local = rt.events.size();
+            while (out.size() < room && !rt.events.empty()) {
+                out.push_back(rt.events.front());
+                rt.events.pop_front();
+            }
+            size_t stored = 0;
+            if (sim.store().IsOpen())
+                sim.store().TakeEvents(WwnKey(in.Wwpn()), room - out.size(), out, stored);
+            *count = uint32_t(local + stored);
+            for (size_t i = 0; i < out.size(); ++i) {
+                SD_AEN_EVENT e{out[i].type, {out[i].data[0], out[i].data[1], out[i].data[2]}};
+                std::memcpy(buffer + i * sizeof e, &e, sizeof e);
+            }
+            return SD_OK;
+        });
 }
 
-}  // extern "C"
+} // extern "C"

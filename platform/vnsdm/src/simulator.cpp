@@ -1,6 +1,7 @@
 #include "simulator.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,162 +15,249 @@ namespace vnsdm {
 
 namespace {
 
-std::string Key(const Instance &in) { return WwnKey(in.Wwpn()); }
+const std::string &Key(const Instance &in) { return in.key; }
 
 struct PortState {
     uint16_t state;
     uint16_t link2;
 };
 
-nlohmann::json VportToJson(const Vport &v) {
-    return {{"wwpn", WwnKey(v.wwpn)}, {"wwnn", WwnKey(v.wwnn)}, {"port_id", v.portId},
-            {"slot", v.slot}, {"qos_type", v.qosType}, {"qos_value", v.qosValue},
-            {"vf_id", v.vfId}, {"flags", v.flags}, {"san_priority", v.sanPriority},
-            {"fabric_wwn", WwnKey(v.fabricWwn)}, {"tag", Bytes(v.tag.begin(), v.tag.end())},
+nlohmann::json VportToJson(const Vport &v)
+{
+    return {{"wwpn", WwnKey(v.wwpn)},
+            {"wwnn", WwnKey(v.wwnn)},
+            {"port_id", v.portId},
+            {"slot", v.slot},
+            {"qos_type", v.qosType},
+            {"qos_value", v.qosValue},
+            {"vf_id", v.vfId},
+            {"flags", v.flags},
+            {"san_priority", v.sanPriority},
+            {"fabric_wwn", WwnKey(v.fabricWwn)},
+            {"tag", Bytes(v.tag.begin(), v.tag.end())},
             {"name", v.name}};
 }
 
-Wwn KeyToWwn(const std::string &key) {
+// Readers of what the state file holds, which anyone may have written: a
+// value of the wrong kind or out of range makes the item unreadable, never a
+// conversion the language leaves undefined.
+struct BadItem { };
+
+Wwn KeyToWwn(const nlohmann::json &j)
+{
+    if (!j.is_string())
+        throw BadItem{};
+    const std::string &key = j.get_ref<const std::string &>();
+    if (key.size() != 16 ||
+        !std::all_of(key.begin(), key.end(), [](unsigned char c) { return std::isxdigit(c); }))
+        throw BadItem{};
     Wwn w{};
-    for (size_t i = 0; i < 8 && 2 * i + 1 < key.size(); ++i)
+    for (size_t i = 0; i < 8; ++i)
         w[i] = uint8_t(std::stoul(key.substr(2 * i, 2), nullptr, 16));
     return w;
 }
 
-}  // namespace
+uint32_t Word(const nlohmann::json &j, uint64_t max = 0xFFFFFFFF)
+{
+    if (!j.is_number_unsigned() || j.get<uint64_t>() > max)
+        throw BadItem{};
+    return uint32_t(j.get<uint64_t>());
+}
 
-std::optional<std::vector<Vport>> DecodeVports(const Bytes &bytes) {
+} // namespace
+
+std::optional<std::vector<Vport>> DecodeVports(const Bytes &bytes)
+{
+    // The state file is outside input too: a list is three levels deep.
+    if (CheckShape(std::string_view(reinterpret_cast<const char *>(bytes.data()), bytes.size()), 8,
+                   64))
+        return std::nullopt;
     const auto j = nlohmann::json::parse(bytes.begin(), bytes.end(), nullptr, false);
-    if (!j.is_array()) return std::nullopt;
+    if (!j.is_array())
+        return std::nullopt;
     std::vector<Vport> out;
     try {
         for (const auto &e : j) {
             Vport v;
-            v.wwpn = KeyToWwn(e.at("wwpn").get<std::string>());
-            v.wwnn = KeyToWwn(e.at("wwnn").get<std::string>());
-            v.portId = e.at("port_id").get<uint32_t>();
-            v.slot = e.at("slot").get<uint32_t>();
-            v.qosType = e.at("qos_type").get<uint32_t>();
-            v.qosValue = e.at("qos_value").get<uint32_t>();
-            v.vfId = e.at("vf_id").get<uint32_t>();
-            v.flags = e.at("flags").get<uint32_t>();
-            v.sanPriority = e.at("san_priority").get<uint32_t>();
-            v.fabricWwn = KeyToWwn(e.at("fabric_wwn").get<std::string>());
-            const auto tag = e.at("tag").get<Bytes>();
-            std::copy_n(tag.begin(), std::min(tag.size(), v.tag.size()), v.tag.begin());
+            v.wwpn = KeyToWwn(e.at("wwpn"));
+            v.wwnn = KeyToWwn(e.at("wwnn"));
+            v.portId = Word(e.at("port_id"), 0xFFFFFF);
+            v.slot = Word(e.at("slot"));
+            v.qosType = Word(e.at("qos_type"));
+            v.qosValue = Word(e.at("qos_value"));
+            v.vfId = Word(e.at("vf_id"));
+            v.flags = Word(e.at("flags"));
+            v.sanPriority = Word(e.at("san_priority"));
+            v.fabricWwn = KeyToWwn(e.at("fabric_wwn"));
+            const auto &tag = e.at("tag");
+            if (!tag.is_array() || tag.size() > v.tag.size())
+                throw BadItem{};
+            for (size_t i = 0; i < tag.size(); ++i)
+                v.tag[i] = uint8_t(Word(tag[i], 255));
+            if (!e.at("name").is_string())
+                throw BadItem{};
             v.name = e.at("name").get<std::string>();
             out.push_back(v);
         }
-    } catch (const nlohmann::json::exception &) {
+    } catch (const BadItem &) {
+        return std::nullopt;
+    } catch (const std::exception &) {
         return std::nullopt;
     }
     return out;
 }
 
-Bytes EncodeVports(const std::vector<Vport> &vports) {
+Bytes EncodeVports(const std::vector<Vport> &vports)
+{
     nlohmann::json j = nlohmann::json::array();
-    for (const auto &v : vports) j.push_back(VportToJson(v));
+    for (const auto &v : vports)
+        j.push_back(VportToJson(v));
     const std::string text = j.dump();
     return Bytes(text.begin(), text.end());
 }
 
-Simulator &Simulator::Get() {
+Simulator &Simulator::Get()
+{
     static Simulator instance;
     return instance;
 }
 
-void Simulator::EnsureLoaded() {
-    if (!loaded_) Load();
+void Simulator::EnsureLoaded()
+{
+    if (!loaded_)
+        Load();
 }
 
-SD_STATUS Simulator::Reload() {
+SD_STATUS Simulator::Reload()
+{
     Load();
-    return refused_ ? SDERR_NO_MACHINE : SD_OK;
+    return stateRefused_ ? SDERR_STATE_IO : refused_ ? SDERR_NO_MACHINE : SD_OK;
 }
 
-void Simulator::Load() {
+void Simulator::Load()
+{
     loaded_ = true;
     handles_.clear();
     targetBuffers_.clear();
-    const char *env = std::getenv("VNSDM_MACHINE");
-    LoadResult r = env && *env ? LoadMachineFile(env)
-                               : LoadMachineText(EmbeddedDefaultMachine(), "<embedded>");
-    if (r.machine) {
-        machine_ = std::move(*r.machine);
-        refused_ = false;
-    } else {
-        machine_ = Machine{};
-        refused_ = true;
-        std::fprintf(stderr, "%s\n", r.error.c_str());
-    }
-    runtime_.assign(machine_.instances.size(), InstanceRuntime{});
-    for (size_t i = 0; i < machine_.instances.size(); ++i)
-        runtime_[i].events.assign(machine_.instances[i].events.begin(), machine_.instances[i].events.end());
-    store_.Open(StateStore::DefaultPath());
+    // The old machine goes before the new one is built: never two at once.
+    machine_ = Machine{};
+    runtime_.clear();
+    byWwpn_.clear();
+    nameServer_.clear();
+    nameServerEpoch_ = 0;
+    store_.Close();
+    refused_ = true;
+    stateRefused_ = false;
     loadTime_ = std::chrono::steady_clock::now();
+    try {
+        const char *env = std::getenv("VNSDM_MACHINE");
+        LoadResult r = env && *env ? LoadMachineFile(env)
+                                   : LoadMachineText(EmbeddedDefaultMachine(), "<embedded>");
+        if (!r.machine) {
+            std::fprintf(stderr, "%s\n", r.error.c_str());
+            return;
+        }
+        // A state file that is not ours is refused rather than overruled by the
+        // description: the machine would show values its state does not hold.
+        if (!store_.Open(StateStore::DefaultPath())) {
+            std::fprintf(stderr, "%s\n", store_.error().c_str());
+            stateRefused_ = true;
+            return;
+        }
+        machine_ = std::move(*r.machine);
+        runtime_.assign(machine_.instances.size(), InstanceRuntime{});
+        for (size_t i = 0; i < machine_.instances.size(); ++i) {
+            runtime_[i].events.assign(machine_.instances[i].events.begin(),
+                                      machine_.instances[i].events.end());
+            byWwpn_.emplace(machine_.instances[i].Wwpn(), uint32_t(i));
+        }
+        refused_ = false;
+    } catch (...) {
+        std::fprintf(stderr, "vnsdm: machine description: cannot be loaded (out of memory)\n");
+        machine_ = Machine{};
+        runtime_.clear();
+        byWwpn_.clear();
+        store_.Close();
+    }
 }
 
-SD_STATUS Simulator::Open(uint32_t instance, uint32_t &handle, bool faults) {
-    if (instance >= machine_.instances.size()) return SDERR_NO_MORE_DEVICES;
+SD_STATUS Simulator::Open(uint32_t instance, uint32_t &handle, bool faults)
+{
+    if (instance >= machine_.instances.size())
+        return SDERR_NO_MORE_DEVICES;
     Instance &in = machine_.instances[instance];
     if (!faults) {
         handle = nextHandle_++;
         handles_[handle] = instance;
         return SD_OK;
     }
-    if (in.faults.openStatus) return *in.faults.openStatus;
+    if (in.faults.openStatus)
+        return *in.faults.openStatus;
     if (in.faults.notReadySeen < in.faults.notReady) {
         ++in.faults.notReadySeen;
         return SDERR_DEVICE_NOT_READY;
     }
-    if (auto f = CallFault(in, "SDOpenDevice")) return *f;
+    if (auto f = CallFault(in, "SDOpenDevice"))
+        return *f;
     handle = nextHandle_++;
     handles_[handle] = instance;
     return SD_OK;
 }
 
-SD_STATUS Simulator::Close(uint32_t handle) {
+SD_STATUS Simulator::Close(uint32_t handle)
+{
     auto it = handles_.find(handle);
-    if (it == handles_.end()) return SDERR_INVALID_HANDLE;
+    if (it == handles_.end())
+        return SDERR_INVALID_HANDLE;
     handles_.erase(it);
     return SD_OK;
 }
 
-Instance *Simulator::ByHandle(uint32_t handle, uint32_t *instance) {
+Instance *Simulator::ByHandle(uint32_t handle, uint32_t *instance)
+{
     auto it = handles_.find(handle);
-    if (it == handles_.end() || it->second >= machine_.instances.size()) return nullptr;
-    if (instance) *instance = it->second;
+    if (it == handles_.end() || it->second >= machine_.instances.size())
+        return nullptr;
+    if (instance)
+        *instance = it->second;
     return &machine_.instances[it->second];
 }
 
-Instance *Simulator::ByWwpn(const Wwn &wwpn, uint32_t *instance) {
-    for (size_t i = 0; i < machine_.instances.size(); ++i)
-        if (machine_.instances[i].Wwpn() == wwpn) {
-            if (instance) *instance = uint32_t(i);
-            return &machine_.instances[i];
-        }
-    return nullptr;
+Instance *Simulator::ByWwpn(const Wwn &wwpn, uint32_t *instance)
+{
+    auto it = byWwpn_.find(wwpn);
+    if (it == byWwpn_.end())
+        return nullptr;
+    if (instance)
+        *instance = it->second;
+    return &machine_.instances[it->second];
 }
 
-std::optional<SD_STATUS> Simulator::CallFault(Instance &in, std::string_view call, bool *torn) {
+std::optional<SD_STATUS> Simulator::CallFault(Instance &in, std::string_view call, bool *torn)
+{
     std::optional<SD_STATUS> out;
     for (auto &f : in.faults.calls) {
-        if (f.call != call) continue;
+        if (f.call != call)
+            continue;
         if (++f.seen == f.nth && !out) {
             out = f.status;
-            if (torn) *torn = f.torn;
+            if (torn)
+                *torn = f.torn;
         }
     }
     return out;
 }
 
-std::optional<SD_STATUS> Simulator::QueryFault(const Instance &in, const char *query) const {
+std::optional<SD_STATUS> Simulator::QueryFault(const Instance &in, const char *query) const
+{
     auto it = in.faults.queries.find(query);
-    if (it == in.faults.queries.end()) return std::nullopt;
+    if (it == in.faults.queries.end())
+        return std::nullopt;
     return it->second;
 }
 
-SD_PORT_PROPERTY Simulator::PortProperty(const Instance &in, uint32_t instance) {
+SD_PORT_PROPERTY Simulator::PortProperty(const Instance &in, uint32_t instance)
+{
     SD_PORT_PROPERTY p = in.port;
     PortState ps{};
     if (auto b = store_.Get(Key(in), "port_state"); b && FromBytes(*b, ps)) {
@@ -186,7 +274,8 @@ SD_PORT_PROPERTY Simulator::PortProperty(const Instance &in, uint32_t instance) 
                 const Switch *sw = machine_.fabric.Principal();
                 PutBe24(p.PortId, (uint32_t(sw ? sw->domain : 1) << 16) | ((0x40 + instance) << 8));
             }
-            if (p.PortSpeed == SD_SPEED_UNKNOWN) p.PortSpeed = SD_SPEED_AUTO;
+            if (p.PortSpeed == SD_SPEED_UNKNOWN)
+                p.PortSpeed = SD_SPEED_AUTO;
         } else if (!online) {
             p.ConnectionMode = SD_CONNECTION_UNKNOWN;
             p.Topology = SD_TOPO_UNIDENTIFIED;
@@ -196,20 +285,24 @@ SD_PORT_PROPERTY Simulator::PortProperty(const Instance &in, uint32_t instance) 
     return p;
 }
 
-bool Simulator::Online(const Instance &in) {
+bool Simulator::Online(const Instance &in)
+{
     PortState ps{};
     if (auto b = store_.Get(Key(in), "port_state"); b && FromBytes(*b, ps))
         return ps.state == SD_PORT_STATE_ONLINE;
     return in.port.PortState == SD_PORT_STATE_ONLINE;
 }
 
-std::vector<Vport> Simulator::Vports(const Instance &in) {
+std::vector<Vport> Simulator::Vports(const Instance &in)
+{
     if (auto b = store_.Get(Key(in), "vports"))
-        if (auto v = DecodeVports(*b)) return *v;
+        if (auto v = DecodeVports(*b))
+            return *v;
     return in.vports;
 }
 
-SD_STATISTICS Simulator::Statistics(const Instance &in, bool raw) {
+SD_STATISTICS Simulator::Statistics(const Instance &in, bool raw)
+{
     SD_STATISTICS s = in.stats;
     SD_STATISTICS delta{};
     if (auto b = store_.Get(Key(in), "stats_delta"); b && FromBytes(*b, delta)) {
@@ -243,64 +336,112 @@ SD_STATISTICS Simulator::Statistics(const Instance &in, bool raw) {
         s.LinkFailureCount = sub(s.LinkFailureCount, c.LinkFailureCount);
         s.LossOfSyncCount = sub(s.LossOfSyncCount, c.LossOfSyncCount);
         s.LossOfSignalCount = sub(s.LossOfSignalCount, c.LossOfSignalCount);
-        s.PrimitiveSeqProtocolErrorCount = sub(s.PrimitiveSeqProtocolErrorCount, c.PrimitiveSeqProtocolErrorCount);
-        s.InvalidTransmissionWordCount = sub(s.InvalidTransmissionWordCount, c.InvalidTransmissionWordCount);
+        s.PrimitiveSeqProtocolErrorCount =
+            sub(s.PrimitiveSeqProtocolErrorCount, c.PrimitiveSeqProtocolErrorCount);
+        s.InvalidTransmissionWordCount =
+            sub(s.InvalidTransmissionWordCount, c.InvalidTransmissionWordCount);
         s.InvalidCrcCount = sub(s.InvalidCrcCount, c.InvalidCrcCount);
         const int64_t now = std::time(nullptr);
         s.SecondsSinceReset = uint32_t(std::max<int64_t>(0, now - base.resetTime));
     } else {
-        const auto up = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - loadTime_);
+        const auto up = std::chrono::duration_cast<std::chrono::seconds>(
+            std::chrono::steady_clock::now() - loadTime_);
         s.SecondsSinceReset += uint32_t(up.count());
     }
     return s;
 }
 
-int32_t Simulator::Temperature(const Instance &in) {
+int32_t Simulator::Temperature(const Instance &in)
+{
     int32_t t = 0;
-    if (auto b = store_.Get(Key(in), "temperature"); b && FromBytes(*b, t)) return t;
+    if (auto b = store_.Get(Key(in), "temperature"); b && FromBytes(*b, t))
+        return t;
     return in.temperature.celsius;
 }
 
-uint32_t Simulator::Beacon(const Instance &in) {
+uint32_t Simulator::Beacon(const Instance &in)
+{
     uint32_t v = 0;
-    if (auto b = store_.Get(Key(in), "beacon"); b && FromBytes(*b, v)) return v;
+    if (auto b = store_.Get(Key(in), "beacon"); b && FromBytes(*b, v))
+        return v;
     return in.beacon;
 }
 
-Bytes Simulator::Nvram(const Instance &in, uint32_t region) {
+Bytes Simulator::Nvram(const Instance &in, uint32_t region)
+{
     const bool second = region == SD_NVRAM_REGION_SECOND;
-    if (auto b = store_.Get(Key(in), second ? "nvram2" : "nvram1"); b && b->size() == in.nvram1.size()) return *b;
+    if (auto b = store_.Get(Key(in), second ? "nvram2" : "nvram1");
+        b && b->size() == in.nvram1.size())
+        return *b;
     return second ? in.nvram2 : in.nvram1;
 }
 
-Bytes Simulator::Vpd(const Instance &in) {
-    if (auto b = store_.Get(Key(in), "vpd"); b && b->size() == in.vpd.size()) return *b;
+Bytes Simulator::Vpd(const Instance &in)
+{
+    if (auto b = store_.Get(Key(in), "vpd"); b && b->size() == in.vpd.size())
+        return *b;
     return in.vpd;
 }
 
-Bytes Simulator::FlashRegionContent(const Instance &in, const FlashRegion &region) {
-    char item[24];
-    std::snprintf(item, sizeof item, "flash:0x%02x", region.code);
-    if (auto b = store_.Get(Key(in), item); b && b->size() == region.size) return *b;
-    return region.content;
+void Simulator::FlashRead(const Instance &in, const FlashRegion &region, uint32_t offset,
+                          uint32_t length, uint8_t *out)
+{
+    if (offset >= region.size)
+        return;
+    length = std::min(length, region.size - offset);
+    const auto stored = store_.StoredSize(Key(in), region.item);
+    if (!stored || *stored > region.size)
+        return DescribedRegionPart(in, region, offset, length, out);
+    // Written bytes first, erased flash after them.
+    const uint32_t have = offset < *stored ? std::min(length, *stored - offset) : 0;
+    if (have && !store_.ReadPart(Key(in), region.item, offset, have, out))
+        return DescribedRegionPart(in, region, offset, length, out);
+    std::memset(out + have, 0xFF, length - have);
 }
 
-SD_NODE_PROPERTY Simulator::NodeProperty(const Instance &in) {
+Bytes Simulator::FlashRegionContent(const Instance &in, const FlashRegion &region)
+{
+    Bytes b(region.size);
+    FlashRead(in, region, 0, region.size, b.data());
+    return b;
+}
+
+SD_STATUS Simulator::StoreFlash(const Instance &in, const FlashRegion &region, Bytes content)
+{
+    // Erased bytes at the end need not be kept: they read back as erased.
+    while (!content.empty() && content.back() == 0xFF)
+        content.pop_back();
+    return Store(in, region.item, content);
+}
+
+SD_NODE_PROPERTY Simulator::NodeProperty(const Instance &in)
+{
     SD_NODE_PROPERTY n = in.node;
-    // Flash and boot-code versions are what the flash holds now.
+    // Flash and boot-code versions are what the flash holds now, read in place.
     if (const FlashRegion *fw = in.Region(SD_FLASH_REGION_FW)) {
+        uint8_t h[kFirmwareHeaderSize];
+        const uint32_t size = std::min<uint32_t>(fw->size, sizeof h);
+        FlashRead(in, *fw, 0, size, h);
         uint8_t a, b, c;
-        if (ParseFirmwareRegion(FlashRegionContent(in, *fw), a, b, c)) {
+        if (ParseFirmwareHeader(h, size, a, b, c)) {
             n.FlashFwMajor = a;
             n.FlashFwMinor = b;
             n.FlashFwSub = c;
         }
     }
     if (const FlashRegion *boot = in.Region(SD_FLASH_REGION_BOOT)) {
-        const Bytes content = FlashRegionContent(in, *boot);
-        const auto chain = ParseBootChain(content.data(), content.size());
+        const bool written = store_.StoredSize(Key(in), boot->item).has_value();
+        const auto chain =
+            written ? ParseBootChain(
+                          [&](size_t offset, size_t length, uint8_t *out) {
+                              FlashRead(in, *boot, uint32_t(offset), uint32_t(length), out);
+                              return true;
+                          },
+                          boot->size)
+                    : DescribedBootImages(in, *boot);
         auto pick = [&](BootCodeType t) {
-            return std::find_if(chain.begin(), chain.end(), [t](const BootImage &b) { return b.type == t; });
+            return std::find_if(chain.begin(), chain.end(),
+                                [t](const BootImage &b) { return b.type == t; });
         };
         if (auto x86 = pick(BootCodeType::Bios); x86 != chain.end()) {
             n.BiosMajor = x86->major;
@@ -315,57 +456,77 @@ SD_NODE_PROPERTY Simulator::NodeProperty(const Instance &in) {
     return n;
 }
 
-std::vector<SD_TARGET_DATA> Simulator::TargetData(const Instance &in) {
+std::vector<SD_TARGET_DATA> Simulator::TargetData(const Instance &in)
+{
     std::vector<SD_TARGET_DATA> out;
-    if (auto b = store_.Get(Key(in), "target_data"); b && !b->empty() && b->size() % sizeof(SD_TARGET_DATA) == 0) {
+    if (auto b = store_.Get(Key(in), "target_data");
+        b && !b->empty() && b->size() % sizeof(SD_TARGET_DATA) == 0) {
         out.resize(b->size() / sizeof(SD_TARGET_DATA));
         std::memcpy(out.data(), b->data(), b->size());
     }
     return out;
 }
 
-std::vector<SD_LUN_DATA> Simulator::LunData(const Instance &in) {
+std::vector<SD_LUN_DATA> Simulator::LunData(const Instance &in)
+{
     std::vector<SD_LUN_DATA> out;
-    if (auto b = store_.Get(Key(in), "lun_data"); b && !b->empty() && b->size() % sizeof(SD_LUN_DATA) == 0) {
+    if (auto b = store_.Get(Key(in), "lun_data");
+        b && !b->empty() && b->size() % sizeof(SD_LUN_DATA) == 0) {
         out.resize(b->size() / sizeof(SD_LUN_DATA));
         std::memcpy(out.data(), b->data(), b->size());
     }
     return out;
 }
 
-std::vector<const TargetRef *> Simulator::VisibleTargets(const Instance &in) {
+std::vector<const TargetRef *> Simulator::VisibleTargets(const Instance &in)
+{
     std::vector<const TargetRef *> out;
-    if (!Online(in)) return out;
-    for (const auto &t : in.targets) out.push_back(&t);
+    if (!Online(in))
+        return out;
+    for (const auto &t : in.targets)
+        out.push_back(&t);
     return out;
 }
 
-std::vector<NsEntry> Simulator::NameServer() {
+const std::vector<NsEntry> &Simulator::NameServer()
+{
+    const uint64_t epoch = store_.Epoch();
+    if (nameServerEpoch_ && nameServerEpoch_ == epoch)
+        return nameServer_;
     std::vector<NsEntry> out;
     for (const auto &t : machine_.fabric.targets)
         out.push_back({t.portId, t.wwpn, t.wwnn, true, t.vendor + " " + t.product});
     for (uint32_t i = 0; i < machine_.instances.size(); ++i) {
         const Instance &in = machine_.instances[i];
-        if (!Online(in)) continue;
+        if (!Online(in))
+            continue;
         const SD_PORT_PROPERTY p = PortProperty(in, i);
         const uint32_t id = GetBe24(p.PortId);
-        if (!id || IsZero(in.Wwpn())) continue;
+        if (!id || IsZero(in.Wwpn()))
+            continue;
         out.push_back({id, in.Wwpn(), in.Wwnn(), false, std::string("Vantor ") + in.node.Model});
         for (const auto &v : Vports(in))
-            if (v.portId) out.push_back({v.portId, v.wwpn, v.wwnn, false, v.name});
+            if (v.portId)
+                out.push_back({v.portId, v.wwpn, v.wwnn, false, v.name});
     }
-    std::sort(out.begin(), out.end(), [](const NsEntry &a, const NsEntry &b) { return a.portId < b.portId; });
-    return out;
+    std::stable_sort(out.begin(), out.end(),
+                     [](const NsEntry &a, const NsEntry &b) { return a.portId < b.portId; });
+    nameServer_ = std::move(out);
+    nameServerEpoch_ = epoch;
+    return nameServer_;
 }
 
-SD_STATUS Simulator::Store(const Instance &in, const std::string &item, const Bytes &value) {
+SD_STATUS Simulator::Store(const Instance &in, const std::string &item, const Bytes &value)
+{
     return store_.Put(Key(in), item, value) ? SD_OK : SDERR_STATE_IO;
 }
 
-Bytes &Simulator::TargetBuffer(const Target &t) {
+Bytes &Simulator::TargetBuffer(const Target &t)
+{
     Bytes &b = targetBuffers_[WwnKey(t.wwpn)];
-    if (b.size() != t.bufferSize) b.assign(t.bufferSize, 0);
+    if (b.size() != t.bufferSize)
+        b.assign(t.bufferSize, 0);
     return b;
 }
 
-}  // namespace vnsdm
+} // namespace vnsdm

@@ -32,14 +32,14 @@ struct StatsBaseline {
 
 struct InstanceRuntime {
     bool aenEnabled = false;
-    std::deque<Event> events;  // the description's queue, delivered once per process
+    std::deque<Event> events; // the description's queue, delivered once per process
 };
 
 class Simulator {
 public:
     static Simulator &Get();
 
-    std::mutex mu;  // every entry point holds it
+    std::mutex mu; // every entry point holds it
 
     // Loads on first use; Reload re-reads the environment.
     void EnsureLoaded();
@@ -70,15 +70,21 @@ public:
     uint32_t Beacon(const Instance &in);
     Bytes Nvram(const Instance &in, uint32_t region);
     Bytes Vpd(const Instance &in);
+    // Flash as it is now: what was written, else what the description makes.
+    void FlashRead(const Instance &in, const FlashRegion &region, uint32_t offset, uint32_t length,
+                   uint8_t *out);
     Bytes FlashRegionContent(const Instance &in, const FlashRegion &region);
+    // Stores a region's new content (the rest of the region reads as erased).
+    SD_STATUS StoreFlash(const Instance &in, const FlashRegion &region, Bytes content);
     SD_NODE_PROPERTY NodeProperty(const Instance &in);
     std::vector<SD_TARGET_DATA> TargetData(const Instance &in);
     std::vector<SD_LUN_DATA> LunData(const Instance &in);
 
     // Targets the port sees now (none while its link is down).
     std::vector<const TargetRef *> VisibleTargets(const Instance &in);
-    // Every port logged in to the fabric.
-    std::vector<NsEntry> NameServer();
+    // Every port logged in to the fabric, by port ID. Built once and again
+    // only when the state changed.
+    const std::vector<NsEntry> &NameServer();
 
     // Stores a value, or SDERR_STATE_IO.
     SD_STATUS Store(const Instance &in, const std::string &item, const Bytes &value);
@@ -93,10 +99,14 @@ private:
     Machine machine_;
     bool loaded_ = false;
     bool refused_ = false;
+    bool stateRefused_ = false;
     StateStore store_;
-    std::map<uint32_t, uint32_t> handles_;  // handle -> instance
+    std::map<uint32_t, uint32_t> handles_; // handle -> instance
     uint32_t nextHandle_ = 0x100;
     std::vector<InstanceRuntime> runtime_;
+    std::map<Wwn, uint32_t> byWwpn_; // first instance with that WWPN
+    std::vector<NsEntry> nameServer_;
+    uint64_t nameServerEpoch_ = 0; // the store's epoch it was built at; 0 none
     std::map<std::string, Bytes> targetBuffers_;
     std::chrono::steady_clock::time_point loadTime_;
 };
@@ -106,16 +116,17 @@ Bytes EncodeVports(const std::vector<Vport> &vports);
 std::optional<std::vector<Vport>> DecodeVports(const Bytes &bytes);
 
 // Byte copies of plain records for the state file.
-template <typename T>
-Bytes ToBytes(const T &value) {
+template <typename T> Bytes ToBytes(const T &value)
+{
     const auto *p = reinterpret_cast<const uint8_t *>(&value);
     return Bytes(p, p + sizeof(T));
 }
-template <typename T>
-bool FromBytes(const Bytes &bytes, T &value) {
-    if (bytes.size() != sizeof(T)) return false;
+template <typename T> bool FromBytes(const Bytes &bytes, T &value)
+{
+    if (bytes.size() != sizeof(T))
+        return false;
     std::memcpy(&value, bytes.data(), sizeof(T));
     return true;
 }
 
-}  // namespace vnsdm
+} // namespace vnsdm

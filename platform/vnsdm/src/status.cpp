@@ -49,18 +49,22 @@ constexpr StatusInfo kStatuses[] = {
     {SDERR_LINK_DOWN, "SDERR_LINK_DOWN", "Link is down"},
 };
 
-}  // namespace
+} // namespace
 
-std::optional<SD_STATUS> StatusFromName(std::string_view name) {
+std::optional<SD_STATUS> StatusFromName(std::string_view name)
+{
     for (const auto &s : kStatuses)
-        if (name == s.name) return s.code;
+        if (name == s.name)
+            return s.code;
     return std::nullopt;
 }
 
-const char *StatusText(SD_STATUS status) {
+const char *StatusText(SD_STATUS status)
+{
     for (const auto &s : kStatuses)
-        if (s.code == status) return s.text;
+        if (s.code == status)
+            return s.text;
     return "Unknown error";
 }
 
-}  // namespace vnsdm
+} // namespace vnsdm

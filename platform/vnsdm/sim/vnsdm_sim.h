@@ -69,19 +69,19 @@ VNSDM_API SD_STATUS VNSimSetCallFault(uint32_t instance, const char *call, uint3
 /* ---- Virtual ports ------------------------------------------------------ */
 
 typedef struct VNSIM_VPORT {
-    uint8_t  WWNN[8];
-    uint8_t  WWPN[8];
-    uint8_t  PortId[3];       /* assigned by the fabric while the port is online */
-    uint8_t  Reserved0;
-    uint32_t Slot;            /* VP index: 1..MaxVports (0 stands for the physical port) */
+    uint8_t WWNN[8];
+    uint8_t WWPN[8];
+    uint8_t PortId[3]; /* assigned by the fabric while the port is online */
+    uint8_t Reserved0;
+    uint32_t Slot; /* VP index: 1..MaxVports (0 stands for the physical port) */
     uint32_t QosType;
     uint32_t QosValue;
-    uint32_t VfId;            /* bound virtual fabric; 0 none */
+    uint32_t VfId; /* bound virtual fabric; 0 none */
     uint32_t Flags;
     uint32_t SanPriority;
-    uint8_t  FabricWWN[8];
-    uint8_t  Tag[16];
-    char     VirtualName[64];
+    uint8_t FabricWWN[8];
+    uint8_t Tag[16];
+    char VirtualName[64];
 } VNSIM_VPORT;
 
 /* Limits of the physical port: SDERR_NOT_SUPPORTED when its firmware has no NPIV. */

@@ -28,101 +28,101 @@ extern "C" {
 typedef uint32_t SD_STATUS;
 
 /* ---- Status codes ------------------------------------------------------ */
-#define SD_OK                          0x00000000u
-#define SDERR_INVALID_HANDLE           0x20000001u
-#define SDERR_INVALID_PARAMETER        0x20000002u
-#define SDERR_NO_MEMORY                0x20000003u
-#define SDERR_NO_MACHINE               0x20000004u /* description unreadable */
-#define SDERR_STATE_IO                 0x20000005u /* state file failed */
-#define SDERR_CT_REJECT                0x2000001Cu /* CT request rejected: retry with another command */
-#define SDERR_SCSI_CHECK_CONDITION     0x20000040u
-#define SDERR_SCSI_RESERVATION         0x20000041u
-#define SDERR_SCSI_TARGET_NOT_FOUND    0x20000042u
-#define SDERR_SCSI_LUN_NOT_FOUND       0x20000043u
-#define SDERR_ELS_REJECT               0x20000050u
-#define SDERR_FAILED                   0x20000060u /* generic injected failure */
-#define SDERR_NOT_SUPPORTED            0x20000066u
-#define SDERR_DEVICE_BUSY              0x20000067u
-#define SDERR_INVALID_INSTANCE         0x2000006Cu
-#define SDERR_NO_MORE_DEVICES          0x2000006Du
-#define SDERR_DEVICE_OPEN_FAILED       0x2000006Eu
-#define SDERR_DEVICE_REMOVED           0x2000006Fu
-#define SDERR_TIMEOUT                  0x20000070u
-#define SDERR_DEVICE_NOT_READY         0x20000071u
-#define SDERR_BUFFER_TOO_SMALL         0x20000072u
-#define SDERR_INVALID_REGION           0x20000073u
-#define SDERR_FLASH_WRITE              0x20000074u
-#define SDERR_STATE_UNDETERMINED       0x20000075u
-#define SDERR_PERSIST_EMPTY            0x20000076u
-#define SDERR_DATA_UNDERRUN            0x20000077u
-#define SDERR_PERSIST_NOT_FOUND        0x20000078u
-#define SDERR_CHECKSUM                 0x20000079u
-#define SDERR_VPORT_LIMIT              0x2000007Au /* no free virtual port slot */
-#define SDERR_VPORT_EXISTS             0x2000007Bu /* WWPN already in use */
-#define SDERR_VPORT_NOT_FOUND          0x2000007Cu
-#define SDERR_LINK_DOWN                0x2000007Du /* the port is not online */
+#define SD_OK 0x00000000u
+#define SDERR_INVALID_HANDLE 0x20000001u
+#define SDERR_INVALID_PARAMETER 0x20000002u
+#define SDERR_NO_MEMORY 0x20000003u
+#define SDERR_NO_MACHINE 0x20000004u /* description unreadable */
+#define SDERR_STATE_IO 0x20000005u   /* state file failed */
+#define SDERR_CT_REJECT 0x2000001Cu  /* CT request rejected: retry with another command */
+#define SDERR_SCSI_CHECK_CONDITION 0x20000040u
+#define SDERR_SCSI_RESERVATION 0x20000041u
+#define SDERR_SCSI_TARGET_NOT_FOUND 0x20000042u
+#define SDERR_SCSI_LUN_NOT_FOUND 0x20000043u
+#define SDERR_ELS_REJECT 0x20000050u
+#define SDERR_FAILED 0x20000060u /* generic injected failure */
+#define SDERR_NOT_SUPPORTED 0x20000066u
+#define SDERR_DEVICE_BUSY 0x20000067u
+#define SDERR_INVALID_INSTANCE 0x2000006Cu
+#define SDERR_NO_MORE_DEVICES 0x2000006Du
+#define SDERR_DEVICE_OPEN_FAILED 0x2000006Eu
+#define SDERR_DEVICE_REMOVED 0x2000006Fu
+#define SDERR_TIMEOUT 0x20000070u
+#define SDERR_DEVICE_NOT_READY 0x20000071u
+#define SDERR_BUFFER_TOO_SMALL 0x20000072u
+#define SDERR_INVALID_REGION 0x20000073u
+#define SDERR_FLASH_WRITE 0x20000074u
+#define SDERR_STATE_UNDETERMINED 0x20000075u
+#define SDERR_PERSIST_EMPTY 0x20000076u
+#define SDERR_DATA_UNDERRUN 0x20000077u
+#define SDERR_PERSIST_NOT_FOUND 0x20000078u
+#define SDERR_CHECKSUM 0x20000079u
+#define SDERR_VPORT_LIMIT 0x2000007Au  /* no free virtual port slot */
+#define SDERR_VPORT_EXISTS 0x2000007Bu /* WWPN already in use */
+#define SDERR_VPORT_NOT_FOUND 0x2000007Cu
+#define SDERR_LINK_DOWN 0x2000007Du /* the port is not online */
 
 /* ---- Enumerations ------------------------------------------------------ */
 /* Port types */
-#define SD_PORT_TYPE_PHYSICAL   1
-#define SD_PORT_TYPE_VIRTUAL    3
+#define SD_PORT_TYPE_PHYSICAL 1
+#define SD_PORT_TYPE_VIRTUAL 3
 #define SD_PORT_TYPE_FCOE_ENGINE 4
 
 /* Port states */
-#define SD_PORT_STATE_ONLINE    1
-#define SD_PORT_STATE_OFFLINE   2
-#define SD_PORT_STATE_LINKDOWN  3
-#define SD_PORT_STATE_DIAG      4
+#define SD_PORT_STATE_ONLINE 1
+#define SD_PORT_STATE_OFFLINE 2
+#define SD_PORT_STATE_LINKDOWN 3
+#define SD_PORT_STATE_DIAG 4
 
 /* Port speed codes, in the order the displays list them */
-#define SD_SPEED_1G    0
-#define SD_SPEED_2G    1
-#define SD_SPEED_AUTO  2
-#define SD_SPEED_4G    3
-#define SD_SPEED_8G    4
-#define SD_SPEED_10G   5
-#define SD_SPEED_16G   6
-#define SD_SPEED_20G   7
-#define SD_SPEED_32G   8
-#define SD_SPEED_64G   9
+#define SD_SPEED_1G 0
+#define SD_SPEED_2G 1
+#define SD_SPEED_AUTO 2
+#define SD_SPEED_4G 3
+#define SD_SPEED_8G 4
+#define SD_SPEED_10G 5
+#define SD_SPEED_16G 6
+#define SD_SPEED_20G 7
+#define SD_SPEED_32G 8
+#define SD_SPEED_64G 9
 #define SD_SPEED_UNKNOWN 0xFFFF
 
 /* Supported-speed mask bits: 1, 2, 4, 8, 10, 16, 32, 64 Gb */
-#define SD_SUPPORTED_1G  0x01u
-#define SD_SUPPORTED_2G  0x02u
-#define SD_SUPPORTED_4G  0x04u
-#define SD_SUPPORTED_8G  0x08u
+#define SD_SUPPORTED_1G 0x01u
+#define SD_SUPPORTED_2G 0x02u
+#define SD_SUPPORTED_4G 0x04u
+#define SD_SUPPORTED_8G 0x08u
 #define SD_SUPPORTED_10G 0x10u
 #define SD_SUPPORTED_16G 0x20u
 #define SD_SUPPORTED_32G 0x40u
 #define SD_SUPPORTED_64G 0x80u
 
 /* Connection modes */
-#define SD_CONNECTION_P2P     0
-#define SD_CONNECTION_LOOP    1
+#define SD_CONNECTION_P2P 0
+#define SD_CONNECTION_LOOP 1
 #define SD_CONNECTION_UNKNOWN 2
 
 /* Port topology types (the "PortType (Topology)" column) */
-#define SD_TOPO_NPORT   0
-#define SD_TOPO_NLPORT  1
+#define SD_TOPO_NPORT 0
+#define SD_TOPO_NLPORT 1
 #define SD_TOPO_FNLPORT 2
-#define SD_TOPO_NXPORT  3
-#define SD_TOPO_FPORT   4
-#define SD_TOPO_FLPORT  5
-#define SD_TOPO_LTPORT  6
-#define SD_TOPO_EPORT   7
-#define SD_TOPO_BPORT   8
+#define SD_TOPO_NXPORT 3
+#define SD_TOPO_FPORT 4
+#define SD_TOPO_FLPORT 5
+#define SD_TOPO_LTPORT 6
+#define SD_TOPO_EPORT 7
+#define SD_TOPO_BPORT 8
 #define SD_TOPO_UNIDENTIFIED 9
 
 /* Second link state: why the link is down */
-#define SD_LINK2_NONE          0
-#define SD_LINK2_SFP_MISSING   1
-#define SD_LINK2_LOSS_OF_SYNC  2
+#define SD_LINK2_NONE 0
+#define SD_LINK2_SFP_MISSING 1
+#define SD_LINK2_LOSS_OF_SYNC 2
 #define SD_LINK2_LOSS_OF_LIGHT 3
-#define SD_LINK2_SFP_INVALID   6
-#define SD_LINK2_OFFLINE       7
+#define SD_LINK2_SFP_INVALID 6
+#define SD_LINK2_OFFLINE 7
 /* Third link state bits */
-#define SD_LINK3_FEC_ACTIVE    0x0001u
+#define SD_LINK3_FEC_ACTIVE 0x0001u
 
 /* Driver types */
 #define SD_DRIVER_SCSI_MINIPORT 1
@@ -130,140 +130,140 @@ typedef uint32_t SD_STATUS;
 
 /* Firmware attribute bits */
 #define SD_FW_ATTR_FEC_SUPPORTED 0x0001u
-#define SD_FW_ATTR_NPIV          0x0002u
+#define SD_FW_ATTR_NPIV 0x0002u
 
 /* NVRAM regions of SDGetNVRam / SDUpdateNVRam */
 #define SD_NVRAM_REGION_PARAMETERS 1
-#define SD_NVRAM_REGION_SECOND     2
-#define SD_NVRAM_REGION_UPDATE     3
+#define SD_NVRAM_REGION_SECOND 2
+#define SD_NVRAM_REGION_UPDATE 3
 
 /* NVRAM variable numbers of SDGetVariableValue / SDSetVariableValue.
  * 0..29 are the user parameters (DataRate ... EnableMinSpeed, in the order of
  * the parameter table); README.md has the whole table with offsets. */
-#define SD_NVVAR_DATA_RATE            0
-#define SD_NVVAR_CONNECTION_OPTION    1
-#define SD_NVVAR_OPERATION_MODE       18
-#define SD_NVVAR_ENABLE_BIOS          20
+#define SD_NVVAR_DATA_RATE 0
+#define SD_NVVAR_CONNECTION_OPTION 1
+#define SD_NVVAR_OPERATION_MODE 18
+#define SD_NVVAR_ENABLE_BIOS 20
 #define SD_NVVAR_ENABLE_SELECTABLE_BOOT 24
-#define SD_NVVAR_LAST_USER            29
-#define SD_NVVAR_DISABLE_BIOS         58  /* the inverse of variable 20 */
-#define SD_NVVAR_SELECTABLE_BOOT      60  /* the same bit as variable 24 */
-#define SD_NVVAR_BOOT_PORT_NAME       72  /* 72..79, one byte each */
-#define SD_NVVAR_BOOT_LUN             80
-#define SD_NVVAR_EFI_BOOT_PORT_NAME   84  /* 84..91 */
-#define SD_NVVAR_SELECTIVE_LOGIN      92
-#define SD_NVVAR_UEFI_RESERVED        93
-#define SD_NVVAR_BOOT_ORDER_LIST      94
-#define SD_NVVAR_SELECTIVE_LUN        95
-#define SD_NVVAR_FORCE_WORLD_LOGIN    96
-#define SD_NVVAR_ALT1_PORT_NAME       98  /* 98..105, LUN 106 */
-#define SD_NVVAR_ALT2_PORT_NAME       107 /* 107..114, LUN 115 */
-#define SD_NVVAR_ALT3_PORT_NAME       116 /* 116..123, LUN 124 */
-#define SD_NVVAR_SSVID                127
-#define SD_NVVAR_SSDID                128
-#define SD_NVVAR_VERSION              129
+#define SD_NVVAR_LAST_USER 29
+#define SD_NVVAR_DISABLE_BIOS 58    /* the inverse of variable 20 */
+#define SD_NVVAR_SELECTABLE_BOOT 60 /* the same bit as variable 24 */
+#define SD_NVVAR_BOOT_PORT_NAME 72  /* 72..79, one byte each */
+#define SD_NVVAR_BOOT_LUN 80
+#define SD_NVVAR_EFI_BOOT_PORT_NAME 84 /* 84..91 */
+#define SD_NVVAR_SELECTIVE_LOGIN 92
+#define SD_NVVAR_UEFI_RESERVED 93
+#define SD_NVVAR_BOOT_ORDER_LIST 94
+#define SD_NVVAR_SELECTIVE_LUN 95
+#define SD_NVVAR_FORCE_WORLD_LOGIN 96
+#define SD_NVVAR_ALT1_PORT_NAME 98  /* 98..105, LUN 106 */
+#define SD_NVVAR_ALT2_PORT_NAME 107 /* 107..114, LUN 115 */
+#define SD_NVVAR_ALT3_PORT_NAME 116 /* 116..123, LUN 124 */
+#define SD_NVVAR_SSVID 127
+#define SD_NVVAR_SSDID 128
+#define SD_NVVAR_VERSION 129
 #define SD_NVVAR_FABRIC_ASSIGN_BOOT_LUN 131 /* the same bit as variable 26 */
-#define SD_NVVAR_PORT_NAME            140 /* 140..147 */
-#define SD_NVVAR_NODE_NAME            148 /* 148..155 */
-#define SD_NVVAR_LAST                 155
+#define SD_NVVAR_PORT_NAME 140              /* 140..147 */
+#define SD_NVVAR_NODE_NAME 148              /* 148..155 */
+#define SD_NVVAR_LAST 155
 
 /* Port database modes (views) */
-#define SD_PORTDB_KNOWN  7
+#define SD_PORTDB_KNOWN 7
 #define SD_PORTDB_FABRIC 8
-#define SD_PORTDB_LOOP   16
-#define SD_PORTDB_ENTRY_SIZE  290
+#define SD_PORTDB_LOOP 16
+#define SD_PORTDB_ENTRY_SIZE 290
 #define SD_PORTDB_HEADER_SIZE 8
 
 /* Adapter event types of SDGetAen */
-#define SD_AEN_LIP_OCCURRED  1
-#define SD_AEN_LINK_UP       2
-#define SD_AEN_LINK_DOWN     3
-#define SD_AEN_LIP_RESET     4
-#define SD_AEN_SCR_UPDATE    5
+#define SD_AEN_LIP_OCCURRED 1
+#define SD_AEN_LINK_UP 2
+#define SD_AEN_LINK_DOWN 3
+#define SD_AEN_LIP_RESET 4
+#define SD_AEN_SCR_UPDATE 5
 #define SD_AEN_DEVICE_UPDATE 6
-#define SD_AEN_FEC_ACTIVE    8
-#define SD_AEN_TYPE9         9
-#define SD_AEN_BUFFER_SIZE   1024
+#define SD_AEN_FEC_ACTIVE 8
+#define SD_AEN_TYPE9 9
+#define SD_AEN_BUFFER_SIZE 1024
 
 /* Beacon control values */
-#define SD_BEACON_OFF   0x01ED00FFu
-#define SD_BEACON_ON    0x01ED0017u
+#define SD_BEACON_OFF 0x01ED00FFu
+#define SD_BEACON_ON 0x01ED0017u
 #define SD_BEACON_THIRD 0x01ED0000u
 
 /* ---- Records ----------------------------------------------------------- */
 typedef struct SD_CHIP_PROPERTY {
     uint16_t VendorId;
     uint16_t DeviceId;
-    uint16_t SubVendorId;    /* SSVID */
-    uint16_t SubSystemId;    /* SSDID */
+    uint16_t SubVendorId; /* SSVID */
+    uint16_t SubSystemId; /* SSDID */
     uint16_t PciBusNumber;
-    uint16_t PciDevFunc;     /* device in bits 0-3, function in bits 5-7 */
+    uint16_t PciDevFunc; /* device in bits 0-3, function in bits 5-7 */
     uint16_t ChipType;
     uint16_t ChipRevision;
-    uint16_t PortNumber;     /* port number as the library reports it, 1-based */
+    uint16_t PortNumber; /* port number as the library reports it, 1-based */
     uint16_t IspRevision;
-    uint16_t PcieMaxWidth;   /* lanes; 0 for a non-PCIe chip */
+    uint16_t PcieMaxWidth; /* lanes; 0 for a non-PCIe chip */
     uint16_t PcieNegWidth;
-    uint16_t PcieMaxSpeed;   /* transfer rate in 100 MT/s units (25 = 2.5 GT/s) */
+    uint16_t PcieMaxSpeed; /* transfer rate in 100 MT/s units (25 = 2.5 GT/s) */
     uint16_t PcieNegSpeed;
     uint16_t Reserved[8];
 } SD_CHIP_PROPERTY;
 
 typedef struct SD_DRIVER_PROPERTY {
-    char     Version[32];
-    char     Name[32];
-    uint16_t DriverType;     /* SD_DRIVER_... */
-    uint16_t LunsPerTarget;  /* 0 means the default */
+    char Version[32];
+    char Name[32];
+    uint16_t DriverType;    /* SD_DRIVER_... */
+    uint16_t LunsPerTarget; /* 0 means the default */
     uint16_t MaxTargets;
-    uint16_t BindType;       /* persistent binding type; 0xFFFF unknown */
+    uint16_t BindType; /* persistent binding type; 0xFFFF unknown */
     uint32_t Attributes;
     uint32_t Reserved[4];
 } SD_DRIVER_PROPERTY;
 
 typedef struct SD_NODE_PROPERTY {
-    uint8_t  WWNN[8];
-    char     Model[32];
-    char     ModelDescription[80];
-    char     FirmwareVersion[32];  /* running firmware */
-    uint8_t  SerialNum[4];         /* bytes b0, b1, b2 of the serial number */
+    uint8_t WWNN[8];
+    char Model[32];
+    char ModelDescription[80];
+    char FirmwareVersion[32]; /* running firmware */
+    uint8_t SerialNum[4];     /* bytes b0, b1, b2 of the serial number */
     uint16_t FlashFwMajor;
     uint16_t FlashFwMinor;
     uint16_t FlashFwSub;
-    uint16_t BiosMajor;            /* running boot code */
+    uint16_t BiosMajor; /* running boot code */
     uint16_t BiosMinor;
     uint16_t BiosIsEfi;
     uint32_t Reserved[4];
 } SD_NODE_PROPERTY;
 
 typedef struct SD_FIRMWARE_PROPERTY {
-    char     Version[32];
+    char Version[32];
     uint16_t Major;
     uint16_t Minor;
     uint16_t Sub;
     uint16_t Reserved0;
-    uint32_t Attributes;     /* SD_FW_ATTR_... */
-    uint8_t  MpiVersion[4];  /* major, minor, sub, build; 255.255 not running */
-    uint8_t  PepVersion[4];
+    uint32_t Attributes;   /* SD_FW_ATTR_... */
+    uint8_t MpiVersion[4]; /* major, minor, sub, build; 255.255 not running */
+    uint8_t PepVersion[4];
     uint32_t Reserved[4];
 } SD_FIRMWARE_PROPERTY;
 
 typedef struct SD_PORT_PROPERTY {
-    uint8_t  WWNN[8];
-    uint8_t  WWPN[8];
-    uint8_t  PortId[3];
-    uint8_t  Reserved0;
-    uint16_t PortType;       /* SD_PORT_TYPE_... */
+    uint8_t WWNN[8];
+    uint8_t WWPN[8];
+    uint8_t PortId[3];
+    uint8_t Reserved0;
+    uint16_t PortType; /* SD_PORT_TYPE_... */
     uint16_t VportId;
-    uint16_t PortSpeed;      /* SD_SPEED_... */
-    uint16_t PortState;      /* SD_PORT_STATE_... */
+    uint16_t PortSpeed; /* SD_SPEED_... */
+    uint16_t PortState; /* SD_PORT_STATE_... */
     uint16_t LinkState1;
     uint16_t LinkState2;     /* SD_LINK2_... */
     uint16_t LinkState3;     /* SD_LINK3_... bits */
     uint16_t ConnectionMode; /* SD_CONNECTION_... */
     uint16_t Topology;       /* SD_TOPO_... */
     uint16_t DiscoveredTargets;
-    uint32_t SupportedSpeeds;/* SD_SUPPORTED_... bits; 0 when unknown */
-    uint8_t  ENodeMac[6];
+    uint32_t SupportedSpeeds; /* SD_SUPPORTED_... bits; 0 when unknown */
+    uint8_t ENodeMac[6];
     uint16_t Reserved1;
     uint32_t VpIndexSupported;
     uint32_t MaxVports;
@@ -272,11 +272,11 @@ typedef struct SD_PORT_PROPERTY {
 
 typedef struct SD_STATISTICS {
     uint64_t IoCount;
-    uint64_t ByteCount;        /* bytes transferred */
+    uint64_t ByteCount; /* bytes transferred */
     uint64_t ReadRequests;
     uint64_t WriteRequests;
     uint64_t ControlRequests;
-    uint32_t PortErrors;       /* link level errors */
+    uint32_t PortErrors; /* link level errors */
     uint32_t DeviceErrors;
     uint32_t ResetCount;
     uint32_t LinkFailureCount;
@@ -290,24 +290,24 @@ typedef struct SD_STATISTICS {
 } SD_STATISTICS;
 
 typedef struct SD_BOARD_TEMP {
-    int32_t  Temperature;     /* degrees Celsius */
-    int32_t  HighAlarm;
-    int32_t  LowAlarm;
-    int32_t  BoardThreshold;
+    int32_t Temperature; /* degrees Celsius */
+    int32_t HighAlarm;
+    int32_t LowAlarm;
+    int32_t BoardThreshold;
 } SD_BOARD_TEMP;
 
 /* One adapter event as SDGetAen returns it; SD_AEN_BUFFER_SIZE bytes hold 64 */
 typedef struct SD_AEN_EVENT {
-    uint32_t EventType;       /* SD_AEN_... */
+    uint32_t EventType; /* SD_AEN_... */
     uint32_t EventData[3];
 } SD_AEN_EVENT;
 
 /* Discovered target as SDGetDiscTargetProperty answers it */
 typedef struct SD_DISC_TARGET {
-    uint8_t  WWNN[8];
-    uint8_t  WWPN[8];
-    uint8_t  PortId[3];
-    uint8_t  Reserved0;
+    uint8_t WWNN[8];
+    uint8_t WWPN[8];
+    uint8_t PortId[3];
+    uint8_t Reserved0;
     uint16_t TargetId;
     uint16_t LunCount;
     uint32_t Flags;
@@ -315,63 +315,63 @@ typedef struct SD_DISC_TARGET {
 
 /* SD_DISC_TARGET.Flags */
 #define SD_DISC_FLAG_CONFIGURED 0x0001u /* configured by the driver (port database view 7) */
-#define SD_DISC_FLAG_BOOT       0x0002u /* marked as a boot target */
-#define SD_DISC_FLAG_TAPE       0x0004u /* FC tape (sequence-level recovery) */
+#define SD_DISC_FLAG_BOOT 0x0002u       /* marked as a boot target */
+#define SD_DISC_FLAG_TAPE 0x0004u       /* FC tape (sequence-level recovery) */
 
 /* Persistent target / LUN data kept by the driver */
 typedef struct SD_TARGET_DATA {
-    uint8_t  WWNN[8];
-    uint8_t  WWPN[8];
-    uint8_t  PortId[3];
-    uint8_t  Flags;
+    uint8_t WWNN[8];
+    uint8_t WWPN[8];
+    uint8_t PortId[3];
+    uint8_t Flags;
     uint16_t TargetId;
     uint16_t Reserved;
 } SD_TARGET_DATA;
 
 #define SD_LUN_MASK_BYTES 256 /* one bit per LUN, 2048 LUNs */
 typedef struct SD_LUN_DATA {
-    uint8_t  WWPN[8];
+    uint8_t WWPN[8];
     uint16_t TargetId;
     uint16_t Reserved;
-    uint8_t  LunMask[SD_LUN_MASK_BYTES];
+    uint8_t LunMask[SD_LUN_MASK_BYTES];
 } SD_LUN_DATA;
 
 /* Flash region codes the simulator lays out (others may come from a description) */
-#define SD_FLASH_REGION_WHOLE        0x00u /* every region at its offset */
-#define SD_FLASH_REGION_FW           0x01u /* FC firmware, RISC header first */
-#define SD_FLASH_REGION_BOOT         0x07u /* boot code: PCI expansion ROM chain */
+#define SD_FLASH_REGION_WHOLE 0x00u         /* every region at its offset */
+#define SD_FLASH_REGION_FW 0x01u            /* FC firmware, RISC header first */
+#define SD_FLASH_REGION_BOOT 0x07u          /* boot code: PCI expansion ROM chain */
 #define SD_FLASH_REGION_NVRAM_DEFAULT 0x15u /* default NVRAM images (parameters, second) */
-#define SD_FLASH_REGION_IMAGE_STATUS 0x95u /* active image status word */
+#define SD_FLASH_REGION_IMAGE_STATUS 0x95u  /* active image status word */
 
 /* Flash layout: one entry per region */
 #define SD_FLASH_MAX_REGIONS 32
 typedef struct SD_FLASH_REGION {
-    uint32_t Code;     /* region code */
-    uint32_t Offset;   /* byte offset in flash */
-    uint32_t Size;     /* bytes */
+    uint32_t Code;   /* region code */
+    uint32_t Offset; /* byte offset in flash */
+    uint32_t Size;   /* bytes */
     uint32_t Attributes;
 } SD_FLASH_REGION;
 
 typedef struct SD_FLASH_LAYOUT {
-    uint32_t        Count;
-    uint32_t        TotalSize;
+    uint32_t Count;
+    uint32_t TotalSize;
     SD_FLASH_REGION Regions[SD_FLASH_MAX_REGIONS];
 } SD_FLASH_LAYOUT;
 
 /* Target address for SCSI requests */
 typedef struct SD_SCSI_ADDRESS {
-    uint8_t  WWNN[8];
-    uint8_t  WWPN[8];
-    uint8_t  PortId[3];
-    uint8_t  Reserved;
+    uint8_t WWNN[8];
+    uint8_t WWPN[8];
+    uint8_t PortId[3];
+    uint8_t Reserved;
 } SD_SCSI_ADDRESS;
 
 #define SD_SENSE_SIZE 80
 
 /* Direction of SDSendScsiPassThruFC */
 #define SD_DIR_NONE 0
-#define SD_DIR_IN   1
-#define SD_DIR_OUT  2
+#define SD_DIR_IN 1
+#define SD_DIR_OUT 2
 
 /* ---- Functions --------------------------------------------------------- */
 VNSDM_API SD_STATUS SDGetVersion(char *text, uint32_t size);
@@ -385,7 +385,8 @@ VNSDM_API SD_STATUS SDGetHbaDeviceDriverProperty(uint32_t handle, SD_DRIVER_PROP
 VNSDM_API SD_STATUS SDGetHbaDeviceNodeProperty(uint32_t handle, SD_NODE_PROPERTY *prop);
 VNSDM_API SD_STATUS SDGetHbaDeviceFirmwareProperty(uint32_t handle, SD_FIRMWARE_PROPERTY *prop);
 /* port 0 is the physical port; 1..n are its virtual ports in slot order */
-VNSDM_API SD_STATUS SDGetHbaDevicePortProperty(uint32_t handle, uint32_t port, SD_PORT_PROPERTY *prop);
+VNSDM_API SD_STATUS SDGetHbaDevicePortProperty(uint32_t handle, uint32_t port,
+                                               SD_PORT_PROPERTY *prop);
 
 VNSDM_API SD_STATUS SDGetStatistics(uint32_t handle, uint32_t port, SD_STATISTICS *stats);
 VNSDM_API SD_STATUS SDResetStatistics(uint32_t handle, uint32_t port);
@@ -451,8 +452,8 @@ VNSDM_API SD_STATUS SDSendScsiPassThruFC(uint32_t handle, const SD_SCSI_ADDRESS 
 VNSDM_API SD_STATUS SDSendCTPassThru(uint32_t handle, const uint8_t *request, uint32_t reqLength,
                                      uint8_t *response, uint32_t *respLength);
 VNSDM_API SD_STATUS SDSendElsPassThru(uint32_t handle, const uint8_t destPortId[3],
-                                      const uint8_t *request, uint32_t reqLength,
-                                      uint8_t *response, uint32_t *respLength);
+                                      const uint8_t *request, uint32_t reqLength, uint8_t *response,
+                                      uint32_t *respLength);
 
 /* Persistent target / LUN data: instance is the device-library instance of the
  * handle. ISDFoGetTargetData answers SDERR_PERSIST_EMPTY when the port has no
@@ -461,8 +462,8 @@ VNSDM_API SD_STATUS SDSendElsPassThru(uint32_t handle, const uint8_t destPortId[
  * replace the port's whole list (count 0 clears it). */
 VNSDM_API SD_STATUS ISDFoSetTargetData(uint32_t handle, uint32_t instance,
                                        const SD_TARGET_DATA *entries, uint32_t count);
-VNSDM_API SD_STATUS ISDFoSetLunData(uint32_t handle, uint32_t instance,
-                                    const SD_LUN_DATA *entries, uint32_t count);
+VNSDM_API SD_STATUS ISDFoSetLunData(uint32_t handle, uint32_t instance, const SD_LUN_DATA *entries,
+                                    uint32_t count);
 /* Removes the port's target and LUN data */
 VNSDM_API SD_STATUS ISDFoDeletePersistentDeviceEntry(uint32_t handle, uint32_t instance);
 /* Host-wide: one 8-byte target port name per slot for every target that has

@@ -1,0 +1,134 @@
+// Whole-command timings: each case runs as its own process, several times, and
+// reports the CPU it used (user + system, from wait4) and its peak memory.
+// The machine load and volk on the default machine and on a generated
+// 256-port fabric machine, beside an empty C++ process for scale.
+//
+//   command_bench [--runs N]
+//   command_bench --write-machine FILE [PORTS]   (writes the generated machine)
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "fabric_machine.h"
+
+namespace {
+
+struct Sample {
+    double cpuMs = 0, wallMs = 0;
+    long maxRssKiB = 0;
+    int status = -1;
+};
+
+double Ms(const timeval &t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; }
+
+double NowMs() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+Sample RunOnce(const std::vector<std::string> &args, const std::vector<std::string> &env) {
+    Sample s;
+    const double start = NowMs();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        for (const auto &e : env) putenv(const_cast<char *>(e.c_str()));
+        std::vector<char *> argv;
+        for (const auto &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage ru{};
+    if (pid < 0 || wait4(pid, &status, 0, &ru) != pid) return s;
+    s.wallMs = NowMs() - start;
+    s.cpuMs = Ms(ru.ru_utime) + Ms(ru.ru_stime);
+    s.maxRssKiB = ru.ru_maxrss;
+    s.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return s;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+struct Case {
+    std::string name;
+    std::vector<std::string> args;
+    std::vector<std::string> env;
+};
+
+bool WriteFile(const std::string &path, const std::string &text) {
+    std::FILE *f = std::fopen(path.c_str(), "w");
+    if (!f) return false;
+    const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    int runs = 10;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--runs") && i + 1 < argc) {
+            runs = std::max(1, std::atoi(argv[++i]));
+        } else if (!std::strcmp(argv[i], "--write-machine") && i + 1 < argc) {
+            const int ports = i + 2 < argc ? std::atoi(argv[i + 2]) : 256;
+            return WriteFile(argv[i + 1], bench::FabricMachineJson(ports)) ? 0 : 1;
+        } else {
+            std::fprintf(stderr, "usage: %s [--runs N] | --write-machine FILE [PORTS]\n", argv[0]);
+            return 2;
+        }
+    }
+    char tmpl[] = "/tmp/command-bench-XXXXXX";
+    const std::string dir = mkdtemp(tmpl) ? tmpl : "/tmp";
+    const std::string fabric = dir + "/fabric256.json";
+    if (!WriteFile(fabric, bench::FabricMachineJson(256))) return 1;
+    // Each case has a state file of its own, kept across its runs as a user's would be.
+    auto env = [&](const std::string &name, const std::string &machine) {
+        return std::vector<std::string>{"VNSDM_STATE=" + dir + "/" + name + ".db", "VNSDM_MACHINE=" + machine};
+    };
+    const std::vector<Case> cases = {
+        {"empty C++ process", {EMPTY_MAIN}, {}},
+        {"machine load, default machine", {MACHINE_LOAD}, env("load-default", "")},
+        {"machine load, 256-port fabric", {MACHINE_LOAD}, env("load-fabric", fabric)},
+        {"volk -i all, default machine", {VOLK, "-i", "all"}, env("volk-default", "")},
+        {"volk -i all, 256-port fabric", {VOLK, "-i", "all"}, env("volk-fabric", fabric)},
+        {"volk -g, 256-port fabric", {VOLK, "-g"}, env("volk-g-fabric", fabric)},
+    };
+    std::printf("%-34s %10s %10s %12s  (median of %d runs)\n", "command", "CPU ms", "wall ms", "peak RSS KiB", runs);
+    int failed = 0;
+    for (const auto &c : cases) {
+        std::vector<double> cpu, wall;
+        long rss = 0;
+        int status = 0;
+        RunOnce(c.args, c.env);  // warm the page cache and the state file
+        for (int r = 0; r < runs; ++r) {
+            const Sample s = RunOnce(c.args, c.env);
+            cpu.push_back(s.cpuMs);
+            wall.push_back(s.wallMs);
+            rss = std::max(rss, s.maxRssKiB);
+            status = std::max(status, s.status);
+        }
+        std::printf("%-34s %10.2f %10.2f %12ld%s\n", c.name.c_str(), Median(cpu), Median(wall), rss,
+                    status ? "  (failed)" : "");
+        failed += status != 0;
+    }
+    const std::string cleanup = "rm -rf '" + dir + "'";
+    if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir.c_str());
+    return failed ? 1 : 0;
+}

@@ -1,0 +1,2 @@
+// The cost of starting any C++ process: command_bench's yardstick.
+int main() { return 0; }

@@ -1,0 +1,22 @@
+// Items read back from the state file, which another process (or anyone) may
+// have written: decoded or refused, never trusted.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "simulator.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    using namespace vnsdm;
+    const Bytes bytes(data, data + size);
+    if (const auto vports = DecodeVports(bytes)) {
+        // What decodes, encodes and decodes to the same list.
+        const auto again = DecodeVports(EncodeVports(*vports));
+        if (!again || again->size() != vports->size()) std::abort();
+    }
+    SD_STATISTICS stats;
+    FromBytes(bytes, stats);
+    StatsBaseline baseline;
+    FromBytes(bytes, baseline);
+    return 0;
+}
