@@ -5,28 +5,12 @@
 
 #include "tavro_api.h"
 #include "testenv.h"
+#include "volk_fixture.h"
 #include "xmlcheck.h"
 
 namespace {
 
-const std::string kVolk = std::string(TAVRO_BINARY_DIR) + "/bin/volk";
-
-class CliTest : public ::testing::Test {
-protected:
-    testenv::RunResult Volk(const std::vector<std::string> &args, const std::string &machine = "")
-    {
-        std::vector<std::string> argv = {kVolk};
-        argv.insert(argv.end(), args.begin(), args.end());
-        return testenv::Run(argv, {"VNSDM_STATE=" + dir.file("state.db"),
-                                   "VNSDM_MACHINE=" + machine, "TAVRO_CLOCK_SCALE=1000"});
-    }
-    std::string EmptyMachine()
-    {
-        testenv::WriteFile(dir.file("empty.json"), "{ \"adapters\": [] }");
-        return dir.file("empty.json");
-    }
-    testenv::TempDir dir;
-};
+using CliTest = VolkFixture;
 
 struct Case {
     std::vector<std::string> args;
