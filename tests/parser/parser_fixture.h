@@ -14,6 +14,7 @@
 #include "info/commands.h"
 #include "nvram/commands.h"
 #include "render/output.h"
+#include "vport/commands.h"
 #include "testenv.h"
 
 class ParserTest : public ::testing::Test {
