@@ -54,13 +54,15 @@ protected:
 constexpr uint8_t kInstance2[8] = {0x21, 0, 0, 0x0e, 0x7a, 0x16, 0x20, 0x01};
 
 // One NPIV port with room for one virtual port, plus whatever the test adds.
-std::string SmallMachine(const std::string &portExtra, const std::string &firmware = "[\"npiv\"]")
+std::string SmallMachine(const std::string &portExtra, const std::string &firmware = "[\"npiv\"]",
+                         int maxVports = 1)
 {
     return R"({ "adapters": [ { "model": "CV-2162", "serial": "CVA1620001",
       "defaults": { "chip": { "device_id": "0x7190", "subsystem_id": "0x0162" },
                     "firmware": { "version": "9.06.02", "attributes": )" +
            firmware + R"( },
-                    "port": { "speed": "16g", "max_vports": 1 } },
+                    "port": { "speed": "16g", "max_vports": )" +
+           std::to_string(maxVports) + R"( } },
       "ports": [ { "port": { "wwpn": "21:00:00:0e:7a:16:00:01", "port_id": "0x010100" })" +
            portExtra + " } ] } ] }";
 }
@@ -231,6 +233,67 @@ TEST_F(VportTest, VirtualFibreChannelIsUnsupportedHere)
         EXPECT_NE(r.out.find("Option is unsupported with current OS platform!"), std::string::npos)
             << r.out;
     }
+}
+
+} // namespace
+
+namespace {
+
+// QoS locks are kept in the installation's alias file: each case puts it back.
+class QosTest : public VportTest {
+protected:
+    void SetUp() override
+    {
+        saved = testenv::ReadFile(kAliasFile);
+        UseMachine(SmallMachine(R"(, "vports": [
+            { "wwpn": "21:41:00:0e:7a:16:00:01", "slot": 1, "qos_type": 1, "qos_value": 40 },
+            { "wwpn": "21:42:00:0e:7a:16:00:01", "slot": 2, "qos_type": 1, "qos_value": 40 },
+            { "wwpn": "21:43:00:0e:7a:16:00:01", "slot": 3, "qos_type": 1, "qos_value": 20 } ])",
+                                "[\"npiv\"]", 4));
+    }
+    void TearDown() override { testenv::WriteFile(kAliasFile, saved); }
+    std::vector<uint32_t> Percentages()
+    {
+        std::vector<uint32_t> out;
+        for (const VNWMI_NPIV_SLOT &s : Slots(kPhys))
+            out.push_back(s.QosValue);
+        return out;
+    }
+    static inline const std::string kAliasFile =
+        std::string(TAVRO_BINARY_DIR) + "/bin/agent.properties";
+    static constexpr uint8_t kPhys[8] = {0x21, 0, 0, 0x0e, 0x7a, 0x16, 0, 0x01};
+    std::string saved;
+};
+
+TEST_F(QosTest, RaisedBandwidthIsTakenFromTheOtherPorts)
+{
+    auto r = Volk({"-qos", "0", "--vp", "21-43-00-0E-7A-16-00-01", "--bwper", "50"});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(Percentages(), (std::vector<uint32_t>{25, 25, 50}));
+    auto info = Volk({"-qos", "0", "info", "--vp", "21-41-00-0E-7A-16-00-01", "--spd"});
+    EXPECT_NE(info.out.find("Bandwidth QoS (Speed)          : 4.00 Gbps"), std::string::npos)
+        << info.out;
+}
+
+TEST_F(QosTest, LockedPortKeepsItsShareAndOverflowIsRefused)
+{
+    auto lock = Volk({"-qos", "0", "--vp", "21-41-00-0E-7A-16-00-01", "--lock"});
+    ASSERT_EQ(lock.exitCode, 0) << lock.out;
+    auto shown = Volk({"-qos", "0", "info"});
+    EXPECT_NE(shown.out.find("QoS Setting Lock State         : Locked"), std::string::npos)
+        << shown.out;
+
+    auto over = Volk({"-qos", "0", "--vp", "21-43-00-0E-7A-16-00-01", "--bwper", "61"});
+    EXPECT_EQ(over.exitCode, Exit(378));
+    EXPECT_NE(over.out.find("AutoAdjustAndUpdateQoS: Percentage value (61%) exceeds maximum "
+                            "percentage allowed!"),
+              std::string::npos)
+        << over.out;
+    EXPECT_EQ(Percentages(), (std::vector<uint32_t>{40, 40, 20}));
+
+    auto r = Volk({"-qos", "0", "--vp", "21-43-00-0E-7A-16-00-01", "--bwper", "50"});
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(Percentages(), (std::vector<uint32_t>{40, 0, 50}));
 }
 
 } // namespace
