@@ -99,17 +99,19 @@ const RecordStyle kQosRecord = {
 };
 
 // The last block also closes with a rule.
-RecordStyle Closing(RecordStyle style)
-{
-    style.ruleAfter = true;
-    return style;
-}
+const RecordStyle kQosRecordLast = {
+    .element = "VirtualPortQoS",
+    .indent = "\t",
+    .childIndent = "\t\t",
+    .ruleBefore = true,
+    .ruleAfter = true,
+};
 
 void DescribeQos(Renderer &r, const FibreAdapter *a, const Vport &v, const QosCommand &q,
                  double lineRate, bool last)
 {
     const VNWMI_NPIV_SLOT &s = v.slot;
-    r.BeginRecord(last ? Closing(kQosRecord) : kQosRecord);
+    r.BeginRecord(last ? kQosRecordLast : kQosRecord);
     r.Add("HBA Instance", "Instance", std::to_string(a->instance));
     r.Add("Virtual Port", "VirtualPort", std::to_string(s.VpIndex));
     r.Add("Port Name", "WWPN", Dashed(v.wwpn));

@@ -239,11 +239,13 @@ const RecordStyle kVportRecord = {
 };
 
 // The last block also closes with a rule.
-RecordStyle Closing(RecordStyle style)
-{
-    style.ruleAfter = true;
-    return style;
-}
+const RecordStyle kVportRecordLast = {
+    .element = "VirtualPort",
+    .indent = "\t",
+    .childIndent = "\t\t",
+    .ruleBefore = true,
+    .ruleAfter = true,
+};
 
 const char *PriorityName(uint32_t value)
 {
@@ -261,7 +263,7 @@ void DescribeVport(Renderer &r, const FibreAdapter *a, const VportView &v, bool 
 {
     const VNWMI_NPIV_SLOT &s = v.slot;
     const FibreAdapter *entry = FindAdapterInAdapterListByWWN(v.wwpn);
-    r.BeginRecord(last ? Closing(kVportRecord) : kVportRecord);
+    r.BeginRecord(last ? kVportRecordLast : kVportRecord);
     r.Add("HBA Instance", "Instance", std::to_string(a->instance));
     r.Add("HBA Model", "Model", a->model);
     r.Add("HBA Description", "Description", a->description);

@@ -10,6 +10,7 @@
 #include "testenv.h"
 #include "vnsdm_sim.h"
 #include "vnwmi.h"
+#include "xmlcheck.h"
 
 namespace {
 
@@ -222,6 +223,22 @@ TEST_F(VportTest, BindAndUnbindPersist)
     auto none = Volk({"-vp", "3", "bind", "all", "7"});
     EXPECT_NE(none.out.find("This physical HBA (Instance 3) does not have any virtual port !"),
               std::string::npos);
+}
+
+// Several blocks in one document: each one of the XML forms is whole.
+TEST_F(VportTest, ListingsAreWholeXmlDocuments)
+{
+    for (const std::vector<std::string> &args : {std::vector<std::string>{"-vp", "2", "list", "-x"},
+                                                 {"-vp", "2", "list", "-x2"},
+                                                 {"-qos", "2", "info", "-x"},
+                                                 {"-vp", "2", "create", "03", "-x"}}) {
+        auto r = Volk(args);
+        xmlcheck::Document doc(r.out);
+        EXPECT_TRUE(doc.ok()) << args[0] << " " << args.back() << ": " << doc.error() << "\n"
+                              << r.out << r.err;
+    }
+    xmlcheck::Document list(Volk({"-vp", "2", "list", "-x"}).out);
+    EXPECT_EQ(list.Text("//VirtualPort[2]/WWPN"), "21-7C-00-0E-7A-16-20-01");
 }
 
 TEST_F(VportTest, VirtualFibreChannelIsUnsupportedHere)
