@@ -14,8 +14,8 @@
 #include "info/commands.h"
 #include "nvram/commands.h"
 #include "render/output.h"
-#include "vport/commands.h"
 #include "testenv.h"
+#include "vport/commands.h"
 
 class ParserTest : public ::testing::Test {
 protected:
