@@ -145,6 +145,35 @@ TAVRO_API int32_t TAVRO_GetDisplayMode(void);
 /* Lists the exit codes file; 1 when it cannot be opened, 115 when memory runs out. */
 TAVRO_API int32_t TAVRO_DisplayAppExitCodes(void);
 
+/* ---- Virtual ports ---- */
+
+#define TAVRO_VPORT_SELECT_NONE 0
+#define TAVRO_VPORT_SELECT_ALL 1  /* every virtual port of the HBA */
+#define TAVRO_VPORT_SELECT_WWPN 2 /* the virtual port named by wwpn */
+#define TAVRO_VPORT_SELECT_AUTO 3 /* create: a generated port name */
+#define TAVRO_VPORT_SELECT_BYTE 4 /* create: the HBA's WWPN with byte 1 = secondByte */
+
+/* The user's virtual port options. */
+typedef struct TavroVportOptions {
+    int32_t select; /* TAVRO_VPORT_SELECT_... */
+    uint8_t wwpn[8];
+    int32_t secondByte;
+    int32_t vfId; /* bind and unbind: the virtual fabric */
+} TavroVportOptions;
+
+/* Each operation works on a physical port and prints its own messages. */
+TAVRO_API int32_t TAVRO_CreateVirtualPortHBA(FibreAdapter *adapter,
+                                             const TavroVportOptions *options);
+TAVRO_API int32_t TAVRO_CmdLineDeleteVirtualPortHBA(FibreAdapter *adapter,
+                                                    const TavroVportOptions *options);
+TAVRO_API int32_t TAVRO_CmdLineListVirtualPortsHBA(FibreAdapter *adapter,
+                                                   const TavroVportOptions *options);
+TAVRO_API int32_t TAVRO_BindVportToVSAN(FibreAdapter *adapter, const TavroVportOptions *options);
+TAVRO_API int32_t TAVRO_UnbindVportFromVSAN(FibreAdapter *adapter,
+                                            const TavroVportOptions *options);
+/* Virtual Fibre Channel use of guest systems: unsupported on this platform. */
+TAVRO_API int32_t TAVRO_DisplayVFCInfo(const FibreAdapter *adapter);
+
 /* ---- Command line ---- */
 
 /* Parses a host argument vector (entry 0 the program) into the command record.

@@ -84,8 +84,6 @@ int ParseLunQos(Operands &ops);
 int ParseStatistics(Operands &ops);
 int ParseTemperatureMonitor(Operands &ops);
 // Virtual ports, QoS, converged adapters, FCoE engine, equaliser chip.
-int ParseVirtualPorts(Operands &ops);
-int ParseQos(Operands &ops);
 int ParseCna(Operands &ops);
 int ParseFcoeEngine(Operands &ops);
 int ParseEdc(Operands &ops);

@@ -190,43 +190,6 @@ constexpr HelpTopic kHelpLinkStatus = {
     "LogToFile (LF)\tAlso write each sample to this file (CSV).\n"
     "reset\tReset the link status counters."};
 
-constexpr HelpTopic kHelpVirtualPorts = {
-    "Virtual Ports", "Lists, creates or deletes virtual ports (NPIV).",
-    "-vp " HBA " list [all|<vport wwpn>]\n"
-    "-vp " HBA " create auto|<vport wwpn>|<byte>\n"
-    "-vp " HBA " delete all|<vport wwpn>\n"
-    "-vp " HBA " vfc <vport wwpn>\n"
-    "-vp " HBA " bind|unbind all|<vport wwpn> <vf id>",
-    "list\tList all virtual ports, or one.\n"
-    "create auto\tCreate a virtual port with a generated port name.\n"
-    "create <vport wwpn>\tCreate a virtual port with this port name.\n"
-    "create <byte>\tCreate a virtual port whose name is the physical port's\n"
-    "\twith its second byte replaced by this hex byte (04-FF).\n"
-    "delete\tDelete one virtual port, or all of them.\n"
-    "vfc\tDisplay the virtual Fibre Channel use of a virtual port.\n"
-    "bind, unbind\tBind a virtual port to a virtual fabric (1-4094),\n"
-    "\tor unbind it."};
-
-constexpr HelpTopic kHelpQos = {
-    "Virtual Port QoS",
-    "Displays or sets the QoS of virtual ports.\n"
-    "A virtual port has a bandwidth share or a priority.",
-    "-qos " HBA " info [--vp all|<vport wwpn>] [--per|--spd]\n"
-    "-qos " HBA " --vp all|<vport wwpn> --pri low|medium|high\n"
-    "-qos " HBA " --vp all|<vport wwpn> --bwper <percent>|--bwspd <speed>\n"
-    "-qos " HBA " --vp all|<vport wwpn> [--lock [0|1]] [--enable|--disable]\n"
-    "-qos " HBA " info --vf <vf id>",
-    "info\tDisplay the QoS settings.\n"
-    "--vp\tThe virtual port, or all of them.\n"
-    "--per, --spd\tShow the bandwidth as a percentage, or as a speed.\n"
-    "--pri\tPriority: low, medium or high.\n"
-    "--bwper\tBandwidth share, 0-100 percent.\n"
-    "--bwspd\tBandwidth as a speed: <number>Gbps or <number>Mbps.\n"
-    "\tOnly one of --pri, --bwper and --bwspd per command.\n"
-    "--lock\tLock (1, the default) or unlock (0) the setting.\n"
-    "--enable, --disable\tEnable or disable the QoS of the virtual port.\n"
-    "--vf\tVirtual fabric number, 1-4094."};
-
 constexpr HelpTopic kHelpTransceiverDiag = {"Transceiver Diagnostics",
                                             "Displays the diagnostic data of transceivers (SFP).",
                                             "-dm " HBA "|all general|gen|details|det",
@@ -650,24 +613,6 @@ constexpr CommandRow kRows[] = {
      RunNotBuilt,
      &kHelpLinkStatus,
      AdapterUse::OneOrAll,
-     kNeedsStartup,
-     nullptr},
-    {"-vp",
-     {},
-     CommandCode::VirtualPorts,
-     ParsePending<ParseVirtualPorts>,
-     RunNotBuilt,
-     &kHelpVirtualPorts,
-     AdapterUse::One,
-     kNeedsStartup,
-     nullptr},
-    {"-qos",
-     {},
-     CommandCode::Qos,
-     ParsePending<ParseQos>,
-     RunNotBuilt,
-     &kHelpQos,
-     AdapterUse::One,
      kNeedsStartup,
      nullptr},
     {"-dm",

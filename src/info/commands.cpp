@@ -64,7 +64,9 @@ int RunHostInformation(const AdapterChoice &, const NoRequest &)
 // General information; VPD and virtual-FC reports come with their own operations.
 int RunAdapterInformation(const AdapterChoice &adapters, const InfoRequest &request)
 {
-    if (request.vpd || request.vfc)
+    if (request.vfc)
+        return TAVRO_DisplayVFCInfo(adapters.adapter);
+    if (request.vpd)
         return OptionDisabled();
     if (adapters.all)
         return TAVRO_DisplayAllHBAGeneralInfo();

@@ -365,15 +365,15 @@ TEST_F(ParserTest, BeaconRequests)
 TEST_F(ParserTest, VirtualPortForms)
 {
     ASSERT_EQ(Parse({"-vp", "0", "create", "auto"}), 0);
-    EXPECT_EQ(Pending().vport.kind, VportSelection::Auto);
+    EXPECT_EQ(Request<VportCommand>().options.select, TAVRO_VPORT_SELECT_AUTO);
     ASSERT_EQ(Parse({"-vp", "0", "create", "7f"}), 0);
-    EXPECT_EQ(Pending().vport.kind, VportSelection::SecondByte);
-    EXPECT_EQ(Pending().vport.secondByte, 0x7F);
+    EXPECT_EQ(Request<VportCommand>().options.select, TAVRO_VPORT_SELECT_BYTE);
+    EXPECT_EQ(Request<VportCommand>().options.secondByte, 0x7F);
     ASSERT_EQ(Parse({"-vp", "0", "delete", kPort}), 0);
-    EXPECT_EQ(Pending().vports.size(), 1u);
-    EXPECT_TRUE(Pending().keywords.remove);
+    EXPECT_EQ(Request<VportCommand>().options.select, TAVRO_VPORT_SELECT_WWPN);
+    EXPECT_EQ(Request<VportCommand>().action, VportAction::Delete);
     ASSERT_EQ(Parse({"-vp", "0", "bind", "all", "100"}), 0);
-    EXPECT_EQ(Pending().virtualFabric, 100);
+    EXPECT_EQ(Request<VportCommand>().options.vfId, 100);
     EXPECT_PARSE_FAILS(Args({"-vp", "0", "create", "7g"}), kParseBadVportValue,
                        "Unrecognized command line option '7g'!");
     EXPECT_PARSE_FAILS(Args({"-vp", "0", "unbind", "all", "4095"}), kParseTooMany,
@@ -384,13 +384,13 @@ TEST_F(ParserTest, QosSettings)
 {
     ASSERT_EQ(Parse({"-qos", "0", "--vp", kPort, "--bwspd", "512mbps", "--lock", "--enable"}), 0)
         << Message();
-    EXPECT_EQ(Pending().qos.type, QosType::Bandwidth);
-    EXPECT_DOUBLE_EQ(Pending().qos.speedGbps, 0.5);
-    EXPECT_EQ(Pending().qos.lock, 1);
-    EXPECT_EQ(Pending().qos.enable, 1);
+    EXPECT_EQ(Request<QosCommand>().type, 1); // bandwidth
+    EXPECT_DOUBLE_EQ(Request<QosCommand>().speedGbps, 0.5);
+    EXPECT_EQ(Request<QosCommand>().lock, 1);
+    EXPECT_EQ(Request<QosCommand>().enable, 1);
     ASSERT_EQ(Parse({"-qos", "0", "--vp", "all", "--pri", "HIGH", "--vf", "3"}), 0);
-    EXPECT_EQ(Pending().qos.priority, 3);
-    EXPECT_EQ(Pending().vsans.size(), 1u);
+    EXPECT_EQ(Request<QosCommand>().priority, 3);
+    EXPECT_EQ(Request<QosCommand>().vfabrics.size(), 1u);
     struct Bad {
         Args args;
         int status;

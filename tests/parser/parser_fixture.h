@@ -15,6 +15,7 @@
 #include "nvram/commands.h"
 #include "render/output.h"
 #include "testenv.h"
+#include "vport/commands.h"
 
 class ParserTest : public ::testing::Test {
 protected:

@@ -340,6 +340,9 @@ VNSDM_API SD_STATUS VNSimCreateVport(const uint8_t physWwpn[8], VNSIM_VPORT *vpo
         Vport v = FromRecord(*vport);
         if (IsZero(v.wwpn))
             return SDERR_INVALID_PARAMETER;
+        // A failing create, as the machine description injects it (WMI method name).
+        if (auto f = sim.CallFault(in, "CreateVirtualPort"))
+            return *f;
         if (IsZero(v.wwnn))
             v.wwnn = v.wwpn;
         if (WwpnInUse(sim, v.wwpn))
@@ -373,6 +376,8 @@ VNSDM_API SD_STATUS VNSimModifyVport(const uint8_t physWwpn[8], const VNSIM_VPOR
     return WithPort(physWwpn, [&](Simulator &sim, Instance &in, uint32_t) -> SD_STATUS {
         if (!vport)
             return SDERR_INVALID_PARAMETER;
+        if (auto f = sim.CallFault(in, "ModifyVirtualPort"))
+            return *f;
         const Vport want = FromRecord(*vport);
         return EditVports(sim, in, [&](std::vector<Vport> &list) {
             auto it = std::find_if(list.begin(), list.end(),
@@ -397,6 +402,8 @@ VNSDM_API SD_STATUS VNSimDeleteVport(const uint8_t physWwpn[8], const uint8_t vp
     return WithPort(physWwpn, [&](Simulator &sim, Instance &in, uint32_t) -> SD_STATUS {
         if (!vportWwpn)
             return SDERR_INVALID_PARAMETER;
+        if (auto f = sim.CallFault(in, "RemoveVirtualPort"))
+            return *f;
         const Wwn target = ToWwn(vportWwpn);
         return EditVports(sim, in, [&](std::vector<Vport> &list) {
             auto it = std::find_if(list.begin(), list.end(),

@@ -1,0 +1,30 @@
+// Virtual ports of a physical port: list, create, delete, bind to a virtual
+// fabric. Each operation prints its own messages and answers its status.
+#pragma once
+
+#include <cstdint>
+
+#include "tavro_api.h"
+
+// Refusals and failures of the virtual-port operations.
+enum VportStatus : int {
+    kVportArgumentInvalid = 282, // VPORT_ARGUMENT_INVALID
+    kVportNotAllowed = 286,      // VPORT_NOT_ALLOWED: a virtual port named as the HBA
+    kVportWwpnReserved = 287,    // VPORT_WWPN_RESERVED: second byte 00 to 03
+    kVportWwpnInUse = 293,       // VPORT_WWPN_IN_USE
+    kVportNotFound = 119,        // DEVICE_NOT_FOUND: no such virtual port
+    kVportUnsupported = 121,     // FEATURE_UNSUPPORTED: no NPIV on the port
+    kVportOsUnsupported = 7,     // HBA_OPTION_UNSUPPORTED: Hyper-V queries on Linux
+};
+
+// The physical WWPN with its second byte replaced.
+void VirtualWwpn(const uint8_t phys[8], uint8_t secondByte, uint8_t out[8]);
+// A generated second byte for a new virtual port of phys: seeded from the
+// current time, drawn until it is not reserved and the WWPN is not in use.
+uint8_t GenerateVportByte(const uint8_t phys[8]);
+
+int CreateVirtualPort(FibreAdapter *adapter, const TavroVportOptions &options);
+int DeleteVirtualPorts(FibreAdapter *adapter, const TavroVportOptions &options);
+int ListVirtualPorts(FibreAdapter *adapter, const TavroVportOptions &options);
+int BindVirtualPorts(FibreAdapter *adapter, const TavroVportOptions &options, bool bind);
+int DisplayVfcInfo(const FibreAdapter *adapter);
