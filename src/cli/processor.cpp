@@ -213,6 +213,7 @@ extern "C" TAVRO_API int32_t TAVRO_FC_CommandLineProcessor(int32_t argc, const c
         ReportFailure(kStatusDisabled, kOptionDisabled);
         result = parseStatus;
     }
+    result = FinishCommandOutput(result);
     CloseOutputFile();
     return result;
 }

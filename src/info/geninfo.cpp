@@ -232,7 +232,7 @@ GenInfo Collect(const FibreAdapter &a, DeviceRecord &rec)
     g.dataRate = DataRateText(rec.port.PortSpeed);
     g.portType = TopologyText(rec.port.Topology);
     g.status = GetAdapterStatus(rec);
-    g.targets = static_cast<long>(rec.targetCount);
+    g.targets = static_cast<long>(rec.targets.size());
     return g;
 }
 

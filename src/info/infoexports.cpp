@@ -118,14 +118,15 @@ TAVRO_API int32_t TAVRO_DisplayVantorDevices(void)
     if (Frame().xmlMode)
         return kStatusOk;
     DeviceList &devices = Devices();
-    if (!devices.count) {
+    if (devices.empty()) {
         PrintMessage(kNoAdapters);
         return kStatusNoAdapter;
     }
     std::string previous;
     int adapters = 0;
     char line[256];
-    for (DeviceRecord *rec = devices.first; rec; rec = rec->next) {
+    for (DeviceRecord &record : devices) {
+        DeviceRecord *rec = &record;
         FibreAdapter *a = FindAdapterByDevice(rec);
         std::string model = a ? a->model : ModelWithSuffixS(rec, rec->node.Model);
         std::string serial = a && a->serialNumber[0] ? a->serialNumber : GetSerialNo(*rec);
