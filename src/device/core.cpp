@@ -170,13 +170,11 @@ void CoreLoadHbaLibrary()
                                   conf.c_str(), std::strerror(core.snia.error));
     }
     HBA_STATUS st = HBA_LoadLibrary();
-    if (st != HBA_STATUS_OK) {
+    // A failed load is no reason to refuse: the library may already be loaded.
+    if (st != HBA_STATUS_OK)
         Trace(kLevelDebug, "Unable to load the HBAAPI library, may already be loaded.");
-        if (core.sniaProblem.empty())
-            core.sniaProblem = Format("Unable to load the SNIA HBA API library (status %d)", st);
-    } else {
+    else
         f.hbaLibraryLoaded = true;
-    }
 }
 
 void CoreHealSniaConf()

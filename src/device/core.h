@@ -27,6 +27,6 @@ void CoreFreeHbaLibrary();
 void CoreRestoreSniaRegistration();
 // Start-up repair of the SNIA configuration file when nothing is registered (-z).
 void CoreHealSniaConf();
-// Why the SNIA HBA API cannot be used this run (not registered, not loaded,
-// or -z); empty when it can.
+// Why the SNIA HBA API cannot be used this run (our vendor library could not
+// be listed, or -z); empty when it can.
 const std::string &SniaHbaApiProblem();

@@ -2,7 +2,10 @@
 
 #include <poll.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdarg>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 #include <string_view>
@@ -80,12 +83,19 @@ bool WriteStream(std::FILE *out, std::string_view text)
     return ok;
 }
 
-void MarkOutputFailed()
+void MarkOutputFailed(std::FILE *out)
 {
+    const int err = errno;
     MessageState &st = State();
+    std::lock_guard<std::recursive_mutex> lock(st.m);
     if (st.outputFailed)
         return;
     st.outputFailed = true;
+    // A reader that went away needs no explanation; a full disk does.
+    if (out != stdout)
+        st.reasons.push_back(Format("%s: %s", Frame().outputFileName.c_str(), std::strerror(err)));
+    else if (err != EPIPE)
+        st.reasons.push_back(Format("standard output: %s", std::strerror(err)));
     // Nobody reads what follows: long-running loops may stop.
     st.raisedAbort = !Frame().abortRequested.exchange(true);
 }
@@ -101,7 +111,7 @@ void WriteUser(std::FILE *out, std::string_view text)
     if (ok && out != stdout && out != stderr && !oss::OnSignalThread())
         ok = std::fflush(out) == 0;
     if (!ok)
-        MarkOutputFailed();
+        MarkOutputFailed(out);
 }
 
 void Settle()
@@ -304,7 +314,9 @@ void AddFailureReason(std::string reason)
 {
     MessageState &st = State();
     std::lock_guard<std::recursive_mutex> lock(st.m);
-    st.reasons.push_back(std::move(reason));
+    // Two files that are one (the global and the local alias file) fail alike.
+    if (std::find(st.reasons.begin(), st.reasons.end(), reason) == st.reasons.end())
+        st.reasons.push_back(std::move(reason));
 }
 
 void ReportFailureReasons()
@@ -343,13 +355,13 @@ void ReleaseHeldLines() { Settle(); }
 int FinishCommandOutput(int status)
 {
     ReleaseHeldLines();
-    ReportFailureReasons();
     FrameState &f = Frame();
     MessageState &st = State();
     if (!st.outputFailed && std::fflush(stdout) != 0)
-        MarkOutputFailed();
+        MarkOutputFailed(stdout);
     if (!st.outputFailed && f.outputStream && std::fflush(f.outputStream) != 0)
-        MarkOutputFailed();
+        MarkOutputFailed(f.outputStream);
+    ReportFailureReasons();
     bool failed = st.outputFailed;
     st.outputFailed = false;
     if (st.raisedAbort)

@@ -143,15 +143,26 @@ int GetKeyValueFromPath(const std::string &path, const char *key, int def)
     return static_cast<int>(std::strtol(v, nullptr, 10));
 }
 
+const char *PropertyProblem(std::string_view key, std::string_view value)
+{
+    if (key.empty())
+        return "a property needs a key";
+    for (std::string_view text : {key, value})
+        for (char c : text) {
+            if (c == '=')
+                return "'=' cannot be kept in a property line";
+            if (IsControl(static_cast<unsigned char>(c)))
+                return "a control character (a line break, a tab) cannot be kept in a property "
+                       "line";
+        }
+    if (key.size() + value.size() + 2 > kPropertyLineMax)
+        return "the property line would be too long";
+    return nullptr;
+}
+
 bool PropertyFits(std::string_view key, std::string_view value)
 {
-    if (key.empty() || key.size() + value.size() + 2 > kPropertyLineMax)
-        return false;
-    for (std::string_view text : {key, value})
-        for (char c : text)
-            if (c == '=' || IsControl(static_cast<unsigned char>(c)))
-                return false;
-    return true;
+    return PropertyProblem(key, value) == nullptr;
 }
 
 std::string SetPropertyInText(std::string_view content, std::string_view key,
@@ -187,11 +198,9 @@ int VOLKPrefSetProperty(const char *path, const char *key, const char *value, bo
         return kPrefOpenFailed;
     Trace(kLevelDebug, "VOLKPrefSetProperty: Open file %s with prefKey=%s and value=%s", path, key,
           value);
-    if (!PropertyFits(key, value)) {
-        Trace(kLevelError, "VOLKPrefSetProperty: %s=%s cannot be kept in %s", key, value, path);
-        AddFailureReason(Format("%s: a value cannot hold '=' or a control character, nor make a "
-                                "line longer than %zu characters",
-                                path, kPropertyLineMax - 1));
+    if (const char *problem = PropertyProblem(key, value)) {
+        Trace(kLevelError, "VOLKPrefSetProperty: %s", problem);
+        AddFailureReason(Format("%s: %s", path, problem));
         return kPrefRefused;
     }
     int result = 0;

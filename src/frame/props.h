@@ -22,8 +22,10 @@ int GetKeyValue(const char *key, int mode);
 // Integer value of a key of any property file (def when missing or unreadable).
 int GetKeyValueFromPath(const std::string &path, const char *key, int def);
 
-// Whether key=value reads back unchanged from a property file: no '=' and no
-// control character in either, a key, and a line within kPropertyLineMax.
+// Why key=value would not read back unchanged from a property file ('=' or a
+// control character in either, no key, a line over kPropertyLineMax); null
+// when it would.
+const char *PropertyProblem(std::string_view key, std::string_view value);
 bool PropertyFits(std::string_view key, std::string_view value);
 // The content of a property file with key set to value (kept when it is
 // already there and replace is off); every other byte stays as it was.

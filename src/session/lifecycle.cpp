@@ -416,7 +416,7 @@ void cleanup()
     StopEventThread();
     StopDevices();
     if (f.outputStream) {
-        std::fclose(f.outputStream);
+        FileHandle output(f.outputStream);
         f.outputStream = nullptr;
     }
     ReportFailureReasons();

@@ -423,3 +423,77 @@ TEST(Texts, NeverEnabledChipIsOutsideTheTable)
     }
     EXPECT_EQ(IsNeverEnabledChip(nullptr), 0);
 }
+
+// ---- Facts worked out once -----------------------------------------------------
+
+TEST(Facts, AClassifiedPortAnswersEveryTestAsItsChipDoes)
+{
+    // Every chip with subsystem IDs that each test singles out, and some it does not.
+    const std::pair<uint16_t, uint16_t> subsystems[] = {
+        {kMaker, 0x0000}, {kMaker, 0x0160}, {kMaker, 0x0178}, {kMaker, 0x01A3}, {kMaker, 0x0164},
+        {kMaker, 0x0166}, {kMaker, 0x0214}, {kMaker, 0x0242}, {kMaker, 0x0260}, {kMaker, 0x0326},
+        {0x1E81, 0x0410}, {0x1E81, 0x0420}, {0x1E81, 0x0430}, {0x1E82, 0x0150}, {0x1E82, 0x0151},
+        {0x1E82, 0x0250}, {0x1E82, 0x0268}, {0x1E82, 0x0335}, {0x1E83, 0x0124}, {0x1E83, 0x0212},
+        {0x1E84, 0x0512}, {0x1E86, 0x0600}};
+    std::vector<uint16_t> chips = {0x71F0, 0x6FFF};
+    for (const ChipRow &row : ChipTable())
+        chips.push_back(row.deviceId);
+    for (uint16_t id : chips) {
+        for (const auto &[ssvid, ssdid] : subsystems) {
+            const DeviceRecord fresh = Chip(id, ssvid, ssdid);
+            DeviceRecord known = fresh;
+            ClassifyDevice(known);
+            ASSERT_TRUE(known.facts.known);
+            // The answers of the fresh record are worked out from its chip.
+            ASSERT_FALSE(fresh.facts.known);
+            const auto answers = [](const DeviceRecord *d) {
+                return std::vector<int>{GetAdapterFamilyCode(d),
+                                        IsEntryLevelAdapter(d),
+                                        IsQuillAdapter(d),
+                                        IsConvergedAdapter(d),
+                                        IsCnaGroupA(d),
+                                        IsCnaGroupB(d),
+                                        IsPciExpressAdapter(d),
+                                        isFenn16GHBA(d),
+                                        IsFenn32G(d),
+                                        FennSpeedClass(d),
+                                        IsFennB16G(d),
+                                        IsFennB32G(d),
+                                        FennBSpeedClass(d),
+                                        IsIBMBladeCenterAdapter(d),
+                                        IsDellMezzAdapter(d),
+                                        isMezz16GHBA(d),
+                                        isMezz32GHBA(d),
+                                        IsSunAdapter(d),
+                                        IsTernAdapter(d),
+                                        IsDellOemAdapter(d),
+                                        isBrocadeFeatureUnSupportedAdapters(d),
+                                        is16GN4FCOnlyHBA(d),
+                                        isAdapterLRType(d),
+                                        isCNAWithLROptionEnable(d),
+                                        isEDCUpdateSupported(d),
+                                        OemBladeClass(d),
+                                        OemPortLayout(d),
+                                        IsNeverEnabledChip(d),
+                                        HasModelSuffixS(d) ? 1 : 0};
+            };
+            EXPECT_EQ(answers(&known), answers(&fresh))
+                << std::hex << id << " " << ssvid << "/" << ssdid;
+        }
+    }
+}
+
+TEST(Facts, FennGenerationsAndSpeedClasses)
+{
+    struct Case {
+        uint16_t id, ssdid;
+        int generation, speed;
+    } cases[] = {{0x7190, 0x0160, 1, 1}, {0x7190, 0x0170, 1, 2}, {0x7195, 0x01A3, 1, 1},
+                 {0x71A0, 0x0260, 2, 1}, {0x71A2, 0x0300, 2, 2}, {0x70C0, 0x0160, 0, 0}};
+    for (const Case &c : cases) {
+        DeviceRecord dev = Chip(c.id, kMaker, c.ssdid);
+        ClassifyDevice(dev);
+        EXPECT_EQ(dev.facts.generation, c.generation) << std::hex << c.id;
+        EXPECT_EQ(dev.facts.speedClass, c.speed) << std::hex << c.id;
+    }
+}
