@@ -474,7 +474,10 @@ TAVRO_API int32_t TAVRO_SetApplicationPath(const char *path)
     });
 }
 
-TAVRO_API const char *TAVRO_GetApplicationPath(void) { return Frame().applicationPath; }
+TAVRO_API const char *TAVRO_GetApplicationPath(void)
+{
+    return GuardExport<const char *>("", [] { return +Frame().applicationPath; });
+}
 
 TAVRO_API int32_t TAVRO_Initialize(const char *path)
 {
@@ -525,7 +528,7 @@ TAVRO_API int32_t TAVRO_Refresh(void)
 
 TAVRO_API int32_t TAVRO_isRefreshAdapterListRequired(void)
 {
-    return Frame().refreshRequired ? 1 : 0;
+    return GuardExport<int32_t>(0, [] { return Frame().refreshRequired ? 1 : 0; });
 }
 
 TAVRO_API int32_t TAVRO_GetLibraryVersion(char *buffer, uint32_t length)
@@ -582,7 +585,10 @@ TAVRO_API int32_t TAVRO_GetFilePath(const char *name, char *result)
     });
 }
 
-TAVRO_API int32_t TAVRO_IsWindowsPE(void) { return Frame().windowsPE ? 1 : 0; }
+TAVRO_API int32_t TAVRO_IsWindowsPE(void)
+{
+    return GuardExport<int32_t>(0, [] { return Frame().windowsPE ? 1 : 0; });
+}
 
 TAVRO_API int32_t TAVRO_GetHostInfo(char *computerName, char *productName, char *versionText,
                                     uint32_t length)

@@ -17,8 +17,10 @@ protected:
     {
         std::vector<std::string> argv = {kVolk};
         argv.insert(argv.end(), args.begin(), args.end());
-        return testenv::Run(argv, {"VNSDM_STATE=" + dir.file("state.db"),
-                                   "VNSDM_MACHINE=" + machine, "TAVRO_CLOCK_SCALE=1000"});
+        // A private SNIA configuration file: the machine's one is left to the tests about it.
+        return testenv::Run(argv,
+                            {"VNSDM_STATE=" + dir.file("state.db"), "VNSDM_MACHINE=" + machine,
+                             "TAVRO_CLOCK_SCALE=1000", "TAVRO_HBA_CONF=" + dir.file("hba.conf")});
     }
     std::string EmptyMachine()
     {
@@ -246,7 +248,8 @@ TEST_F(CliTest, AliasSetInOneRunIsShownByTheNext)
               0);
     auto run = [&](std::vector<std::string> args) {
         args.insert(args.begin(), bin + "/volk");
-        return testenv::Run(args, {"VNSDM_STATE=" + dir.file("state.db"), "VNSDM_MACHINE="});
+        return testenv::Run(args, {"VNSDM_STATE=" + dir.file("state.db"),
+                                   "VNSDM_MACHINE=", "TAVRO_HBA_CONF=" + dir.file("hba.conf")});
     };
     auto r = run({"-ha", "8", "lab-shelf-3"});
     EXPECT_EQ(r.exitCode, 0) << r.out;
