@@ -1,7 +1,5 @@
 #include "base/oss.h"
 
-#include "base/text.h"
-
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -19,6 +17,8 @@
 #include <ctime>
 #include <fstream>
 #include <vector>
+
+#include "base/text.h"
 
 namespace oss {
 
