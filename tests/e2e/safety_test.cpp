@@ -61,6 +61,15 @@ public:
         fs::create_symlink(fs::canonical(kBuild + "/lib/libvnsdm.so"), lib + "/libvnsdm.so.9");
         WriteFile(conf, kOriginalConf);
     }
+    ~Install()
+    {
+        // Whatever a case took away, so that the directory can go.
+        std::error_code ec;
+        for (const std::string &d : {bin, etc})
+            fs::permissions(d, fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    Install(const Install &) = delete;
+    Install &operator=(const Install &) = delete;
     std::string Volk() const { return bin + "/volk"; }
     std::string Aliases() const { return bin + "/agent.properties"; }
     std::vector<std::string> Env(const std::string &confPath = "") const
@@ -178,8 +187,14 @@ bool PropertyLines(const std::string &text, std::map<std::string, std::string> &
 TEST(SniaConf, KilledRunsAreHealedByTheNextStartUp)
 {
     Install in;
+    // Kill moments spread over the time a whole run takes on this machine.
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(in.Run({"-pa", "8", "timed"}).exitCode, 0);
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now() - start)
+                          .count();
     std::mt19937 random(std::random_device{}());
-    std::uniform_int_distribution<int> moment(0, 150);
+    std::uniform_int_distribution<int> moment(0, static_cast<int>(took * 6 / 5) + 10);
     int leftListed = 0;
     for (int i = 0; i < 40; ++i) {
         std::vector<std::string> argv = {in.Volk(), i % 2 ? "-pa" : "-ha", std::to_string(i % 13),
@@ -333,6 +348,16 @@ std::vector<std::string> AsUser(std::vector<std::string> argv)
 
 bool CanDropPrivileges() { return geteuid() != 0 || fs::exists("/usr/bin/setpriv"); }
 
+// What the unprivileged user may not write. Root runs volk as another user;
+// anyone else takes write access from themselves.
+void ReadOnlyForUser(const std::string &path)
+{
+    if (geteuid() != 0)
+        fs::permissions(path,
+                        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                        fs::perm_options::remove);
+}
+
 TEST(SniaConf, AUserWhoCannotWriteItRunsCommandsSilently)
 {
     if (!CanDropPrivileges())
@@ -341,6 +366,7 @@ TEST(SniaConf, AUserWhoCannotWriteItRunsCommandsSilently)
     auto mine = in.Run({"-i", "all"});
     ASSERT_EQ(mine.exitCode, 0);
     fs::remove(in.state);
+    ReadOnlyForUser(in.etc);
     auto theirs = testenv::Run(AsUser({in.Volk(), "-i", "all"}), in.Env());
     EXPECT_EQ(theirs.exitCode, 0);
     EXPECT_EQ(theirs.err, "");
@@ -409,6 +435,8 @@ TEST(Aliases, AFailedWriteSaysWhyAfterTheMessage)
     if (!CanDropPrivileges())
         GTEST_SKIP() << "no setpriv";
     Install in;
+    ReadOnlyForUser(in.Aliases());
+    ReadOnlyForUser(in.bin);
     auto r = testenv::Run(AsUser({in.Volk(), "-pa", "8", "nobody-s"}), in.Env());
     EXPECT_NE(r.exitCode, 0);
     EXPECT_EQ(r.out, "Failed to update HBA Port alias (HBA ID 8-CV-2081)!\n");
