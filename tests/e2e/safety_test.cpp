@@ -346,6 +346,18 @@ std::vector<std::string> AsUser(std::vector<std::string> argv)
     return argv;
 }
 
+// Standard error without what libhbaapi says about the machine's /etc/hba.conf,
+// which other programs may be changing while a case runs.
+std::string OwnErrors(const std::string &err)
+{
+    std::istringstream in(err);
+    std::string line, kept;
+    while (std::getline(in, line))
+        if (line.find("/etc/hba.conf") == std::string::npos)
+            kept += line + "\n";
+    return kept;
+}
+
 bool CanDropPrivileges() { return geteuid() != 0 || fs::exists("/usr/bin/setpriv"); }
 
 // What the unprivileged user may not write. Root runs volk as another user;
@@ -369,7 +381,7 @@ TEST(SniaConf, AUserWhoCannotWriteItRunsCommandsSilently)
     ReadOnlyForUser(in.etc);
     auto theirs = testenv::Run(AsUser({in.Volk(), "-i", "all"}), in.Env());
     EXPECT_EQ(theirs.exitCode, 0);
-    EXPECT_EQ(theirs.err, "");
+    EXPECT_EQ(OwnErrors(theirs.err), "");
     EXPECT_EQ(theirs.out, mine.out);
     EXPECT_EQ(ReadFile(in.conf), kOriginalConf);
 }
@@ -440,7 +452,7 @@ TEST(Aliases, AFailedWriteSaysWhyAfterTheMessage)
     auto r = testenv::Run(AsUser({in.Volk(), "-pa", "8", "nobody-s"}), in.Env());
     EXPECT_NE(r.exitCode, 0);
     EXPECT_EQ(r.out, "Failed to update HBA Port alias (HBA ID 8-CV-2081)!\n");
-    EXPECT_EQ(r.err, in.Aliases() + ": " + std::strerror(EACCES) + "\n");
+    EXPECT_EQ(OwnErrors(r.err), in.Aliases() + ": " + std::strerror(EACCES) + "\n");
 }
 
 // ---- Output ---------------------------------------------------------------------
