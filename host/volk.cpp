@@ -2,6 +2,7 @@
 // holds no device logic: one command line goes to libtavro's command-line
 // processor, whose status is the exit code.
 #include <limits.h>
+#include <signal.h>
 #include <strings.h>
 #include <unistd.h>
 
@@ -26,16 +27,27 @@ std::string OwnDirectory()
 
 bool Interactive(int argc, char **argv) { return argc < 2 || strcasecmp(argv[1], "int") == 0; }
 
+// A write that did not reach standard output fails the run: nobody saw its result.
+int Flushed(int status)
+{
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        return status == 0 ? 1 : status;
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    // A reader that went away (volk ... | head -1) makes writes fail instead of
+    // killing volk before its clean-up.
+    signal(SIGPIPE, SIG_IGN);
     std::string dir = OwnDirectory();
     TAVRO_SetApplicationPath(dir.c_str());
     if (Interactive(argc, argv)) {
         std::puts("The interactive menus are not available in this version of volk.");
         std::puts("Run \"volk -h\" for the command line.");
-        return 0;
+        return Flushed(0);
     }
-    return TAVRO_FC_CommandLineProcessor(argc, const_cast<const char **>(argv));
+    return Flushed(TAVRO_FC_CommandLineProcessor(argc, const_cast<const char **>(argv)));
 }

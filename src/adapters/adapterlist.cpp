@@ -1,7 +1,6 @@
 #include "adapters/adapterlist.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <new>
 #include <unordered_map>
@@ -9,12 +8,13 @@
 #include <vector>
 
 #include "adapters/events.h"
+#include "base/guard.h"
 #include "base/oss.h"
+#include "base/status.h"
 #include "device/classify.h"
 #include "device/core.h"
 #include "device/devicelist.h"
 #include "device/subsystem.h"
-#include "device/targets.h"
 #include "device/vpd.h"
 #include "device/wmi.h"
 #include "frame/frame.h"
@@ -109,10 +109,9 @@ bool InRange(int code, int lo, int hi) { return code >= lo && code <= hi; }
 
 std::string FlashFirmwareText(const DeviceRecord &rec)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "%d.%02d.%02d", rec.node.FlashFwMajor, rec.node.FlashFwMinor,
-                  rec.node.FlashFwSub);
-    return text;
+    return CutText(
+        Format("%d.%02d.%02d", rec.node.FlashFwMajor, rec.node.FlashFwMinor, rec.node.FlashFwSub),
+        31);
 }
 
 std::string IdentityKey(const uint8_t wwnn[8], const uint8_t wwpn[8], bool engine)
@@ -140,16 +139,7 @@ void RefreshEntry(FibreAdapter *a, DeviceRecord *rec)
     *a = fresh;
 }
 
-using RecordVector = std::vector<DeviceRecord *>;
-
-void FreeRecords(RecordVector &records)
-{
-    for (DeviceRecord *r : records) {
-        FreeTargetList(*r);
-        delete r;
-    }
-    records.clear();
-}
+using RecordVector = std::vector<DeviceRecord>;
 
 // Step 1 of the build: copies of the scanned records by ascending WWPN (equal
 // names keep their scan order), each FCoE engine entry right behind its source.
@@ -157,145 +147,127 @@ void FreeRecords(RecordVector &records)
 // The working AdapterList of old only carried serial numbers and port numbers
 // to the later steps; here the records carry both themselves, so the copies
 // are sorted once instead of being inserted one by one.
-bool SortAdapterList(RecordVector &sorted)
+void SortAdapterList(RecordVector &sorted)
 {
     bool legacyDisabled = GetKeyValue("node.hba.legacy.support.disable", 0) != 0;
     int engineSeen = 0;
-    for (DeviceRecord *rec = CoreDevices().first; rec; rec = rec->next) {
-        if (AllZero(rec->Wwpn(), 8) && AllZero(rec->Wwnn(), 8)) {
-            const uint8_t *n = rec->Wwnn(), *p = rec->Wwpn();
-            Trace(kLevelDebug,
-                  "SortAdapterList: Skipping HBA=%d WWNN=%02X-%02X-%02X-%02X-%02X-%02X-%02X-%02X "
-                  "WWPN=%02X-%02X-%02X-%02X-%02X-%02X-%02X-%02X",
-                  rec->instance, n[0], n[1], n[2], n[3], n[4], n[5], n[6], n[7], p[0], p[1], p[2],
-                  p[3], p[4], p[5], p[6], p[7]);
+    for (DeviceRecord &rec : CoreDevices()) {
+        if (AllZero(rec.Wwpn(), 8) && AllZero(rec.Wwnn(), 8)) {
+            Trace(kLevelDebug, "SortAdapterList: Skipping HBA=%d WWNN=%s WWPN=%s", rec.instance,
+                  WwnText(rec.Wwnn(), WwnStyle::Dashed).c_str(),
+                  WwnText(rec.Wwpn(), WwnStyle::Dashed).c_str());
             continue;
         }
-        if (legacyDisabled && GetAdapterFamilyCode(rec) <= kLegacyFamilyLimit)
+        if (legacyDisabled && rec.facts.familyCode <= kLegacyFamilyLimit)
             continue;
-        for (TargetRecord *t = rec->targetHead; t; t = t->next) {
-            if (std::strncmp(t->product, "MSA2", 4) != 0)
+        for (TargetRecord &t : rec.targets) {
+            if (std::strncmp(t.product, "MSA2", 4) != 0)
                 continue;
-            t->deviceClass = 12;
-            for (LunRecord *l = t->lunHead; l; l = l->next)
-                l->flags = 0;
+            t.deviceClass = 12;
+            for (LunRecord &l : t.luns)
+                l.flags = 0;
         }
-        GetSerialNo(*rec); // once per scanned port; the copies inherit it
-        DeviceRecord *copy = CloneDevice(*rec);
-        if (!copy) {
-            PrintMessage("SortAdapterList: Unable to allocate memory!");
-            return false;
-        }
-        sorted.push_back(copy);
-        if (copy->PortType() == SD_PORT_TYPE_PHYSICAL)
-            for (const VportInfo &v : copy->vports)
+        GetSerialNo(rec); // once per scanned port; the copies inherit it
+        const DeviceRecord &copy = sorted.emplace_back(rec);
+        if (copy.PortType() == SD_PORT_TYPE_PHYSICAL)
+            for (const VportInfo &v : copy.vports)
                 Trace(kLevelDebug, "SortAdapterList:: Adding vPort %d %s vid=%d...\n",
-                      copy->instance, WwnText(v.wwpn).c_str(), v.vpId);
-        if (IsQuillAdapter(copy) && (engineSeen++ % 2) == 0) {
-            DeviceRecord *engine = CloneDevice(*copy);
-            if (!engine) {
-                PrintMessage("SortAdapterList: Unable to allocate memory!");
-                return false;
-            }
-            engine->port.PortType = SD_PORT_TYPE_FCOE_ENGINE;
-            engine->vports.clear();
+                      copy.instance, WwnText(v.wwpn).c_str(), v.vpId);
+        if (copy.facts.quill && (engineSeen++ % 2) == 0) {
+            DeviceRecord engine = copy;
+            engine.port.PortType = SD_PORT_TYPE_FCOE_ENGINE;
+            engine.vports.clear();
             Trace(kLevelDebug, "SortAdapterList: Adding FCoE Engine to Adapter list");
-            sorted.push_back(engine);
+            sorted.push_back(std::move(engine));
         }
     }
     std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const DeviceRecord *a, const DeviceRecord *b) {
-                         return std::memcmp(a->Wwpn(), b->Wwpn(), 8) < 0;
+                     [](const DeviceRecord &a, const DeviceRecord &b) {
+                         return std::memcmp(a.Wwpn(), b.Wwpn(), 8) < 0;
                      });
-    return true;
 }
 
 // Step 2: a record per virtual port right behind its physical port.
-bool AddVirtualPortsToAdapterList(RecordVector &records)
+void AddVirtualPortsToAdapterList(RecordVector &records)
 {
     RecordVector out;
     out.reserve(records.size());
-    for (DeviceRecord *rec : records) {
-        out.push_back(rec);
-        if (rec->PortType() != SD_PORT_TYPE_PHYSICAL)
-            continue;
-        for (const VportInfo &v : rec->vports) {
-            DeviceRecord *vr = new (std::nothrow) DeviceRecord;
-            if (!vr) {
-                records = std::move(out);
-                return false;
-            }
-            // The adapter's data (chip, driver, node, firmware) stay the physical port's.
-            vr->instance = rec->instance;
-            vr->handle = rec->handle;
-            vr->chip = rec->chip;
-            vr->driver = rec->driver;
-            vr->node = rec->node;
-            vr->firmware = rec->firmware;
-            vr->port = rec->port;
-            vr->beaconControl = rec->beaconControl;
-            std::memcpy(vr->serialNumber, rec->serialNumber, sizeof vr->serialNumber);
-            std::memcpy(vr->node.WWNN, v.wwnn, 8);
-            std::memcpy(vr->port.WWNN, v.wwnn, 8);
-            std::memcpy(vr->port.WWPN, v.wwpn, 8);
-            std::memcpy(vr->port.PortId, v.portId, 3);
-            vr->port.PortType = SD_PORT_TYPE_VIRTUAL;
-            vr->port.VportId = static_cast<uint16_t>(v.vpId);
-            vr->qosType = v.qosType;
-            vr->qosValue = v.qosValue;
-            vr->vpIndexSupported = rec->vpIndexSupported;
-            vr->maxVPorts = rec->maxVPorts;
-            out.push_back(vr);
+    for (DeviceRecord &rec : records) {
+        std::vector<VportInfo> vports =
+            rec.PortType() == SD_PORT_TYPE_PHYSICAL ? rec.vports : std::vector<VportInfo>();
+        const DeviceRecord &phys = out.emplace_back(std::move(rec));
+        for (const VportInfo &v : vports) {
+            // The adapter's data (chip, driver, node, firmware, facts) stay the physical port's.
+            DeviceRecord vr;
+            vr.instance = phys.instance;
+            vr.handle = phys.handle;
+            vr.chip = phys.chip;
+            vr.driver = phys.driver;
+            vr.node = phys.node;
+            vr.firmware = phys.firmware;
+            vr.port = phys.port;
+            vr.beaconControl = phys.beaconControl;
+            vr.facts = phys.facts;
+            std::memcpy(vr.serialNumber, phys.serialNumber, sizeof vr.serialNumber);
+            std::memcpy(vr.node.WWNN, v.wwnn, 8);
+            std::memcpy(vr.port.WWNN, v.wwnn, 8);
+            std::memcpy(vr.port.WWPN, v.wwpn, 8);
+            std::memcpy(vr.port.PortId, v.portId, 3);
+            vr.port.PortType = SD_PORT_TYPE_VIRTUAL;
+            vr.port.VportId = static_cast<uint16_t>(v.vpId);
+            vr.qosType = v.qosType;
+            vr.qosValue = v.qosValue;
+            vr.vpIndexSupported = phys.vpIndexSupported;
+            vr.maxVPorts = phys.maxVPorts;
+            out.push_back(std::move(vr));
         }
     }
     records = std::move(out);
-    return true;
 }
 
 // Step 3: the final list by serial number, then port numbers.
-bool BuildVOLKDeviceList(RecordVector &records)
+void BuildVOLKDeviceList(RecordVector &records)
 {
     // Ports of one adapter stay together in WWPN order, virtual ports behind them.
     std::stable_sort(records.begin(), records.end(),
-                     [](const DeviceRecord *a, const DeviceRecord *b) {
-                         return std::strcmp(a->serialNumber, b->serialNumber) < 0;
+                     [](const DeviceRecord &a, const DeviceRecord &b) {
+                         return std::strcmp(a.serialNumber, b.serialNumber) < 0;
                      });
     DeviceList &final = Devices();
-    for (DeviceRecord *rec : records)
-        AppendDevice(final, rec);
+    for (DeviceRecord &rec : records)
+        AppendDevice(final, std::move(rec));
     records.clear();
 
     const char *prevSerial = nullptr;
     int usedMask = 0; // PCI port numbers 1 and 2 already taken on this adapter
     int lastPhysical = 1;
-    for (DeviceRecord *rec = final.first; rec; rec = rec->next) {
-        if (rec->PortType() != SD_PORT_TYPE_PHYSICAL) {
-            rec->portNumber = lastPhysical;
+    for (DeviceRecord &rec : final) {
+        if (rec.PortType() != SD_PORT_TYPE_PHYSICAL) {
+            rec.portNumber = lastPhysical;
             continue;
         }
-        bool sameAdapter = prevSerial && std::strcmp(prevSerial, rec->serialNumber) == 0;
+        bool sameAdapter = prevSerial && std::strcmp(prevSerial, rec.serialNumber) == 0;
         if (!sameAdapter)
             usedMask = 0;
-        int family = GetAdapterFamilyCode(rec);
+        int family = rec.facts.familyCode;
         if (family >= 13 && family <= 23) {
-            rec->portNumber = rec->chip.PortNumber;
+            rec.portNumber = rec.chip.PortNumber;
         } else {
-            int p = GetAdapterPciPhysicalPortNumber(rec);
+            int p = GetAdapterPciPhysicalPortNumber(&rec);
             // A second chip on the same card reports 1 and 2 again: those are 3 and 4.
             if (sameAdapter && (p == 1 || p == 2) && (usedMask & (1 << p)))
                 p += 2;
             else if (p == 1 || p == 2)
                 usedMask |= 1 << p;
-            rec->portNumber = p;
+            rec.portNumber = p;
         }
-        lastPhysical = rec->portNumber;
-        prevSerial = rec->serialNumber;
+        lastPhysical = rec.portNumber;
+        prevSerial = rec.serialNumber;
     }
 
     RemoveAllAdaptersFromAdapterList();
-    int rc = BuildAdapterEntryList();
+    BuildAdapterEntryList();
     Trace(kLevelDebug, "BuildVOLKDeviceList: Total number of HBAs=%u", Adapters().count);
-    return rc == 0;
 }
 
 int DecimalPortSpeed(uint16_t code) { return PortSpeedGbps(code); }
@@ -426,10 +398,10 @@ DeviceRecord *FindDeviceForAdapter(const FibreAdapter *adapter)
     if (!adapter)
         return nullptr;
     bool engine = adapter->portType == TAVRO_PORT_TYPE_FCOE_ENGINE;
-    for (DeviceRecord *rec = Devices().first; rec; rec = rec->next)
-        if (std::memcmp(rec->Wwnn(), adapter->wwnn, 8) == 0 &&
-            std::memcmp(rec->Wwpn(), adapter->wwpn, 8) == 0 && rec->IsFcoeEngineEntry() == engine)
-            return rec;
+    for (DeviceRecord &rec : Devices())
+        if (std::memcmp(rec.Wwnn(), adapter->wwnn, 8) == 0 &&
+            std::memcmp(rec.Wwpn(), adapter->wwpn, 8) == 0 && rec.IsFcoeEngineEntry() == engine)
+            return &rec;
     return nullptr;
 }
 
@@ -463,11 +435,8 @@ FibreAdapter *FindAdapterInAdapterListByWWN(const uint8_t wwpn[8])
         return nullptr;
     for (FibreAdapter *a = Adapters().first; a; a = a->next) {
         if (std::memcmp(a->wwpn, wwpn, 8) == 0) {
-            Trace(kLevelDebug,
-                  "FindAdapterInAdapterListByWWN: Found HBA %d "
-                  "%02X-%02X-%02X-%02X-%02X-%02X-%02X-%02X",
-                  a->instance, wwpn[0], wwpn[1], wwpn[2], wwpn[3], wwpn[4], wwpn[5], wwpn[6],
-                  wwpn[7]);
+            Trace(kLevelDebug, "FindAdapterInAdapterListByWWN: Found HBA %d %s", a->instance,
+                  WwnText(wwpn, WwnStyle::Dashed).c_str());
             return a;
         }
     }
@@ -512,9 +481,7 @@ std::string GetSerialNo(DeviceRecord &rec)
     if (serial.empty()) {
         const uint8_t *b = rec.node.SerialNum;
         unsigned n = ((b[0] & 31u) * 65536u) + (b[2] * 256u) + b[1];
-        char text[32];
-        std::snprintf(text, sizeof text, "%c%05u", 'A' + n / 100000, n % 100000);
-        serial = text;
+        serial = CutText(Format("%c%05u", 'A' + n / 100000, n % 100000), 31);
     }
     CopyText(rec.serialNumber, serial);
     return serial;
@@ -523,7 +490,7 @@ std::string GetSerialNo(DeviceRecord &rec)
 int CreateAdapterEntryFromSDMDevice(DeviceRecord *rec, FibreAdapter *e)
 {
     if (!rec || !e)
-        return 8;
+        return kStatusNoAdapter;
     int family = GetAdapterFamilyCode(rec);
     e->instance = rec->instance;
     e->handle = rec->handle;
@@ -582,26 +549,24 @@ int BuildAdapterEntryList()
 {
     FrameState &f = Frame();
     std::string path = oss::JoinPath(f.installDir, "adapters.properties");
-    SubSystemEntry *subsystems = BuildSubSystemListFromEncryptedFile(
-        path.c_str(), kSubsystemListKey, static_cast<int>(std::strlen(kSubsystemListKey)));
-    if (!subsystems)
-        subsystems = BuildSubSystemListFromFile(path.c_str());
+    SubSystemListPtr subsystems = ReadSubSystemList(path.c_str());
     const AdapterModelState &opts = AdapterModel();
     std::unordered_set<std::string> seen;
-    for (DeviceRecord *rec = Devices().first; rec; rec = rec->next) {
+    for (DeviceRecord &record : Devices()) {
+        DeviceRecord *rec = &record;
         if (!seen.insert(IdentityKey(rec->Wwnn(), rec->Wwpn(), rec->IsFcoeEngineEntry())).second)
             continue; // the list never holds one port twice
         FibreAdapter entry{};
         CreateAdapterEntryFromSDMDevice(rec, &entry);
-        int family = GetAdapterFamilyCode(rec);
-        const SubSystemEntry *sub =
-            FindSubSystemInSubSystemList(subsystems, rec->chip.SubSystemId, rec->chip.SubVendorId);
+        int family = rec->facts.familyCode;
+        const SubSystemEntry *sub = FindSubSystemInSubSystemList(
+            subsystems.get(), rec->chip.SubSystemId, rec->chip.SubVendorId);
         bool enabled = sub && std::strstr(sub->supported, "TRUE") != nullptr;
         if (opts.enableFamilies21And24 && (family == 21 || family == 24))
             enabled = true;
         if (opts.enableFamily17 && family == 17)
             enabled = true;
-        if (IsNeverEnabledChip(rec))
+        if (rec->facts.neverEnabled)
             enabled = false;
         entry.enabled = enabled ? 1 : 0;
         if (sub)
@@ -610,8 +575,7 @@ int BuildAdapterEntryList()
             LinkBefore(Adapters(), nullptr, e);
         delete[] entry.vPortWwpns;
     }
-    FreeSubSystemList(subsystems);
-    return 0;
+    return kStatusOk;
 }
 
 void UpdateAdapterEntryInAdapterList(DeviceRecord *rec)
@@ -622,75 +586,83 @@ void UpdateAdapterEntryInAdapterList(DeviceRecord *rec)
 
 void UpdateAllAdapterEntryNodesInAdapterList()
 {
-    for (DeviceRecord *rec = Devices().first; rec; rec = rec->next)
-        UpdateAdapterEntryInAdapterList(rec);
+    for (DeviceRecord &rec : Devices())
+        UpdateAdapterEntryInAdapterList(&rec);
 }
 
 int BuildVOLKDevices()
 {
-    OSSEnterCriticalSection();
-    FreeDeviceRecords(Devices(), false);
-    RemoveAllAdaptersFromAdapterList();
-    RecordVector records;
-    if (!SortAdapterList(records) || !AddVirtualPortsToAdapterList(records)) {
-        FreeRecords(records);
-        OSSLeaveCriticalSection();
-        return 115;
+    {
+        CriticalSection lock;
+        FreeDeviceRecords(Devices());
+        RemoveAllAdaptersFromAdapterList();
+        RecordVector records;
+        try {
+            SortAdapterList(records);
+            AddVirtualPortsToAdapterList(records);
+        } catch (const std::bad_alloc &) {
+            PrintMessage("SortAdapterList: Unable to allocate memory!");
+            return kStatusNoMemory;
+        }
+        try {
+            BuildVOLKDeviceList(records);
+        } catch (const std::bad_alloc &) {
+            PrintMessage("BuildVOLKDeviceList: Unable to allocate memory!");
+            return kStatusNoMemory;
+        }
+        std::unordered_map<std::string, FibreAdapter *> byIdentity;
+        for (FibreAdapter *a = Adapters().first; a; a = a->next)
+            byIdentity.emplace(
+                IdentityKey(a->wwnn, a->wwpn, a->portType == TAVRO_PORT_TYPE_FCOE_ENGINE), a);
+        for (DeviceRecord &rec : Devices()) {
+            if (rec.IsVirtual())
+                continue;
+            if (const char *fixed = OemFixedModelName(&rec))
+                CopyText(rec.node.Model, fixed);
+            if (rec.facts.oemBladeClass == 12)
+                rec.portNumber = PciPortOfFunction(rec.PciFunction());
+            auto it = byIdentity.find(IdentityKey(rec.Wwnn(), rec.Wwpn(), rec.IsFcoeEngineEntry()));
+            if (it != byIdentity.end())
+                RefreshEntry(it->second, &rec);
+        }
     }
-    if (!BuildVOLKDeviceList(records)) {
-        PrintMessage("BuildVOLKDeviceList: Unable to allocate memory!");
-        OSSLeaveCriticalSection();
-        return 115;
-    }
-    std::unordered_map<std::string, FibreAdapter *> byIdentity;
-    for (FibreAdapter *a = Adapters().first; a; a = a->next)
-        byIdentity.emplace(
-            IdentityKey(a->wwnn, a->wwpn, a->portType == TAVRO_PORT_TYPE_FCOE_ENGINE), a);
-    for (DeviceRecord *rec = Devices().first; rec; rec = rec->next) {
-        if (rec->IsVirtual())
-            continue;
-        if (const char *fixed = OemFixedModelName(rec))
-            CopyText(rec->node.Model, fixed);
-        if (OemBladeClass(rec) == 12)
-            rec->portNumber = PciPortOfFunction(rec->PciFunction());
-        auto it = byIdentity.find(IdentityKey(rec->Wwnn(), rec->Wwpn(), rec->IsFcoeEngineEntry()));
-        if (it != byIdentity.end())
-            RefreshEntry(it->second, rec);
-    }
-    OSSLeaveCriticalSection();
     if (GetKeyValue("node.hba.virtual.vf.enable", 0) != 0) {
         int rc = VNWmiGetVSANInfo();
         if (rc != 0)
             Trace(kLevelDebug, "BuildVOLKDevices: VNWmiGetVSANInfo returned %d", rc);
     }
-    return 0;
+    return kStatusOk;
 }
 
 void FreeMyDeviceList()
 {
-    OSSEnterCriticalSection();
+    CriticalSection lock;
     Trace(kLevelDebug, "FreeMyDeviceList: Freeing device list...");
-    FreeDeviceRecords(Devices(), false);
-    // The scanned records own the device handles.
-    FreeDeviceRecords(CoreDevices(), true);
+    FreeDeviceRecords(Devices());
+    // The scanned list owns the device handles: freeing it closes them.
+    FreeDeviceRecords(CoreDevices());
     Trace(kLevelDebug, "FreeMyDeviceList: Freeing adapter list...");
     RemoveAllAdaptersFromAdapterList();
-    OSSLeaveCriticalSection();
 }
 
 extern "C" {
 
-TAVRO_API AdapterList *TAVRO_GetAdapterList(void) { return &Adapters(); }
+TAVRO_API AdapterList *TAVRO_GetAdapterList(void)
+{
+    return GuardExport<AdapterList *>(nullptr, [] { return &Adapters(); });
+}
 
 TAVRO_API FibreAdapter *TAVRO_FindAdapterInAdapterListByWWN(const uint8_t *wwpn)
 {
-    return FindAdapterInAdapterListByWWN(wwpn);
+    return GuardExport<FibreAdapter *>(nullptr,
+                                       [&] { return FindAdapterInAdapterListByWWN(wwpn); });
 }
 
 TAVRO_API FibreAdapter *
 TAVRO_FindPhysicalAdapterEntryByVirtualPortInAdapterList(const FibreAdapter *adapter)
 {
-    return FindPhysicalAdapterEntryByVirtualPort(adapter);
+    return GuardExport<FibreAdapter *>(
+        nullptr, [&] { return FindPhysicalAdapterEntryByVirtualPort(adapter); });
 }
 
 } // extern "C"

@@ -41,13 +41,11 @@ std::string DeviceTag(const DeviceRecord &rec)
 void ReportChange()
 {
     std::time_t now = oss::Now();
-    char when[32] = {};
     std::tm lt{};
     localtime_r(&now, &lt);
     char buf[26];
     asctime_r(&lt, buf);
-    std::memcpy(when, buf, 24);
-    PrintMessageF("\n%s: %s", when, "Change detected, please refresh current configuration.");
+    PrintMessageF("\n%.24s: %s", buf, "Change detected, please refresh current configuration.");
 }
 
 void pollingEvents()
@@ -92,7 +90,8 @@ const char *AenEventName(uint32_t type)
 int handleAEN()
 {
     bool change = false;
-    for (DeviceRecord *rec = Devices().first; rec; rec = rec->next) {
+    for (DeviceRecord &record : Devices()) {
+        DeviceRecord *rec = &record;
         std::string tag = DeviceTag(*rec);
         if (!(rec->flags & kDeviceEventsEnabled) || rec->IsVirtual() || rec->IsFcoeEngineEntry()) {
             Trace(kLevelDebug, "handleAEN: Skipping Device [%s] (AEN Unsupported)", tag.c_str());
@@ -159,7 +158,8 @@ int handleAEN()
 int CoreHandlePortStateChange()
 {
     bool rebuild = false;
-    for (DeviceRecord *rec = Devices().first; rec; rec = rec->next) {
+    for (DeviceRecord &record : Devices()) {
+        DeviceRecord *rec = &record;
         if (rec->IsVirtual() || rec->IsFcoeEngineEntry())
             continue;
         SD_PORT_PROPERTY port{};
@@ -209,15 +209,18 @@ void PollEventsOnce()
     if (now - st.lastPollMs < static_cast<uint64_t>(f.pollingInterval) * 1000)
         return;
     st.lastPollMs = now;
-    if (OSSEnterCriticalSection() != 0)
-        return;
     int aen = 0;
-    if (st.skipEvents)
-        Trace(kLevelDebug, "pollingEvents: Skipping AEN");
-    else
-        aen = handleAEN();
-    int state = CoreHandlePortStateChange();
-    OSSLeaveCriticalSection();
+    int state = 0;
+    {
+        CriticalSection lock;
+        if (!lock.Held())
+            return;
+        if (st.skipEvents)
+            Trace(kLevelDebug, "pollingEvents: Skipping AEN");
+        else
+            aen = handleAEN();
+        state = CoreHandlePortStateChange();
+    }
     if ((aen != 0 || state != 0) && !st.suppressReports) {
         ReportChange();
         model.rebuildRequired = true;

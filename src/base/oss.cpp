@@ -18,6 +18,8 @@
 #include <fstream>
 #include <vector>
 
+#include "base/text.h"
+
 namespace oss {
 
 // ---- Clock -------------------------------------------------------------
@@ -150,11 +152,19 @@ namespace {
 
 std::atomic<CtrlHandler> g_ctrlHandler{nullptr};
 int g_ctrlPipe[2] = {-1, -1};
+std::atomic<std::thread::id> g_watcherThread{};
+// The terminating signal the watcher is handling (0: none), and the wake-up of
+// threads that wait for it to end.
+std::atomic<int> g_endingSignal{0};
+std::mutex g_endingMutex;
+std::condition_variable g_endingDone;
 
-void OnSigint(int)
+constexpr int kTerminatingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void OnSignal(int signo)
 {
     // Only async-signal-safe work here: wake the watcher thread.
-    const char byte = 0;
+    const unsigned char byte = static_cast<unsigned char>(signo);
     if (g_ctrlPipe[1] >= 0) {
         ssize_t n = write(g_ctrlPipe[1], &byte, 1);
         (void)n;
@@ -163,23 +173,36 @@ void OnSigint(int)
 
 void CtrlWatcher()
 {
+    g_watcherThread.store(std::this_thread::get_id());
     for (;;) {
-        char byte;
+        unsigned char byte;
         ssize_t n = read(g_ctrlPipe[0], &byte, 1);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             return;
+        const int signo = byte;
+        g_endingSignal.store(signo);
+        // Every terminating signal is handled as Ctrl-C is.
         CtrlHandler h = g_ctrlHandler.load();
         int handled = h ? h(kCtrlCEvent) : 0;
         if (!handled) {
-            // Not handled: the default action ends the process.
+            // Not handled: the signal's default action ends the process, with
+            // the exit status that signal gives.
             RestoreConsole();
-            signal(SIGINT, SIG_DFL);
-            raise(SIGINT);
+            signal(signo, SIG_DFL);
+            raise(signo);
         }
+        {
+            std::lock_guard<std::mutex> lock(g_endingMutex);
+            g_endingSignal.store(0);
+        }
+        g_endingDone.notify_all();
     }
 }
+
+// exit() must not beat the watcher's re-raise: the exit status is the signal's.
+void AwaitSignalEndAtExit() { AwaitSignalEnd(); }
 
 } // namespace
 
@@ -188,15 +211,24 @@ bool InstallCtrlHandler(CtrlHandler handler)
     static std::once_flag once;
     static bool ready = false;
     std::call_once(once, [] {
+        IgnoreBrokenPipe();
         if (pipe2(g_ctrlPipe, O_CLOEXEC) != 0)
             return;
         if (StartThread(CtrlWatcher) == 0)
             return;
-        struct sigaction sa { };
-        sa.sa_handler = OnSigint;
-        sigemptyset(&sa.sa_mask);
-        sa.sa_flags = SA_RESTART;
-        ready = sigaction(SIGINT, &sa, nullptr) == 0;
+        std::atexit(AwaitSignalEndAtExit);
+        ready = true;
+        for (int signo : kTerminatingSignals) {
+            struct sigaction old { };
+            // A signal the parent made us ignore (nohup, background jobs) stays ignored.
+            if (sigaction(signo, nullptr, &old) == 0 && old.sa_handler == SIG_IGN)
+                continue;
+            struct sigaction sa { };
+            sa.sa_handler = OnSignal;
+            sigemptyset(&sa.sa_mask);
+            sa.sa_flags = SA_RESTART;
+            ready = sigaction(signo, &sa, nullptr) == 0 && ready;
+        }
     });
     if (!ready)
         return false;
@@ -208,6 +240,20 @@ int RaiseCtrlEvent(uint32_t ctrlType)
 {
     CtrlHandler h = g_ctrlHandler.load();
     return h ? h(ctrlType) : 0;
+}
+
+void IgnoreBrokenPipe() { signal(SIGPIPE, SIG_IGN); }
+
+bool OnSignalThread() { return g_watcherThread.load() == std::this_thread::get_id(); }
+
+bool SignalEnding() { return g_endingSignal.load() != 0; }
+
+void AwaitSignalEnd()
+{
+    if (OnSignalThread())
+        return;
+    std::unique_lock<std::mutex> lock(g_endingMutex);
+    g_endingDone.wait(lock, [] { return g_endingSignal.load() == 0; });
 }
 
 // ---- Keys ----------------------------------------------------------------
@@ -420,10 +466,8 @@ bool QueryHostFacts(HostFacts &facts)
     // Kernel release "6.1.0-18-amd64": major, minor, then the patch level as the build.
     std::sscanf(release.c_str(), "%d.%d.%d", &facts.major, &facts.minor, &facts.build);
     std::string edition = OsReleaseValue("VERSION_CODENAME");
-    char text[128];
-    std::snprintf(text, sizeof text, "%d.%d %s (Build %d)", facts.major, facts.minor,
-                  edition.empty() ? "Linux" : edition.c_str(), facts.build);
-    facts.versionText = text;
+    facts.versionText = Format("%d.%d %s (Build %d)", facts.major, facts.minor,
+                               edition.empty() ? "Linux" : edition.c_str(), facts.build);
     if (facts.is64Bit)
         facts.versionText += " x64";
     return ok;

@@ -58,15 +58,26 @@ uint64_t StartThread(std::function<void()> body);
 uint64_t CurrentThreadId();
 
 // ---- Console -----------------------------------------------------------
-// The console control handler receives 0 for Ctrl-C. It runs on a thread of
-// its own, never inside the signal handler; when it answers 0 (not handled)
-// the default action ends the process, as on the original platform.
+// The console control handler receives 0 (Ctrl-C) for SIGINT, SIGTERM and
+// SIGHUP alike. It runs on a thread of its own, never inside the signal
+// handler; when it answers 0 (not handled) the signal's default action ends
+// the process, as on the original platform. Installing it also ignores
+// SIGPIPE: a closed pipe shows as a failed write instead.
 using CtrlHandler = int (*)(uint32_t ctrlType);
 constexpr uint32_t kCtrlCEvent = 0;
 constexpr uint32_t kCtrlCloseEvent = 2;
 bool InstallCtrlHandler(CtrlHandler handler);
 // Delivers a control event to the installed handler as a signal would (tests).
 int RaiseCtrlEvent(uint32_t ctrlType);
+void IgnoreBrokenPipe();
+// Whether the calling thread is the one that runs the control handler.
+bool OnSignalThread();
+// Whether a terminating signal is being handled right now.
+bool SignalEnding();
+// Blocks while a terminating signal is being handled on the signal thread:
+// the process then ends with that signal. Returns at once on that thread, or
+// when no signal is being handled, or when the handler took the signal.
+void AwaitSignalEnd();
 
 // Key polling without blocking: a terminal is read in raw mode, piped input
 // byte by byte. KeyHit answers whether a key is waiting; GetKey takes it

@@ -21,20 +21,26 @@ void CopyText(char *dest, size_t size, std::string_view text)
     dest[n] = '\0';
 }
 
-std::string Format(const char *format, ...)
+std::string FormatV(const char *format, va_list args)
 {
-    va_list ap;
-    va_start(ap, format);
     va_list again;
-    va_copy(again, ap);
-    int n = std::vsnprintf(nullptr, 0, format, ap);
-    va_end(ap);
+    va_copy(again, args);
+    int n = std::vsnprintf(nullptr, 0, format, args);
     std::string out;
     if (n > 0) {
         out.resize(static_cast<size_t>(n));
         std::vsnprintf(out.data(), out.size() + 1, format, again);
     }
     va_end(again);
+    return out;
+}
+
+std::string Format(const char *format, ...)
+{
+    va_list ap;
+    va_start(ap, format);
+    std::string out = FormatV(format, ap);
+    va_end(ap);
     return out;
 }
 

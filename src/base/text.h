@@ -3,6 +3,7 @@
 // formatter (no fixed buffers at the call sites).
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -21,6 +22,7 @@ template <size_t N> void CopyText(char (&dest)[N], std::string_view text)
 
 // printf into a std::string of whatever length the result needs.
 std::string Format(const char *format, ...) TAVRO_PRINTF(1, 2);
+std::string FormatV(const char *format, va_list args) TAVRO_PRINTF(1, 0);
 
 enum class WwnStyle {
     Key,    // "2100000e7a081001": lookups and identities

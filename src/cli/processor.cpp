@@ -139,6 +139,7 @@ extern "C" TAVRO_API int32_t TAVRO_FC_CommandLineProcessor(int32_t argc, const c
         OptionDisabled();
         result = parseStatus;
     }
+    result = FinishCommandOutput(result);
     CloseOutputFile();
     return result;
 }

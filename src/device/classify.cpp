@@ -7,6 +7,7 @@
 #include <cstring>
 #include <tuple>
 
+#include "base/text.h"
 #include "frame/messages.h"
 #include "vnsdm.h"
 
@@ -246,6 +247,8 @@ int FamilyCodeOfDeviceId(uint16_t deviceId)
 
 int GetAdapterFamilyCode(const DeviceRecord *dev)
 {
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.familyCode;
     if (dev == nullptr) {
         Trace(kLevelDebug, "GetAdapterFamilyCode: NULL device");
         return 0;
@@ -261,6 +264,8 @@ int GetAdapterFamilyCode(const DeviceRecord *dev)
 
 int IsEntryLevelAdapter(const DeviceRecord *dev)
 {
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.entryLevel;
     if (dev == nullptr)
         return 0;
     switch (FamilyOfCode(CodeOf(*dev))) {
@@ -275,6 +280,8 @@ int IsEntryLevelAdapter(const DeviceRecord *dev)
 
 int IsQuillAdapter(const DeviceRecord *dev)
 {
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.quill ? 1 : 0;
     if (dev == nullptr)
         return 0;
     const bool quill = dev->chip.DeviceId == kQuillDeviceId &&
@@ -284,6 +291,8 @@ int IsQuillAdapter(const DeviceRecord *dev)
 
 int IsConvergedAdapter(const DeviceRecord *dev)
 {
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.converged ? 1 : 0;
     if (dev == nullptr)
         return 0;
     switch (CodeOf(*dev)) {
@@ -301,6 +310,8 @@ int IsConvergedAdapter(const DeviceRecord *dev)
 
 int IsCnaGroupA(const DeviceRecord *dev)
 {
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.cnaGroupA ? 1 : 0;
     if (dev == nullptr)
         return 0;
     const int code = CodeOf(*dev);
@@ -309,6 +320,8 @@ int IsCnaGroupA(const DeviceRecord *dev)
 
 int IsCnaGroupB(const DeviceRecord *dev)
 {
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.cnaGroupB ? 1 : 0;
     if (dev == nullptr)
         return 0;
     const int code = CodeOf(*dev);
@@ -317,6 +330,8 @@ int IsCnaGroupB(const DeviceRecord *dev)
 
 int IsPciExpressAdapter(const DeviceRecord *dev)
 {
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.pciExpress ? 1 : 0;
     if (dev == nullptr)
         return 0;
     const ChipRow *row = FindChip(dev->chip.DeviceId);
@@ -333,10 +348,53 @@ int IsVirtualPort(const DeviceRecord *dev)
     return dev && dev->port.PortType == SD_PORT_TYPE_VIRTUAL ? 1 : 0;
 }
 
+void ClassifyDevice(DeviceRecord &rec)
+{
+    // The tests below work from the chip while the facts are unknown.
+    rec.facts = AdapterFacts{};
+    const DeviceRecord *dev = &rec;
+    AdapterFacts f;
+    f.familyCode = GetAdapterFamilyCode(dev);
+    f.entryLevel = IsEntryLevelAdapter(dev);
+    f.pciExpress = IsPciExpressAdapter(dev) != 0;
+    f.quill = IsQuillAdapter(dev) != 0;
+    f.converged = IsConvergedAdapter(dev) != 0;
+    f.cnaGroupA = IsCnaGroupA(dev) != 0;
+    f.cnaGroupB = IsCnaGroupB(dev) != 0;
+    f.fenn16G = isFenn16GHBA(dev) != 0;
+    f.fenn32G = IsFenn32G(dev) != 0;
+    f.fennB16G = IsFennB16G(dev) != 0;
+    f.fennB32G = IsFennB32G(dev) != 0;
+    if (f.familyCode == kFamilyFenn)
+        f.generation = Contains(kFennBChips, rec.chip.DeviceId)     ? 2
+                       : Contains(kFenn32GChips, rec.chip.DeviceId) ? 1
+                                                                    : 0;
+    f.speedClass = f.fenn16G || f.fennB16G ? 1 : f.fenn32G || f.fennB32G ? 2 : 0;
+    f.neverEnabled = IsNeverEnabledChip(dev) != 0;
+    f.ibmBladeCenter = IsIBMBladeCenterAdapter(dev) != 0;
+    f.dellMezz = IsDellMezzAdapter(dev) != 0;
+    f.mezz16G = isMezz16GHBA(dev) != 0;
+    f.mezz32G = isMezz32GHBA(dev) != 0;
+    f.sunAdapter = IsSunAdapter(dev);
+    f.tern = IsTernAdapter(dev) != 0;
+    f.dellOem = IsDellOemAdapter(dev) != 0;
+    f.featureUnsupported = isBrocadeFeatureUnSupportedAdapters(dev) != 0;
+    f.fcOnly16GN4 = is16GN4FCOnlyHBA(dev) != 0;
+    f.longReach = isAdapterLRType(dev) != 0;
+    f.cnaLongReach = isCNAWithLROptionEnable(dev) != 0;
+    f.edcUpdate = isEDCUpdateSupported(dev) != 0;
+    f.oemBladeClass = OemBladeClass(dev);
+    f.oemPortLayout = OemPortLayout(dev);
+    f.known = true;
+    rec.facts = f;
+}
+
 // ---- Fenn speed classes --------------------------------------------------
 
 int isFenn16GHBA(const DeviceRecord *dev)
 {
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.fenn16G ? 1 : 0;
     if (dev == nullptr || CodeOf(*dev) != kFamilyFenn || dev->chip.SubVendorId != kMakerSsvid)
         return 0;
     const uint16_t id = dev->chip.DeviceId;
@@ -351,6 +409,8 @@ int isFenn16GHBA(const DeviceRecord *dev)
 
 int IsFenn32G(const DeviceRecord *dev)
 {
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.fenn32G ? 1 : 0;
     if (dev == nullptr || CodeOf(*dev) != kFamilyFenn)
         return 0;
     return Contains(kFenn32GChips, dev->chip.DeviceId) && !isFenn16GHBA(dev) ? 1 : 0;
@@ -358,6 +418,8 @@ int IsFenn32G(const DeviceRecord *dev)
 
 int FennSpeedClass(const DeviceRecord *dev)
 {
+    if (dev != nullptr && dev->facts.known && dev->facts.generation == 1)
+        return dev->facts.speedClass;
     if (isFenn16GHBA(dev))
         return 1;
     if (IsFenn32G(dev))
@@ -367,6 +429,8 @@ int FennSpeedClass(const DeviceRecord *dev)
 
 int IsFennB16G(const DeviceRecord *dev)
 {
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.fennB16G ? 1 : 0;
     if (dev == nullptr || CodeOf(*dev) != kFamilyFenn)
         return 0;
     if (Contains(kFennBChips, dev->chip.DeviceId) &&
@@ -381,6 +445,8 @@ int IsFennB16G(const DeviceRecord *dev)
 
 int IsFennB32G(const DeviceRecord *dev)
 {
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.fennB32G ? 1 : 0;
     if (dev == nullptr || CodeOf(*dev) != kFamilyFenn)
         return 0;
     return Contains(kFennBChips, dev->chip.DeviceId) && !IsFennB16G(dev) ? 1 : 0;
@@ -388,6 +454,8 @@ int IsFennB32G(const DeviceRecord *dev)
 
 int FennBSpeedClass(const DeviceRecord *dev)
 {
+    if (dev != nullptr && dev->facts.known && dev->facts.generation == 2)
+        return dev->facts.speedClass;
     if (IsFennB16G(dev))
         return 1;
     if (IsFennB32G(dev))
@@ -399,6 +467,8 @@ int FennBSpeedClass(const DeviceRecord *dev)
 
 int IsIBMBladeCenterAdapter(const DeviceRecord *dev)
 {
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.ibmBladeCenter ? 1 : 0;
     if (dev == nullptr || !HasPair(kIBMBladeCenter, *dev))
         return 0;
     Trace(kLevelDebug, "IBM BladeCenter HBA detected (SSVID/SSDID = 0x%04x/0x%04x)",
@@ -408,6 +478,8 @@ int IsIBMBladeCenterAdapter(const DeviceRecord *dev)
 
 int IsDellMezzAdapter(const DeviceRecord *dev)
 {
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.dellMezz ? 1 : 0;
     if (dev == nullptr || !HasPair(kDellMezz, *dev))
         return 0;
     Trace(kLevelDebug, "Dell 8G Mezzanine CNA/HBA detected (SSVID/SSDID = 0x%04x/0x%04x)",
@@ -415,12 +487,24 @@ int IsDellMezzAdapter(const DeviceRecord *dev)
     return 1;
 }
 
-int isMezz16GHBA(const DeviceRecord *dev) { return OemTest("isMezz16GHBA", kMezz16G, dev); }
+int isMezz16GHBA(const DeviceRecord *dev)
+{
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.mezz16G ? 1 : 0;
+    return OemTest("isMezz16GHBA", kMezz16G, dev);
+}
 
-int isMezz32GHBA(const DeviceRecord *dev) { return OemTest("isMezz32GHBA", kMezz32G, dev); }
+int isMezz32GHBA(const DeviceRecord *dev)
+{
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.mezz32G ? 1 : 0;
+    return OemTest("isMezz32GHBA", kMezz32G, dev);
+}
 
 int IsSunAdapter(const DeviceRecord *dev)
 {
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.sunAdapter;
     if (dev == nullptr)
         return 0;
     if (HasPair(kSun2G4G, *dev)) {
@@ -438,6 +522,8 @@ int IsSunAdapter(const DeviceRecord *dev)
 
 int IsTernAdapter(const DeviceRecord *dev)
 {
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.tern ? 1 : 0;
     if (dev == nullptr || !HasPair(kTern, *dev))
         return 0;
     Trace(kLevelDebug, "Tern HBA detected (SSVID/SSDID = 0x%04x/0x%04x)", dev->chip.SubVendorId,
@@ -445,32 +531,52 @@ int IsTernAdapter(const DeviceRecord *dev)
     return 1;
 }
 
-int IsDellOemAdapter(const DeviceRecord *dev) { return OemTest("IsDellOemAdapter", kDellOem, dev); }
+int IsDellOemAdapter(const DeviceRecord *dev)
+{
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.dellOem ? 1 : 0;
+    return OemTest("IsDellOemAdapter", kDellOem, dev);
+}
 
 int isBrocadeFeatureUnSupportedAdapters(const DeviceRecord *dev)
 {
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.featureUnsupported ? 1 : 0;
     return OemTest("isBrocadeFeatureUnSupportedAdapters", kFeatureUnsupported, dev);
 }
 
 int is16GN4FCOnlyHBA(const DeviceRecord *dev)
 {
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.fcOnly16GN4 ? 1 : 0;
     return OemTest("is16GN4FCOnlyHBA", k16GN4FcOnly, dev);
 }
 
-int isAdapterLRType(const DeviceRecord *dev) { return OemTest("isAdapterLRType", kLongReach, dev); }
+int isAdapterLRType(const DeviceRecord *dev)
+{
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.longReach ? 1 : 0;
+    return OemTest("isAdapterLRType", kLongReach, dev);
+}
 
 int isCNAWithLROptionEnable(const DeviceRecord *dev)
 {
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.cnaLongReach ? 1 : 0;
     return OemTest("isCNAWithLROptionEnable", kCnaLongReach, dev);
 }
 
 int isEDCUpdateSupported(const DeviceRecord *dev)
 {
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.edcUpdate ? 1 : 0;
     return OemTest("isEDCUpdateSupported", kEdcUpdate, dev);
 }
 
 int OemBladeClass(const DeviceRecord *dev)
 {
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.oemBladeClass;
     if (dev == nullptr)
         return 8;
     return HasPair(kOemBlade, *dev) ? 12 : 0;
@@ -478,6 +584,8 @@ int OemBladeClass(const DeviceRecord *dev)
 
 int OemPortLayout(const DeviceRecord *dev)
 {
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.oemPortLayout;
     if (dev == nullptr)
         return 0;
     for (const LayoutPair &entry : kOemLayouts)
@@ -546,14 +654,14 @@ int GetAdapterPciPhysicalPortNumber(const DeviceRecord *dev)
     return port;
 }
 
-int FindAdapterPortMultiPortHBA(const DeviceRecord *first, const DeviceRecord *dev,
+int FindAdapterPortMultiPortHBA(PortRange ports, const DeviceRecord *dev,
                                 const SerialNumberOf &serialOf)
 {
     if (dev == nullptr || !serialOf)
         return 0;
     const std::string serial = serialOf(*dev);
     int index = 1;
-    for (const DeviceRecord *p = first; p != nullptr; p = p->next) {
+    for (const DeviceRecord *p : ports) {
         if (p == dev || p->port.PortType != SD_PORT_TYPE_PHYSICAL)
             continue;
         if (WwpnBelow(*p, *dev) && serialOf(*p) == serial)
@@ -564,14 +672,13 @@ int FindAdapterPortMultiPortHBA(const DeviceRecord *first, const DeviceRecord *d
     return index;
 }
 
-int GetPortIndexOEM(const DeviceRecord *first, const DeviceRecord *dev,
-                    const SerialNumberOf &serialOf)
+int GetPortIndexOEM(PortRange ports, const DeviceRecord *dev, const SerialNumberOf &serialOf)
 {
     if (dev == nullptr || !serialOf)
         return 0;
     const int layout = OemPortLayout(dev);
     if (layout == 0)
-        return FindAdapterPortMultiPortHBA(first, dev, serialOf);
+        return FindAdapterPortMultiPortHBA(ports, dev, serialOf);
 
     const auto key = [layout](const DeviceRecord &d) {
         const int bus = d.chip.PciBusNumber;
@@ -589,7 +696,7 @@ int GetPortIndexOEM(const DeviceRecord *first, const DeviceRecord *dev,
     const std::string serial = serialOf(*dev);
     const auto own = key(*dev);
     int index = 1;
-    for (const DeviceRecord *p = first; p != nullptr; p = p->next) {
+    for (const DeviceRecord *p : ports) {
         if (p == dev || p->port.PortType != SD_PORT_TYPE_PHYSICAL)
             continue;
         if (key(*p) < own && serialOf(*p) == serial)
@@ -600,14 +707,13 @@ int GetPortIndexOEM(const DeviceRecord *first, const DeviceRecord *dev,
     return index;
 }
 
-int CountPortsOfAdapter(const DeviceRecord *first, const DeviceRecord *dev,
-                        const SerialNumberOf &serialOf)
+int CountPortsOfAdapter(PortRange ports, const DeviceRecord *dev, const SerialNumberOf &serialOf)
 {
     if (dev == nullptr || !serialOf)
         return 0;
     const std::string serial = serialOf(*dev);
     int count = 0;
-    for (const DeviceRecord *p = first; p != nullptr; p = p->next)
+    for (const DeviceRecord *p : ports)
         if (serialOf(*p) == serial)
             ++count;
     Trace(kLevelDebug, "CountPortsOfAdapter: SN=%s ports=%d", serial.c_str(), count);
@@ -624,28 +730,29 @@ int GetAdapterType(const DeviceRecord *dev, char *text, std::size_t size)
     if (dev == nullptr)
         return 0;
     const SubsystemPair pair = kDellTypedBoard;
-    int written;
+    std::string type;
     if (dev->chip.SubVendorId == pair.ssvid && dev->chip.SubSystemId == pair.ssdid) {
         Trace(kLevelDebug, "GetAdapterType: Dell board 0x%04x/0x%04x type %s", pair.ssvid,
               pair.ssdid, kDellTypedBoardText);
-        written = std::snprintf(text, size, "%s", kDellTypedBoardText);
+        type = kDellTypedBoardText;
     } else {
-        written = std::snprintf(text, size, "%04x", dev->chip.DeviceId);
+        type = Format("%04x", dev->chip.DeviceId);
     }
-    return static_cast<int>(std::min<std::size_t>(written < 0 ? 0 : written, size - 1));
+    CopyText(text, size, type);
+    return static_cast<int>(std::min(type.size(), size - 1));
 }
 
 std::string GetISPModelName(uint16_t deviceId)
 {
     if (const ChipRow *row = FindChip(deviceId))
         return row->ispModel;
-    char text[64];
-    std::snprintf(text, sizeof text, "ISP%04x PCI Express Adapter", deviceId);
-    return text;
+    return Format("ISP%04x PCI Express Adapter", deviceId);
 }
 
 int IsNeverEnabledChip(const DeviceRecord *dev)
 {
+    if (dev != nullptr && dev->facts.known)
+        return dev->facts.neverEnabled ? 1 : 0;
     if (dev == nullptr || dev->chip.DeviceId != kNeverEnabledDeviceId)
         return 0;
     Trace(kLevelDebug, "IsNeverEnabledChip: device 0x%04x is never enabled", dev->chip.DeviceId);

@@ -82,7 +82,11 @@ std::span<const ChipRow> ChipTable();
 int FamilyCodeOfDeviceId(uint16_t deviceId);
 
 // ---- Classification of one port ---------------------------------------
-// Every test takes a DeviceRecord and answers 0 for null unless said so.
+// Every test takes a DeviceRecord and answers 0 for null unless said so. A
+// classified record answers from its facts; any other is worked out anew.
+
+// Works out a port's facts once (at the scan); the tests read them after.
+void ClassifyDevice(DeviceRecord &rec);
 
 int GetAdapterFamilyCode(const DeviceRecord *dev);
 // 1 for PCI-X entry-level adapters (families 6, 7), 2 for PCI Express ones (8, 9).
@@ -147,18 +151,18 @@ int GetAdapterPciPhysicalPortNumber(const DeviceRecord *dev);
 
 // Serial number of a port as the adapter list knows it (GetSerialNo).
 using SerialNumberOf = std::function<std::string(const DeviceRecord &)>;
+// The ports a count or index is taken among.
+using PortRange = std::span<const DeviceRecord *const>;
 
 // 1-based index of a port among the physical ports with its serial number,
 // in ascending WWPN order; 0 for null.
-int FindAdapterPortMultiPortHBA(const DeviceRecord *first, const DeviceRecord *dev,
+int FindAdapterPortMultiPortHBA(PortRange ports, const DeviceRecord *dev,
                                 const SerialNumberOf &serialOf);
 // As above, but boards with an OEM port layout are ordered by PCI bus, slot
 // and function.
-int GetPortIndexOEM(const DeviceRecord *first, const DeviceRecord *dev,
-                    const SerialNumberOf &serialOf);
+int GetPortIndexOEM(PortRange ports, const DeviceRecord *dev, const SerialNumberOf &serialOf);
 // Number of DeviceRecords with the serial number of dev (dev included); 0 for null.
-int CountPortsOfAdapter(const DeviceRecord *first, const DeviceRecord *dev,
-                        const SerialNumberOf &serialOf);
+int CountPortsOfAdapter(PortRange ports, const DeviceRecord *dev, const SerialNumberOf &serialOf);
 
 // ---- Texts -------------------------------------------------------------
 // Hardware type text: the device ID in lower-case hex, or a fixed text for

@@ -13,7 +13,6 @@
 
 #include "base/oss.h"
 #include "device/devicelist.h"
-#include "device/targets.h"
 #include "device/wmi.h"
 #include "frame/frame.h"
 #include "frame/hbaconf.h"
@@ -30,6 +29,7 @@ struct CoreState {
     std::vector<std::string> diskDrives;
     std::vector<uint8_t> switchList; // the core's switch list (filled by fabric queries)
     SniaRegistration snia;
+    std::string sniaProblem; // why the SNIA HBA API cannot be used; empty when it can
 };
 
 CoreState &Core()
@@ -141,9 +141,9 @@ void CoreInitializeDevices()
 
 void CoreInitializeTargets()
 {
-    for (DeviceRecord *rec = Devices().first; rec; rec = rec->next)
-        for (TargetRecord *t = rec->targetHead; t; t = t->next)
-            t->initialStateFlags = t->stateFlags;
+    for (DeviceRecord &rec : Devices())
+        for (TargetRecord &t : rec.targets)
+            t.initialStateFlags = t.stateFlags;
 }
 
 void CoreUninitialize()
@@ -160,14 +160,35 @@ void CoreUninitialize()
 void CoreLoadHbaLibrary()
 {
     FrameState &f = Frame();
-    std::string vendorLib = oss::JoinPath(f.configPath, "libvnhbaapi.so");
-    if (OSSRegSetSNIAHBAAPIPath(kSniaConfFile, vendorLib, Core().snia) != 0)
+    CoreState &core = Core();
+    core.sniaProblem.clear();
+    const std::string conf = SniaConfPath();
+    const std::string vendorLib = oss::JoinPath(f.configPath, "libvnhbaapi.so");
+    if (OSSRegSetSNIAHBAAPIPath(conf, vendorLib, core.snia) != 0) {
         Trace(kLevelDebug, "Unable to query the current registry path of HBAAPI.");
+        core.sniaProblem = Format("Unable to list the SNIA HBA vendor library in %s: %s",
+                                  conf.c_str(), std::strerror(core.snia.error));
+    }
     HBA_STATUS st = HBA_LoadLibrary();
+    // A failed load is no reason to refuse: the library may already be loaded.
     if (st != HBA_STATUS_OK)
         Trace(kLevelDebug, "Unable to load the HBAAPI library, may already be loaded.");
     else
         f.hbaLibraryLoaded = true;
+}
+
+void CoreHealSniaConf()
+{
+    if (int rc = OSSRegHealSNIAConf(SniaConfPath()))
+        Trace(kLevelDebug, "OSSRegHealSNIAConf: %s", std::strerror(rc));
+}
+
+const std::string &SniaHbaApiProblem()
+{
+    static const std::string kSuppressed = "The SNIA HBA API was not loaded (option -z)";
+    if (Frame().hbaLibrarySuppressed)
+        return kSuppressed;
+    return Core().sniaProblem;
 }
 
 void CoreFreeHbaLibrary()

@@ -25,3 +25,8 @@ void CoreUninitialize();
 void CoreLoadHbaLibrary();
 void CoreFreeHbaLibrary();
 void CoreRestoreSniaRegistration();
+// Start-up repair of the SNIA configuration file when nothing is registered (-z).
+void CoreHealSniaConf();
+// Why the SNIA HBA API cannot be used this run (our vendor library could not
+// be listed, or -z); empty when it can.
+const std::string &SniaHbaApiProblem();

@@ -4,9 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "device/targets.h"
 #include "vnsdm.h"
-
-struct TargetRecord;
 
 // Notification status bits kept by the event poll.
 enum : uint32_t {
@@ -39,6 +38,41 @@ struct VportInfo {
     uint32_t vfId = 0;
 };
 
+// What the classification makes of a port's chip and subsystem IDs, worked
+// out once when the port is scanned (ClassifyDevice) and read as fields after.
+struct AdapterFacts {
+    bool known = false;
+    int familyCode = 0;
+    int generation = 0;    // Fenn line: 1 the first, 2 the second; 0 other families
+    int speedClass = 0;    // Fenn boards: 1 for 16 Gb, 2 for 32 Gb; else 0
+    int entryLevel = 0;    // IsEntryLevelAdapter
+    int sunAdapter = 0;    // IsSunAdapter
+    int oemBladeClass = 0; // OemBladeClass
+    int oemPortLayout = 0; // OemPortLayout
+    bool pciExpress = false;
+    bool quill = false;
+    bool converged = false;
+    bool cnaGroupA = false;
+    bool cnaGroupB = false;
+    bool fenn16G = false;
+    bool fenn32G = false;
+    bool fennB16G = false;
+    bool fennB32G = false;
+    bool neverEnabled = false;
+    // Support marks of the OEM boards.
+    bool ibmBladeCenter = false;
+    bool dellMezz = false;
+    bool mezz16G = false;
+    bool mezz32G = false;
+    bool tern = false;
+    bool dellOem = false;
+    bool featureUnsupported = false;
+    bool fcOnly16GN4 = false;
+    bool longReach = false;
+    bool cnaLongReach = false;
+    bool edcUpdate = false;
+};
+
 struct DeviceRecord {
     uint32_t notificationStatus = 0;
     uint32_t handle = 0;
@@ -56,11 +90,10 @@ struct DeviceRecord {
     uint32_t flags = 0;
     int32_t portNumber = 0;     // 1-based physical port number on its adapter
     char serialNumber[32] = {}; // GetSerialNo, kept once known
+    AdapterFacts facts;
 
     // Discovered targets (filled by target discovery).
-    TargetRecord *targetHead = nullptr;
-    TargetRecord *targetTail = nullptr;
-    uint32_t targetCount = 0;
+    std::vector<TargetRecord> targets;
 
     // Virtual port data.
     uint32_t vpIndexSupported = 0;
@@ -68,9 +101,6 @@ struct DeviceRecord {
     uint32_t qosValue = 0;
     uint32_t qosType = 0;
     std::vector<VportInfo> vports; // physical ports: their virtual ports
-
-    DeviceRecord *next = nullptr;
-    DeviceRecord *previous = nullptr;
 
     const uint8_t *Wwnn() const { return node.WWNN; }
     const uint8_t *Wwpn() const { return port.WWPN; }

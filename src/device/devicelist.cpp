@@ -3,8 +3,9 @@
 #include <cstring>
 #include <new>
 
+#include "base/status.h"
+#include "device/classify.h"
 #include "device/core.h"
-#include "device/targets.h"
 #include "frame/messages.h"
 
 DeviceList &CoreDevices()
@@ -19,6 +20,28 @@ DeviceList &Devices()
     return list;
 }
 
+DeviceHandle &DeviceHandle::operator=(DeviceHandle &&other) noexcept
+{
+    if (this != &other) {
+        Close();
+        handle_ = other.handle_;
+        open_ = other.open_;
+        events_ = other.events_;
+        other.open_ = false;
+    }
+    return *this;
+}
+
+void DeviceHandle::Close()
+{
+    if (!open_)
+        return;
+    if (events_)
+        SDDisableAen(handle_);
+    SDCloseDevice(handle_);
+    open_ = false;
+}
+
 namespace {
 
 std::string WwnKey(const uint8_t wwnn[8], const uint8_t wwpn[8])
@@ -30,54 +53,24 @@ std::string WwnKey(const uint8_t wwnn[8], const uint8_t wwpn[8])
 
 } // namespace
 
-void AppendDevice(DeviceList &list, DeviceRecord *rec)
+DeviceRecord &AppendDevice(DeviceList &list, DeviceRecord rec)
 {
-    list.byWwn.emplace(WwnKey(rec->Wwnn(), rec->Wwpn()), rec);
-    rec->next = nullptr;
-    rec->previous = list.last;
-    if (list.last)
-        list.last->next = rec;
-    else
-        list.first = rec;
-    list.last = rec;
-    ++list.count;
+    DeviceRecord &added = list.records.emplace_back(std::move(rec));
+    list.byWwn.emplace(WwnKey(added.Wwnn(), added.Wwpn()), &added);
+    return added;
 }
 
-void FreeDeviceRecords(DeviceList &list, bool closeHandles)
+void FreeDeviceRecords(DeviceList &list)
 {
-    DeviceRecord *rec = list.first;
-    while (rec) {
-        DeviceRecord *next = rec->next;
-        if (closeHandles) {
-            if (rec->flags & kDeviceEventsEnabled)
-                SDDisableAen(rec->handle);
-            SDCloseDevice(rec->handle);
-        }
-        FreeTargetList(*rec);
-        delete rec;
-        rec = next;
-    }
-    list.first = list.last = nullptr;
-    list.count = 0;
     list.byWwn.clear();
+    list.records.clear();
+    list.handles.clear();
 }
 
 DeviceRecord *FindDeviceByWwn(const DeviceList &list, const uint8_t wwnn[8], const uint8_t wwpn[8])
 {
     auto it = list.byWwn.find(WwnKey(wwnn, wwpn));
     return it == list.byWwn.end() ? nullptr : it->second;
-}
-
-DeviceRecord *CloneDevice(const DeviceRecord &rec)
-{
-    DeviceRecord *copy = new (std::nothrow) DeviceRecord(rec);
-    if (!copy)
-        return nullptr;
-    copy->next = copy->previous = nullptr;
-    copy->targetHead = copy->targetTail = nullptr;
-    copy->targetCount = 0;
-    CopyTargetList(rec, *copy);
-    return copy;
 }
 
 namespace {
@@ -107,49 +100,53 @@ SD_STATUS ReadNvram(DeviceRecord &rec, uint32_t region, uint8_t *buf)
 
 int AddDeviceToCoreList(int32_t instance, uint32_t handle)
 {
-    DeviceRecord *rec = new (std::nothrow) DeviceRecord;
-    if (!rec) {
-        CoreLog(kLevelError, "Unable to allocate memory!");
-        return 115;
-    }
-    rec->instance = instance;
-    rec->handle = handle;
+    // Closed again on every way out but the one that keeps the device.
+    DeviceHandle owned(handle);
+    DeviceRecord rec;
+    rec.instance = instance;
+    rec.handle = handle;
     SD_STATUS st;
-    if ((st = SDGetHbaDeviceChipProperty(handle, &rec->chip)) != SD_OK)
+    if ((st = SDGetHbaDeviceChipProperty(handle, &rec.chip)) != SD_OK)
         LogFailure("SDGetHbaDeviceChipProperty", st);
-    if ((st = SDGetHbaDeviceDriverProperty(handle, &rec->driver)) != SD_OK)
+    if ((st = SDGetHbaDeviceDriverProperty(handle, &rec.driver)) != SD_OK)
         LogFailure("SDGetHbaDeviceDriverProperty", st);
-    if ((st = SDGetHbaDeviceNodeProperty(handle, &rec->node)) != SD_OK)
+    if ((st = SDGetHbaDeviceNodeProperty(handle, &rec.node)) != SD_OK)
         LogFailure("SDGetHbaDeviceNodeProperty", st);
-    if ((st = SDGetHbaDeviceFirmwareProperty(handle, &rec->firmware)) != SD_OK)
+    if ((st = SDGetHbaDeviceFirmwareProperty(handle, &rec.firmware)) != SD_OK)
         LogFailure("SDGetHbaDeviceFirmwareProperty", st);
-    if ((st = SDGetHbaDevicePortProperty(handle, 0, &rec->port)) != SD_OK)
+    if ((st = SDGetHbaDevicePortProperty(handle, 0, &rec.port)) != SD_OK)
         LogFailure("SDGetHbaDevicePortProperty", st);
-    if ((st = SDGetStatistics(handle, 0, &rec->statistics)) != SD_OK)
+    if ((st = SDGetStatistics(handle, 0, &rec.statistics)) != SD_OK)
         LogFailure("SDGetStatistics", st);
-    if ((st = ReadNvram(*rec, SD_NVRAM_REGION_SECOND, rec->nvramRegion2)) != SD_OK)
+    if ((st = ReadNvram(rec, SD_NVRAM_REGION_SECOND, rec.nvramRegion2)) != SD_OK)
         LogFailure("SDGetNVRam", st);
-    if ((st = ReadNvram(*rec, SD_NVRAM_REGION_PARAMETERS, rec->nvramRegion1)) != SD_OK)
+    if ((st = ReadNvram(rec, SD_NVRAM_REGION_PARAMETERS, rec.nvramRegion1)) != SD_OK)
         LogFailure("SDGetNVRam", st);
-    if ((st = SDGetBeaconControl(handle, 0, &rec->beaconControl)) != SD_OK &&
-        std::strstr(rec->node.Model, "23"))
+    if ((st = SDGetBeaconControl(handle, 0, &rec.beaconControl)) != SD_OK &&
+        std::strstr(rec.node.Model, "23"))
         LogFailure("SDGetBeaconControl", st);
-    rec->vpIndexSupported = rec->port.VpIndexSupported;
-    rec->maxVPorts = rec->port.MaxVports;
-    if ((st = SDEnableAen(handle)) == SD_OK)
-        rec->flags |= kDeviceEventsEnabled;
-    else
+    rec.vpIndexSupported = rec.port.VpIndexSupported;
+    rec.maxVPorts = rec.port.MaxVports;
+    if ((st = SDEnableAen(handle)) == SD_OK) {
+        rec.flags |= kDeviceEventsEnabled;
+        owned.SetEventsEnabled();
+    } else {
         LogFailure("SDEnableAen", st);
+    }
+    ClassifyDevice(rec);
 
     DeviceList &list = CoreDevices();
-    if (FindDeviceByWwn(list, rec->Wwnn(), rec->Wwpn())) {
+    if (FindDeviceByWwn(list, rec.Wwnn(), rec.Wwpn())) {
         CoreLog(kLevelInfo, "Duplicate device found: Instance = (%d)", instance);
-        if (rec->flags & kDeviceEventsEnabled)
-            SDDisableAen(handle);
-        SDCloseDevice(handle);
-        delete rec;
-        return 0;
+        return kStatusOk;
     }
-    AppendDevice(list, rec);
-    return 0;
+    try {
+        list.handles.reserve(list.handles.size() + 1);
+        AppendDevice(list, std::move(rec));
+    } catch (const std::bad_alloc &) {
+        CoreLog(kLevelError, "Unable to allocate memory!");
+        return kStatusNoMemory;
+    }
+    list.handles.push_back(std::move(owned));
+    return kStatusOk;
 }

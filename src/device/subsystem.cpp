@@ -12,14 +12,11 @@
 #include <new>
 #include <string>
 
+#include "base/files.h"
+#include "base/text.h"
 #include "frame/messages.h"
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE *file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // Lines as a 2048-byte fgets buffer gives them: at most 2047 characters, the
 // rest of a longer line coming back as the next line. The line end is dropped.
@@ -72,7 +69,7 @@ struct Columns {
 
 template <std::size_t N> void CopyColumn(char (&field)[N], std::string_view text)
 {
-    std::snprintf(field, N, "%.*s", static_cast<int>(std::min(text.size(), N - 1)), text.data());
+    CopyText(field, text);
 }
 
 template <std::size_t N> void CopyFlag(char (&field)[N], std::string_view text)
@@ -152,7 +149,7 @@ SubSystemEntry *BuildSubSystemListFromEncryptedFile(const char *path, const char
 {
     if (path == nullptr)
         return nullptr;
-    FilePtr file(std::fopen(path, "rb"));
+    FileHandle file(path, "rb");
     if (!file) {
         Trace(kLevelDebug,
               "BuildSubSystemListFromEncryptedFile: Cannot open the adapter properties file %s !",
@@ -181,7 +178,7 @@ SubSystemEntry *BuildSubSystemListFromEncryptedFile(const char *path, const char
               path);
         return nullptr;
     }
-    file.reset();
+    file.Close();
 
     const std::span<uint8_t> blocks(buffer.get(), size);
     if (!SubsystemListCipher(blocks, key, keyLength, SubsystemCipherDirection::Decipher)) {
@@ -220,7 +217,7 @@ SubSystemEntry *BuildSubSystemListFromFile(const char *path)
 {
     if (path == nullptr)
         return nullptr;
-    FilePtr file(std::fopen(path, "r"));
+    FileHandle file(path, "r");
     if (!file) {
         Trace(kLevelDebug,
               "BuildSubSystemListFromFile: Cannot open the adapter properties file %s !", path);
@@ -231,7 +228,7 @@ SubSystemEntry *BuildSubSystemListFromFile(const char *path)
         Trace(kLevelDebug, "BuildSubSystemListFromFile: Failed to read the %s file!", path);
         return nullptr;
     }
-    file.reset();
+    file.Close();
 
     ListBuilder list;
     // The leading empty entry never matches a lookup.
@@ -267,13 +264,10 @@ SubSystemEntry *BuildSubSystemListFromFile(const char *path)
 const SubSystemEntry *FindSubSystemInSubSystemList(const SubSystemEntry *list, uint16_t ssdid,
                                                    uint16_t ssvid)
 {
-    char ssdidText[kSubSystemIdWidth];
-    char ssvidText[kSubSystemIdWidth];
-    std::snprintf(ssdidText, sizeof ssdidText, "0x%04X", ssdid);
-    std::snprintf(ssvidText, sizeof ssvidText, "0x%04X", ssvid);
+    const std::string ssdidText = Format("0x%04X", ssdid);
+    const std::string ssvidText = Format("0x%04X", ssvid);
     for (const SubSystemEntry *entry = list; entry != nullptr; entry = entry->next) {
-        if (std::strcmp(entry->ssdid, ssdidText) == 0 &&
-            std::strcmp(entry->ssvid, ssvidText) == 0) {
+        if (ssdidText == entry->ssdid && ssvidText == entry->ssvid) {
             Trace(kLevelDebug, "FindSubSystemInSubSystemList: Found SSVID: %s SSDID %s.",
                   entry->ssvid, entry->ssdid);
             return entry;

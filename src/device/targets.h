@@ -2,8 +2,7 @@
 #pragma once
 
 #include <cstdint>
-
-#include "device/device.h"
+#include <vector>
 
 struct LunRecord {
     uint16_t lun = 0;
@@ -14,7 +13,6 @@ struct LunRecord {
     char vendor[9] = "N/A";
     char product[17] = "N/A";
     char revision[5] = "N/A";
-    LunRecord *next = nullptr;
 };
 
 struct TargetRecord {
@@ -37,12 +35,5 @@ struct TargetRecord {
     char product[17] = "N/A";
     char revision[5] = "N/A";
     uint32_t beacon = 0;
-    LunRecord *lunHead = nullptr;
-    uint32_t lunCount = 0;
-    TargetRecord *next = nullptr;
-    TargetRecord *previous = nullptr;
+    std::vector<LunRecord> luns;
 };
-
-void FreeTargetList(DeviceRecord &rec);
-// Deep copy of from's targets into to (to's list must be empty).
-void CopyTargetList(const DeviceRecord &from, DeviceRecord &to);

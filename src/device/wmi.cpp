@@ -11,7 +11,8 @@
 int VNWmiGetVPortInfo()
 {
     int result = 0;
-    for (DeviceRecord *rec = CoreDevices().first; rec; rec = rec->next) {
+    for (DeviceRecord &record : CoreDevices()) {
+        DeviceRecord *rec = &record;
         rec->vports.clear();
         if (rec->PortType() != SD_PORT_TYPE_PHYSICAL)
             continue;

@@ -92,3 +92,20 @@ inline bool XmlOutput() { return Frame().xmlMode; }
 // Critical section around device-library and adapter-list use.
 int OSSEnterCriticalSection();
 int OSSLeaveCriticalSection();
+
+// Holds the critical section for the life of the object.
+class CriticalSection {
+public:
+    CriticalSection() : held_(OSSEnterCriticalSection() == 0) { }
+    ~CriticalSection()
+    {
+        if (held_)
+            OSSLeaveCriticalSection();
+    }
+    CriticalSection(const CriticalSection &) = delete;
+    CriticalSection &operator=(const CriticalSection &) = delete;
+    bool Held() const { return held_; }
+
+private:
+    bool held_;
+};

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/files.h"
 #include "frame/frame.h"
 #include "frame/messages.h"
 
@@ -20,9 +21,10 @@ std::vector<MenuSwitch> &Switches()
 bool ParseMenuConfiguration(const std::string &path, std::vector<MenuSwitch> &out)
 {
     out.clear();
-    std::FILE *fp = std::fopen(path.c_str(), "r");
-    if (!fp)
+    FileHandle file(path, "r");
+    if (!file)
         return false;
+    std::FILE *fp = file.get();
     char line[512];
     while (std::fgets(line, sizeof line, fp) && out.size() < kMaxMenuSwitches) {
         const char *p = line + std::strspn(line, " \t");
@@ -37,9 +39,7 @@ bool ParseMenuConfiguration(const std::string &path, std::vector<MenuSwitch> &ou
             continue;
         out.push_back({tokens.front(), std::atoi(tokens.back().c_str())});
     }
-    bool ok = !std::ferror(fp);
-    std::fclose(fp);
-    return ok;
+    return !std::ferror(fp);
 }
 
 const std::vector<MenuSwitch> &MenuSwitches() { return Switches(); }

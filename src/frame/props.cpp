@@ -1,15 +1,11 @@
 #include "frame/props.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <climits>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <string_view>
 #include <vector>
 
+#include "base/files.h"
 #include "frame/frame.h"
 #include "frame/messages.h"
 
@@ -37,75 +33,29 @@ std::vector<std::string_view> Tokens(std::string_view line)
     return out;
 }
 
-bool LineHoldsKey(std::string_view line, std::string_view key)
+// The lines as the reader's 512-byte buffer gets them: up to and including a
+// newline, at most kPropertyLineMax bytes. Nothing is dropped, so the lines
+// put together again are the file byte for byte.
+std::vector<std::string_view> ReaderLines(std::string_view content)
 {
-    for (std::string_view t : Tokens(line))
-        if (t == key)
-            return true;
-    return false;
+    std::vector<std::string_view> lines;
+    while (!content.empty()) {
+        size_t n = std::min(content.size(), kPropertyLineMax);
+        size_t newline = content.substr(0, n).find('\n');
+        if (newline != std::string_view::npos)
+            n = newline + 1;
+        lines.push_back(content.substr(0, n));
+        content.remove_prefix(n);
+    }
+    return lines;
 }
 
-struct FileCloser {
-    void operator()(std::FILE *f) const
-    {
-        if (f)
-            std::fclose(f);
-    }
-};
+// What the reader sees of a line: it stops at a NUL byte.
+std::string_view ReaderView(std::string_view line) { return line.substr(0, line.find('\0')); }
 
-// Reads a whole file into lines of at most 511 characters, like the fixed
-// line buffer of the readers.
-bool ReadLines(std::FILE *fp, std::vector<std::string> &lines, bool &lastUnterminated)
-{
-    char buf[512];
-    lastUnterminated = false;
-    while (std::fgets(buf, sizeof buf, fp)) {
-        lines.emplace_back(buf);
-        lastUnterminated = lines.back().empty() || lines.back().back() != '\n';
-    }
-    return !std::ferror(fp);
-}
+bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
 
-// Writes content to a temporary file beside path and renames it over path,
-// so that readers see the old or the new file, never a torn one.
-int ReplaceFileAtomically(const std::string &path, const std::string &content)
-{
-    std::string dir = oss::DirectoryOf(path);
-    std::string base = path.substr(dir.size());
-    std::string tmpl = dir + "." + base + ".XXXXXX";
-    std::vector<char> name(tmpl.begin(), tmpl.end());
-    name.push_back('\0');
-    int fd = mkstemp(name.data());
-    if (fd < 0) {
-        Trace(kLevelError, "VOLKPrefSetProperty: Failed to write to temp file!");
-        return 3;
-    }
-    struct stat st { };
-    if (stat(path.c_str(), &st) == 0)
-        fchmod(fd, st.st_mode & 07777);
-    size_t off = 0;
-    while (off < content.size()) {
-        ssize_t n = write(fd, content.data() + off, content.size() - off);
-        if (n <= 0) {
-            close(fd);
-            unlink(name.data());
-            Trace(kLevelError, "VOLKPrefSetProperty: Failed to write to temp file!");
-            return 3;
-        }
-        off += static_cast<size_t>(n);
-    }
-    if (fsync(fd) != 0 || close(fd) != 0) {
-        unlink(name.data());
-        Trace(kLevelError, "VOLKPrefSetProperty: Failed to write to preference file!");
-        return 3;
-    }
-    if (rename(name.data(), path.c_str()) != 0) {
-        unlink(name.data());
-        Trace(kLevelError, "VOLKPrefSetProperty: Failed to write to preference file!");
-        return 3;
-    }
-    return 0;
-}
+const char *PrefError(int err) { return std::strerror(err); }
 
 } // namespace
 
@@ -137,10 +87,10 @@ std::FILE *PrefOpenPreferenceFile(const char *path, int mode)
 
 const char *PrefGetProperty(std::FILE *stream, const char *key)
 {
-    static char line[512];
-    std::unique_ptr<std::FILE, FileCloser> own;
+    static char line[kPropertyLineMax + 1];
+    FileHandle own;
     if (!stream) {
-        own.reset(std::fopen("agent.properties", "r+"));
+        own = FileHandle("agent.properties", "r+");
         stream = own.get();
         if (!stream)
             return nullptr;
@@ -171,7 +121,7 @@ const char *PrefGetProperty(std::FILE *stream, const char *key)
 int GetKeyValue(const char *key, int mode)
 {
     const std::string &file = Frame().hostPropertyFile;
-    std::unique_ptr<std::FILE, FileCloser> fp(PrefOpenPreferenceFile(file.c_str(), mode));
+    FileHandle fp(PrefOpenPreferenceFile(file.c_str(), mode));
     if (!fp) {
         PrintWithLevel(kLevelWarning, "Unable to open preference file (%s).\n", file.c_str());
         return 0;
@@ -184,7 +134,7 @@ int GetKeyValue(const char *key, int mode)
 
 int GetKeyValueFromPath(const std::string &path, const char *key, int def)
 {
-    std::unique_ptr<std::FILE, FileCloser> fp(PrefOpenPreferenceFile(path.c_str(), 0));
+    FileHandle fp(PrefOpenPreferenceFile(path.c_str(), 0));
     if (!fp)
         return def;
     const char *v = PrefGetProperty(fp.get(), key);
@@ -193,55 +143,88 @@ int GetKeyValueFromPath(const std::string &path, const char *key, int def)
     return static_cast<int>(std::strtol(v, nullptr, 10));
 }
 
-int VOLKPrefSetProperty(const char *path, const char *key, const char *value, bool replace)
+const char *PropertyProblem(std::string_view key, std::string_view value)
 {
-    // A linked property file is rewritten where it really lies, and stays linked.
-    char real[PATH_MAX];
-    if (path && realpath(path, real))
-        path = real;
-    Trace(kLevelDebug, "VOLKPrefSetProperty: Open file %s with prefKey=%s and value=%s", path, key,
-          value);
-    std::unique_ptr<std::FILE, FileCloser> fp(std::fopen(path, "r"));
-    if (!fp) {
-        Trace(kLevelError, "Unable to open preference file (%s)!", path);
-        return -1;
-    }
-    std::vector<std::string> lines;
-    bool unterminated = false;
-    if (!ReadLines(fp.get(), lines, unterminated)) {
-        Trace(kLevelError, "Failed to read preference file %s!", path);
-        return 2;
-    }
-    fp.reset();
-    if (unterminated)
-        Trace(kLevelDebug, "Missing newline at end of file %s\n", path);
-
-    std::string content;
-    bool found = false;
-    for (const std::string &line : lines) {
-        if (LineHoldsKey(line, key)) {
-            found = true;
-            if (replace) {
-                content += std::string(key) + "=" + value + "\n";
-            } else {
-                std::vector<std::string_view> t = Tokens(line);
-                std::string_view old;
-                for (size_t i = 0; i + 1 < t.size(); ++i)
-                    if (t[i] == key) {
-                        old = t[i + 1];
-                        break;
-                    }
-                content += std::string(key) + "=" + std::string(old) + "\n";
-            }
-        } else {
-            content += line;
+    if (key.empty())
+        return "a property needs a key";
+    for (std::string_view text : {key, value})
+        for (char c : text) {
+            if (c == '=')
+                return "'=' cannot be kept in a property line";
+            if (IsControl(static_cast<unsigned char>(c)))
+                return "a control character (a line break, a tab) cannot be kept in a property "
+                       "line";
         }
+    if (key.size() + value.size() + 2 > kPropertyLineMax)
+        return "the property line would be too long";
+    return nullptr;
+}
+
+bool PropertyFits(std::string_view key, std::string_view value)
+{
+    return PropertyProblem(key, value) == nullptr;
+}
+
+std::string SetPropertyInText(std::string_view content, std::string_view key,
+                              std::string_view value, bool replace)
+{
+    std::string out;
+    out.reserve(content.size() + key.size() + value.size() + 3);
+    bool found = false;
+    for (std::string_view line : ReaderLines(content)) {
+        std::vector<std::string_view> tokens = Tokens(ReaderView(line));
+        auto at = std::find(tokens.begin(), tokens.end(), key);
+        if (at == tokens.end()) {
+            out += line;
+            continue;
+        }
+        found = true;
+        std::string_view kept = value;
+        if (!replace)
+            kept = at + 1 != tokens.end() ? *(at + 1) : std::string_view();
+        out.append(key).append("=").append(kept).append("\n");
     }
     if (!found) {
-        if (unterminated)
-            content += "\n";
-        content += std::string(key) + "=" + value + "\n";
+        if (!content.empty() && content.back() != '\n')
+            out += '\n';
+        out.append(key).append("=").append(value).append("\n");
     }
-    Trace(kLevelDebug, "Now open the pref file for writing - mode...");
-    return ReplaceFileAtomically(path, content);
+    return out;
+}
+
+int VOLKPrefSetProperty(const char *path, const char *key, const char *value, bool replace)
+{
+    if (!path || !key || !value)
+        return kPrefOpenFailed;
+    Trace(kLevelDebug, "VOLKPrefSetProperty: Open file %s with prefKey=%s and value=%s", path, key,
+          value);
+    if (const char *problem = PropertyProblem(key, value)) {
+        Trace(kLevelError, "VOLKPrefSetProperty: %s", problem);
+        AddFailureReason(Format("%s: %s", path, problem));
+        return kPrefRefused;
+    }
+    int result = 0;
+    int err = UpdateFileLocked(path, [&](std::string &content, bool exists) {
+        if (!exists) {
+            Trace(kLevelError, "Unable to open preference file (%s)!", path);
+            result = kPrefOpenFailed;
+            errno = ENOENT;
+            return FileEdit::Keep;
+        }
+        if (!content.empty() && content.back() != '\n')
+            Trace(kLevelDebug, "Missing newline at end of file %s\n", path);
+        content = SetPropertyInText(content, key, value, replace);
+        Trace(kLevelDebug, "Now open the pref file for writing - mode...");
+        return FileEdit::Write;
+    });
+    if (result == kPrefOpenFailed) {
+        AddFailureReason(Format("%s: %s", path, PrefError(ENOENT)));
+        return result;
+    }
+    if (err != 0) {
+        Trace(kLevelError, "VOLKPrefSetProperty: Failed to write to preference file!");
+        AddFailureReason(Format("%s: %s", path, PrefError(err)));
+        return err == ENOENT || err == EACCES || err == EPERM ? kPrefOpenFailed : kPrefWriteFailed;
+    }
+    return 0;
 }

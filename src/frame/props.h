@@ -4,6 +4,10 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
+
+// Longest line the readers take, its newline included.
+inline constexpr size_t kPropertyLineMax = 511;
 
 // fopen mode of a mode code: 0 "r", 2 "w", 3 "w+", 4 "a", 5 "a+", else "r+".
 const char *PrefModeString(int mode);
@@ -17,6 +21,26 @@ const char *PrefGetProperty(std::FILE *stream, const char *key);
 int GetKeyValue(const char *key, int mode);
 // Integer value of a key of any property file (def when missing or unreadable).
 int GetKeyValueFromPath(const std::string &path, const char *key, int def);
-// Sets key=value in a property file; keeps an existing value unless replace.
-// 0 on success, 2 read failure, 3 temporary file failure, -1 open failure.
+
+// Why key=value would not read back unchanged from a property file ('=' or a
+// control character in either, no key, a line over kPropertyLineMax); null
+// when it would.
+const char *PropertyProblem(std::string_view key, std::string_view value);
+bool PropertyFits(std::string_view key, std::string_view value);
+// The content of a property file with key set to value (kept when it is
+// already there and replace is off); every other byte stays as it was.
+std::string SetPropertyInText(std::string_view content, std::string_view key,
+                              std::string_view value, bool replace);
+
+// Results of VOLKPrefSetProperty besides 0.
+enum : int {
+    kPrefOpenFailed = -1,
+    kPrefRefused = -2, // the value cannot be kept in the format; nothing written
+    kPrefReadFailed = 2,
+    kPrefWriteFailed = 3,
+};
+// Sets key=value in an existing property file; keeps an existing value unless
+// replace. The whole file is read, changed and replaced under the file's lock,
+// so writers in other processes never lose each other's keys. A failure
+// leaves its reason for the user (ReportFailureReasons).
 int VOLKPrefSetProperty(const char *path, const char *key, const char *value, bool replace);

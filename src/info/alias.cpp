@@ -1,5 +1,6 @@
 #include "info/alias.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -30,6 +31,8 @@ struct FileCloser {
 bool EnsureFile(const std::string &path)
 {
     std::unique_ptr<std::FILE, FileCloser> fp(std::fopen(path.c_str(), "a"));
+    if (!fp)
+        AddFailureReason(Format("%s: %s", path.c_str(), std::strerror(errno)));
     return fp != nullptr;
 }
 

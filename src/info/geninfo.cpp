@@ -225,7 +225,7 @@ GenInfo Collect(const FibreAdapter &a, DeviceRecord &rec)
     g.dataRate = ActualDataRateText(rec);
     g.portType = TopologyText(rec.port.Topology);
     g.status = GetAdapterStatus(rec);
-    g.targets = static_cast<long>(rec.targetCount);
+    g.targets = static_cast<long>(rec.targets.size());
     return g;
 }
 
@@ -486,14 +486,15 @@ int32_t DisplayVantorDevices()
 {
     Renderer &r = CurrentRenderer();
     DeviceList &devices = Devices();
-    if (!devices.count)
+    if (devices.empty())
         return r.Finish(kStatusNoAdapter, kNoAdapters);
     r.BeginDocument();
     r.BeginRecord(kDeviceList);
     std::string previous;
     int adapters = 0;
     bool inGroup = false;
-    for (DeviceRecord *rec = devices.first; rec; rec = rec->next) {
+    for (DeviceRecord &record : devices) {
+        DeviceRecord *rec = &record;
         const FibreAdapter *a = FindAdapterByDevice(rec);
         const std::string model = a ? a->model : ModelWithSuffixS(rec, rec->node.Model);
         const std::string serial = a && a->serialNumber[0] ? a->serialNumber : GetSerialNo(*rec);

@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr int kStatusNoMemory = 115;
 constexpr char kMemoryMessage[] = "Unable to allocate memory!";
 
 struct FileCloser {

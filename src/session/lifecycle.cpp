@@ -8,12 +8,17 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <mutex>
 
 #include "adapters/adapterlist.h"
 #include "adapters/events.h"
+#include "base/files.h"
+#include "base/guard.h"
 #include "base/oss.h"
+#include "base/status.h"
 #include "device/core.h"
 #include "frame/frame.h"
+#include "frame/hbaconf.h"
 #include "frame/messages.h"
 #include "frame/props.h"
 #include "tavro_api.h"
@@ -40,14 +45,6 @@ namespace {
 bool g_helpRequested = false;
 bool g_commandRejected = false;
 
-struct FileCloser {
-    void operator()(std::FILE *f) const
-    {
-        if (f)
-            std::fclose(f);
-    }
-};
-
 // Anchor for the module path: an address inside this library.
 void ModuleAnchor() { }
 
@@ -70,9 +67,7 @@ std::string GetWindowsDirectory() { return {}; }
 bool CheckApplicationPath(FrameState &f)
 {
     auto readable = [](const std::string &dir) {
-        std::unique_ptr<std::FILE, FileCloser> fp(
-            std::fopen(oss::JoinPath(dir, "adapters.properties").c_str(), "r"));
-        return fp != nullptr;
+        return static_cast<bool>(FileHandle(oss::JoinPath(dir, "adapters.properties"), "r"));
     };
     if (readable(f.installDir))
         return true;
@@ -119,6 +114,8 @@ void SetCleanupBlocked(bool helpRequested, bool commandRejected)
 int SetVOLKPath(const char *path)
 {
     FrameState &f = Frame();
+    // A host's run begins; its command line may yet ask for an XML document.
+    HoldLinesUntilOutput();
     f.installDir.clear();
     f.hostPropertyFile.clear();
     f.menuFile.clear();
@@ -127,7 +124,7 @@ int SetVOLKPath(const char *path)
     f.exitCodesFile.clear();
     f.flashCfgFile.clear();
     f.installDir = CutText(path ? path : "", kPathSize - 1);
-    int status = CheckApplicationPath(f) ? 0 : 270;
+    int status = CheckApplicationPath(f) ? kStatusOk : kStatusInstallFilesMissing;
     f.pathStatus = status;
     SetupInstallFileNames(f);
     LoadMenuConfiguration();
@@ -157,8 +154,7 @@ void SetupTraceFile()
     FrameState &f = Frame();
     f.traceFileName.clear();
     f.traceFileInUse = false;
-    std::unique_ptr<std::FILE, FileCloser> fp(
-        PrefOpenPreferenceFile(f.hostPropertyFile.c_str(), 0));
+    FileHandle fp(PrefOpenPreferenceFile(f.hostPropertyFile.c_str(), 0));
     if (!fp) {
         PrintWithLevel(kLevelWarning, "Unable to open preference file (%s).\n",
                        f.hostPropertyFile.c_str());
@@ -175,7 +171,8 @@ void SetupTraceFile()
     f.traceFileInUse = true;
     if (f.debugTrace && !f.xmlMode) {
         Trace(kLevelDebug, "Log File: %s", f.traceFileName.c_str());
-        PrintMessageF("Log File: %s", f.traceFileName.c_str());
+        // Not part of a command's output: an XML document stays the only thing on standard output.
+        PrintNote(Format("Log File: %s", f.traceFileName.c_str()).c_str());
     }
 }
 
@@ -183,7 +180,7 @@ int GetAsciiAbortConfigKey()
 {
     int key = 13;
     const std::string &file = Frame().hostPropertyFile;
-    std::unique_ptr<std::FILE, FileCloser> fp(PrefOpenPreferenceFile(file.c_str(), 0));
+    FileHandle fp(PrefOpenPreferenceFile(file.c_str(), 0));
     if (fp) {
         const char *v = PrefGetProperty(fp.get(), "node.app.diag.ascii.abortkey");
         if (v && strcasecmp(v, "CR") != 0) {
@@ -205,7 +202,7 @@ int OSSMergePropertyFiles()
     if (agentDir.empty())
         return 0;
     std::string agentFile = oss::JoinPath(agentDir, "agent.properties");
-    std::unique_ptr<std::FILE, FileCloser> fp(std::fopen(agentFile.c_str(), "r+"));
+    FileHandle fp(agentFile, "r+");
     if (!fp)
         return 1;
     char line[512];
@@ -224,6 +221,19 @@ int OSSMergePropertyFiles()
 }
 
 namespace {
+
+// Temporary files of writers killed while rewriting a property file.
+void RemoveStalePropertyTemporaries()
+{
+    const FrameState &f = Frame();
+    for (const std::string &path : {f.aliasFile, f.globalAliasFile, f.hostPropertyFile}) {
+        if (path.empty())
+            continue;
+        FileLock lock(path);
+        if (lock.Held())
+            RemoveStaleTemporaries(path);
+    }
+}
 
 // OSSInitialize: operating-system description, HBA API, critical section.
 void OSSInitialize(bool loadHbaLibrary)
@@ -246,8 +256,12 @@ void OSSInitialize(bool loadHbaLibrary)
     f.host.major = facts.major;
     f.host.minor = facts.minor;
     f.host.build = facts.build;
+    // What killed runs left behind goes first.
+    RemoveStalePropertyTemporaries();
     if (!f.hbaLibrarySuppressed)
         CoreLoadHbaLibrary();
+    else
+        CoreHealSniaConf();
     f.storageConsolidation = false;
     f.critSectionReady = true;
 }
@@ -370,12 +384,27 @@ int CmdInit(bool loadHbaLibrary)
     return 0;
 }
 
+namespace {
+
+// A second caller of cleanup waits until the first is done.
+std::mutex &CleanupMutex()
+{
+    static std::mutex m;
+    return m;
+}
+
+} // namespace
+
 void cleanup()
 {
     FrameState &f = Frame();
     if (g_helpRequested || g_commandRejected)
         return;
-    // Ctrl-C runs this on its own thread, possibly while the caller does too.
+    // A terminating signal is being handled on its own thread: the process
+    // ends with it, after its clean-up.
+    if (oss::SignalEnding())
+        oss::AwaitSignalEnd();
+    std::lock_guard<std::mutex> lock(CleanupMutex());
     if (f.resourcesDeallocated.exchange(true))
         return;
     CoreLog(kLevelPlain, "Shutting Down...");
@@ -383,10 +412,21 @@ void cleanup()
     StopEventThread();
     StopDevices();
     if (f.outputStream) {
-        std::fclose(f.outputStream);
+        FileHandle output(f.outputStream);
         f.outputStream = nullptr;
     }
+    ReportFailureReasons();
     Trace(kLevelDebug, "cleanup: g_ResourcesDeallocated = %d", f.resourcesDeallocated ? 1 : 0);
+}
+
+int RequireSniaHbaApi()
+{
+    const std::string &problem = SniaHbaApiProblem();
+    if (problem.empty())
+        return kStatusOk;
+    AddFailureReason(problem);
+    ReportFailureReasons();
+    return kStatusGeneralFailure;
 }
 
 int CtrlHandler(uint32_t ctrlType)
@@ -394,12 +434,20 @@ int CtrlHandler(uint32_t ctrlType)
     if (ctrlType != oss::kCtrlCEvent)
         return ctrlType == oss::kCtrlCloseEvent ? 1 : 0;
     FrameState &f = Frame();
+    // The SNIA file first: whatever blocks further on the way out (a full
+    // pipe, a held stream), it is left as it was found.
+    if (oss::OnSignalThread())
+        OSSRegRefuseRegistrations();
+    if (!f.resourcesDeallocated)
+        CoreRestoreSniaRegistration();
     Trace(kLevelDebug, "\nCTRL-C triggered - Shutting Down...");
     if (f.xmlMode)
         RunSessionHook(SessionHook::AbortXmlDocument);
     f.abortRequested = true;
     if (f.resourcesDeallocated) {
         Trace(kLevelDebug, "CtrlHandler: already called cleanup()!");
+        // Let a clean-up under way on another thread finish first.
+        std::lock_guard<std::mutex> wait(CleanupMutex());
     } else {
         cleanup();
         Trace(kLevelDebug, "\nCTRL-C triggered - Cleanup done...");
@@ -413,126 +461,149 @@ extern "C" {
 
 TAVRO_API int32_t TAVRO_SetApplicationPath(const char *path)
 {
-    if (!path)
-        return -1;
-    CopyText(Frame().applicationPath, path);
-    SetVOLKPath(path);
-    return 0;
+    return GuardExport<int32_t>(-1, [&] {
+        if (!path)
+            return -1;
+        CopyText(Frame().applicationPath, path);
+        SetVOLKPath(path);
+        return 0;
+    });
 }
 
-TAVRO_API const char *TAVRO_GetApplicationPath(void) { return Frame().applicationPath; }
+TAVRO_API const char *TAVRO_GetApplicationPath(void)
+{
+    return GuardExport<const char *>("", [] { return +Frame().applicationPath; });
+}
 
 TAVRO_API int32_t TAVRO_Initialize(const char *path)
 {
-    FrameState &f = Frame();
-    std::setlocale(LC_ALL, "");
-    RunSessionHook(SessionHook::ResetCommandLine);
-    InitAdapterList();
-    if (path) {
-        CopyText(f.applicationPath, path);
-        SetVOLKPath(path);
-    }
-    ReadStartupSwitches();
-    Trace(kLevelDebug, "TAVRO_Initialize: fabric scanning option %d", f.fabricScanning ? 1 : 0);
-    f.fabricScanning = false;
-    f.resourcesDeallocated = false;
-    initialize();
-    f.refreshRequired = false;
-    Trace(kLevelDebug, "TAVRO_Initialize: szApplicationPath=%s", f.applicationPath);
-    Trace(kLevelDebug, "TAVRO_Initialize: Core QuietModeEnable=%d", f.quietMode ? 1 : 0);
-    Trace(kLevelDebug, "TAVRO_Initialize: Local DebugTraceEnable=%d", f.debugTrace ? 1 : 0);
-    Trace(kLevelDebug, "TAVRO_Initialize: Installation Dir=%s", f.installDir.c_str());
-    return 0;
+    return GuardExport<int32_t>(kStatusGeneralFailure, [&] {
+        FrameState &f = Frame();
+        std::setlocale(LC_ALL, "");
+        RunSessionHook(SessionHook::ResetCommandLine);
+        InitAdapterList();
+        if (path) {
+            CopyText(f.applicationPath, path);
+            SetVOLKPath(path);
+        }
+        ReadStartupSwitches();
+        Trace(kLevelDebug, "TAVRO_Initialize: fabric scanning option %d", f.fabricScanning ? 1 : 0);
+        f.fabricScanning = false;
+        f.resourcesDeallocated = false;
+        initialize();
+        f.refreshRequired = false;
+        Trace(kLevelDebug, "TAVRO_Initialize: szApplicationPath=%s", f.applicationPath);
+        Trace(kLevelDebug, "TAVRO_Initialize: Core QuietModeEnable=%d", f.quietMode ? 1 : 0);
+        Trace(kLevelDebug, "TAVRO_Initialize: Local DebugTraceEnable=%d", f.debugTrace ? 1 : 0);
+        Trace(kLevelDebug, "TAVRO_Initialize: Installation Dir=%s", f.installDir.c_str());
+        return kStatusOk;
+    });
 }
 
 TAVRO_API int32_t TAVRO_Cleanup(void)
 {
-    cleanup();
-    // Quiet mode set for one host run must not outlive it.
-    const std::string &file = Frame().hostPropertyFile;
-    if (VOLKPrefSetProperty(file.c_str(), "node.app.local.messages.disable", "0", true) == -1)
-        Trace(kLevelDebug, "PrefOpenPreferenceFile: Failed to open preference file (%s).",
-              file.c_str());
-    Frame().quietMode = false;
-    return 0;
+    return GuardExport<int32_t>(kStatusGeneralFailure, [] {
+        cleanup();
+        // Quiet mode set for one host run must not outlive it.
+        const std::string &file = Frame().hostPropertyFile;
+        if (VOLKPrefSetProperty(file.c_str(), "node.app.local.messages.disable", "0", true) ==
+            kPrefOpenFailed)
+            Trace(kLevelDebug, "PrefOpenPreferenceFile: Failed to open preference file (%s).",
+                  file.c_str());
+        // That write is traced only, as it always was.
+        DiscardFailureReasons();
+        Frame().quietMode = false;
+        return kStatusOk;
+    });
 }
 
-TAVRO_API int32_t TAVRO_Refresh(void) { return RefreshAdapterList(); }
+TAVRO_API int32_t TAVRO_Refresh(void)
+{
+    return GuardExport<int32_t>(kStatusGeneralFailure, [] { return RefreshAdapterList(); });
+}
 
 TAVRO_API int32_t TAVRO_isRefreshAdapterListRequired(void)
 {
-    return Frame().refreshRequired ? 1 : 0;
+    return GuardExport<int32_t>(0, [] { return Frame().refreshRequired ? 1 : 0; });
 }
 
 TAVRO_API int32_t TAVRO_GetLibraryVersion(char *buffer, uint32_t length)
 {
     constexpr int32_t kPacked = 0x0203000C;
-    if (!buffer || length == 0)
+    return GuardExport<int32_t>(kPacked, [&] {
+        if (!buffer || length == 0)
+            return kPacked;
+        std::string date = "<Unknown>";
+        std::string time = "<Unknown>";
+        struct stat st { };
+        std::string exe = oss::ExecutablePath();
+        if (!exe.empty() && stat(exe.c_str(), &st) == 0) {
+            std::tm lt{};
+            localtime_r(&st.st_mtime, &lt);
+            date = Format("%02u/%02u/%04u", unsigned(lt.tm_mon + 1), unsigned(lt.tm_mday),
+                          unsigned(lt.tm_year + 1900));
+            int h = lt.tm_hour % 12 == 0 ? 12 : lt.tm_hour % 12;
+            time =
+                Format("%d:%02d:%02d %s", h, lt.tm_min, lt.tm_sec, lt.tm_hour < 12 ? "AM" : "PM");
+        }
+        CopyText(buffer, length,
+                 Format("%d.%d.%d.%d %s %s", 2, 3, 0, 12, date.c_str(), time.c_str()));
         return kPacked;
-    char date[32] = "<Unknown>";
-    char time[32] = "<Unknown>";
-    struct stat st { };
-    std::string exe = oss::ExecutablePath();
-    if (!exe.empty() && stat(exe.c_str(), &st) == 0) {
-        std::tm lt{};
-        localtime_r(&st.st_mtime, &lt);
-        std::snprintf(date, sizeof date, "%02u/%02u/%04u", unsigned(lt.tm_mon + 1),
-                      unsigned(lt.tm_mday), unsigned(lt.tm_year + 1900));
-        int h = lt.tm_hour % 12 == 0 ? 12 : lt.tm_hour % 12;
-        std::snprintf(time, sizeof time, "%d:%02d:%02d %s", h, lt.tm_min, lt.tm_sec,
-                      lt.tm_hour < 12 ? "AM" : "PM");
-    }
-    char text[128];
-    std::snprintf(text, sizeof text, "%d.%d.%d.%d %s %s", 2, 3, 0, 12, date, time);
-    CopyText(buffer, length, text);
-    return kPacked;
+    });
 }
 
 TAVRO_API int32_t TAVRO_GetCapabilityMaskConfigOption(void)
 {
-    return GetKeyValue("node.cna.config.capmask.enable", 0);
+    return GuardExport<int32_t>(0, [] { return GetKeyValue("node.cna.config.capmask.enable", 0); });
 }
 
 TAVRO_API int32_t TAVRO_GetKeyValueFromFile(const char *key, int32_t mode)
 {
-    return GetKeyValue(key ? key : "", mode);
+    return GuardExport<int32_t>(0, [&] { return GetKeyValue(key ? key : "", mode); });
 }
 
 TAVRO_API int32_t TAVRO_GetFilePath(const char *name, char *result)
 {
-    if (!name || !result)
-        return -1;
-    std::string cwd = oss::CurrentDirectory();
-    if (cwd.empty())
-        return -1;
-    std::string path;
-    if (name[0] == '/')
-        path = name;
-    else
-        path = oss::CanonicalPath(oss::JoinPath(cwd, name));
-    CopyText(result, kPathSize, path);
-    struct stat st { };
-    return (stat(result, &st) == 0 && S_ISREG(st.st_mode)) ? 1 : -1;
+    return GuardExport<int32_t>(-1, [&] {
+        if (!name || !result)
+            return -1;
+        std::string cwd = oss::CurrentDirectory();
+        if (cwd.empty())
+            return -1;
+        std::string path;
+        if (name[0] == '/')
+            path = name;
+        else
+            path = oss::CanonicalPath(oss::JoinPath(cwd, name));
+        CopyText(result, kPathSize, path);
+        struct stat st { };
+        return (stat(result, &st) == 0 && S_ISREG(st.st_mode)) ? 1 : -1;
+    });
 }
 
-TAVRO_API int32_t TAVRO_IsWindowsPE(void) { return Frame().windowsPE ? 1 : 0; }
+TAVRO_API int32_t TAVRO_IsWindowsPE(void)
+{
+    return GuardExport<int32_t>(0, [] { return Frame().windowsPE ? 1 : 0; });
+}
 
 TAVRO_API int32_t TAVRO_GetHostInfo(char *computerName, char *productName, char *versionText,
                                     uint32_t length)
 {
-    oss::HostFacts facts;
-    if (!oss::QueryHostFacts(facts)) {
-        PrintMessage("Unable to query host information!");
-        return 1;
-    }
-    auto put = [length](char *dest, const std::string &value) {
-        if (dest && length)
-            CopyText(dest, length, CutText(value, 63));
-    };
-    put(computerName, facts.computerName);
-    put(productName, facts.productName);
-    put(versionText, facts.versionText);
-    return 0;
+    return GuardExport<int32_t>(kStatusGeneralFailure, [&] {
+        oss::HostFacts facts;
+        if (!oss::QueryHostFacts(facts)) {
+            PrintMessage("Unable to query host information!");
+            return static_cast<int32_t>(kStatusGeneralFailure);
+        }
+        auto put = [length](char *dest, const std::string &value) {
+            if (dest && length)
+                CopyText(dest, length, CutText(value, 63));
+        };
+        put(computerName, facts.computerName);
+        put(productName, facts.productName);
+        put(versionText, facts.versionText);
+        return static_cast<int32_t>(kStatusOk);
+    });
 }
 
 } // extern "C"

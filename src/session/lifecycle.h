@@ -27,8 +27,11 @@ int CmdInit(bool loadHbaLibrary);
 void OSSPostInitializeDevices();
 // Reads the interactive menu switches of menu.properties.
 void LoadMenuConfiguration();
-// Shut-down; runs once.
+// Shut-down; runs once. A second caller waits until the first one is done.
 void cleanup();
+// For a command that needs the SNIA HBA API: 0 when it can be used, else the
+// reason on standard error and the general failure status.
+int RequireSniaHbaApi();
 // Console control handler (Ctrl-C).
 int CtrlHandler(uint32_t ctrlType);
 // The key that aborts a running diagnostic.

@@ -55,7 +55,7 @@ TEST_F(AdapterListTest, DefaultMachineOrderNumberingAndIdentity)
         EXPECT_EQ(rows[i].wwpn, expected[i].wwpn) << i;
     }
     EXPECT_EQ(Adapters().count, expected.size());
-    EXPECT_EQ(Devices().count, expected.size());
+    EXPECT_EQ(Devices().size(), expected.size());
     for (const FibreAdapter *a : entries) {
         const DeviceRecord *rec = FindDeviceForAdapter(a);
         ASSERT_NE(rec, nullptr) << a->wwpnText;
@@ -171,7 +171,7 @@ TEST_F(AdapterListTest, ZeroWwnPortStandsInNeitherList)
                       ", \"node\": { \"wwnn\": \"00:00:00:00:00:00:00:00\" }")}));
     Scan();
     ASSERT_EQ(Adapters().count, 1u);
-    EXPECT_EQ(Devices().count, 1u);
+    EXPECT_EQ(Devices().size(), 1u);
     EXPECT_STREQ(Adapters().first->wwpnText, "2100000e7a000001");
 }
 

@@ -314,6 +314,7 @@ public:
     {
         records_.resize(ports_.size());
         for (std::size_t i = 0; i < ports_.size(); ++i) {
+            pointers_.push_back(&records_[i]);
             DeviceRecord &r = records_[i];
             r = Pair(ssvid, ssdid);
             r.instance = static_cast<int32_t>(i);
@@ -321,11 +322,9 @@ public:
             r.port.WWPN[0] = ports_[i].wwpnHigh;
             r.chip.PciBusNumber = ports_[i].bus;
             r.chip.PciDevFunc = static_cast<uint16_t>(ports_[i].slot | (ports_[i].function << 5));
-            if (i > 0)
-                records_[i - 1].next = &r;
         }
     }
-    const DeviceRecord *first() const { return records_.data(); }
+    PortRange ports() const { return pointers_; }
     const DeviceRecord *at(std::size_t i) const { return &records_[i]; }
     SerialNumberOf serialOf() const
     {
@@ -335,6 +334,7 @@ public:
 private:
     std::vector<Port> ports_;
     std::vector<DeviceRecord> records_;
+    std::vector<const DeviceRecord *> pointers_;
 };
 
 } // namespace
@@ -348,29 +348,29 @@ TEST(MultiPort, IndexByWwpnAmongPhysicalPortsOfOneSerial)
                          {"B00002", 0x05},
                          {"A00001", 0x22}});
     const auto serialOf = list.serialOf();
-    EXPECT_EQ(FindAdapterPortMultiPortHBA(list.first(), list.at(1), serialOf), 1);
-    EXPECT_EQ(FindAdapterPortMultiPortHBA(list.first(), list.at(0), serialOf), 2);
-    EXPECT_EQ(FindAdapterPortMultiPortHBA(list.first(), list.at(4), serialOf), 3);
-    EXPECT_EQ(FindAdapterPortMultiPortHBA(list.first(), list.at(3), serialOf), 1);
-    EXPECT_EQ(FindAdapterPortMultiPortHBA(list.first(), nullptr, serialOf), 0);
+    EXPECT_EQ(FindAdapterPortMultiPortHBA(list.ports(), list.at(1), serialOf), 1);
+    EXPECT_EQ(FindAdapterPortMultiPortHBA(list.ports(), list.at(0), serialOf), 2);
+    EXPECT_EQ(FindAdapterPortMultiPortHBA(list.ports(), list.at(4), serialOf), 3);
+    EXPECT_EQ(FindAdapterPortMultiPortHBA(list.ports(), list.at(3), serialOf), 1);
+    EXPECT_EQ(FindAdapterPortMultiPortHBA(list.ports(), nullptr, serialOf), 0);
 
-    EXPECT_EQ(CountPortsOfAdapter(list.first(), list.at(0), serialOf), 4); // virtual port too
-    EXPECT_EQ(CountPortsOfAdapter(list.first(), list.at(3), serialOf), 1);
-    EXPECT_EQ(CountPortsOfAdapter(list.first(), nullptr, serialOf), 0);
+    EXPECT_EQ(CountPortsOfAdapter(list.ports(), list.at(0), serialOf), 4); // virtual port too
+    EXPECT_EQ(CountPortsOfAdapter(list.ports(), list.at(3), serialOf), 1);
+    EXPECT_EQ(CountPortsOfAdapter(list.ports(), nullptr, serialOf), 0);
     // Without an OEM layout the OEM index is the WWPN index.
-    EXPECT_EQ(GetPortIndexOEM(list.first(), list.at(0), serialOf), 2);
+    EXPECT_EQ(GetPortIndexOEM(list.ports(), list.at(0), serialOf), 2);
 }
 
 TEST(MultiPort, OemLayoutsOrderByPciLocation)
 {
     // Layout 1: bus, slot, function ascending, whatever the WWPNs say.
     const PortList l1(0x1E81, 0x0410, {{"S1", 0x20, 1, 4, 0, 1}, {"S1", 0x21, 1, 4, 0, 0}});
-    EXPECT_EQ(GetPortIndexOEM(l1.first(), l1.at(0), l1.serialOf()), 2);
-    EXPECT_EQ(GetPortIndexOEM(l1.first(), l1.at(1), l1.serialOf()), 1);
+    EXPECT_EQ(GetPortIndexOEM(l1.ports(), l1.at(0), l1.serialOf()), 2);
+    EXPECT_EQ(GetPortIndexOEM(l1.ports(), l1.at(1), l1.serialOf()), 1);
     // Layout 2: the upper function is port 1.
     const PortList l2(0x1E82, 0x0150, {{"S2", 0x20, 1, 6, 0, 0}, {"S2", 0x21, 1, 6, 0, 1}});
-    EXPECT_EQ(GetPortIndexOEM(l2.first(), l2.at(0), l2.serialOf()), 2);
-    EXPECT_EQ(GetPortIndexOEM(l2.first(), l2.at(1), l2.serialOf()), 1);
+    EXPECT_EQ(GetPortIndexOEM(l2.ports(), l2.at(0), l2.serialOf()), 2);
+    EXPECT_EQ(GetPortIndexOEM(l2.ports(), l2.at(1), l2.serialOf()), 1);
     // Layout 3: two chips, the higher bus first, functions ascending on each.
     const PortList l3(0x1E81, 0x0420,
                       {{"S3", 0x20, 1, 4, 0, 0},
@@ -379,7 +379,7 @@ TEST(MultiPort, OemLayoutsOrderByPciLocation)
                        {"S3", 0x23, 1, 5, 0, 1}});
     const int expected[] = {3, 4, 1, 2};
     for (std::size_t i = 0; i < 4; ++i)
-        EXPECT_EQ(GetPortIndexOEM(l3.first(), l3.at(i), l3.serialOf()), expected[i]) << i;
+        EXPECT_EQ(GetPortIndexOEM(l3.ports(), l3.at(i), l3.serialOf()), expected[i]) << i;
 }
 
 // ---- Texts -------------------------------------------------------------------------
@@ -422,4 +422,78 @@ TEST(Texts, NeverEnabledChipIsOutsideTheTable)
         EXPECT_EQ(IsNeverEnabledChip(&dev), 0) << std::hex << row.deviceId;
     }
     EXPECT_EQ(IsNeverEnabledChip(nullptr), 0);
+}
+
+// ---- Facts worked out once -----------------------------------------------------
+
+TEST(Facts, AClassifiedPortAnswersEveryTestAsItsChipDoes)
+{
+    // Every chip with subsystem IDs that each test singles out, and some it does not.
+    const std::pair<uint16_t, uint16_t> subsystems[] = {
+        {kMaker, 0x0000}, {kMaker, 0x0160}, {kMaker, 0x0178}, {kMaker, 0x01A3}, {kMaker, 0x0164},
+        {kMaker, 0x0166}, {kMaker, 0x0214}, {kMaker, 0x0242}, {kMaker, 0x0260}, {kMaker, 0x0326},
+        {0x1E81, 0x0410}, {0x1E81, 0x0420}, {0x1E81, 0x0430}, {0x1E82, 0x0150}, {0x1E82, 0x0151},
+        {0x1E82, 0x0250}, {0x1E82, 0x0268}, {0x1E82, 0x0335}, {0x1E83, 0x0124}, {0x1E83, 0x0212},
+        {0x1E84, 0x0512}, {0x1E86, 0x0600}};
+    std::vector<uint16_t> chips = {0x71F0, 0x6FFF};
+    for (const ChipRow &row : ChipTable())
+        chips.push_back(row.deviceId);
+    for (uint16_t id : chips) {
+        for (const auto &[ssvid, ssdid] : subsystems) {
+            const DeviceRecord fresh = Chip(id, ssvid, ssdid);
+            DeviceRecord known = fresh;
+            ClassifyDevice(known);
+            ASSERT_TRUE(known.facts.known);
+            // The answers of the fresh record are worked out from its chip.
+            ASSERT_FALSE(fresh.facts.known);
+            const auto answers = [](const DeviceRecord *d) {
+                return std::vector<int>{GetAdapterFamilyCode(d),
+                                        IsEntryLevelAdapter(d),
+                                        IsQuillAdapter(d),
+                                        IsConvergedAdapter(d),
+                                        IsCnaGroupA(d),
+                                        IsCnaGroupB(d),
+                                        IsPciExpressAdapter(d),
+                                        isFenn16GHBA(d),
+                                        IsFenn32G(d),
+                                        FennSpeedClass(d),
+                                        IsFennB16G(d),
+                                        IsFennB32G(d),
+                                        FennBSpeedClass(d),
+                                        IsIBMBladeCenterAdapter(d),
+                                        IsDellMezzAdapter(d),
+                                        isMezz16GHBA(d),
+                                        isMezz32GHBA(d),
+                                        IsSunAdapter(d),
+                                        IsTernAdapter(d),
+                                        IsDellOemAdapter(d),
+                                        isBrocadeFeatureUnSupportedAdapters(d),
+                                        is16GN4FCOnlyHBA(d),
+                                        isAdapterLRType(d),
+                                        isCNAWithLROptionEnable(d),
+                                        isEDCUpdateSupported(d),
+                                        OemBladeClass(d),
+                                        OemPortLayout(d),
+                                        IsNeverEnabledChip(d),
+                                        HasModelSuffixS(d) ? 1 : 0};
+            };
+            EXPECT_EQ(answers(&known), answers(&fresh))
+                << std::hex << id << " " << ssvid << "/" << ssdid;
+        }
+    }
+}
+
+TEST(Facts, FennGenerationsAndSpeedClasses)
+{
+    struct Case {
+        uint16_t id, ssdid;
+        int generation, speed;
+    } cases[] = {{0x7190, 0x0160, 1, 1}, {0x7190, 0x0170, 1, 2}, {0x7195, 0x01A3, 1, 1},
+                 {0x71A0, 0x0260, 2, 1}, {0x71A2, 0x0300, 2, 2}, {0x70C0, 0x0160, 0, 0}};
+    for (const Case &c : cases) {
+        DeviceRecord dev = Chip(c.id, kMaker, c.ssdid);
+        ClassifyDevice(dev);
+        EXPECT_EQ(dev.facts.generation, c.generation) << std::hex << c.id;
+        EXPECT_EQ(dev.facts.speedClass, c.speed) << std::hex << c.id;
+    }
 }

@@ -24,9 +24,9 @@ const uint8_t kPort2[8] = {0x21, 0x00, 0x00, 0x0e, 0x7a, 0x16, 0x20, 0x01}; // i
 
 DeviceRecord *Record(const uint8_t wwpn[8])
 {
-    for (DeviceRecord *r = Devices().first; r; r = r->next)
-        if (std::memcmp(r->Wwpn(), wwpn, 8) == 0 && r->PortType() == SD_PORT_TYPE_PHYSICAL)
-            return r;
+    for (DeviceRecord &r : Devices())
+        if (std::memcmp(r.Wwpn(), wwpn, 8) == 0 && r.PortType() == SD_PORT_TYPE_PHYSICAL)
+            return &r;
     return nullptr;
 }
 
@@ -119,7 +119,7 @@ TEST_F(EventsTest, CtrlCRunsCleanupOnceAndTracesTheSecond)
     EXPECT_TRUE(f.resourcesDeallocated);
     EXPECT_TRUE(f.abortRequested);
     EXPECT_EQ(Adapters().count, 0u);
-    EXPECT_EQ(Devices().count, 0u);
+    EXPECT_EQ(Devices().size(), 0u);
     EXPECT_EQ(CtrlHandler(0), 0);
     std::string trace = testenv::ReadFile(f.traceFileName);
     EXPECT_EQ(Count(trace, "CtrlHandler: already called cleanup()!"), 1u) << trace;

@@ -230,7 +230,8 @@ TEST_F(CliTest, AliasSetInOneRunIsShownByTheNext)
               0);
     auto run = [&](std::vector<std::string> args) {
         args.insert(args.begin(), bin + "/volk");
-        return testenv::Run(args, {"VNSDM_STATE=" + dir.file("state.db"), "VNSDM_MACHINE="});
+        return testenv::Run(args, {"VNSDM_STATE=" + dir.file("state.db"),
+                                   "VNSDM_MACHINE=", "TAVRO_HBA_CONF=" + dir.file("hba.conf")});
     };
     auto r = run({"-ha", "8", "lab-shelf-3"});
     EXPECT_EQ(r.exitCode, 0) << r.out;

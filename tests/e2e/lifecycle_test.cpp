@@ -1,6 +1,8 @@
 // The library's interactive start-up and clean-up through its exports.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "tavro_api.h"
 #include "testenv.h"
 
@@ -18,6 +20,12 @@ TEST(Lifecycle, InitializeWithEventThreadThenCleanUpLeavesFilesAsFound)
     setenv("VNSDM_MACHINE", "", 1);
     setenv("VNSDM_STATE", dir.file("state.db").c_str(), 1);
     const std::string hbaConf = testenv::ReadFile("/etc/hba.conf");
+    // Put back however the case ends.
+    std::unique_ptr<const std::string, void (*)(const std::string *)> restore(
+        &hbaConf, [](const std::string *saved) {
+            if (testenv::ReadFile("/etc/hba.conf") != *saved)
+                testenv::WriteFile("/etc/hba.conf", *saved);
+        });
 
     ASSERT_EQ(TAVRO_Initialize(dir.path().c_str()), 0);
     EXPECT_EQ(std::string(TAVRO_GetApplicationPath()), dir.path());

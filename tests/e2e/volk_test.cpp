@@ -9,12 +9,30 @@ namespace {
 
 const std::string kVolk = std::string(TAVRO_BINARY_DIR) + "/bin/volk";
 
+// Puts the machine's SNIA configuration file back however the case ends.
+class HbaConfGuard {
+public:
+    HbaConfGuard() : saved_(testenv::ReadFile("/etc/hba.conf")) { }
+    ~HbaConfGuard()
+    {
+        if (testenv::ReadFile("/etc/hba.conf") != saved_)
+            testenv::WriteFile("/etc/hba.conf", saved_);
+    }
+
+private:
+    std::string saved_;
+};
+
 class VolkTest : public ::testing::Test {
 protected:
-    std::vector<std::string> Env(const std::string &machine = "") const
+    // A private SNIA configuration file unless the case is about the machine's one.
+    std::vector<std::string> Env(const std::string &machine = "", bool machineConf = false) const
     {
-        return {"VNSDM_STATE=" + dir.file("state.db"), "VNSDM_MACHINE=" + machine,
-                "TAVRO_CLOCK_SCALE=1000"};
+        std::vector<std::string> env = {"VNSDM_STATE=" + dir.file("state.db"),
+                                        "VNSDM_MACHINE=" + machine, "TAVRO_CLOCK_SCALE=1000"};
+        if (!machineConf)
+            env.push_back("TAVRO_HBA_CONF=" + dir.file("hba.conf"));
+        return env;
     }
     TempDir dir;
 };
@@ -32,8 +50,9 @@ TEST_F(VolkTest, DefaultMachinePortsAreListed)
 
 TEST_F(VolkTest, HbaConfIsLeftAsFound)
 {
+    HbaConfGuard guard;
     std::string before = testenv::ReadFile("/etc/hba.conf");
-    auto r = testenv::Run({kVolk, "-i", "all"}, Env());
+    auto r = testenv::Run({kVolk, "-i", "all"}, Env("", true));
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(testenv::ReadFile("/etc/hba.conf"), before);
 }

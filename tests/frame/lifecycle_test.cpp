@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "device/core.h"
 #include "frame/frame.h"
@@ -171,6 +173,44 @@ TEST(TraceFileName, APointInADirectoryNameIsNoExtension)
     EXPECT_EQ(TraceFileNameFor("/opt/volk-2.3/trace", t), "/opt/volk-2.3/trace.12042026084814.log");
     EXPECT_EQ(TraceFileNameFor("/opt/volk-2.3/trace.log", t),
               "/opt/volk-2.3/trace.12042026084814.log");
+}
+
+} // namespace
+
+namespace {
+
+// A command that needs the SNIA HBA API learns why it cannot have it.
+TEST(SniaHbaApi, ACommandThatNeedsItFailsSayingWhyOnStandardError)
+{
+    TempDir dir;
+    const std::string conf = dir.file("etc/hba.conf");
+    setenv("TAVRO_HBA_CONF", conf.c_str(), 1);
+    Frame().configPath = dir.path() + "/";
+    Frame().hbaLibrarySuppressed = false;
+
+    CoreLoadHbaLibrary(); // etc/ does not exist: nothing can be listed
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(RequireSniaHbaApi(), 1);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "Unable to list the SNIA HBA vendor library in " + conf + ": " +
+                  std::strerror(ENOENT) + "\n");
+    CoreFreeHbaLibrary();
+
+    std::filesystem::create_directories(dir.file("etc"));
+    WriteFile(conf, "# empty\n");
+    CoreLoadHbaLibrary();
+    EXPECT_EQ(RequireSniaHbaApi(), 0);
+    EXPECT_NE(testenv::ReadFile(conf).find(dir.file("libvnhbaapi.so")), std::string::npos);
+    CoreFreeHbaLibrary();
+    CoreRestoreSniaRegistration();
+    EXPECT_EQ(testenv::ReadFile(conf), "# empty\n");
+
+    Frame().hbaLibrarySuppressed = true; // -z
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(RequireSniaHbaApi(), 1);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("(option -z)"), std::string::npos);
+    Frame().hbaLibrarySuppressed = false;
+    unsetenv("TAVRO_HBA_CONF");
 }
 
 } // namespace

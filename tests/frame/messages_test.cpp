@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <regex>
 
 #include "frame/frame.h"
@@ -141,6 +143,85 @@ TEST_F(MessagesTest, TextsAreCutNotGrown)
     char buf[4];
     CopyText(buf, "abcdef");
     EXPECT_STREQ(buf, "abc");
+}
+
+TEST_F(MessagesTest, LinesHeldUntilTheModeIsKnownLeaveAnXmlDocumentAloneOnStandardOutput)
+{
+    Frame().debugTrace = true;
+    CaptureStdout();
+    CaptureStderr();
+    HoldLinesUntilOutput();
+    CoreLog(kLevelInfo, "Found Vantor HBA - instance (%d)", 0);
+    Trace(kLevelDebug, "before the document");
+    PrintWithLevel(kLevelWarning, "Unable to open preference file (%s).\n", "b.properties");
+    PrintNote("Log File: t.log");
+    Frame().xmlMode = true; // what the command line asked for
+    PrintMessage("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>");
+    CoreLog(kLevelInfo, "after");
+    PrintMessage("</Vantor>");
+    std::string out = GetCapturedStdout();
+    std::string err = GetCapturedStderr();
+    EXPECT_EQ(out, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n</Vantor>\n");
+    const char *inOrder[] = {"Info: Found Vantor HBA - instance (0)\n",
+                             "Debug: before the document\n",
+                             "Warning: Unable to open preference file (b.properties).\n",
+                             "Log File: t.log\n", "Info: after\n"};
+    size_t at = 0;
+    for (const char *line : inOrder) {
+        size_t found = err.find(line, at);
+        EXPECT_NE(found, std::string::npos) << line << "\n" << err;
+        at = found == std::string::npos ? at : found;
+    }
+}
+
+TEST_F(MessagesTest, LinesHeldInTextModeComeOutFirstAndInOrder)
+{
+    Frame().debugTrace = true;
+    CaptureStdout();
+    CaptureStderr();
+    HoldLinesUntilOutput();
+    CoreLog(kLevelPlain, "core");
+    Trace(kLevelPlain, "traced");
+    PrintMessage("HBA Instance : 0");
+    CoreLog(kLevelPlain, "later");
+    std::string out = GetCapturedStdout();
+    EXPECT_EQ(GetCapturedStderr(), "");
+    EXPECT_TRUE(std::regex_match(out, std::regex("core\n.* : traced\nHBA Instance : 0\nlater\n")))
+        << out;
+}
+
+TEST_F(MessagesTest, AFailedWriteEndsTheCommandWithAFailureStatus)
+{
+    Frame().outputFileName = "/dev/full";
+    Frame().outputStream = std::fopen("/dev/full", "a");
+    ASSERT_NE(Frame().outputStream, nullptr);
+    PrintMessage("lost");
+    EXPECT_TRUE(OutputFailed());
+    EXPECT_TRUE(Frame().abortRequested); // long-running loops stop
+    CaptureStderr();
+    EXPECT_EQ(FinishCommandOutput(0), 1);
+    EXPECT_EQ(GetCapturedStderr(), "/dev/full: " + std::string(std::strerror(ENOSPC)) + "\n");
+    EXPECT_FALSE(Frame().abortRequested);
+    // A failure status of the command's own stays; the next command starts afresh.
+    PrintMessage("lost again");
+    CaptureStderr();
+    EXPECT_EQ(FinishCommandOutput(8), 8);
+    GetCapturedStderr();
+    EXPECT_EQ(FinishCommandOutput(0), 0);
+}
+
+TEST_F(MessagesTest, AReasonFollowsTheFailureMessageItExplains)
+{
+    CaptureStdout();
+    CaptureStderr();
+    AddFailureReason("agent.properties: Read-only file system");
+    AddFailureReason("agent.properties: Read-only file system"); // the same file twice
+    PrintMessage("Updating...");
+    EXPECT_EQ(GetCapturedStderr(), ""); // not a failure line
+    CaptureStderr();
+    PrintMessage("Failed to update HBA Alias (HBA ID 8-CV-2081)!");
+    EXPECT_EQ(GetCapturedStderr(), "agent.properties: Read-only file system\n");
+    GetCapturedStdout();
 }
 
 } // namespace

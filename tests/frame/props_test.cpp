@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include <unistd.h>
 
+#include <sys/wait.h>
+
 #include "frame/frame.h"
+#include "frame/messages.h"
 #include "frame/props.h"
 #include "session/lifecycle.h"
 #include "testenv.h"
@@ -122,6 +126,120 @@ TEST(PropsLinks, ALinkedFileIsRewrittenWhereItLiesAndStaysALink)
     EXPECT_EQ(VOLKPrefSetProperty(link.c_str(), "a", "2", true), 0);
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(ReadFile(real), "a=2\n");
+}
+
+} // namespace
+
+namespace {
+
+using ::testing::internal::CaptureStderr;
+using ::testing::internal::GetCapturedStderr;
+using namespace std::string_literals;
+
+std::string ValueOf(const std::string &path, const char *key)
+{
+    std::FILE *fp = PrefOpenPreferenceFile(path.c_str(), 0);
+    if (!fp)
+        return "<no file>";
+    const char *v = PrefGetProperty(fp, key);
+    std::string value = v ? v : "<missing>";
+    std::fclose(fp);
+    return value;
+}
+
+TEST(PropsSafety, ANulByteGluesNoLinesAndTheNewValueReadsBack)
+{
+    testenv::TempDir dir;
+    const std::string path = dir.file("agent.properties");
+    WriteFile(path, "a=1\0junk\nhost.A1.hba.alias=old\nz=9"s);
+    EXPECT_EQ(VOLKPrefSetProperty(path.c_str(), "host.A1.hba.alias", "new", true), 0);
+    EXPECT_EQ(ReadFile(path), "a=1\0junk\nhost.A1.hba.alias=new\nz=9"s);
+    EXPECT_EQ(ValueOf(path, "host.A1.hba.alias"), "new");
+    EXPECT_EQ(ValueOf(path, "a"), "1");
+    // A key that is not there yet goes behind the NUL-bearing line, on a line of its own.
+    WriteFile(path, "a=1\0"s);
+    EXPECT_EQ(VOLKPrefSetProperty(path.c_str(), "b", "2", true), 0);
+    EXPECT_EQ(ReadFile(path), "a=1\0\nb=2\n"s);
+    EXPECT_EQ(ValueOf(path, "b"), "2");
+}
+
+TEST(PropsSafety, ValuesTheLineFormatCannotHoldAreRefusedAndNothingIsWritten)
+{
+    testenv::TempDir dir;
+    const std::string path = dir.file("agent.properties");
+    const std::string before = "# aliases\nk=v\n";
+    WriteFile(path, before);
+    for (const std::string &value :
+         {std::string("two\nlines"), std::string("a=b"), std::string("tab\t"), std::string("cr\r"),
+          std::string("bell\a"), std::string("del\x7f"), std::string(kPropertyLineMax, 'x')}) {
+        DiscardFailureReasons();
+        EXPECT_EQ(VOLKPrefSetProperty(path.c_str(), "k", value.c_str(), true), kPrefRefused)
+            << value;
+        EXPECT_EQ(ReadFile(path), before);
+        CaptureStderr();
+        ReportFailureReasons();
+        EXPECT_NE(GetCapturedStderr().find(path + ": "), std::string::npos);
+    }
+    EXPECT_EQ(VOLKPrefSetProperty(path.c_str(), "bad=key", "v", true), kPrefRefused);
+    EXPECT_EQ(ReadFile(path), before);
+    // The longest value that still fits.
+    std::string longest(kPropertyLineMax - 3, 'y');
+    EXPECT_EQ(VOLKPrefSetProperty(path.c_str(), "k", longest.c_str(), true), 0);
+    EXPECT_EQ(ValueOf(path, "k"), longest);
+    DiscardFailureReasons();
+}
+
+TEST(PropsSafety, HashBackslashAndNonAsciiReadBackByteForByte)
+{
+    testenv::TempDir dir;
+    const std::string path = dir.file("agent.properties");
+    WriteFile(path, "");
+    const std::string value = "#1 \\share\\x \xc3\xa9t\xc3\xa9 \xff";
+    EXPECT_EQ(VOLKPrefSetProperty(path.c_str(), "host.A1.hba.alias", value.c_str(), true), 0);
+    EXPECT_EQ(ValueOf(path, "host.A1.hba.alias"), value);
+    EXPECT_EQ(ReadFile(path), "host.A1.hba.alias=" + value + "\n");
+}
+
+TEST(PropsSafety, WritersInManyProcessesAllLand)
+{
+    testenv::TempDir dir;
+    const std::string path = dir.file("agent.properties");
+    WriteFile(path, "# aliases\n");
+    std::vector<pid_t> kids;
+    for (int k = 0; k < 16; ++k) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            std::string key = "host.S" + std::to_string(k) + ".hba.alias";
+            for (int i = 0; i < 10; ++i)
+                if (VOLKPrefSetProperty(path.c_str(), key.c_str(), std::to_string(i).c_str(),
+                                        true) != 0)
+                    _exit(1);
+            _exit(0);
+        }
+        kids.push_back(pid);
+    }
+    for (pid_t pid : kids) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (int k = 0; k < 16; ++k)
+        EXPECT_EQ(ValueOf(path, ("host.S" + std::to_string(k) + ".hba.alias").c_str()), "9") << k;
+    int files = 0;
+    for (auto &e : std::filesystem::directory_iterator(dir.path()))
+        files += e.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(files, 1);
+}
+
+TEST(PropsSafety, AFailedWriteLeavesItsReason)
+{
+    testenv::TempDir dir;
+    DiscardFailureReasons();
+    const std::string path = dir.file("no/such/agent.properties");
+    EXPECT_EQ(VOLKPrefSetProperty(path.c_str(), "k", "v", true), kPrefOpenFailed);
+    CaptureStderr();
+    ReportFailureReasons();
+    EXPECT_EQ(GetCapturedStderr(), path + ": " + std::strerror(ENOENT) + "\n");
 }
 
 } // namespace

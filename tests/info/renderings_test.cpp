@@ -266,7 +266,7 @@ TEST_F(RenderingsTest, DeviceList)
         }
         EXPECT_EQ(totals, 1);
         EXPECT_EQ(doc.Count("/Vantor/DeviceList/HBA"), group);
-        EXPECT_EQ(doc.Count("/Vantor/DeviceList/HBA/*"), static_cast<int>(Devices().count));
+        EXPECT_EQ(doc.Count("/Vantor/DeviceList/HBA/*"), static_cast<int>(Devices().size()));
     }
 }
 

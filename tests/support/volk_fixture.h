@@ -1,5 +1,5 @@
-// Runs the built volk as a user would, on a private state file and, when
-// given, a machine description of the test's own.
+// Runs the built volk as a user would, on a private state file and SNIA
+// configuration file and, when given, a machine description of the test's own.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,8 +17,10 @@ protected:
     {
         std::vector<std::string> argv = {VolkPath()};
         argv.insert(argv.end(), args.begin(), args.end());
-        return testenv::Run(argv, {"VNSDM_STATE=" + dir.file("state.db"),
-                                   "VNSDM_MACHINE=" + machine, "TAVRO_CLOCK_SCALE=1000"});
+        // A private SNIA configuration file: the machine's one is left to the tests about it.
+        return testenv::Run(argv,
+                            {"VNSDM_STATE=" + dir.file("state.db"), "VNSDM_MACHINE=" + machine,
+                             "TAVRO_CLOCK_SCALE=1000", "TAVRO_HBA_CONF=" + dir.file("hba.conf")});
     }
     // A machine with no adapters at all.
     std::string EmptyMachine()
