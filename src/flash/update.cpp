@@ -277,10 +277,55 @@ IltFamily FamilyOfSelector(int selector)
     }
 }
 
+// The online update writes the regions as one; the adapter activates them itself.
+SD_STATUS WriteRegionsOnline(const DeviceRecord &rec, const std::vector<RegionWrite> &writes)
+{
+    std::vector<uint32_t> codes, sizes;
+    std::vector<const uint8_t *> buffers;
+    for (const RegionWrite &w : writes) {
+        codes.push_back(w.code);
+        buffers.push_back(w.data.data());
+        sizes.push_back(uint32_t(w.data.size()));
+    }
+    return SDUpdateOptionRomOnline(rec.handle, 0, codes.data(), buffers.data(), sizes.data(),
+                                   uint32_t(writes.size()));
+}
+
+// The online flows first make sure the PCI identity is the one the NVRAM holds.
+bool SubsystemIdsMatch(const DeviceRecord &rec, UpdateOutcome &out)
+{
+    uint8_t nv[512] = {};
+    const uint32_t size = rec.nvramSize ? rec.nvramSize : 512;
+    if (SDGetNVRam(rec.handle, 0, 1, nv, size) != SD_OK)
+        return true; // nothing to compare with
+    const uint16_t ssvid = uint16_t(nv[0xA0] | nv[0xA1] << 8);
+    const uint16_t ssdid = uint16_t(nv[0xA2] | nv[0xA3] << 8);
+    char text[8];
+    if (ssvid != rec.chip.SubVendorId) {
+        std::snprintf(text, sizeof text, "%x", ssvid);
+        out =
+            Failed(kErrInvalidSsid,
+                   Format("Adapter subsystem vendor Id mismatched (pci ssvid=0x%x nvram ssvid=0x%s",
+                          rec.chip.SubVendorId, text));
+        return false;
+    }
+    if (ssdid != rec.chip.SubSystemId) {
+        std::snprintf(text, sizeof text, "%x", ssdid);
+        out =
+            Failed(kErrInvalidSsid,
+                   Format("Adapter subsystem device Id mismatched (pci ssdid=0x%x nvram ssdid=0x%s",
+                          rec.chip.SubSystemId, text));
+        return false;
+    }
+    return true;
+}
+
 UpdateOutcome MultibootUpdate(const FibreAdapter *a, const DeviceRecord &rec,
-                              const std::string &file, int selector)
+                              const std::string &file, int selector, bool online = false)
 {
     UpdateOutcome out;
+    if (online && !SubsystemIdsMatch(rec, out))
+        return out;
     std::vector<uint8_t> buf;
     if (!ReadImage(file, a, 64u << 20, buf, out))
         return out;
@@ -344,10 +389,22 @@ UpdateOutcome MultibootUpdate(const FibreAdapter *a, const DeviceRecord &rec,
         writes.push_back({r.code, std::vector<uint8_t>(data.begin(), data.end())});
     }
     Progress(Format("Updating Flash on HBA port(s) - %s. Please wait...", ModelName(a).c_str()));
-    if (SD_STATUS st = WriteRegions(rec, writes))
+    if (SD_STATUS st = online ? WriteRegionsOnline(rec, writes) : WriteRegions(rec, writes))
         return WriteFailed(a, st);
     out.portsUpdated = 1;
     return out;
+}
+
+// Fenn: the secured online update when the host asks for it and the adapter offers it.
+bool FennOnline(const DeviceRecord &rec)
+{
+    if (!GetKeyValue("node.hba.secured.flash.enable", 0))
+        return false;
+    uint32_t caps = 0;
+    if (SDGetFlashUpdateCapabilities(rec.handle, &caps) != SD_OK)
+        return false;
+    return caps == SD_FLASH_CAP_ONLINE || caps == SD_FLASH_CAP_SECURED ||
+           caps == SD_FLASH_CAP_SECURED_V2;
 }
 
 // ---- One port -----------------------------------------------------------------------
@@ -370,9 +427,11 @@ UpdateOutcome RunFlow(const FibreAdapter *a, const std::string &file)
     case kSelConverged:
     case kSelK7k:
     case kSelBryn:
-    case kSelFenn:
-    case kSelRook:
         return MultibootUpdate(a, *rec, file, selector);
+    case kSelFenn:
+        return MultibootUpdate(a, *rec, file, selector, FennOnline(*rec));
+    case kSelRook:
+        return MultibootUpdate(a, *rec, file, selector, true);
     case kSelDace:
         if (!GetKeyValue("node.hba.utility.flash.enable", 0))
             break;
@@ -446,6 +505,12 @@ bool RequestLimits(uint32_t code)
 } // namespace
 
 OptionRomRequest *UserOptionRomRequest() { return RequestSlot().get(); }
+
+int &FlashUpdateModeSetting()
+{
+    static int mode = 0;
+    return mode;
+}
 
 void freeUserOptionROMReq() { RequestSlot().reset(); }
 

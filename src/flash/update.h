@@ -30,6 +30,8 @@ struct OptionRomRequest {
     uint32_t fileSize = 0;
     bool activateFirmware = false;
 };
+// The wizard's update mode of the exports (g_iFlashMode), 0 until set.
+int &FlashUpdateModeSetting();
 // Null until the first addUserOptionROMRequest.
 OptionRomRequest *UserOptionRomRequest();
 int addUserOptionROMRequest(const char *key, const char *value);

@@ -225,4 +225,48 @@ TEST_F(FlashTest, TornWriteIsReportedAndLeavesTheOldImage)
     EXPECT_EQ(Saved("0", "after.bin"), before);
 }
 
+// A 64 Gb card whose flash takes the online update, optionally with a fault.
+std::string RookMachine(const std::string &faults)
+{
+    return R"({ "adapters": [ { "model": "CV-2642", "serial": "CVA6420001",
+      "defaults": { "chip": { "device_id": "0x71C0", "subsystem_vendor_id": "0x1E7A",
+                              "subsystem_id": "0x0642", "chip_revision": "0x01" },
+                    "firmware": { "version": "9.12.00" },
+                    "flash": { "update_capabilities": "0x2" } },
+      "ports": [ { "port": { "wwpn": "21:00:00:0e:7a:64:20:01" })" +
+           faults + R"( } ] } ] })";
+}
+
+flashimg::ImageSpec Cv2642()
+{
+    flashimg::ImageSpec s;
+    s.deviceId = 0x71C0;
+    s.ssdid = 0x0642;
+    s.chipRevision = 1;
+    s.model = "CV-2642";
+    s.firmware = {9, 14, 0};
+    return s;
+}
+
+TEST_F(FlashTest, OnlineUpdateWritesAllRegionsOrNone)
+{
+    machine = dir.file("rook.json");
+    testenv::WriteFile(machine, RookMachine(""));
+    auto r = Volk({"-b", "0", Image("good.bin", Cv2642())});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_TRUE(Has(Volk({"-i", "0"}).out, "9.14.00"));
+
+    testenv::WriteFile(machine,
+                       RookMachine(R"(, "faults": { "calls": [ { "call": "SDUpdateOptionRomOnline",
+                                   "nth": 1, "status": "SDERR_FLASH_WRITE", "torn": true } ] })"));
+    const std::string before = Saved("0", "before.bin");
+    auto spec = Cv2642();
+    spec.firmware = {9, 16, 0};
+    r = Volk({"-b", "0", Image("newer.bin", spec)});
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_TRUE(Has(r.out, "Flash update failed on this HBA (Instance 0)")) << r.out;
+    EXPECT_EQ(Saved("0", "after.bin"), before);
+    EXPECT_TRUE(Has(Volk({"-i", "0"}).out, "9.14.00"));
+}
+
 } // namespace
