@@ -269,4 +269,46 @@ TEST_F(FlashTest, OnlineUpdateWritesAllRegionsOrNone)
     EXPECT_TRUE(Has(Volk({"-i", "0"}).out, "9.14.00"));
 }
 
+// A converged card of the family whose chip revision picks its firmware region.
+std::string K7kMachine(const std::string &revision)
+{
+    return R"({ "adapters": [ { "model": "CV-8110", "serial": "CVA8110001",
+      "defaults": { "chip": { "device_id": "0x7110", "subsystem_vendor_id": "0x1E7A",
+                              "subsystem_id": "0x0110", "chip_revision": ")" +
+           revision + R"(" },
+                    "firmware": { "version": "8.01.00" },
+                    "flash": { "regions": [ { "code": "0x97", "size": 131072 } ] } },
+      "ports": [ { "port": { "wwpn": "21:00:00:0e:7a:81:10:01" } } ] } ] })";
+}
+
+TEST_F(FlashTest, MultibootWritesOnlyTheRegionsItRecorded)
+{
+    flashimg::ImageSpec spec;
+    spec.deviceId = 0x7110;
+    spec.ssdid = 0x0110;
+    spec.model = "CV-8110";
+    spec.convergedSize = 0x10000;
+    machine = dir.file("k7k.json");
+    // The converged firmware sits behind the four fixed regions.
+    const size_t at = 0xC2000;
+    for (const char *revision : {"0x60", "0x54"}) {
+        testenv::WriteFile(machine, K7kMachine(revision));
+        testenv::WriteFile(dir.file("state.db"), "");
+        auto r = Volk({"-b", "0", Image("cna.bin", spec)});
+        ASSERT_EQ(r.exitCode, 0) << revision << r.out << r.err;
+        // The FC firmware region is not among this family's regions: it stays.
+        auto info = Volk({"-i", "0"});
+        EXPECT_TRUE(Has(info.out, "8.01.00")) << info.out;
+        EXPECT_FALSE(Has(info.out, "9.10.00"));
+        const std::string flashNow = Saved("0", "flash.bin");
+        ASSERT_GT(flashNow.size(), at + 8);
+        // Revision 0x54 takes region 0x74, which the image lacks: 0x97 stays erased.
+        const std::string head = flashNow.substr(at, 4);
+        if (std::string(revision) == "0x60")
+            EXPECT_EQ(head, std::string("\x03\x00\x40\x40", 4)) << revision;
+        else
+            EXPECT_EQ(head, std::string(4, '\xFF')) << revision;
+    }
+}
+
 } // namespace
