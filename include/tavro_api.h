@@ -173,6 +173,27 @@ TAVRO_API int32_t TAVRO_UnbindVportFromVSAN(FibreAdapter *adapter,
                                             const TavroVportOptions *options);
 /* Virtual Fibre Channel use of guest systems: unsupported on this platform. */
 TAVRO_API int32_t TAVRO_DisplayVFCInfo(const FibreAdapter *adapter);
+/* ---- Flash update ---- */
+
+/* One key of the pending option-ROM request ("all", "fw", "boot", "region", "act",
+   ...) and its value. 0, 1 (file cannot be opened), 13 (size unknown), 30 or 31
+   (file too large for the region). */
+TAVRO_API int32_t TAVRO_addUserOptionROMRequest(const char *key, const char *value);
+/* Writes the image into the port's flash and its partner's; portsUpdated (may be
+   null) gets the number of ports written. 0 or a result code. */
+TAVRO_API int32_t TAVRO_UpdateOptionROMSingleHBA(const FibreAdapter *adapter, const char *image,
+                                                 uint32_t *portsUpdated, int32_t disableReset);
+/* Writes the image into every card; 34 when no port was written. */
+TAVRO_API int32_t TAVRO_UpdateOptionROMAllHBAs(const char *image);
+/* The flash wizard over a version list, in the mode of TAVRO_SetFlashUpdateMode. */
+TAVRO_API int32_t TAVRO_UpdateFlashWizardSingleHBA(const FibreAdapter *adapter,
+                                                   const char *versionList);
+TAVRO_API int32_t TAVRO_UpdateFlashWizardAllHBAs(const char *versionList);
+/* 0 standard, 1 force write, 2 force rewrite, 3 force downgrade. */
+TAVRO_API void TAVRO_SetFlashUpdateMode(int32_t mode);
+/* Saves the whole flash (operation 0) or the boot code (1) of a port to a file. */
+TAVRO_API int32_t TAVRO_SaveFlashToFile(const FibreAdapter *adapter, const char *path,
+                                        int32_t operation);
 
 /* ---- Command line ---- */
 

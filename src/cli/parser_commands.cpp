@@ -508,35 +508,6 @@ int ParseTargetsWord(Operands &ops)
 
 // ---- Flash ---------------------------------------------------------------------
 
-static bool IsFlashAreaWord(const std::string &w)
-{
-    static const char *const kWords[] = {
-        "dre", "ifc", "brc",  "cfl", "cfs", "nvl", "nvs", "nvfs", "nvc",   "fnl",   "fns",
-        "fnc", "fal", "fac",  "fjl", "fcl", "fcc", "fcs", "fbl",  "fbs",   "fbc",   "fll",
-        "flc", "ecl", "ecc",  "ldc", "cdc", "lac", "cac", "sil",  "sic",   "rsl",   "rsc",
-        "uil", "uic", "mtl",  "mtc", "idl", "ipl", "dxl", "lsa",  "fcfwl", "fefwl", "ffl",
-        "efd", "srl", "pcld", "pol", "cie", "pbe", "ibe", "bse",  "rfe",   "rfd",   "rfl"};
-    return std::any_of(std::begin(kWords), std::end(kWords), [&](const char *k) { return w == k; });
-}
-
-static int TakeFlashMode(Operands &ops)
-{
-    PendingOperands &c = Pending();
-    c.keywords.flashWizard = true;
-    if (int s = RequireOperand(ops))
-        return s;
-    long mode = 0;
-    const std::string tok = ops.Next();
-    // 0 standard, 1 force write, 2 force rewrite, 3 force downgrade
-    if (!ReadDecimal(tok, mode) || mode < 0 || mode > 3)
-        return Unrecognized(tok);
-    c.flashMode = int(mode);
-    if (ops.AcceptOption("-src"))
-        if (int s = TakeFileName(ops, c.secondFileName))
-            return s;
-    return NoMoreOperands(ops);
-}
-
 // "all" or a flash region code (decimal or 0x hex).
 static bool TakeRegion(Operands &ops)
 {
@@ -551,46 +522,6 @@ static bool TakeRegion(Operands &ops)
     c.flashRegion = int(region);
     ops.Next();
     return true;
-}
-
-int ParseFlashUpdate(Operands &ops)
-{
-    PendingOperands &c = Pending();
-    if (int s = TakeAdapter(ops, AdapterOperand::RequiredOrAll))
-        return s;
-    if (int s = RequireOperand(ops))
-        return s;
-    if (ops.Accept("save")) {
-        c.keywords.save = true;
-        if (int s = TakeFileName(ops, c.fileName))
-            return s;
-        return NoMoreOperands(ops);
-    }
-    if (ops.AcceptOption("-op"))
-        return TakeFlashMode(ops);
-    if (ops.AcceptOption("-rg")) {
-        c.keywords.region = true;
-        if (int s = RequireOperand(ops))
-            return s;
-        if (!TakeRegion(ops))
-            return Unrecognized(ops.Peek());
-    }
-    if (std::string w = SubOptionWord(ops.Peek()); ops.More() && IsFlashAreaWord(w)) {
-        ops.Next();
-        c.subOptions.push_back(w);
-        // Nothing else follows the area word: any '/'-word is the data file.
-        TakeOptionalFile(ops, [](const std::string &) { return false; });
-        return NoMoreOperands(ops);
-    }
-    if (int s = TakeFileName(ops, c.fileName))
-        return s;
-    return NoMoreOperands(ops);
-}
-
-int ParseFlashWizard(Operands &ops)
-{
-    Cmd().input.adapter.kind = AdapterSelection::All;
-    return TakeFlashMode(ops);
 }
 
 int ParseFlashRegions(Operands &ops)

@@ -55,8 +55,6 @@ int ParseDriverSettings(Operands &ops);
 int ParseSerdesParams(Operands &ops);
 int ParseFeatureConfig(Operands &ops);
 int ParseNovramProgram(Operands &ops);
-int ParseFlashUpdate(Operands &ops);
-int ParseFlashWizard(Operands &ops);
 int ParseFlashRegions(Operands &ops);
 int ParseFlashTable(Operands &ops);
 int ParseFirmwareDump(Operands &ops);

@@ -97,29 +97,6 @@ constexpr HelpTopic kHelpDriverSettingsSet = {
     "<setting>\tA driver setting name, as -fg lists it.\n"
     "<value>\tDecimal, or hexadecimal with 0x."};
 
-constexpr HelpTopic kHelpFlashUpdate = {
-    "Flash Update",
-    "Updates the flash of HBAs, or saves it to a file.\n"
-    "The image file holds boot code, firmware or a multiboot image.",
-    "-b " HBA "|all [-rg all|<region>] <image file>\n"
-    "-b " HBA "|all -op <mode> [-src <template file>]\n"
-    "-b " HBA " save <file>\n"
-    "-b " HBA "|all --<flash area> [<file>]",
-    "-rg\tWrite one region (decimal or 0x hex code), or all regions.\n"
-    "-op <mode>\tWizard update: 0 standard, 1 force write, 2 force rewrite,\n"
-    "\t3 force downgrade.\n"
-    "-src\tTemplate file of the wizard update.\n"
-    "save\tSave the flash contents to a file.\n"
-    "--<flash area>\tManufacturing update of one flash area:\n"
-    "\t--dre --ifc --brc --cfl --cfs --nvl --nvs --nvfs --nvc --fnl\n"
-    "\t--fns --fnc --fal --fac --fjl --fcl --fcc --fcs --fbl --fbs\n"
-    "\t--fbc --fll --flc --ecl --ecc --ldc --cdc --lac --cac --sil\n"
-    "\t--sic --rsl --rsc --uil --uic --mtl --mtc --idl --ipl --dxl\n"
-    "\t--lsa --fcfwl --fefwl --ffl --efd --srl --pcld --pol --cie\n"
-    "\t--pbe --ibe --bse --rfe --rfd --rfl\n"
-    "--force\tGlobal option: board-configuration updates skip their version\n"
-    "\tcomparison."};
-
 constexpr HelpTopic kHelpDriverUpdate = {
     "Driver Update", "Updates the HBA driver from a driver file.", "-d <driver file>", nullptr};
 
@@ -426,14 +403,6 @@ constexpr HelpTopic kHelpBoardTemperature = {"Board Temperature",
                                              "Without an HBA, or with all, every HBA is shown.",
                                              "-tr [all|" HBA "]", nullptr};
 
-constexpr HelpTopic kHelpFlashWizard = {
-    "Flash Update Wizard",
-    "Updates the flash of every HBA that is out of date.\n"
-    "A flash older than the update files is updated; the mode can force it.",
-    "-op <mode> [-src <template file>]",
-    "<mode>\t0 standard, 1 force write, 2 force rewrite, 3 force downgrade.\n"
-    "-src\tTemplate file of the update."};
-
 constexpr HelpTopic kHelpFeatureConfig = {
     "Feature Configuration", "Displays or changes the optional features of an HBA port.",
     "-pc " HBA " view|info\n"
@@ -541,15 +510,6 @@ constexpr CommandRow kRows[] = {
      RunNotBuilt,
      &kHelpDriverSettingsSet,
      AdapterUse::One,
-     kNeedsStartup,
-     nullptr},
-    {"-b",
-     {},
-     CommandCode::FlashUpdate,
-     ParsePending<ParseFlashUpdate>,
-     RunNotBuilt,
-     &kHelpFlashUpdate,
-     AdapterUse::OneOrAll,
      kNeedsStartup,
      nullptr},
     {"-d",
@@ -810,15 +770,6 @@ constexpr CommandRow kRows[] = {
      ParsePending<ParseOptionalAdapter>,
      RunNotBuilt,
      &kHelpBoardTemperature,
-     AdapterUse::OneOrAll,
-     kNeedsStartup,
-     nullptr},
-    {"-op",
-     {},
-     CommandCode::FlashWizard,
-     ParsePending<ParseFlashWizard>,
-     RunNotBuilt,
-     &kHelpFlashWizard,
      AdapterUse::OneOrAll,
      kNeedsStartup,
      nullptr},

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "cli/usertables.h"
+#include "flash/commands.h"
 #include "parser_fixture.h"
 
 namespace {
@@ -215,22 +216,22 @@ TEST_F(ParserTest, BootDeviceForms)
 TEST_F(ParserTest, FlashUpdateForms)
 {
     ASSERT_EQ(Parse({"-b", "0", "-rg", "all", "image.bin"}), 0);
-    EXPECT_TRUE(Pending().keywords.allRegions);
-    EXPECT_EQ(Pending().fileName, "image.bin");
+    EXPECT_TRUE(Request<FlashRequest>().allRegions);
+    EXPECT_EQ(Request<FlashRequest>().fileName, "image.bin");
     ASSERT_EQ(Parse({"-b", "0", "-rg", "0x7", "image.bin"}), 0);
-    EXPECT_EQ(Pending().flashRegion, 7);
+    EXPECT_EQ(Request<FlashRequest>().region, 7);
     EXPECT_PARSE_FAILS(Args({"-b", "0", "-rg", "boot", "image.bin"}), kParseUnrecognized,
                        "Unrecognized command line option 'boot'!");
     ASSERT_EQ(Parse({"-b", "all", "-op", "3", "-src", "t.dat"}), 0);
-    EXPECT_EQ(Pending().flashMode, 3);
-    EXPECT_EQ(Pending().secondFileName, "t.dat");
+    EXPECT_EQ(Request<FlashRequest>().mode, 3);
+    EXPECT_EQ(Request<FlashRequest>().templateFile, "t.dat");
     EXPECT_PARSE_FAILS(Args({"-b", "all", "-op", "4"}), kParseUnrecognized,
                        "Unrecognized command line option '4'!");
     ASSERT_EQ(Parse({"-b", "0", "save", "flash.bin"}), 0);
-    EXPECT_TRUE(Pending().keywords.save);
+    EXPECT_TRUE(Request<FlashRequest>().save);
     ASSERT_EQ(Parse({"-b", "0", "--nvl", "nv.dat"}), 0);
-    EXPECT_EQ(Pending().subOptions.at(0), "nvl");
-    EXPECT_EQ(Pending().fileName, "nv.dat");
+    EXPECT_EQ(Request<FlashRequest>().areaWords.at(0), "nvl");
+    EXPECT_EQ(Request<FlashRequest>().fileName, "nv.dat");
     std::string longName(300, 'f');
     ASSERT_EQ(Parse({"-d", longName}), 0);
     EXPECT_EQ(Pending().fileName.size(), kMaxFileName);
@@ -541,7 +542,7 @@ TEST_F(ParserTest, AbsolutePathsWhereAFileMayStand)
     ASSERT_EQ(Parse({"-trace", "0", "/tmp/trace.txt"}), 0) << Message();
     EXPECT_EQ(Pending().fileName, "/tmp/trace.txt");
     ASSERT_EQ(Parse({"-b", "0", "--nvl", "/tmp/nv.dat"}), 0) << Message();
-    EXPECT_EQ(Pending().fileName, "/tmp/nv.dat");
+    EXPECT_EQ(Request<FlashRequest>().fileName, "/tmp/nv.dat");
     ASSERT_EQ(Parse({"-cna", "0", "--savecfg", "/tmp/board.cfg"}), 0) << Message();
     EXPECT_EQ(Pending().fileName, "/tmp/board.cfg");
     ASSERT_EQ(Parse({"-cna", "0", "--savecfg", "/dcb"}), 0) << Message();

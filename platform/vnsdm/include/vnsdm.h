@@ -411,6 +411,16 @@ VNSDM_API SD_STATUS SDGetOptionRomEx(uint32_t handle, uint32_t port, uint32_t re
                                      uint8_t *buffer, uint32_t size);
 VNSDM_API SD_STATUS SDUpdateOptionRomEx2(uint32_t handle, uint32_t port, uint32_t region,
                                          const uint8_t *buffer, uint32_t size, uint32_t options);
+/* Flash update capabilities: 0, or the online (secured) update kinds below */
+#define SD_FLASH_CAP_ONLINE 0x2u
+#define SD_FLASH_CAP_SECURED 0x4u
+#define SD_FLASH_CAP_SECURED_V2 0x8u
+VNSDM_API SD_STATUS SDGetFlashUpdateCapabilities(uint32_t handle, uint32_t *capabilities);
+/* Online update: count regions written as one; the adapter keeps its old image
+ * unless every region is written (a failing or torn write changes nothing). */
+VNSDM_API SD_STATUS SDUpdateOptionRomOnline(uint32_t handle, uint32_t port, const uint32_t *regions,
+                                            const uint8_t *const *buffers, const uint32_t *sizes,
+                                            uint32_t count);
 
 /* VPD */
 VNSDM_API SD_STATUS SDGetVpd(uint32_t handle, uint32_t port, uint8_t *buffer, uint32_t *size);

@@ -900,7 +900,11 @@ Instance ParseInstance(const Obj &o, const AdapterInfo &ad, const Fabric &fabric
     // Flash
     {
         const Obj f = o.Section("flash");
-        f.Allow({"boot_code", "image_status", "regions", "total_size"});
+        f.Allow({"boot_code", "image_status", "regions", "total_size", "update_capabilities"});
+        in.flashCaps = f.Has("update_capabilities")
+                           ? uint32_t(Hex(*f.Get("update_capabilities"),
+                                          f.At("update_capabilities"), 0xFFFFFFFF))
+                           : 0;
         std::vector<BootImage> boot;
         if (const Json *bc = f.Get("boot_code")) {
             if (!bc->is_array())

@@ -154,6 +154,7 @@ struct Instance {
     Bytes vpd;
     std::vector<FlashRegion> flash;
     uint32_t flashTotal = 0;
+    uint32_t flashCaps = 0; // SDGetFlashUpdateCapabilities
     uint32_t beacon = SD_BEACON_OFF;
     Temperature temperature;
     SD_STATISTICS stats{};

@@ -497,6 +497,55 @@ VNSDM_API SD_STATUS SDUpdateOptionRomEx2(uint32_t handle, uint32_t port, uint32_
         true);
 }
 
+VNSDM_API SD_STATUS SDGetFlashUpdateCapabilities(uint32_t handle, uint32_t *capabilities)
+{
+    return WithDevice(handle, "SDGetFlashUpdateCapabilities",
+                      [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
+                          if (SD_STATUS s = Query(sim, in, "flash"))
+                              return s;
+                          if (!capabilities)
+                              return SDERR_INVALID_PARAMETER;
+                          if (!in.flashCaps)
+                              return SDERR_NOT_SUPPORTED;
+                          *capabilities = in.flashCaps;
+                          return SD_OK;
+                      });
+}
+
+VNSDM_API SD_STATUS SDUpdateOptionRomOnline(uint32_t handle, uint32_t port, const uint32_t *regions,
+                                            const uint8_t *const *buffers, const uint32_t *sizes,
+                                            uint32_t count)
+{
+    return WithDevice(
+        handle, "SDUpdateOptionRomOnline",
+        [&](Simulator &sim, Instance &in, uint32_t, Torn &torn) {
+            if (SD_STATUS s = Query(sim, in, "flash"))
+                return s;
+            if (!in.flashCaps)
+                return SDERR_NOT_SUPPORTED;
+            if (!regions || !buffers || !sizes || !count || port != 0)
+                return SDERR_INVALID_PARAMETER;
+            std::vector<std::pair<const FlashRegion *, Bytes>> writes;
+            for (uint32_t i = 0; i < count; ++i) {
+                const FlashRegion *r = in.Region(regions[i]);
+                if (!r)
+                    return SDERR_INVALID_REGION;
+                if (!buffers[i] || sizes[i] > r->size)
+                    return SDERR_BUFFER_TOO_SMALL;
+                writes.emplace_back(r, Bytes(buffers[i], buffers[i] + sizes[i]));
+            }
+            // The adapter stages the image and switches to it only when all of it
+            // arrived: a lost write leaves the running image.
+            if (torn.status)
+                return *torn.status;
+            for (auto &[r, c] : writes)
+                if (SD_STATUS s = sim.StoreFlash(in, *r, std::move(c)))
+                    return s;
+            return SD_OK;
+        },
+        true);
+}
+
 // ---- VPD and beacon ----------------------------------------------------------------
 
 VNSDM_API SD_STATUS SDGetVpd(uint32_t handle, uint32_t port, uint8_t *buffer, uint32_t *size)
