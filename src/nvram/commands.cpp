@@ -2,7 +2,10 @@
 // functions are not built yet: each answers "Option is currently disabled!".
 #include "nvram/commands.h"
 
+#include "nvram/nvops.h"
 #include "nvram/nvparams.h"
+
+#include "adapters/adapterlist.h"
 
 namespace {
 
@@ -93,6 +96,50 @@ int ParseFileForOneOrAll(Operands &ops, AdapterSelector &adapter, NvramRequest &
     return ParseAdapterAndFile(ops, AdapterOperand::RequiredOrAll, adapter, request);
 }
 
+// ---- Runs ---------------------------------------------------------------------
+
+std::vector<FibreAdapter *> Chosen(const AdapterChoice &adapters)
+{
+    std::vector<FibreAdapter *> ports;
+    if (!adapters.all) {
+        ports.push_back(adapters.adapter);
+        return ports;
+    }
+    for (FibreAdapter *a = Adapters().first; a; a = a->next)
+        ports.push_back(a);
+    return ports;
+}
+
+int RunParamsDisplay(const AdapterChoice &adapters, const NvramRequest &)
+{
+    return DisplayHBAParams(Chosen(adapters));
+}
+
+int RunParamsChange(const AdapterChoice &adapters, const NvramRequest &request)
+{
+    if (request.defaults)
+        return adapters.all ? RestoreNVRAMDefaultAllHBAs() : RestoreNVRAMDefault(*adapters.adapter);
+    if (request.oemTemplate)
+        return OptionDisabled();
+    // The parsed pairs are the pending settings of this run only.
+    ResetUserNVRAMConfig();
+    for (const ParamPair &p : request.params)
+        AddUserNVRAMConfig(p.name.c_str(), int32_t(p.number));
+    const int status = SetAdapterNVRAM(*adapters.adapter);
+    ResetUserNVRAMConfig();
+    return status;
+}
+
+int RunParamFile(const AdapterChoice &adapters, const NvramRequest &request)
+{
+    if (request.save)
+        return adapters.all ? SaveAllHBAsNVRAMToFile(request.fileName)
+                            : SaveSingleAdapterNVRAMToFile(*adapters.adapter, request.fileName);
+    if (adapters.all)
+        return OptionDisabled();
+    return UpdateAdapterNVRAMFromFile(*adapters.adapter, request.fileName);
+}
+
 // ---- Help -----------------------------------------------------------------------
 
 constexpr HelpTopic kHelpParamsDisplay = {
@@ -168,7 +215,7 @@ constexpr CommandRow kRows[] = {
      {},
      CommandCode::ParamsDisplay,
      ParseInto<NvramRequest, ParseParamsDisplay>,
-     RunNotBuilt,
+     RunWith<NvramRequest, RunParamsDisplay>,
      &kHelpParamsDisplay,
      AdapterUse::OneOrAll,
      kNeedsStartup,
@@ -177,7 +224,7 @@ constexpr CommandRow kRows[] = {
      {},
      CommandCode::ParamsChange,
      ParseInto<NvramRequest, ParseParamsChange>,
-     RunNotBuilt,
+     RunWith<NvramRequest, RunParamsChange>,
      &kHelpParamsChange,
      AdapterUse::OneOrAll,
      kNeedsStartup,
@@ -186,7 +233,7 @@ constexpr CommandRow kRows[] = {
      {},
      CommandCode::ParamFile,
      ParseInto<NvramRequest, ParseParamFile>,
-     RunNotBuilt,
+     RunWith<NvramRequest, RunParamFile>,
      &kHelpParamFile,
      AdapterUse::OneOrAll,
      kNeedsStartup,
