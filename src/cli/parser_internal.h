@@ -54,7 +54,6 @@ int ParseBootDevices(Operands &ops);
 int ParseDriverSettings(Operands &ops);
 int ParseSerdesParams(Operands &ops);
 int ParseFeatureConfig(Operands &ops);
-int ParseNovramProgram(Operands &ops);
 int ParseFlashUpdate(Operands &ops);
 int ParseFlashWizard(Operands &ops);
 int ParseFlashRegions(Operands &ops);

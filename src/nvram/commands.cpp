@@ -86,6 +86,39 @@ int ParseAdapterAndFile(Operands &ops, AdapterOperand use, AdapterSelector &adap
     return NoMoreOperands(ops);
 }
 
+bool IsEnableWord(std::string_view w, bool &value)
+{
+    if (SameText(w, "Enable") || SameText(w, "1"))
+        return value = true, true;
+    if (SameText(w, "Disable") || SameText(w, "0"))
+        return value = false, true;
+    return false;
+}
+
+// NOVRAM programming: a file, then options "Preserve" (keep the adapter's
+// identity fields) and "Verify" (read back), each Enable/Disable or 1/0.
+int ParseNovramProgram(Operands &ops, AdapterSelector &adapter, NvramRequest &request)
+{
+    if (int s = TakeAdapter(ops, AdapterOperand::Required, adapter))
+        return s;
+    if (int s = TakeFileName(ops, request.fileName))
+        return s;
+    while (ops.More()) {
+        const std::string name = ops.Next();
+        if (!SameText(name, "Preserve") && !SameText(name, "Verify"))
+            return SetParseError(kParseTooMany, "Invalid option '%s'!", name.c_str());
+        if (!ops.More())
+            return MissingInput();
+        const std::string value = ops.Next();
+        bool on = false;
+        if (!IsEnableWord(value, on))
+            return SetParseError(kParseTooMany, "Invalid command option (%s=%s)!", name.c_str(),
+                                 value.c_str());
+        (SameText(name, "Preserve") ? request.preserve : request.verify) = on;
+    }
+    return 0;
+}
+
 int ParseRawParamUpdate(Operands &ops, AdapterSelector &adapter, NvramRequest &request)
 {
     return ParseAdapterAndFile(ops, AdapterOperand::Required, adapter, request);
@@ -138,6 +171,12 @@ int RunParamFile(const AdapterChoice &adapters, const NvramRequest &request)
     if (adapters.all)
         return OptionDisabled();
     return UpdateAdapterNVRAMFromFile(*adapters.adapter, request.fileName);
+}
+
+int RunNovramProgram(const AdapterChoice &adapters, const NvramRequest &request)
+{
+    return ProgramAdapterNOVRAM(*adapters.adapter, request.fileName, request.preserve,
+                                request.verify);
 }
 
 // ---- Help -----------------------------------------------------------------------
@@ -208,6 +247,12 @@ constexpr HelpTopic kHelpParamTemplate = {"Parameter Template",
                                           "Applies the HBA parameters of a template file.",
                                           "-src " HBA "|all <template file>", nullptr};
 
+constexpr HelpTopic kHelpNovramProgram = {
+    "NOVRAM Programming", "Programs the NOVRAM of an HBA from a file.",
+    "-pn " HBA " <file> [Preserve enable|disable] [Verify enable|disable]",
+    "Preserve\tKeep the HBA's identity fields (enable, disable, 1 or 0).\n"
+    "Verify\tRead the memory back and compare (enable, disable, 1 or 0)."};
+
 // ---- Rows -------------------------------------------------------------------------
 
 constexpr CommandRow kRows[] = {
@@ -263,6 +308,15 @@ constexpr CommandRow kRows[] = {
      RunNotBuilt,
      &kHelpParamTemplate,
      AdapterUse::OneOrAll,
+     kNeedsStartup,
+     nullptr},
+    {"-pn",
+     {},
+     CommandCode::NovramProgram,
+     ParseInto<NvramRequest, ParseNovramProgram>,
+     RunWith<NvramRequest, RunNovramProgram>,
+     &kHelpNovramProgram,
+     AdapterUse::One,
      kNeedsStartup,
      nullptr},
 };

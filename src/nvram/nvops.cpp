@@ -159,7 +159,7 @@ int32_t DisplayHBAParams(const std::vector<FibreAdapter *> &selected)
     return r.Finish(kStatusOk);
 }
 
-int32_t updateNVRam(DeviceRecord &rec, std::vector<uint8_t> image)
+int32_t updateNVRam(DeviceRecord &rec, std::vector<uint8_t> image, bool preserve, bool verify)
 {
     std::vector<uint8_t> current;
     if (!ReadImage(rec, current) || current.size() != image.size())
@@ -170,10 +170,10 @@ int32_t updateNVRam(DeviceRecord &rec, std::vector<uint8_t> image)
         return SDGetVariableValue(rec.handle, current.data(), var, &v) == SD_OK &&
                SDSetVariableValue(rec.handle, image.data(), var, v) == SD_OK;
     };
-    for (uint32_t i = 0; i < 8; ++i)
+    for (uint32_t i = 0; preserve && i < 8; ++i)
         if (!keep(kNvVarPortName + i) || !keep(kNvVarNodeName + i))
             return kStatusPreserve;
-    if (!keep(kNvVarSsvid) || !keep(kNvVarSsdid))
+    if (preserve && (!keep(kNvVarSsvid) || !keep(kNvVarSsdid)))
         return kStatusPreserve;
     if (ComputeNVRAMDataChecksum(image) == kNvramBadSize)
         return kStatusPreserve;
@@ -186,6 +186,8 @@ int32_t updateNVRam(DeviceRecord &rec, std::vector<uint8_t> image)
     }
     if (SDGetNVRam(rec.handle, 0, SD_NVRAM_REGION_PARAMETERS, rec.nvramRegion1,
                    uint32_t(image.size())) != SD_OK)
+        return kStatusReadBack;
+    if (verify && std::memcmp(rec.nvramRegion1, image.data(), image.size()) != 0)
         return kStatusReadBack;
     return kStatusOk;
 }
@@ -358,7 +360,9 @@ int32_t SaveAllHBAsNVRAMToFile(const std::string &file)
     return CurrentRenderer().Finish(last);
 }
 
-int32_t UpdateAdapterNVRAMFromFile(FibreAdapter &a, const std::string &file)
+namespace {
+
+int32_t ProgramFromFile(FibreAdapter &a, const std::string &file, bool preserve, bool verify)
 {
     DeviceRecord *rec = FindDeviceForAdapter(&a);
     if (!rec || a.portType == TAVRO_PORT_TYPE_VIRTUAL || a.portType == TAVRO_PORT_TYPE_FCOE_ENGINE)
@@ -385,12 +389,24 @@ int32_t UpdateAdapterNVRAMFromFile(FibreAdapter &a, const std::string &file)
     case NvramFileCheck::Ok:
         break;
     }
-    if (int32_t st = updateNVRam(*rec, std::move(data)))
+    if (int32_t st = updateNVRam(*rec, std::move(data), preserve, verify))
         return Report(st, Format("Failed to program HBA parameters (Instance %lu)!",
                                  (unsigned long)a.instance));
     return Report(kStatusOk, Format("HBA Parameters update complete. Changes have been saved to "
                                     "HBA instance %lu.",
                                     (unsigned long)a.instance));
+}
+
+} // namespace
+
+int32_t UpdateAdapterNVRAMFromFile(FibreAdapter &a, const std::string &file)
+{
+    return ProgramFromFile(a, file, true, false);
+}
+
+int32_t ProgramAdapterNOVRAM(FibreAdapter &a, const std::string &file, bool preserve, bool verify)
+{
+    return ProgramFromFile(a, file, preserve, verify);
 }
 
 namespace {

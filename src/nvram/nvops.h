@@ -21,9 +21,13 @@ int32_t SetAdapterNVRAM(FibreAdapter &a);
 int32_t SaveSingleAdapterNVRAMToFile(FibreAdapter &a, const std::string &file);
 int32_t SaveAllHBAsNVRAMToFile(const std::string &file);
 int32_t UpdateAdapterNVRAMFromFile(FibreAdapter &a, const std::string &file);
+// -pn: the file's image, with or without the adapter's identity, optionally
+// read back and compared.
+int32_t ProgramAdapterNOVRAM(FibreAdapter &a, const std::string &file, bool preserve, bool verify);
 int32_t RestoreNVRAMDefault(FibreAdapter &a);
 int32_t RestoreNVRAMDefaultAllHBAs();
 
 // Writes image to the adapter keeping its identity fields, then reads the
 // image back into the device record: 0, 81, 83 or 1 on a refused write.
-int32_t updateNVRam(DeviceRecord &rec, std::vector<uint8_t> image);
+int32_t updateNVRam(DeviceRecord &rec, std::vector<uint8_t> image, bool preserve = true,
+                    bool verify = false);

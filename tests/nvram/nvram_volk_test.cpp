@@ -176,6 +176,21 @@ TEST_F(NvramVolk, RestoreKeepsTheAdapterIdentity)
     EXPECT_TRUE(Has(r.out, "Port Name                      : 21-00-00-0E-7A-32-20-01")) << r.out;
 }
 
+TEST_F(NvramVolk, ProgrammingKeepsIdentityOnlyWhenAskedTo)
+{
+    const std::string other = dir.file("port1.dat");
+    ASSERT_EQ(Volk({"-r", "1", "save", other}).exitCode, 0);
+    const std::string image = testenv::ReadFile(other);
+    auto r = Volk({"-pn", "0", other});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    std::string now = Nvram("0");
+    EXPECT_NE(now, image);                                       // port 0's names were kept
+    EXPECT_EQ(now.substr(0x18, 0x60), image.substr(0x18, 0x60)); // the parameters were not
+    r = Volk({"-pn", "0", other, "Preserve", "disable", "Verify", "enable"});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(Nvram("0"), image);
+}
+
 TEST_F(NvramVolk, DefaultsComeFromFlashBehindTheirKey)
 {
     ASSERT_EQ(Volk({"-n", "0", "DR", "5", "LR", "44"}).exitCode, 0);
