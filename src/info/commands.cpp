@@ -1,6 +1,7 @@
 // Rows, operand parsers and run functions of the information commands.
 #include "info/commands.h"
 #include "info/geninfo.h"
+#include "info/vpd_display.h"
 
 #include <iterator>
 
@@ -61,10 +62,12 @@ int RunHostInformation(const AdapterChoice &, const NoRequest &)
     return TAVRO_DisplayVantorDevices();
 }
 
-// General information; VPD and virtual-FC reports come with their own operations.
+// General information, or the vital product data; the virtual-FC report is not built yet.
 int RunAdapterInformation(const AdapterChoice &adapters, const InfoRequest &request)
 {
-    if (request.vpd || request.vfc)
+    if (request.vpd)
+        return adapters.all ? GetAllHBAsVPDData() : GetHBAVPDData(*adapters.adapter);
+    if (request.vfc)
         return OptionDisabled();
     if (adapters.all)
         return TAVRO_DisplayAllHBAGeneralInfo();

@@ -137,6 +137,7 @@ SD_STATUS Simulator::Reload()
 void Simulator::Load()
 {
     loaded_ = true;
+    tornThisLoad_.clear(); // a new load checks every image afresh
     handles_.clear();
     targetBuffers_.clear();
     // The old machine goes before the new one is built: never two at once.
