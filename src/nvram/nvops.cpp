@@ -98,7 +98,36 @@ const RecordStyle kParamRecord = {
     .ruleBefore = true,
 };
 
+void DescribeParams(Renderer &r, const FibreAdapter &a, const int32_t (&values)[30])
+{
+    r.BeginRecord(kParamRecord);
+    r.Add("Instance", "Instance", std::to_string(a.instance), kInXml);
+    r.Add("Port", "Port", std::to_string(a.portNumber), kInXml);
+    r.TextLine(Format("HBA Instance %d: %s Port %d WWPN %s", a.instance, a.model, a.portNumber,
+                      WwnText(a.wwpn, WwnStyle::Dashed).c_str()));
+    r.TextLine(std::string(80, '-'));
+    for (int i = 0; i < kNvramParamCount; ++i) {
+        if (i == kNvLinkDownError || i == kNvFastErrorReporting)
+            continue; // refused by name: nothing a user can act on
+        const NvramParamInfo &p = NvramParam(i);
+        r.Add(p.longName, p.longName, std::to_string(values[i]));
+    }
+    r.EndRecord();
+}
+
 } // namespace
+
+void DescribeHBAParams(Renderer &r, const std::vector<FibreAdapter *> &ports)
+{
+    for (FibreAdapter *a : ports) {
+        if (a->portType == TAVRO_PORT_TYPE_FCOE_ENGINE || a->portType == TAVRO_PORT_TYPE_VIRTUAL)
+            continue;
+        int32_t values[30];
+        DeviceRecord *rec = FindDeviceForAdapter(a);
+        if (rec && ReadAdapterParams(*rec, values))
+            DescribeParams(r, *a, values);
+    }
+}
 
 bool ReadAdapterParams(const DeviceRecord &rec, int32_t (&values)[30])
 {
@@ -139,20 +168,7 @@ int32_t DisplayHBAParams(const std::vector<FibreAdapter *> &selected)
     }
     r.BeginDocument();
     for (size_t n = 0; n < read.size(); ++n) {
-        const FibreAdapter &a = *read[n].a;
-        r.BeginRecord(kParamRecord);
-        r.Add("Instance", "Instance", std::to_string(a.instance), kInXml);
-        r.Add("Port", "Port", std::to_string(a.portNumber), kInXml);
-        r.TextLine(Format("HBA Instance %d: %s Port %d WWPN %s", a.instance, a.model, a.portNumber,
-                          WwnText(a.wwpn, WwnStyle::Dashed).c_str()));
-        r.TextLine(std::string(80, '-'));
-        for (int i = 0; i < kNvramParamCount; ++i) {
-            if (i == kNvLinkDownError || i == kNvFastErrorReporting)
-                continue; // refused by name: nothing a user can act on
-            const NvramParamInfo &p = NvramParam(i);
-            r.Add(p.longName, p.longName, std::to_string(read[n].values[i]));
-        }
-        r.EndRecord();
+        DescribeParams(r, *read[n].a, read[n].values);
         if (n + 1 < read.size())
             r.PageBreak();
     }

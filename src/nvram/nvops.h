@@ -8,14 +8,18 @@
 #include <vector>
 
 #include "device/device.h"
+#include "render/renderer.h"
 #include "tavro_api.h"
 
 // The thirty parameters as the adapter's current image holds them, in table
 // order; false when the image cannot be read.
 bool ReadAdapterParams(const DeviceRecord &rec, int32_t (&values)[30]);
 
-// The parameter records of the given ports (one HBAParameters element each).
+// The parameter records of the given ports (one HBAParam element each).
 int32_t DisplayHBAParams(const std::vector<FibreAdapter *> &ports);
+// The same records inside a display already open (the summary report); the
+// ports whose parameters cannot be read are left out.
+void DescribeHBAParams(Renderer &r, const std::vector<FibreAdapter *> &ports);
 // Applies the pending settings (UserNVRAMConfigTable) and writes them.
 int32_t SetAdapterNVRAM(FibreAdapter &a);
 int32_t SaveSingleAdapterNVRAMToFile(FibreAdapter &a, const std::string &file);
