@@ -153,7 +153,9 @@ int RunParamsChange(const AdapterChoice &adapters, const NvramRequest &request)
     if (request.defaults)
         return adapters.all ? RestoreNVRAMDefaultAllHBAs() : RestoreNVRAMDefault(*adapters.adapter);
     if (request.oemTemplate)
-        return OptionDisabled();
+        return adapters.all
+                   ? LoadHBAParametersFromTemplateFileAllHBAs(request.templateName)
+                   : LoadHBAParametersFromTemplateFile(*adapters.adapter, request.templateName);
     // The parsed pairs are the pending settings of this run only.
     ResetUserNVRAMConfig();
     for (const ParamPair &p : request.params)

@@ -5,10 +5,12 @@
 #include <iterator>
 
 #include "adapters/adapterlist.h"
+#include "base/oss.h"
 #include "base/status.h"
 #include "base/text.h"
 #include "device/classify.h"
 #include "device/core.h"
+#include "frame/frame.h"
 #include "frame/messages.h"
 #include "frame/props.h"
 #include "nvram/nvimage.h"
@@ -378,8 +380,17 @@ int32_t SaveAllHBAsNVRAMToFile(const std::string &file)
 
 namespace {
 
-int32_t ProgramFromFile(FibreAdapter &a, const std::string &file, bool preserve, bool verify)
+constexpr uint16_t kMakerVendorId = 0x1E7A;
+
+int32_t ProgramFromFile(FibreAdapter &a, const std::string &file, bool preserve, bool verify,
+                        bool finish = true)
 {
+    auto Report = [&](int status, const std::string &m) {
+        if (finish)
+            return ::Report(status, m);
+        CurrentRenderer().TextLine(m);
+        return status;
+    };
     DeviceRecord *rec = FindDeviceForAdapter(&a);
     if (!rec || a.portType == TAVRO_PORT_TYPE_VIRTUAL || a.portType == TAVRO_PORT_TYPE_FCOE_ENGINE)
         return Report(
@@ -387,7 +398,9 @@ int32_t ProgramFromFile(FibreAdapter &a, const std::string &file, bool preserve,
             Format("Parameters update not supported with selected HBA (Instance %d)!", a.instance));
     std::vector<uint8_t> data;
     if (!ReadSmallFile(file, kNvramSize, data))
-        return Report(kStatusFileAccess, "Cannot open default/template file!");
+        return Report(kStatusFileAccess, std::ifstream(file).good()
+                                             ? "Cannot read default/template file!"
+                                             : "Cannot open default/template file!");
     switch (CheckNvramFile(data, rec->nvramSize ? rec->nvramSize : kNvramSize)) {
     case NvramFileCheck::BadSize:
         return Report(kStatusInvalidInput, "NVRAM file must be 256 or 512 bytes!");
@@ -423,6 +436,100 @@ int32_t UpdateAdapterNVRAMFromFile(FibreAdapter &a, const std::string &file)
 int32_t ProgramAdapterNOVRAM(FibreAdapter &a, const std::string &file, bool preserve, bool verify)
 {
     return ProgramFromFile(a, file, preserve, verify);
+}
+
+const char *NvramTemplateName(int generation)
+{
+    switch (generation) {
+    case 0:
+        return "nv1g.dat";
+    case 1:
+        return "nv1gb.dat";
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6:
+    case 7:
+        return "nv2g.dat";
+    case 8:
+    case 9:
+    case 10:
+    case 11:
+    case 13:
+        return "nv4g.dat";
+    case 12:
+    case 15:
+    case 17:
+        return "nv8g.dat";
+    case 21:
+        return "nvcna.dat";
+    case 24:
+        return "nv16g.dat";
+    case 26:
+        return "nvcnac.dat";
+    default:
+        return "nvdef.dat";
+    }
+}
+
+int FindNVRAMDir(const DeviceRecord &rec, const std::string &file, std::string &path)
+{
+    const std::string base = oss::JoinPath(Frame().installDir, "nvramdefs");
+    const uint16_t ssvid = rec.chip.SubVendorId, ssdid = rec.chip.SubSystemId;
+    const std::string sub =
+        ssvid == kMakerVendorId ? Format("x%04x", ssdid) : Format("x%04xx%04x", ssvid, ssdid);
+    path = oss::JoinPath(oss::JoinPath(base, sub), file);
+    if (std::ifstream(path).good())
+        return 0;
+    path = oss::JoinPath(oss::JoinPath(base, "default"), file);
+    return 1;
+}
+
+namespace {
+
+int32_t LoadTemplate(FibreAdapter &a, const std::string &name, bool finish)
+{
+    DeviceRecord *rec = FindDeviceForAdapter(&a);
+    if (!rec)
+        return Report(kNoAdapterStatus, kNoAdapters);
+    std::string file = name;
+    if (file.size() < 4 || !SameText(std::string_view(file).substr(file.size() - 4), ".dat"))
+        file += ".dat";
+    std::string path;
+    FindNVRAMDir(*rec, file, path);
+    Trace(kLevelDebug, "LoadHBAParametersFromTemplateFile: %s", path.c_str());
+    if (!std::ifstream(path).good()) {
+        if (finish)
+            return Report(kStatusFileAccess, "Cannot open default/template file!");
+        CurrentRenderer().TextLine("Cannot open default/template file!");
+        return kStatusFileAccess;
+    }
+    return ProgramFromFile(a, path, true, false, finish);
+}
+
+} // namespace
+
+int32_t LoadHBAParametersFromTemplateFile(FibreAdapter &a, const std::string &name)
+{
+    return LoadTemplate(a, name, true);
+}
+
+int32_t LoadHBAParametersFromTemplateFileAllHBAs(const std::string &name)
+{
+    CurrentRenderer().BeginDocument();
+    int32_t last = kStatusOk;
+    int done = 0;
+    for (FibreAdapter *a = Adapters().first; a; a = a->next) {
+        if (a->portType == TAVRO_PORT_TYPE_VIRTUAL || a->portType == TAVRO_PORT_TYPE_FCOE_ENGINE)
+            continue;
+        ++done;
+        if (int32_t s = LoadTemplate(*a, name, false))
+            last = s;
+    }
+    if (!done)
+        return Report(kNoAdapterStatus, kNoAdapters);
+    return CurrentRenderer().Finish(last);
 }
 
 namespace {

@@ -28,6 +28,14 @@ int32_t UpdateAdapterNVRAMFromFile(FibreAdapter &a, const std::string &file);
 // -pn: the file's image, with or without the adapter's identity, optionally
 // read back and compared.
 int32_t ProgramAdapterNOVRAM(FibreAdapter &a, const std::string &file, bool preserve, bool verify);
+// The template file name of a chip generation's NVRAM layout.
+const char *NvramTemplateName(int generation);
+// Path of a template file for the adapter: 0 when its own sub-directory
+// (x<SSDID>, or x<SSVID>x<SSDID> for OEM cards) holds it, 1 for the default one.
+int FindNVRAMDir(const DeviceRecord &rec, const std::string &file, std::string &path);
+// -n <hba>|all <template>: the named template (".dat" added when missing).
+int32_t LoadHBAParametersFromTemplateFile(FibreAdapter &a, const std::string &name);
+int32_t LoadHBAParametersFromTemplateFileAllHBAs(const std::string &name);
 int32_t RestoreNVRAMDefault(FibreAdapter &a);
 int32_t RestoreNVRAMDefaultAllHBAs();
 

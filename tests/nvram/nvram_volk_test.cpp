@@ -191,6 +191,29 @@ TEST_F(NvramVolk, ProgrammingKeepsIdentityOnlyWhenAskedTo)
     EXPECT_EQ(Nvram("0"), image);
 }
 
+TEST_F(NvramVolk, TemplatesComeFromTheCardsDirectoryOrTheDefaultOne)
+{
+    // The CV-2322 has its own tuned template.
+    auto r = Volk({"-n", "0", "nvdef"});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    r = Volk({"-c", "0"});
+    EXPECT_TRUE(Has(r.out, Line("ExecutionThrottle", "2048"))) << r.out;
+    // No nv8g template of its own: the default directory's, with the stock values.
+    ASSERT_EQ(Volk({"-n", "0", "ET", "77"}).exitCode, 0);
+    r = Volk({"-n", "0", "nv8g.dat"});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    r = Volk({"-c", "0"});
+    EXPECT_TRUE(Has(r.out, Line("ExecutionThrottle", "65535"))) << r.out;
+    EXPECT_TRUE(
+        Has(Volk({"-i", "0"}).out, "Port Name                      : 21-00-00-0E-7A-32-20-01"));
+
+    const std::string before = Nvram("0");
+    r = Volk({"-n", "0", "missing"});
+    EXPECT_EQ(r.exitCode, 4) << r.out;
+    EXPECT_EQ(r.out, "Cannot open default/template file!\n");
+    EXPECT_EQ(Nvram("0"), before);
+}
+
 TEST_F(NvramVolk, DefaultsComeFromFlashBehindTheirKey)
 {
     ASSERT_EQ(Volk({"-n", "0", "DR", "5", "LR", "44"}).exitCode, 0);
