@@ -221,31 +221,6 @@ int ParseFeatureConfig(Operands &ops)
     return 0;
 }
 
-// NOVRAM programming: a file, then options "Preserve" (keep the adapter's
-// identity fields) and "Verify" (read back), each Enable/Disable or 1/0.
-int ParseNovramProgram(Operands &ops)
-{
-    PendingOperands &c = Pending();
-    if (int s = TakeAdapter(ops, AdapterOperand::Required))
-        return s;
-    if (int s = TakeFileName(ops, c.fileName))
-        return s;
-    while (ops.More()) {
-        const std::string name = ops.Next();
-        if (!SameText(name, "Preserve") && !SameText(name, "Verify"))
-            return SetParseError(kParseTooMany, "Invalid option '%s'!", name.c_str());
-        if (!ops.More())
-            return MissingInput();
-        const std::string value = ops.Next();
-        long v = -1;
-        if (!IsEnableWord(value, v))
-            return SetParseError(kParseTooMany, "Invalid command option (%s=%s)!", name.c_str(),
-                                 value.c_str());
-        c.params.push_back(ParamPair{ParamKind::Novram, name, value, -1, v});
-    }
-    return 0;
-}
-
 // ---- Persistent binding, selective LUNs, boot devices ---------------------------
 
 static int ParseTargetId(const std::string &text, uint16_t &out)

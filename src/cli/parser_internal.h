@@ -54,7 +54,6 @@ int ParseBootDevices(Operands &ops);
 int ParseDriverSettings(Operands &ops);
 int ParseSerdesParams(Operands &ops);
 int ParseFeatureConfig(Operands &ops);
-int ParseNovramProgram(Operands &ops);
 int ParseFlashRegions(Operands &ops);
 int ParseFlashTable(Operands &ops);
 int ParseFirmwareDump(Operands &ops);

@@ -410,12 +410,6 @@ constexpr HelpTopic kHelpFeatureConfig = {
     "-pc " HBA " <feature>=enable|disable [...]",
     "view, info\tDisplay the features and their state."};
 
-constexpr HelpTopic kHelpNovramProgram = {
-    "NOVRAM Programming", "Programs the NOVRAM of an HBA from a file.",
-    "-pn " HBA " <file> [Preserve enable|disable] [Verify enable|disable]",
-    "Preserve\tKeep the HBA's identity fields (enable, disable, 1 or 0).\n"
-    "Verify\tRead the memory back and compare (enable, disable, 1 or 0)."};
-
 constexpr HelpTopic kHelpSerdesParams = {
     "Serdes Parameters", "Displays or changes the serdes parameters of an HBA port.",
     "-sd " HBA " view|info\n"
@@ -779,15 +773,6 @@ constexpr CommandRow kRows[] = {
      ParsePending<ParseFeatureConfig>,
      RunNotBuilt,
      &kHelpFeatureConfig,
-     AdapterUse::One,
-     kNeedsStartup,
-     nullptr},
-    {"-pn",
-     {},
-     CommandCode::NovramProgram,
-     ParsePending<ParseNovramProgram>,
-     RunNotBuilt,
-     &kHelpNovramProgram,
      AdapterUse::One,
      kNeedsStartup,
      nullptr},

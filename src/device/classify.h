@@ -88,6 +88,9 @@ int FamilyCodeOfDeviceId(uint16_t deviceId);
 // Works out a port's facts once (at the scan); the tests read them after.
 void ClassifyDevice(DeviceRecord &rec);
 
+// The family code is also the chip generation index: the NVRAM layout, the
+// parameter rules and the flash flows are chosen by it (0 to 27, in the order
+// of kFamilyRanges; later generations have higher codes).
 int GetAdapterFamilyCode(const DeviceRecord *dev);
 // 1 for PCI-X entry-level adapters (families 6, 7), 2 for PCI Express ones (8, 9).
 int IsEntryLevelAdapter(const DeviceRecord *dev);

@@ -1,6 +1,7 @@
 // Rows, operand parsers and run functions of the information commands.
 #include "info/commands.h"
 #include "info/geninfo.h"
+#include "info/vpd_display.h"
 
 #include <iterator>
 
@@ -61,13 +62,13 @@ int RunHostInformation(const AdapterChoice &, const NoRequest &)
     return TAVRO_DisplayVantorDevices();
 }
 
-// General information; VPD and virtual-FC reports come with their own operations.
+// General information, or the vital product data; the virtual-FC report is not built yet.
 int RunAdapterInformation(const AdapterChoice &adapters, const InfoRequest &request)
 {
     if (request.vfc)
         return TAVRO_DisplayVFCInfo(adapters.adapter);
     if (request.vpd)
-        return OptionDisabled();
+        return adapters.all ? GetAllHBAsVPDData() : GetHBAVPDData(*adapters.adapter);
     if (adapters.all)
         return TAVRO_DisplayAllHBAGeneralInfo();
     const FibreAdapter *a = adapters.adapter;

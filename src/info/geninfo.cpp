@@ -1,4 +1,5 @@
 #include "info/geninfo.h"
+#include "nvram/nvops.h"
 
 #include <cstdio>
 #include <cstring>
@@ -466,6 +467,11 @@ int32_t DisplayGeneralInfo(const std::vector<FibreAdapter *> &selected, bool wit
             r.PageBreak();
     }
     r.EndRecord();
+    // The summary report goes on with the parameters of the same ports.
+    if (withHeading) {
+        r.TextLine("\nHBA Parameters \n");
+        DescribeHBAParams(r, ports);
+    }
     return r.Finish(kStatusOk);
 }
 

@@ -2,7 +2,10 @@
 // functions are not built yet: each answers "Option is currently disabled!".
 #include "nvram/commands.h"
 
+#include "nvram/nvops.h"
 #include "nvram/nvparams.h"
+
+#include "adapters/adapterlist.h"
 
 namespace {
 
@@ -83,6 +86,39 @@ int ParseAdapterAndFile(Operands &ops, AdapterOperand use, AdapterSelector &adap
     return NoMoreOperands(ops);
 }
 
+bool IsEnableWord(std::string_view w, bool &value)
+{
+    if (SameText(w, "Enable") || SameText(w, "1"))
+        return value = true, true;
+    if (SameText(w, "Disable") || SameText(w, "0"))
+        return value = false, true;
+    return false;
+}
+
+// NOVRAM programming: a file, then options "Preserve" (keep the adapter's
+// identity fields) and "Verify" (read back), each Enable/Disable or 1/0.
+int ParseNovramProgram(Operands &ops, AdapterSelector &adapter, NvramRequest &request)
+{
+    if (int s = TakeAdapter(ops, AdapterOperand::Required, adapter))
+        return s;
+    if (int s = TakeFileName(ops, request.fileName))
+        return s;
+    while (ops.More()) {
+        const std::string name = ops.Next();
+        if (!SameText(name, "Preserve") && !SameText(name, "Verify"))
+            return SetParseError(kParseTooMany, "Invalid option '%s'!", name.c_str());
+        if (!ops.More())
+            return MissingInput();
+        const std::string value = ops.Next();
+        bool on = false;
+        if (!IsEnableWord(value, on))
+            return SetParseError(kParseTooMany, "Invalid command option (%s=%s)!", name.c_str(),
+                                 value.c_str());
+        (SameText(name, "Preserve") ? request.preserve : request.verify) = on;
+    }
+    return 0;
+}
+
 int ParseRawParamUpdate(Operands &ops, AdapterSelector &adapter, NvramRequest &request)
 {
     return ParseAdapterAndFile(ops, AdapterOperand::Required, adapter, request);
@@ -91,6 +127,58 @@ int ParseRawParamUpdate(Operands &ops, AdapterSelector &adapter, NvramRequest &r
 int ParseFileForOneOrAll(Operands &ops, AdapterSelector &adapter, NvramRequest &request)
 {
     return ParseAdapterAndFile(ops, AdapterOperand::RequiredOrAll, adapter, request);
+}
+
+// ---- Runs ---------------------------------------------------------------------
+
+std::vector<FibreAdapter *> Chosen(const AdapterChoice &adapters)
+{
+    std::vector<FibreAdapter *> ports;
+    if (!adapters.all) {
+        ports.push_back(adapters.adapter);
+        return ports;
+    }
+    for (FibreAdapter *a = Adapters().first; a; a = a->next)
+        ports.push_back(a);
+    return ports;
+}
+
+int RunParamsDisplay(const AdapterChoice &adapters, const NvramRequest &)
+{
+    return DisplayHBAParams(Chosen(adapters));
+}
+
+int RunParamsChange(const AdapterChoice &adapters, const NvramRequest &request)
+{
+    if (request.defaults)
+        return adapters.all ? RestoreNVRAMDefaultAllHBAs() : RestoreNVRAMDefault(*adapters.adapter);
+    if (request.oemTemplate)
+        return adapters.all
+                   ? LoadHBAParametersFromTemplateFileAllHBAs(request.templateName)
+                   : LoadHBAParametersFromTemplateFile(*adapters.adapter, request.templateName);
+    // The parsed pairs are the pending settings of this run only.
+    ResetUserNVRAMConfig();
+    for (const ParamPair &p : request.params)
+        AddUserNVRAMConfig(p.name.c_str(), int32_t(p.number));
+    const int status = SetAdapterNVRAM(*adapters.adapter);
+    ResetUserNVRAMConfig();
+    return status;
+}
+
+int RunParamFile(const AdapterChoice &adapters, const NvramRequest &request)
+{
+    if (request.save)
+        return adapters.all ? SaveAllHBAsNVRAMToFile(request.fileName)
+                            : SaveSingleAdapterNVRAMToFile(*adapters.adapter, request.fileName);
+    if (adapters.all)
+        return OptionDisabled();
+    return UpdateAdapterNVRAMFromFile(*adapters.adapter, request.fileName);
+}
+
+int RunNovramProgram(const AdapterChoice &adapters, const NvramRequest &request)
+{
+    return ProgramAdapterNOVRAM(*adapters.adapter, request.fileName, request.preserve,
+                                request.verify);
 }
 
 // ---- Help -----------------------------------------------------------------------
@@ -161,6 +249,12 @@ constexpr HelpTopic kHelpParamTemplate = {"Parameter Template",
                                           "Applies the HBA parameters of a template file.",
                                           "-src " HBA "|all <template file>", nullptr};
 
+constexpr HelpTopic kHelpNovramProgram = {
+    "NOVRAM Programming", "Programs the NOVRAM of an HBA from a file.",
+    "-pn " HBA " <file> [Preserve enable|disable] [Verify enable|disable]",
+    "Preserve\tKeep the HBA's identity fields (enable, disable, 1 or 0).\n"
+    "Verify\tRead the memory back and compare (enable, disable, 1 or 0)."};
+
 // ---- Rows -------------------------------------------------------------------------
 
 constexpr CommandRow kRows[] = {
@@ -168,7 +262,7 @@ constexpr CommandRow kRows[] = {
      {},
      CommandCode::ParamsDisplay,
      ParseInto<NvramRequest, ParseParamsDisplay>,
-     RunNotBuilt,
+     RunWith<NvramRequest, RunParamsDisplay>,
      &kHelpParamsDisplay,
      AdapterUse::OneOrAll,
      kNeedsStartup,
@@ -177,7 +271,7 @@ constexpr CommandRow kRows[] = {
      {},
      CommandCode::ParamsChange,
      ParseInto<NvramRequest, ParseParamsChange>,
-     RunNotBuilt,
+     RunWith<NvramRequest, RunParamsChange>,
      &kHelpParamsChange,
      AdapterUse::OneOrAll,
      kNeedsStartup,
@@ -186,7 +280,7 @@ constexpr CommandRow kRows[] = {
      {},
      CommandCode::ParamFile,
      ParseInto<NvramRequest, ParseParamFile>,
-     RunNotBuilt,
+     RunWith<NvramRequest, RunParamFile>,
      &kHelpParamFile,
      AdapterUse::OneOrAll,
      kNeedsStartup,
@@ -216,6 +310,15 @@ constexpr CommandRow kRows[] = {
      RunNotBuilt,
      &kHelpParamTemplate,
      AdapterUse::OneOrAll,
+     kNeedsStartup,
+     nullptr},
+    {"-pn",
+     {},
+     CommandCode::NovramProgram,
+     ParseInto<NvramRequest, ParseNovramProgram>,
+     RunWith<NvramRequest, RunNovramProgram>,
+     &kHelpNovramProgram,
+     AdapterUse::One,
      kNeedsStartup,
      nullptr},
 };

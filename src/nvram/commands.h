@@ -14,7 +14,9 @@ struct NvramRequest {
     bool oemTemplate = false;      // -n <hba> <template name>
     std::string templateName;
     bool save = false;    // -r ... save
-    std::string fileName; // -r, -pcl, -gnvl, -src
+    std::string fileName; // -r, -pcl, -gnvl, -src, -pn
+    bool preserve = true; // -pn: keep the adapter's identity fields
+    bool verify = false;  // -pn: read the image back and compare
 };
 
 std::span<const CommandRow> NvramCommandRows();

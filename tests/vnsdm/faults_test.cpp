@@ -1,5 +1,6 @@
 // Injected faults: not-ready devices, failing opens, queries and calls.
 #include <cstring>
+#include <vector>
 
 #include "test_util.h"
 
@@ -105,6 +106,41 @@ TEST_F(FaultsTest, TornNvramWriteLeavesHalfTheNewImage)
     EXPECT_EQ(0, std::memcmp(back + 256, image + 256, 256));
     // The second try goes through.
     EXPECT_EQ(SDUpdateNVRam(h, 0, SD_NVRAM_REGION_PARAMETERS, fresh, 512), SD_OK);
+}
+
+// The part checks its image at power-up: after a torn write the next load
+// serves the image from before the write, never the mix.
+TEST_F(FaultsTest, TornWritesAreUndoneByTheNextLoad)
+{
+    ASSERT_EQ(
+        Load(
+            R"({ "calls": [ { "call": "SDUpdateNVRam", "nth": 1, "status": "SDERR_FLASH_WRITE", "torn": true },
+                            { "call": "SDUpdateVpd", "nth": 1, "status": "SDERR_FLASH_WRITE", "torn": true } ] })"),
+        SD_OK);
+    uint32_t h = Open(0);
+    uint8_t image[512], fresh[512];
+    ASSERT_EQ(SDGetNVRam(h, 0, SD_NVRAM_REGION_PARAMETERS, image, sizeof image), SD_OK);
+    std::memcpy(fresh, image, 512);
+    ASSERT_EQ(SDSetVariableValue(h, fresh, 16, 100), SD_OK);
+    EXPECT_EQ(SDUpdateNVRam(h, 0, SD_NVRAM_REGION_PARAMETERS, fresh, 512), SDERR_FLASH_WRITE);
+    uint8_t vpd[1024];
+    uint32_t size = sizeof vpd;
+    ASSERT_EQ(SDGetVpd(h, 0, vpd, &size), SD_OK);
+    std::vector<uint8_t> newVpd(vpd, vpd + size);
+    for (size_t i = 0; i < 40 && i < newVpd.size(); ++i)
+        newVpd[i] = uint8_t(newVpd[i] ^ 0x20);
+    EXPECT_EQ(SDUpdateVpd(h, 0, newVpd.data(), size), SDERR_FLASH_WRITE);
+
+    ASSERT_EQ(VNSimReloadMachine(), SD_OK);
+    h = Open(0);
+    uint8_t back[512];
+    ASSERT_EQ(SDGetNVRam(h, 0, SD_NVRAM_REGION_PARAMETERS, back, sizeof back), SD_OK);
+    EXPECT_EQ(0, std::memcmp(back, image, 512));
+    uint8_t vpdBack[1024];
+    uint32_t backSize = sizeof vpdBack;
+    ASSERT_EQ(SDGetVpd(h, 0, vpdBack, &backSize), SD_OK);
+    ASSERT_EQ(backSize, size);
+    EXPECT_EQ(0, std::memcmp(vpdBack, vpd, size));
 }
 
 TEST_F(FaultsTest, CtRejectAsksForAnotherCommand)

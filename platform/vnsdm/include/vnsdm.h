@@ -139,10 +139,14 @@ typedef uint32_t SD_STATUS;
 
 /* NVRAM variable numbers of SDGetVariableValue / SDSetVariableValue.
  * 0..29 are the user parameters (DataRate ... EnableMinSpeed, in the order of
- * the parameter table); README.md has the whole table with offsets. */
+ * the parameter table) except 18 and 19, whose parameters are 32 and 33;
+ * README.md has the whole table with offsets. */
 #define SD_NVVAR_DATA_RATE 0
 #define SD_NVVAR_CONNECTION_OPTION 1
-#define SD_NVVAR_OPERATION_MODE 18
+#define SD_NVVAR_BOOT_UPDATE 18    /* set to 1 by a boot-settings write */
+#define SD_NVVAR_MAX_FRAME_SIZE 19 /* the same field as variable 6 */
+#define SD_NVVAR_OPERATION_MODE 32
+#define SD_NVVAR_INTERRUPT_DELAY_TIMER 33
 #define SD_NVVAR_ENABLE_BIOS 20
 #define SD_NVVAR_ENABLE_SELECTABLE_BOOT 24
 #define SD_NVVAR_LAST_USER 29

@@ -56,8 +56,16 @@ void AddBytes(std::vector<NvramVar> &table, uint32_t first, const char *name, ui
 std::vector<NvramVar> MakeTable()
 {
     std::vector<NvramVar> t;
-    for (uint32_t i = 0; i < 30; ++i)
-        t.push_back({i, kParameterNames[i], uint16_t(kUserBase + 2 * i), 2});
+    // 18 and 19 are the boot-settings mark and the maximum frame size; the
+    // two parameters of those rows are numbered after the table.
+    for (uint32_t i = 0; i < 30; ++i) {
+        const uint32_t number = i == 18   ? SD_NVVAR_OPERATION_MODE
+                                : i == 19 ? SD_NVVAR_INTERRUPT_DELAY_TIMER
+                                          : i;
+        t.push_back({number, kParameterNames[i], uint16_t(kUserBase + 2 * i), 2});
+    }
+    t.push_back({SD_NVVAR_BOOT_UPDATE, "BootSettingsUpdate", 0x077, 1});
+    t.push_back({SD_NVVAR_MAX_FRAME_SIZE, "MaximumFrameSize", uint16_t(kUserBase + 2 * 6), 2});
     t.push_back(
         {SD_NVVAR_DISABLE_BIOS, "DisableBIOS", uint16_t(kUserBase + 2 * 20), 2, NvramVar::Inverse});
     t.push_back({SD_NVVAR_SELECTABLE_BOOT, "SelectableBoot", uint16_t(kUserBase + 2 * 24), 2});

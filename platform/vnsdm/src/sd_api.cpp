@@ -328,8 +328,9 @@ VNSDM_API SD_STATUS SDUpdateNVRam(uint32_t handle, uint32_t port, uint32_t regio
                 return SDERR_CHECKSUM;
             const char *item = region == SD_NVRAM_REGION_SECOND ? "nvram2" : "nvram1";
             if (torn.status) {
+                const Bytes previous = sim.Nvram(in, region);
                 const SD_STATUS s =
-                    sim.Store(in, item, TornImage(sim.Nvram(in, region), buffer, size));
+                    sim.StoreTorn(in, item, previous, TornImage(previous, buffer, size));
                 return s ? s : *torn.status;
             }
             return sim.Store(in, item, Bytes(buffer, buffer + size));
@@ -580,7 +581,7 @@ VNSDM_API SD_STATUS SDUpdateVpd(uint32_t handle, uint32_t port, const uint8_t *b
             if (size > vpd.size())
                 return SDERR_BUFFER_TOO_SMALL;
             if (torn.status) {
-                const SD_STATUS s = sim.Store(in, "vpd", TornImage(vpd, buffer, size));
+                const SD_STATUS s = sim.StoreTorn(in, "vpd", vpd, TornImage(vpd, buffer, size));
                 return s ? s : *torn.status;
             }
             std::memcpy(vpd.data(), buffer, size);

@@ -137,6 +137,7 @@ SD_STATUS Simulator::Reload()
 void Simulator::Load()
 {
     loaded_ = true;
+    tornThisLoad_.clear(); // a new load checks every image afresh
     handles_.clear();
     targetBuffers_.clear();
     // The old machine goes before the new one is built: never two at once.
@@ -367,10 +368,31 @@ uint32_t Simulator::Beacon(const Instance &in)
     return in.beacon;
 }
 
+std::optional<Bytes> Simulator::Validated(const Instance &in, const std::string &item,
+                                          bool (*valid)(const Bytes &))
+{
+    auto b = store_.Get(Key(in), item);
+    if (!b || valid(*b) || tornThisLoad_.count(Key(in) + "/" + item))
+        return b;
+    if (auto previous = store_.Get(Key(in), item + ".prev"); previous && valid(*previous))
+        return previous;
+    return b;
+}
+
+SD_STATUS Simulator::StoreTorn(const Instance &in, const std::string &item, const Bytes &previous,
+                               const Bytes &torn)
+{
+    tornThisLoad_.insert(Key(in) + "/" + item);
+    if (SD_STATUS s = Store(in, item + ".prev", previous))
+        return s;
+    return Store(in, item, torn);
+}
+
 Bytes Simulator::Nvram(const Instance &in, uint32_t region)
 {
     const bool second = region == SD_NVRAM_REGION_SECOND;
-    if (auto b = store_.Get(Key(in), second ? "nvram2" : "nvram1");
+    auto valid = [](const Bytes &b) { return NvramChecksumOk(b.data(), uint32_t(b.size())); };
+    if (auto b = Validated(in, second ? "nvram2" : "nvram1", valid);
         b && b->size() == in.nvram1.size())
         return *b;
     return second ? in.nvram2 : in.nvram1;
@@ -378,7 +400,8 @@ Bytes Simulator::Nvram(const Instance &in, uint32_t region)
 
 Bytes Simulator::Vpd(const Instance &in)
 {
-    if (auto b = store_.Get(Key(in), "vpd"); b && b->size() == in.vpd.size())
+    auto valid = [](const Bytes &b) { return VpdChecksumOk(b); };
+    if (auto b = Validated(in, "vpd", valid); b && b->size() == in.vpd.size())
         return *b;
     return in.vpd;
 }

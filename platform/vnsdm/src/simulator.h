@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -88,11 +89,20 @@ public:
 
     // Stores a value, or SDERR_STATE_IO.
     SD_STATUS Store(const Instance &in, const std::string &item, const Bytes &value);
+    // A torn NVRAM or VPD write: the half-written image stays visible until the
+    // next load, which finds it invalid and serves the image before the write.
+    SD_STATUS StoreTorn(const Instance &in, const std::string &item, const Bytes &previous,
+                        const Bytes &torn);
 
     // READ BUFFER / WRITE BUFFER data of a target, kept for the process.
     Bytes &TargetBuffer(const Target &t);
 
 private:
+    // An item read from the state file, or its previous image when a torn
+    // write of an earlier load left it invalid.
+    std::optional<Bytes> Validated(const Instance &in, const std::string &item,
+                                   bool (*valid)(const Bytes &));
+    std::set<std::string> tornThisLoad_;
     Simulator() = default;
     void Load();
 
