@@ -1,5 +1,7 @@
 // The two passes of the command-line parser and the option file.
 #include "cli/parser.h"
+#include "base/guard.h"
+#include "base/status.h"
 
 #include <cstdio>
 #include <memory>
@@ -334,5 +336,5 @@ int ParseArg(int argc, const char *const *argv)
 
 extern "C" TAVRO_API int32_t TAVRO_FC_CommandLineParser(int32_t argc, const char *const *argv)
 {
-    return ParseArg(argc, argv);
+    return GuardExport<int32_t>(kStatusGeneralFailure, [&] { return ParseArg(argc, argv); });
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "adapters/adapterlist.h"
+#include "base/guard.h"
 #include "base/oss.h"
 #include "base/status.h"
 #include "cli/cmdrecord.h"
@@ -94,7 +95,9 @@ int ProcessCommand()
     return status;
 }
 
-extern "C" TAVRO_API int32_t TAVRO_FC_CommandLineProcessor(int32_t argc, const char **argv)
+namespace {
+
+int RunCommandLine(int32_t argc, const char **argv)
 {
     RegisterCommandLineHooks();
     FrameState &f = Frame();
@@ -142,4 +145,11 @@ extern "C" TAVRO_API int32_t TAVRO_FC_CommandLineProcessor(int32_t argc, const c
     result = FinishCommandOutput(result);
     CloseOutputFile();
     return result;
+}
+
+} // namespace
+
+extern "C" TAVRO_API int32_t TAVRO_FC_CommandLineProcessor(int32_t argc, const char **argv)
+{
+    return GuardExport<int32_t>(kStatusGeneralFailure, [&] { return RunCommandLine(argc, argv); });
 }
