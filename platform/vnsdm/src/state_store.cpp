@@ -15,8 +15,6 @@ namespace {
 
 // Marks a file as ours ("VNSD"), so that another application's database is refused.
 constexpr int64_t kApplicationId = 0x564E5344;
-// Values up to this size are kept in memory; larger ones (flash regions) are read in place.
-constexpr int kSmallValue = 4096;
 
 const char *const kSql[] = {
     "BEGIN",
