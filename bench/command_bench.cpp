@@ -30,13 +30,15 @@ struct Sample {
 
 double Ms(const timeval &t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; }
 
-double NowMs() {
+double NowMs()
+{
     timespec t{};
     clock_gettime(CLOCK_MONOTONIC, &t);
     return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
-Sample RunOnce(const std::vector<std::string> &args, const std::vector<std::string> &env) {
+Sample RunOnce(const std::vector<std::string> &args, const std::vector<std::string> &env)
+{
     Sample s;
     const double start = NowMs();
     const pid_t pid = fork();
@@ -44,16 +46,19 @@ Sample RunOnce(const std::vector<std::string> &args, const std::vector<std::stri
         const int null = open("/dev/null", O_WRONLY);
         dup2(null, STDOUT_FILENO);
         dup2(null, STDERR_FILENO);
-        for (const auto &e : env) putenv(const_cast<char *>(e.c_str()));
+        for (const auto &e : env)
+            putenv(const_cast<char *>(e.c_str()));
         std::vector<char *> argv;
-        for (const auto &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+        for (const auto &a : args)
+            argv.push_back(const_cast<char *>(a.c_str()));
         argv.push_back(nullptr);
         execv(argv[0], argv.data());
         _exit(127);
     }
     int status = 0;
     rusage ru{};
-    if (pid < 0 || wait4(pid, &status, 0, &ru) != pid) return s;
+    if (pid < 0 || wait4(pid, &status, 0, &ru) != pid)
+        return s;
     s.wallMs = NowMs() - start;
     s.cpuMs = Ms(ru.ru_utime) + Ms(ru.ru_stime);
     s.maxRssKiB = ru.ru_maxrss;
@@ -61,7 +66,8 @@ Sample RunOnce(const std::vector<std::string> &args, const std::vector<std::stri
     return s;
 }
 
-double Median(std::vector<double> v) {
+double Median(std::vector<double> v)
+{
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
 }
@@ -72,16 +78,19 @@ struct Case {
     std::vector<std::string> env;
 };
 
-bool WriteFile(const std::string &path, const std::string &text) {
+bool WriteFile(const std::string &path, const std::string &text)
+{
     std::FILE *f = std::fopen(path.c_str(), "w");
-    if (!f) return false;
+    if (!f)
+        return false;
     const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
     return std::fclose(f) == 0 && ok;
 }
 
-}  // namespace
+} // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv)
+{
     int runs = 10;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--runs") && i + 1 < argc) {
@@ -97,10 +106,12 @@ int main(int argc, char **argv) {
     char tmpl[] = "/tmp/command-bench-XXXXXX";
     const std::string dir = mkdtemp(tmpl) ? tmpl : "/tmp";
     const std::string fabric = dir + "/fabric256.json";
-    if (!WriteFile(fabric, bench::FabricMachineJson(256))) return 1;
+    if (!WriteFile(fabric, bench::FabricMachineJson(256)))
+        return 1;
     // Each case has a state file of its own, kept across its runs as a user's would be.
     auto env = [&](const std::string &name, const std::string &machine) {
-        return std::vector<std::string>{"VNSDM_STATE=" + dir + "/" + name + ".db", "VNSDM_MACHINE=" + machine};
+        return std::vector<std::string>{"VNSDM_STATE=" + dir + "/" + name + ".db",
+                                        "VNSDM_MACHINE=" + machine};
     };
     const std::vector<Case> cases = {
         {"empty C++ process", {EMPTY_MAIN}, {}},
@@ -110,13 +121,14 @@ int main(int argc, char **argv) {
         {"volk -i all, 256-port fabric", {VOLK, "-i", "all"}, env("volk-fabric", fabric)},
         {"volk -g, 256-port fabric", {VOLK, "-g"}, env("volk-g-fabric", fabric)},
     };
-    std::printf("%-34s %10s %10s %12s  (median of %d runs)\n", "command", "CPU ms", "wall ms", "peak RSS KiB", runs);
+    std::printf("%-34s %10s %10s %12s  (median of %d runs)\n", "command", "CPU ms", "wall ms",
+                "peak RSS KiB", runs);
     int failed = 0;
     for (const auto &c : cases) {
         std::vector<double> cpu, wall;
         long rss = 0;
         int status = 0;
-        RunOnce(c.args, c.env);  // warm the page cache and the state file
+        RunOnce(c.args, c.env); // warm the page cache and the state file
         for (int r = 0; r < runs; ++r) {
             const Sample s = RunOnce(c.args, c.env);
             cpu.push_back(s.cpuMs);
@@ -129,6 +141,7 @@ int main(int argc, char **argv) {
         failed += status != 0;
     }
     const std::string cleanup = "rm -rf '" + dir + "'";
-    if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir.c_str());
+    if (std::system(cleanup.c_str()) != 0)
+        std::fprintf(stderr, "could not remove %s\n", dir.c_str());
     return failed ? 1 : 0;
 }

@@ -9,4 +9,4 @@ namespace bench {
 // port online in the fabric and seeing four disk arrays.
 std::string FabricMachineJson(int ports);
 
-}  // namespace bench
+} // namespace bench

@@ -8,12 +8,15 @@
 #include "images.h"
 #include "model.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
     using namespace vnsdm;
-    const LoadResult r = LoadMachineText(std::string_view(reinterpret_cast<const char *>(data), size), "<fuzz>");
+    const LoadResult r =
+        LoadMachineText(std::string_view(reinterpret_cast<const char *>(data), size), "<fuzz>");
     if (!r.machine) {
         // One line that says where.
-        if (r.error.empty() || r.error.find('\n') != std::string::npos) std::abort();
+        if (r.error.empty() || r.error.find('\n') != std::string::npos)
+            std::abort();
         return 0;
     }
     // Flash is made on read: the ends of every region, and the boot images.
@@ -22,9 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         for (const FlashRegion &region : in.flash) {
             DescribedRegionPart(in, region, 0, sizeof bytes, bytes);
             if (region.size > sizeof bytes)
-                DescribedRegionPart(in, region, region.size - uint32_t(sizeof bytes), sizeof bytes, bytes);
+                DescribedRegionPart(in, region, region.size - uint32_t(sizeof bytes), sizeof bytes,
+                                    bytes);
         }
-        if (!in.flash.empty()) DescribedBootImages(in, in.flash.front());
+        if (!in.flash.empty())
+            DescribedBootImages(in, in.flash.front());
     }
     return 0;
 }

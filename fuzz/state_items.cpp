@@ -6,13 +6,15 @@
 
 #include "simulator.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
     using namespace vnsdm;
     const Bytes bytes(data, data + size);
     if (const auto vports = DecodeVports(bytes)) {
         // What decodes, encodes and decodes to the same list.
         const auto again = DecodeVports(EncodeVports(*vports));
-        if (!again || again->size() != vports->size()) std::abort();
+        if (!again || again->size() != vports->size())
+            std::abort();
     }
     SD_STATISTICS stats;
     FromBytes(bytes, stats);

@@ -191,7 +191,8 @@ TEST_F(AdapterListTest, DuplicateDeviceIsDropped)
     const char *inst =
         R"({ "node": { "model": "CV-2081" }, "chip": { "device_id": "0x70C1", "subsystem_id": "0x0081" },
                             "port": { "wwpn": "21:00:00:0e:7a:00:00:09" } })";
-    const char *again = R"({ "node": { "model": "CV-2081" }, "chip": { "device_id": "0x70C1", "subsystem_id": "0x0081" },
+    const char *again =
+        R"({ "node": { "model": "CV-2081" }, "chip": { "device_id": "0x70C1", "subsystem_id": "0x0081" },
                              "port": { "wwpn": "21:00:00:0e:7a:00:00:09" }, "faults": { "duplicate": true } })";
     UseMachine(Machine({}, std::string(inst) + "," + again));
     Frame().coreLogSuppressed = false;
