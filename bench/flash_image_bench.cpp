@@ -4,21 +4,22 @@
 // Target: under 5 ms CPU per image.
 #include <benchmark/benchmark.h>
 
-#include "builder.h"
 #include "flash/image.h"
+#include "flashimg/builder.h"
 
 namespace {
 
 void BM_ValidateMultiboot4MiB(benchmark::State &state)
 {
-    flashimg::ImageSpec spec;
-    spec.deviceId = 0x8020;
-    spec.ssdid = 0x0170;
-    spec.chipRevision = 0x60;
-    spec.model = "CV-8170";
-    spec.convergedSize = (4u << 20) - 0x20000;
-    const std::vector<uint8_t> mbi = flashimg::BuildMbi(spec);
-    const flash::AdapterFacts facts{spec.deviceId, spec.ssvid, spec.ssdid, spec.chipRevision};
+    flashimg::ImageRecipe recipe;
+    recipe.deviceId = 0x8020;
+    recipe.ssdid = 0x0170;
+    recipe.chipRevision = 0x60;
+    recipe.model = "CV-8170";
+    recipe.convergedSize = (4u << 20) - 0x20000;
+    const std::vector<uint8_t> mbi = flashimg::BuildMbi(recipe);
+    const flash::AdapterFacts facts{recipe.deviceId, recipe.ssvid, recipe.ssdid,
+                                    recipe.chipRevision};
     for (auto _ : state) {
         flash::IltCheck check;
         int s = flash::ValidateILTImageHeader(facts.ssdid, facts.ssvid, mbi, facts.chipRevision,

@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "builder.h"
+#include "flashimg/builder.h"
 #include "testenv.h"
 #include "xmlcheck.h"
 
@@ -14,9 +14,9 @@ namespace {
 
 const std::string kVolk = std::string(TAVRO_BINARY_DIR) + "/bin/volk";
 
-flashimg::ImageSpec Cv2322()
+flashimg::ImageRecipe Cv2322()
 {
-    flashimg::ImageSpec s;
+    flashimg::ImageRecipe s;
     s.kind = flashimg::Kind::Mbi;
     s.deviceId = 0x7194;
     s.ssdid = 0x0322;
@@ -37,9 +37,9 @@ protected:
         args.insert(args.begin(), kVolk);
         return testenv::Run(args, Env());
     }
-    std::string Image(const std::string &name, const flashimg::ImageSpec &spec) const
+    std::string Image(const std::string &name, const flashimg::ImageRecipe &recipe) const
     {
-        const auto bytes = flashimg::BuildImage(spec);
+        const auto bytes = flashimg::BuildImage(recipe);
         const std::string path = dir.file(name);
         testenv::WriteFile(path, std::string(bytes.begin(), bytes.end()));
         return path;
@@ -80,8 +80,8 @@ TEST_F(FlashTest, GoodImageIsWrittenAndShownByTheNextRun)
     auto before = Volk({"-i", "0"});
     ASSERT_EQ(before.exitCode, 0) << before.err;
     EXPECT_FALSE(Has(before.out, "9.10.00"));
-    auto spec = Cv2322();
-    const std::string good = Image("good.bin", spec);
+    auto recipe = Cv2322();
+    const std::string good = Image("good.bin", recipe);
     auto r = Volk({"-b", "0", good});
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_TRUE(Has(r.out, "Flash update complete. Changes have been saved to the HBA instance 0."))
@@ -116,9 +116,9 @@ TEST_F(FlashTest, CorruptImagesAreRefusedAndTheFlashIsUnchanged)
         {flashimg::Fault::Layout, 450, "appears to be corrupted!"},
     };
     for (const Case &c : cases) {
-        auto spec = Cv2322();
-        spec.fault = c.fault;
-        const std::string file = Image("bad.bin", spec);
+        auto recipe = Cv2322();
+        recipe.fault = c.fault;
+        const std::string file = Image("bad.bin", recipe);
         auto r = Volk({"-b", "0", file});
         EXPECT_EQ(r.exitCode, Exit(c.code)) << r.out;
         EXPECT_TRUE(Has(r.out, c.message)) << r.out;
@@ -133,7 +133,7 @@ TEST_F(FlashTest, CorruptImagesAreRefusedAndTheFlashIsUnchanged)
 
 TEST_F(FlashTest, BootCodeFilesOnTheEightGigabitCard)
 {
-    flashimg::ImageSpec s;
+    flashimg::ImageRecipe s;
     s.kind = flashimg::Kind::Boot;
     s.deviceId = 0x70C0;
     s.ssdid = 0x0084;
@@ -178,19 +178,19 @@ TEST_F(FlashTest, AllPortsCountThePartnerAndAnswerWhenNoneWasUpdated)
     EXPECT_TRUE(Has(r.out, "Unable to update Flash to all HBAs (2 of ")) << r.out;
     EXPECT_TRUE(Has(Volk({"-i", "1"}).out, "9.10.00"));
 
-    auto spec = Cv2322();
-    spec.fault = flashimg::Fault::Layout;
-    r = Volk({"-b", "all", Image("bad.bin", spec)});
+    auto recipe = Cv2322();
+    recipe.fault = flashimg::Fault::Layout;
+    r = Volk({"-b", "all", Image("bad.bin", recipe)});
     EXPECT_EQ(r.exitCode, 34) << r.out;
     EXPECT_TRUE(Has(r.out, "Unable to update Flash to all HBAs (0 of ")) << r.out;
 }
 
 TEST_F(FlashTest, WizardStandardRefusesWhatForceDowngradeWrites)
 {
-    auto spec = Cv2322();
-    spec.bios = {3, 60, 0};
-    spec.firmware = {9, 8, 1};
-    Image("older.bin", spec);
+    auto recipe = Cv2322();
+    recipe.bios = {3, 60, 0};
+    recipe.firmware = {9, 8, 1};
+    Image("older.bin", recipe);
     const std::string list = dir.file("versions.txt");
     testenv::WriteFile(list,
                        "# model, ssdid, ssvid, bios, fcode, efi, firmware, firmware 2, image\n"
@@ -237,9 +237,9 @@ std::string RookMachine(const std::string &faults)
            faults + R"( } ] } ] })";
 }
 
-flashimg::ImageSpec Cv2642()
+flashimg::ImageRecipe Cv2642()
 {
-    flashimg::ImageSpec s;
+    flashimg::ImageRecipe s;
     s.deviceId = 0x71C0;
     s.ssdid = 0x0642;
     s.chipRevision = 1;
@@ -260,9 +260,9 @@ TEST_F(FlashTest, OnlineUpdateWritesAllRegionsOrNone)
                        RookMachine(R"(, "faults": { "calls": [ { "call": "SDUpdateOptionRomOnline",
                                    "nth": 1, "status": "SDERR_FLASH_WRITE", "torn": true } ] })"));
     const std::string before = Saved("0", "before.bin");
-    auto spec = Cv2642();
-    spec.firmware = {9, 16, 0};
-    r = Volk({"-b", "0", Image("newer.bin", spec)});
+    auto recipe = Cv2642();
+    recipe.firmware = {9, 16, 0};
+    r = Volk({"-b", "0", Image("newer.bin", recipe)});
     EXPECT_EQ(r.exitCode, 1) << r.out;
     EXPECT_TRUE(Has(r.out, "Flash update failed on this HBA (Instance 0)")) << r.out;
     EXPECT_EQ(Saved("0", "after.bin"), before);
@@ -283,18 +283,18 @@ std::string K7kMachine(const std::string &revision)
 
 TEST_F(FlashTest, MultibootWritesOnlyTheRegionsItRecorded)
 {
-    flashimg::ImageSpec spec;
-    spec.deviceId = 0x7110;
-    spec.ssdid = 0x0110;
-    spec.model = "CV-8110";
-    spec.convergedSize = 0x10000;
+    flashimg::ImageRecipe recipe;
+    recipe.deviceId = 0x7110;
+    recipe.ssdid = 0x0110;
+    recipe.model = "CV-8110";
+    recipe.convergedSize = 0x10000;
     machine = dir.file("k7k.json");
     // The converged firmware sits behind the four fixed regions.
     const size_t at = 0xC2000;
     for (const char *revision : {"0x60", "0x54"}) {
         testenv::WriteFile(machine, K7kMachine(revision));
         testenv::WriteFile(dir.file("state.db"), "");
-        auto r = Volk({"-b", "0", Image("cna.bin", spec)});
+        auto r = Volk({"-b", "0", Image("cna.bin", recipe)});
         ASSERT_EQ(r.exitCode, 0) << revision << r.out << r.err;
         // The FC firmware region is not among this family's regions: it stays.
         auto info = Volk({"-i", "0"});

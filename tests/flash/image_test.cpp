@@ -5,16 +5,16 @@
 #include <array>
 #include <cstring>
 
-#include "builder.h"
 #include "flash/image.h"
+#include "flashimg/builder.h"
 
 using namespace flash;
 
 namespace {
 
-flashimg::ImageSpec Spec(flashimg::Kind kind = flashimg::Kind::Mbi)
+flashimg::ImageRecipe Recipe(flashimg::Kind kind = flashimg::Kind::Mbi)
 {
-    flashimg::ImageSpec s;
+    flashimg::ImageRecipe s;
     s.kind = kind;
     s.deviceId = 0x7194;
     s.ssdid = 0x0322;
@@ -66,7 +66,7 @@ std::vector<uint8_t> Table(std::vector<std::array<uint16_t, 3>> regions,
 
 TEST(BootChain, PciImageRulesAndLastImage)
 {
-    auto chain = flashimg::BuildBootChain(Spec(flashimg::Kind::Boot));
+    auto chain = flashimg::BuildBootChain(Recipe(flashimg::Kind::Boot));
     std::vector<PciImage> images;
     ASSERT_TRUE(WalkChain(chain, images));
     ASSERT_EQ(images.size(), 3u);
@@ -98,7 +98,7 @@ TEST(BootChain, PciImageRulesAndLastImage)
 
 TEST(BootChain, BiosChecksumSkipsTheByteBeforeIt)
 {
-    auto chain = flashimg::BuildBootChain(Spec(flashimg::Kind::Boot));
+    auto chain = flashimg::BuildBootChain(Recipe(flashimg::Kind::Boot));
     const size_t size = size_t(chain[2]) * 512;
     EXPECT_EQ(VerifyBiosChecksum(chain, 0), 1);
     auto copy = chain;
@@ -122,7 +122,7 @@ TEST(BootChain, BiosChecksumSkipsTheByteBeforeIt)
 
 TEST(BootChain, BiosEfiAndFcodeChecksAnswerTheirCodes)
 {
-    auto chain = flashimg::BuildBootChain(Spec(flashimg::Kind::Boot));
+    auto chain = flashimg::BuildBootChain(Recipe(flashimg::Kind::Boot));
     std::vector<PciImage> images;
     ASSERT_TRUE(WalkChain(chain, images));
     EXPECT_EQ(Validate(chain, "ISP7194", 0), 0);
@@ -154,7 +154,7 @@ TEST(BootChain, BiosEfiAndFcodeChecksAnswerTheirCodes)
 
 TEST(BootChain, LocatorSignatureAndSum)
 {
-    auto chain = flashimg::BuildBootChain(Spec(flashimg::Kind::Boot));
+    auto chain = flashimg::BuildBootChain(Recipe(flashimg::Kind::Boot));
     const size_t flt = chain.size() - 16;
     auto lower = chain;
     std::memcpy(&lower[flt], "vflt", 4);
@@ -173,7 +173,7 @@ TEST(BootChain, LocatorSignatureAndSum)
 
 TEST(BootChain, HeadersArePersonalisedForTheAdapter)
 {
-    auto chain = flashimg::BuildBootChain(Spec(flashimg::Kind::Boot));
+    auto chain = flashimg::BuildBootChain(Recipe(flashimg::Kind::Boot));
     ASSERT_EQ(UpdateAllPciHeaders(chain, 0x0322, 0x1E7A, 0x7194, "CV-2322"), 0);
     EXPECT_EQ(std::string(reinterpret_cast<const char *>(&chain[68]), 8), "CV-2322 ");
     EXPECT_EQ(chain[20], 0x32);
@@ -198,7 +198,7 @@ TEST(Sums, PartialTailAndMemoBlock)
     EXPECT_EQ(Compute32BitsChecksum(bytes), uint32_t(0) - 6);
 
     std::vector<uint8_t> block(48, 0xFF);
-    auto mbi = flashimg::BuildMbi(Spec());
+    auto mbi = flashimg::BuildMbi(Recipe());
     ASSERT_EQ(UpdateFlashMemoBlockData(block, mbi, {2026, 12, 6, 2, 30, 15}), 0);
     EXPECT_EQ(isCorrectFlashMemoBlockSignature(block), 1);
     EXPECT_EQ(VerifyChecksum32(block), 0u);
@@ -212,7 +212,7 @@ TEST(Sums, PartialTailAndMemoBlock)
 
 TEST(LayoutTable, HeaderCodes)
 {
-    auto mbi = flashimg::BuildMbi(Spec());
+    auto mbi = flashimg::BuildMbi(Recipe());
     IltCheck check;
     ASSERT_EQ(ValidateILTImageHeader(0x0322, 0x1E7A, mbi, 3, IltFamily::Fenn, &check), 0);
     ASSERT_EQ(check.toUpdate.size(), 2u);
@@ -287,7 +287,7 @@ TEST(LayoutTable, CardTypesAndRegionLength)
     EXPECT_EQ(HowManyImagesForCardTypeGeneric(mixed, 5, 3), 1);
     EXPECT_EQ(HowManyImagesForCardTypeGeneric(mixed, 5, 7), 2);
 
-    auto mbi = flashimg::BuildMbi(Spec());
+    auto mbi = flashimg::BuildMbi(Recipe());
     const uint32_t fw = uint32_t(GetSpecificImageComponentInBuffer(mbi, 0x01).size());
     EXPECT_EQ(ValidateILTRegionLen(mbi, 0x01, fw), 0);
     EXPECT_EQ(ValidateILTRegionLen(mbi, 0x01, fw - 1), kRegionTooLarge);
@@ -300,7 +300,7 @@ TEST(LayoutTable, CardTypesAndRegionLength)
 
 TEST(LayoutTable, ComponentsAndStamp)
 {
-    auto mbi = flashimg::BuildMbi(Spec());
+    auto mbi = flashimg::BuildMbi(Recipe());
     ImageVersions v;
     const AdapterFacts facts{0x7194, 0x1E7A, 0x0322, 3};
     EXPECT_EQ(ValidateGenericImageComponents(mbi, v, facts), 2);
@@ -309,13 +309,13 @@ TEST(LayoutTable, ComponentsAndStamp)
     EXPECT_EQ(v.fcBios.n[1], 70);
     EXPECT_EQ(MbiVersionText(mbi), "01.02.03");
 
-    auto spec = Spec();
-    spec.firmwareAttributes = 0x08; // none the generic check accepts
-    auto badAttr = flashimg::BuildMbi(spec);
+    auto recipe = Recipe();
+    recipe.firmwareAttributes = 0x08; // none the generic check accepts
+    auto badAttr = flashimg::BuildMbi(recipe);
     EXPECT_EQ(ValidateGenericImageComponents(badAttr, v, facts), kRegionFirmware);
-    spec.fault = flashimg::Fault::Checksum;
-    spec.firmwareAttributes = 0x20;
-    EXPECT_EQ(ValidateGenericImageComponents(flashimg::BuildImage(spec), v, facts),
+    recipe.fault = flashimg::Fault::Checksum;
+    recipe.firmwareAttributes = 0x20;
+    EXPECT_EQ(ValidateGenericImageComponents(flashimg::BuildImage(recipe), v, facts),
               kRegionBootCode);
 
     std::vector<uint8_t> table(ILT_Header_GetTableLength(mbi));
@@ -353,9 +353,9 @@ TEST(Regions, TrailersAndConvergedFirmware)
     crb[100] ^= 1;
     EXPECT_FALSE(ValidateTrailerRegionFixed(crb, kTrailerCrbinit, 0x4000));
 
-    auto spec = Spec();
-    spec.convergedSize = 0x10000;
-    auto mbi = flashimg::BuildMbi(spec);
+    auto recipe = Recipe();
+    recipe.convergedSize = 0x10000;
+    auto mbi = flashimg::BuildMbi(recipe);
     auto fw = GetSpecificImageComponentInBuffer(mbi, 0x97);
     EXPECT_TRUE(ValidateConvergedFirmware(fw));
     std::vector<uint8_t> broken(fw.begin(), fw.end());

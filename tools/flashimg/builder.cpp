@@ -1,4 +1,4 @@
-#include "builder.h"
+#include "flashimg/builder.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -87,7 +87,7 @@ std::string Digits(uint16_t deviceId)
 }
 
 // Firmware region: RISC header of big-endian words, then code.
-Bytes Firmware(const ImageSpec &s)
+Bytes Firmware(const ImageRecipe &s)
 {
     Bytes fw(std::max<uint32_t>(s.firmwareSize, 128), 0);
     Be32(fw, 16, uint32_t(s.firmware.major));
@@ -105,7 +105,7 @@ Bytes Firmware(const ImageSpec &s)
 }
 
 // Converged firmware image: signature header and words summing to zero.
-Bytes Converged(const ImageSpec &s)
+Bytes Converged(const ImageRecipe &s)
 {
     Bytes fw(s.convergedSize & ~3u, 0);
     if (fw.size() < 16)
@@ -124,7 +124,7 @@ Bytes Converged(const ImageSpec &s)
 
 } // namespace
 
-std::vector<uint8_t> BuildBootChain(const ImageSpec &s)
+std::vector<uint8_t> BuildBootChain(const ImageRecipe &s)
 {
     const std::string digits = Digits(s.deviceId);
     struct Part {
@@ -151,7 +151,7 @@ std::vector<uint8_t> BuildBootChain(const ImageSpec &s)
     return chain;
 }
 
-std::vector<uint8_t> BuildMbi(const ImageSpec &s)
+std::vector<uint8_t> BuildMbi(const ImageRecipe &s)
 {
     struct Region {
         uint16_t code;
@@ -211,9 +211,9 @@ std::vector<uint8_t> BuildMbi(const ImageSpec &s)
     return out;
 }
 
-std::vector<uint8_t> BuildImage(const ImageSpec &spec)
+std::vector<uint8_t> BuildImage(const ImageRecipe &recipe)
 {
-    ImageSpec s = spec;
+    ImageRecipe s = recipe;
     const bool mbi = s.kind == Kind::Mbi;
     if (s.fault == Fault::DeviceId) {
         // Another adapter's identity: its card list (MBI) or its image headers.

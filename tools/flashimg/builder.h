@@ -26,7 +26,7 @@ struct Triple {
     int major = 0, minor = 0, sub = 0;
 };
 
-struct ImageSpec {
+struct ImageRecipe {
     Kind kind = Kind::Mbi;
     uint16_t vendorId = 0x1E7A;
     uint16_t deviceId = 0;
@@ -48,10 +48,10 @@ struct ImageSpec {
     Fault fault = Fault::None;
 };
 
-std::vector<uint8_t> BuildBootChain(const ImageSpec &spec);
-std::vector<uint8_t> BuildMbi(const ImageSpec &spec);
-// The image of the spec's kind with its fault applied.
-std::vector<uint8_t> BuildImage(const ImageSpec &spec);
+std::vector<uint8_t> BuildBootChain(const ImageRecipe &recipe);
+std::vector<uint8_t> BuildMbi(const ImageRecipe &recipe);
+// The image of the recipe's kind with its fault applied.
+std::vector<uint8_t> BuildImage(const ImageRecipe &recipe);
 
 bool ParseFault(const std::string &word, Fault &fault);
 

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <string>
 
-#include "builder.h"
 #include "device/classify.h"
+#include "flashimg/builder.h"
 #include "vnsdm.h"
 
 namespace {
@@ -53,7 +53,7 @@ bool TakesMbi(uint16_t deviceId)
 
 int main(int argc, char **argv)
 {
-    flashimg::ImageSpec spec;
+    flashimg::ImageRecipe recipe;
     int instance = -1;
     const char *outName = nullptr;
     const char *kind = nullptr;
@@ -61,11 +61,11 @@ int main(int argc, char **argv)
         const std::string a = argv[i];
         const char *v = i + 1 < argc ? argv[i + 1] : nullptr;
         if (a == "--no-fcode") {
-            spec.withFcode = false;
+            recipe.withFcode = false;
             continue;
         }
         if (a == "--no-efi") {
-            spec.withEfi = false;
+            recipe.withEfi = false;
             continue;
         }
         if (!v)
@@ -79,17 +79,17 @@ int main(int argc, char **argv)
         else if (a == "--kind")
             kind = v;
         else if (a == "--bios")
-            ok = ReadTriple(v, spec.bios);
+            ok = ReadTriple(v, recipe.bios);
         else if (a == "--fcode")
-            ok = ReadTriple(v, spec.fcode);
+            ok = ReadTriple(v, recipe.fcode);
         else if (a == "--efi")
-            ok = ReadTriple(v, spec.efi);
+            ok = ReadTriple(v, recipe.efi);
         else if (a == "--firmware")
-            ok = ReadTriple(v, spec.firmware);
+            ok = ReadTriple(v, recipe.firmware);
         else if (a == "--mbi")
-            ok = ReadTriple(v, spec.mbiVersion);
+            ok = ReadTriple(v, recipe.mbiVersion);
         else if (a == "--fault")
-            ok = flashimg::ParseFault(v, spec.fault);
+            ok = flashimg::ParseFault(v, recipe.fault);
         else
             ok = false;
         if (!ok)
@@ -107,17 +107,17 @@ int main(int argc, char **argv)
         return 1;
     }
     SDCloseDevice(handle);
-    spec.vendorId = chip.VendorId;
-    spec.deviceId = chip.DeviceId;
-    spec.ssvid = chip.SubVendorId;
-    spec.ssdid = chip.SubSystemId;
-    spec.chipRevision = chip.ChipRevision;
-    spec.model = node.Model;
+    recipe.vendorId = chip.VendorId;
+    recipe.deviceId = chip.DeviceId;
+    recipe.ssvid = chip.SubVendorId;
+    recipe.ssdid = chip.SubSystemId;
+    recipe.chipRevision = chip.ChipRevision;
+    recipe.model = node.Model;
     if (kind)
-        spec.kind = std::strcmp(kind, "boot") == 0 ? flashimg::Kind::Boot : flashimg::Kind::Mbi;
+        recipe.kind = std::strcmp(kind, "boot") == 0 ? flashimg::Kind::Boot : flashimg::Kind::Mbi;
     else
-        spec.kind = TakesMbi(chip.DeviceId) ? flashimg::Kind::Mbi : flashimg::Kind::Boot;
-    const std::vector<uint8_t> image = flashimg::BuildImage(spec);
+        recipe.kind = TakesMbi(chip.DeviceId) ? flashimg::Kind::Mbi : flashimg::Kind::Boot;
+    const std::vector<uint8_t> image = flashimg::BuildImage(recipe);
     std::FILE *fp = std::fopen(outName, "wb");
     if (!fp || std::fwrite(image.data(), 1, image.size(), fp) != image.size()) {
         std::fprintf(stderr, "flashimg: cannot write %s\n", outName);
@@ -128,7 +128,7 @@ int main(int argc, char **argv)
     if (std::fclose(fp) != 0)
         return 1;
     std::printf("%s: %zu bytes (%s) for instance %d (%s, device 0x%04X)\n", outName, image.size(),
-                spec.kind == flashimg::Kind::Mbi ? "multiboot image" : "boot code", instance,
+                recipe.kind == flashimg::Kind::Mbi ? "multiboot image" : "boot code", instance,
                 node.Model, chip.DeviceId);
     return 0;
 }
