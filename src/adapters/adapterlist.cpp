@@ -195,8 +195,11 @@ void AddVirtualPortsToAdapterList(RecordVector &records)
     for (DeviceRecord &rec : records) {
         std::vector<VportInfo> vports =
             rec.PortType() == SD_PORT_TYPE_PHYSICAL ? rec.vports : std::vector<VportInfo>();
-        const DeviceRecord &phys = out.emplace_back(std::move(rec));
+        // By index: adding the virtual ports may move the records.
+        const size_t physIndex = out.size();
+        out.push_back(std::move(rec));
         for (const VportInfo &v : vports) {
+            const DeviceRecord &phys = out[physIndex];
             // The adapter's data (chip, driver, node, firmware, facts) stay the physical port's.
             DeviceRecord vr;
             vr.instance = phys.instance;

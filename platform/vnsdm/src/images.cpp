@@ -459,7 +459,8 @@ void DescribedPrefix(const Instance &in, const FlashRegion &r, uint8_t *out, uin
     }
     case FlashRegion::Kind::Data:
         std::memset(out, r.fill, end);
-        std::memcpy(out, r.data.data(), std::min<size_t>(end, r.data.size()));
+        if (!r.data.empty())
+            std::memcpy(out, r.data.data(), std::min<size_t>(end, r.data.size()));
         return;
     }
 }
