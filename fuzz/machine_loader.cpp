@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "images.h"
-#include "model.h"
+#include "vnsdm/src/images.h"
+#include "vnsdm/src/model.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "simulator.h"
+#include "vnsdm/src/simulator.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
