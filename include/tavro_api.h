@@ -136,6 +136,55 @@ TAVRO_API int32_t TAVRO_SetAdapterAlias(const FibreAdapter *adapter, int32_t kin
                                         const char *alias);
 TAVRO_API int32_t TAVRO_DisplayAdapterAlias(const FibreAdapter *adapter, int32_t kind);
 
+/* ---- Targets and LUNs ---- */
+
+/* Targets every port sees, one line each (WWPN, WWNN, port ID, identity, LUN count). */
+TAVRO_API int32_t TAVRO_DisplayAllHBATargetInfo(void);
+/* The targets of one port, by HBA instance and port number or by WWPN (8 bytes). */
+TAVRO_API int32_t TAVRO_DisplayHBATargetInfoByDevNum(int32_t instance, int32_t port);
+TAVRO_API int32_t TAVRO_DisplayHBATargetInfoByDevWWPN(const uint8_t *wwpn);
+/* One target of one port, by its WWPN (8 bytes) or port ID (3 bytes); 119 when the
+   port does not see it. */
+TAVRO_API int32_t TAVRO_DisplaySingleTargetInformationByDevNumAndTargetWWPN(
+    int32_t instance, int32_t port, const uint8_t *targetWwpn);
+TAVRO_API int32_t TAVRO_DisplaySingleTargetInformationByDevNumAndTargetPortID(
+    int32_t instance, int32_t port, const uint8_t *targetPortId);
+TAVRO_API int32_t TAVRO_DisplaySingleTargetInformationByDevWWPNAndTargetWWPN(
+    const uint8_t *wwpn, const uint8_t *targetWwpn);
+TAVRO_API int32_t TAVRO_DisplaySingleTargetInformationByDevWWPNAndTargetPortID(
+    const uint8_t *wwpn, const uint8_t *targetPortId);
+/* The LUNs (number, type, capacity, readiness) of every target of one port. */
+TAVRO_API int32_t TAVRO_DisplaySingleHBAAllLunsByDevNum(int32_t instance, int32_t port);
+TAVRO_API int32_t TAVRO_DisplaySingleHBAAllLunsByWWPN(const uint8_t *wwpn);
+/* The LUNs of one target of one port; 119 when the port does not see it. */
+TAVRO_API int32_t TAVRO_DisplaySingleTargetAllLunsByDevNumAndTargetWWPN(
+    int32_t instance, int32_t port, const uint8_t *targetWwpn);
+TAVRO_API int32_t TAVRO_DisplaySingleTargetAllLunsByDevNumAndTargetPortID(
+    int32_t instance, int32_t port, const uint8_t *targetPortId);
+TAVRO_API int32_t TAVRO_DisplaySingleTargetAllLunsByDevWWPNAndTargetWWPN(
+    const uint8_t *wwpn, const uint8_t *targetWwpn);
+TAVRO_API int32_t TAVRO_DisplaySingleTargetAllLunsByDevWWPNAndTargetPortID(
+    const uint8_t *wwpn, const uint8_t *targetPortId);
+/* One LUN, of every target of the port or of one target; 119 when no such LUN. */
+TAVRO_API int32_t TAVRO_DisplaySingleLunByDevNum(int32_t instance, int32_t port, int32_t lun);
+TAVRO_API int32_t TAVRO_DisplaySingleLunByDevWWPN(const uint8_t *wwpn, int32_t lun);
+TAVRO_API int32_t TAVRO_DisplaySingleLunByDevNumAndTargetWWPN(int32_t instance, int32_t port,
+                                                             const uint8_t *targetWwpn,
+                                                             int32_t lun);
+TAVRO_API int32_t TAVRO_DisplaySingleLunByDevNumAndTargetPortID(int32_t instance, int32_t port,
+                                                               const uint8_t *targetPortId,
+                                                               int32_t lun);
+TAVRO_API int32_t TAVRO_DisplaySingleLunByDevWWPNAndTargetWWPN(const uint8_t *wwpn,
+                                                              const uint8_t *targetWwpn,
+                                                              int32_t lun);
+TAVRO_API int32_t TAVRO_DisplaySingleLunByDevWWPNAndTargetPortID(const uint8_t *wwpn,
+                                                                const uint8_t *targetPortId,
+                                                                int32_t lun);
+/* The target lines with the link speed of each target: every port (adapter null),
+   or one port; targetWwpn (8 bytes) narrows it to one target, or null. */
+TAVRO_API int32_t TAVRO_DisplayTargetLinkSpeeds(const FibreAdapter *adapter,
+                                                const uint8_t *targetWwpn);
+
 /* ---- Display mode and exit codes ---- */
 
 /* 1 sets quiet mode, any other value clears it. No result. */

@@ -8,6 +8,7 @@ enum TavroStatus : int {
     kStatusGeneralFailure = 1,        // GENERAL_FAILURE
     kStatusNoAdapter = 8,             // HBA_NOT_FOUND
     kStatusNoMemory = 115,            // OUT_OF_MEMORY
+    kStatusDeviceNotFound = 119,      // DEVICE_NOT_FOUND
     kStatusAdapterNotGiven = 130,     // HBA_NOT_SPECIFIED
     kStatusParseFailed = 134,         // OPTION_INPUT_MISSING
     kStatusTooManyOptions = 135,      // TOO_MANY_OPTIONS

@@ -101,37 +101,6 @@ void TakeOptionalFile(Operands &ops, const std::function<bool(const std::string 
         Pending().fileName = CutText(ops.Next(), kMaxFileName);
 }
 
-// ---- Targets and LUNs ------------------------------------------------------------
-
-int ParseTargetInfo(Operands &ops)
-{
-    PendingOperands &c = Pending();
-    if (int s = TakeAdapter(ops, AdapterOperand::OptionalAll))
-        return s;
-    if (SelectedAdapter().kind != AdapterSelection::All && ops.More())
-        if (int s = ParseTargetSelector(ops.Next(), c.target))
-            return s;
-    return NoMoreOperands(ops);
-}
-
-int ParseLunInfo(Operands &ops)
-{
-    PendingOperands &c = Pending();
-    if (int s = TakeAdapter(ops, AdapterOperand::Required))
-        return s;
-    // A target has the length of a WWPN or a port ID; anything else is the LUN.
-    if (ops.More()) {
-        size_t n = ops.Peek().size();
-        if (n == 6 || n == 8 || n == 16 || n == 23)
-            if (int s = ParseTargetSelector(ops.Next(), c.target))
-                return s;
-    }
-    if (ops.More())
-        if (int s = ParseLun(ops.Next(), c.lun))
-            return s;
-    return NoMoreOperands(ops);
-}
-
 // ---- Commands that take an adapter and nothing else, or a file ------------------------
 
 int ParseOneAdapter(Operands &ops) { return AdapterThenNothing(ops, AdapterOperand::Required); }
@@ -432,53 +401,6 @@ int ParseBootDevices(Operands &ops)
             c.bootDevices.push_back(d);
     }
     return 0;
-}
-
-// ---- Target link speed ------------------------------------------------------------
-
-static int TakeTargetSpeed(Operands &ops)
-{
-    if (!ops.More())
-        return 0;
-    const std::string tok = ops.Next();
-    if (SameText(tok, "auto")) {
-        Pending().targetSpeed = 0;
-        return 0;
-    }
-    long n = 0;
-    static const long kSpeeds[] = {1, 2, 4, 8, 16, 32, 64, 128};
-    if (!ReadDecimal(tok, n) ||
-        std::find(std::begin(kSpeeds), std::end(kSpeeds), n) == std::end(kSpeeds))
-        return Unrecognized(tok);
-    Pending().targetSpeed = int(n);
-    return 0;
-}
-
-int ParseTargetLinkSpeed(Operands &ops)
-{
-    PendingOperands &c = Pending();
-    if (int s = TakeAdapter(ops, AdapterOperand::RequiredOrAll))
-        return s;
-    if (ops.AcceptOption("-t") || ops.AcceptOption("-targets")) {
-        c.keywords.allTargets = true;
-    } else if (ops.More() && LooksLikeWwn(ops.Peek())) {
-        if (int s = TakeWwn(ops, c.target.wwpn, false))
-            return s;
-        c.target.kind = TargetSelection::Wwpn;
-    }
-    if (int s = TakeTargetSpeed(ops))
-        return s;
-    return NoMoreOperands(ops);
-}
-
-int ParseTargetsWord(Operands &ops)
-{
-    if (int s = TakeAdapter(ops, AdapterOperand::RequiredOrAll))
-        return s;
-    Pending().keywords.allTargets = true;
-    if (int s = TakeTargetSpeed(ops))
-        return s;
-    return NoMoreOperands(ops);
 }
 
 // ---- Flash ---------------------------------------------------------------------

@@ -44,12 +44,8 @@ template <CommandParser Parse> int ParsePending(Operands &ops, CommandInput &)
 }
 
 // Targets, LUNs, driver settings, flash, boot devices and feature settings.
-int ParseTargetInfo(Operands &ops);
-int ParseLunInfo(Operands &ops);
 int ParsePersistentBinding(Operands &ops);
 int ParseSelectiveLun(Operands &ops);
-int ParseTargetLinkSpeed(Operands &ops);
-int ParseTargetsWord(Operands &ops);
 int ParseBootDevices(Operands &ops);
 int ParseDriverSettings(Operands &ops);
 int ParseSerdesParams(Operands &ops);

@@ -15,23 +15,6 @@ namespace {
 
 // ---- Help -----------------------------------------------------------------------
 
-constexpr HelpTopic kHelpTargetInfo = {
-    "Target Information",
-    "Displays the targets that HBA ports see.\n"
-    "Without an HBA, or with all, the targets of every port are shown.",
-    "-t [all]\n"
-    "-t " HBA " [" TGT "]",
-    "<target wwpn>\tOnly the target with this port name.\n"
-    "<target port id>\tOnly the target with this port ID."};
-
-constexpr HelpTopic kHelpLunInfo = {"LUN Information",
-                                    "Displays the LUNs of the targets that an HBA port sees.\n"
-                                    "A target, and a LUN, narrow the listing.",
-                                    "-l " HBA " [" TGT "] [<lun id>]",
-                                    "<target wwpn>\tOnly the target with this port name.\n"
-                                    "<target port id>\tOnly the target with this port ID.\n"
-                                    "<lun id>\tOnly this LUN, 0-65534."};
-
 constexpr HelpTopic kHelpPersistentBinding = {
     "Persistent Binding",
     "Displays or changes persistent target bindings.\n"
@@ -58,17 +41,6 @@ constexpr HelpTopic kHelpSelectiveLun = {
     "0|1\tHide (0) or present (1) the LUN; one group per LUN.\n"
     "select, enable\tPresent every LUN of one target, or of all targets.\n"
     "unselect, disable\tHide every LUN of one target, or of all targets."};
-
-constexpr HelpTopic kHelpTargetLinkSpeed = {
-    "Target Link Speed",
-    "Displays or sets the link speed used with targets.\n"
-    "Without a speed the current link speeds are displayed.",
-    "-q " HBA "|all [-t|-targets] [<speed>]\n"
-    "-q " HBA "|all <target wwpn> [<speed>]\n"
-    "-targets " HBA "|all [<speed>]",
-    "-t, -targets\tAll targets of the HBA.\n"
-    "<target wwpn>\tOne target.\n"
-    "<speed>\tauto, 1, 2, 4, 8, 16, 32, 64 or 128 (Gb/s)."};
 
 constexpr HelpTopic kHelpBootDevices = {
     "Boot Devices",
@@ -434,24 +406,6 @@ constexpr HelpTopic kHelpFirmwareActivate = {"Firmware Activation",
 constexpr const char *kFcPingEnable = "node.hba.diagnostics.fcping.enable";
 
 constexpr CommandRow kRows[] = {
-    {"-t",
-     {},
-     CommandCode::TargetInfo,
-     ParsePending<ParseTargetInfo>,
-     RunNotBuilt,
-     &kHelpTargetInfo,
-     AdapterUse::OneOrAll,
-     kNeedsStartup,
-     nullptr},
-    {"-l",
-     {},
-     CommandCode::LunInfo,
-     ParsePending<ParseLunInfo>,
-     RunNotBuilt,
-     &kHelpLunInfo,
-     AdapterUse::One,
-     kNeedsStartup,
-     nullptr},
     {"-p",
      {},
      CommandCode::PersistentBinding,
@@ -468,15 +422,6 @@ constexpr CommandRow kRows[] = {
      RunNotBuilt,
      &kHelpSelectiveLun,
      AdapterUse::One,
-     kNeedsStartup,
-     nullptr},
-    {"-q",
-     {},
-     CommandCode::TargetLinkSpeed,
-     ParsePending<ParseTargetLinkSpeed>,
-     RunNotBuilt,
-     &kHelpTargetLinkSpeed,
-     AdapterUse::OneOrAll,
      kNeedsStartup,
      nullptr},
     {"-e",
@@ -801,15 +746,6 @@ constexpr CommandRow kRows[] = {
      RunNotBuilt,
      &kHelpFlashRegions,
      AdapterUse::One,
-     kNeedsStartup,
-     nullptr},
-    {"-targets",
-     {},
-     CommandCode::TargetLinkSpeed,
-     ParsePending<ParseTargetsWord>,
-     RunNotBuilt,
-     &kHelpTargetLinkSpeed,
-     AdapterUse::OneOrAll,
      kNeedsStartup,
      nullptr},
     {"-act",

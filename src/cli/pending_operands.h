@@ -43,14 +43,13 @@ struct KeywordFlags {
     bool details = false;     // -dm details/det
     bool autoBoot = false;    // -e <hba> 0 0 0
     bool versionOnly = false; // -u/-sp /version
-    bool allTargets = false;  // -q -t/-targets, -targets
     bool flashWizard = false; // -b ... -op, -op
     bool raw = false;         // -fwdump --raw
 };
 
 struct PendingOperands {
     TargetSelector target;
-    uint16_t lun = kNoSelection;
+    uint16_t lun = kNoSelection; // -lunqos
     uint16_t virtualFabric = kNoSelection; // -vp bind/unbind
     int32_t bootSlot = -1;                 // -e disable <slot>
     VportSelector vport;
@@ -62,7 +61,6 @@ struct PendingOperands {
     int diagMode = -1;                   // mode of the diagnostics table the parser filled
     int flashMode = -1;                  // -op <mode>
     int flashRegion = -1;                // -rg <region>
-    int targetSpeed = -1;                // -q speed in Gb/s, 0 auto
     int beaconCode = -1;                 // --BeaconCmd: 0 off, 1 on, 2 preset
     int featureValue = -1;               // -fec/-bbcr value
     QosRequest qos;

@@ -55,7 +55,7 @@ TEST_F(CliTest, MessagesAndExitCodes)
         {{"-n", "0", "FR", "1000"}, 134, "Frame Size value must be 512, 1024 or 2048!"},
         {{"-n", "0", "EF", "Enable"}, 0, "HBA Parameters update complete."},
         {{"-n", "0", "EnableDPort", "Enable"}, 134, ""},
-        {{"-l", "0", "21-00-00-0E-7A-32-20-01", "65534"}, 136, "Option is currently disabled!"},
+        {{"-l", "0", "50-0C-AB-10-00-00-10-01", "65534"}, 119, "Specified LUN not found (65534)!"},
         {{"-l", "0", "21-00-00-0E-7A-32-20-01", "65535"}, 134, "Invalid LUN ID!"},
     };
     for (const Case &c : cases) {

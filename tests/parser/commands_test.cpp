@@ -5,6 +5,7 @@
 #include "cli/usertables.h"
 #include "flash/commands.h"
 #include "parser_fixture.h"
+#include "targets/commands.h"
 
 namespace {
 
@@ -240,8 +241,13 @@ TEST_F(ParserTest, FlashUpdateForms)
 TEST_F(ParserTest, TargetLinkSpeed)
 {
     ASSERT_EQ(Parse({"-q", "0", kPort, "16"}), 0);
-    EXPECT_EQ(Pending().target.kind, TargetSelection::Wwpn);
-    EXPECT_EQ(Pending().targetSpeed, 16);
+    EXPECT_EQ(Request<TargetListRequest>().target.kind, TargetSelection::Wwpn);
+    EXPECT_EQ(Request<TargetListRequest>().speed, 16);
+    ASSERT_EQ(Parse({"-q", "all", "-targets"}), 0);
+    EXPECT_TRUE(Request<TargetListRequest>().allTargets);
+    EXPECT_EQ(Request<TargetListRequest>().speed, -1);
+    ASSERT_EQ(Parse({"-targets", "0", "auto"}), 0);
+    EXPECT_EQ(Request<TargetListRequest>().speed, 0);
     EXPECT_PARSE_FAILS(Args({"-q", "0", "-targets", "3"}), kParseUnrecognized,
                        "Unrecognized command line option '3'!");
     EXPECT_PARSE_FAILS(Args({"-q", "0", "21-00-00-E0-8B-00-00-0Q"}), kParseBadWwn,

@@ -5,6 +5,7 @@
 #include "adapters/adapterlist.h"
 #include "nvram/nvparams.h"
 #include "parser_fixture.h"
+#include "targets/commands.h"
 
 namespace {
 
@@ -78,16 +79,16 @@ TEST_F(ParserTest, CommandsThatNeedAnAdapterAskForOne)
 TEST_F(ParserTest, TargetSelectorTakesAWwpnAPortIdOrNothing)
 {
     ASSERT_EQ(Parse({"-t", "0", "21:00:00:E0:8B:05:05:04"}), 0);
-    EXPECT_EQ(Pending().target.kind, TargetSelection::Wwpn);
-    EXPECT_EQ(std::memcmp(Pending().target.wwpn, kWwpn, 8), 0);
+    EXPECT_EQ(Request<TargetListRequest>().target.kind, TargetSelection::Wwpn);
+    EXPECT_EQ(std::memcmp(Request<TargetListRequest>().target.wwpn, kWwpn, 8), 0);
     for (const char *id : {"0A0B0C", "0a-0b-0c", "0A:0B:0C"}) {
         ASSERT_EQ(Parse({"-t", "0", id}), 0) << id;
-        EXPECT_EQ(Pending().target.kind, TargetSelection::PortId);
+        EXPECT_EQ(Request<TargetListRequest>().target.kind, TargetSelection::PortId);
         const uint8_t expected[3] = {0x0A, 0x0B, 0x0C};
-        EXPECT_EQ(std::memcmp(Pending().target.portId, expected, 3), 0) << id;
+        EXPECT_EQ(std::memcmp(Request<TargetListRequest>().target.portId, expected, 3), 0) << id;
     }
     EXPECT_EQ(Parse({"-t", "0"}), 0);
-    EXPECT_EQ(Pending().target.kind, TargetSelection::None);
+    EXPECT_EQ(Request<TargetListRequest>().target.kind, TargetSelection::None);
     EXPECT_EQ(Parse({"-t"}), 0);
     EXPECT_EQ(Cmd().input.adapter.kind, AdapterSelection::All);
     for (const char *id : {"0A0B0", "0A0B0G", "0A.0B.0C", "123456789"})
@@ -99,10 +100,10 @@ TEST_F(ParserTest, TargetSelectorTakesAWwpnAPortIdOrNothing)
 TEST_F(ParserTest, LunRangeIs0To65534)
 {
     ASSERT_EQ(Parse({"-l", "0", "010203", "65534"}), 0) << Message();
-    EXPECT_EQ(Pending().lun, 65534);
+    EXPECT_EQ(Request<TargetListRequest>().lun, 65534);
     ASSERT_EQ(Parse({"-l", "0", "0"}), 0);
-    EXPECT_EQ(Pending().lun, 0);
-    EXPECT_EQ(Pending().target.kind, TargetSelection::None);
+    EXPECT_EQ(Request<TargetListRequest>().lun, 0);
+    EXPECT_EQ(Request<TargetListRequest>().target.kind, TargetSelection::None);
     for (const char *lun : {"65535", "-1", "abc", "70000"})
         EXPECT_PARSE_FAILS(Args({"-l", "0", "010203", lun}), kParseBadLun, "Invalid LUN ID!");
 }
