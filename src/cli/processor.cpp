@@ -21,6 +21,7 @@
 #include "frame/messages.h"
 #include "frame/props.h"
 #include "frame/version.h"
+#include "render/json.h"
 #include "render/output.h"
 #include "render/versioninfo.h"
 #include "session/lifecycle.h"
@@ -142,6 +143,8 @@ int RunCommandLine(int32_t argc, const char **argv)
         OptionDisabled();
         result = parseStatus;
     }
+    // The whole status, also above 255, which the shell sees cut to 8 bits.
+    EmitJsonDocument(result);
     result = FinishCommandOutput(result);
     CloseOutputFile();
     return result;
