@@ -4,8 +4,11 @@
 #include <libxml/tree.h>
 
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <set>
+#include <utility>
 
 #include "frame/frame.h"
 #include "frame/messages.h"
@@ -46,12 +49,29 @@ std::string Chars(const xmlChar *text) { return text ? reinterpret_cast<const ch
 
 std::string NodeName(const xmlNode *n) { return Chars(n->name); }
 
+// Element names that occur more than once under some parent, by the parent's
+// name: within one document such a child is an array under every parent of
+// that name, so that one HBA with one port reads like the others.
+using Repeats = std::set<std::pair<std::string, std::string>>;
+
+void FindRepeats(const xmlNode *e, Repeats &repeats)
+{
+    std::map<std::string, int> seen;
+    for (const xmlNode *c = e->children; c; c = c->next) {
+        if (c->type != XML_ELEMENT_NODE)
+            continue;
+        if (++seen[NodeName(c)] == 2)
+            repeats.emplace(NodeName(e), NodeName(c));
+        FindRepeats(c, repeats);
+    }
+}
+
 // A name met again under one parent turns the member into an array.
-void AddMember(Json &object, const std::string &name, Json value)
+void AddMember(Json &object, const std::string &name, Json value, bool array = false)
 {
     auto it = object.find(name);
     if (it == object.end()) {
-        object[name] = std::move(value);
+        object[name] = array ? Json::array({std::move(value)}) : std::move(value);
         return;
     }
     if (!it->is_array()) {
@@ -71,7 +91,7 @@ std::string OwnText(const xmlNode *e)
     return Trimmed(text);
 }
 
-Json Element(const xmlNode *e)
+Json Element(const xmlNode *e, const Repeats &repeats)
 {
     bool children = false;
     for (const xmlNode *c = e->children; c && !children; c = c->next)
@@ -86,7 +106,8 @@ Json Element(const xmlNode *e)
     }
     for (const xmlNode *c = e->children; c; c = c->next)
         if (c->type == XML_ELEMENT_NODE)
-            AddMember(object, NodeName(c), Element(c));
+            AddMember(object, NodeName(c), Element(c, repeats),
+                      repeats.count({NodeName(e), NodeName(c)}) != 0);
     if (!text.empty())
         AddMember(object, "text", text);
     return object;
@@ -113,6 +134,8 @@ void AddDocument(Json &out, std::string_view xml, bool &statusPlaced, int status
         AddMember(out, "Messages", Trimmed(xml));
         return;
     }
+    Repeats repeats;
+    FindRepeats(root, repeats);
     for (const xmlNode *c = root->children; c; c = c->next) {
         if (c->type != XML_ELEMENT_NODE)
             continue;
@@ -130,7 +153,7 @@ void AddDocument(Json &out, std::string_view xml, bool &statusPlaced, int status
                    out.contains(name)) {
             // A second document of the run repeats its header: once is enough.
         } else {
-            AddMember(out, name, Element(c));
+            AddMember(out, name, Element(c, repeats));
         }
     }
 }

@@ -8,7 +8,9 @@
 //    trimmed; any other element becomes an object of its attributes and
 //    children (its own text, if any, under "text");
 //  - an element name met more than once under one parent becomes an array of
-//    those elements, in order;
+//    those elements, in order, and so does that name under every parent of
+//    the same name in the document (every HBA's Port is an array when one HBA
+//    has two ports);
 //  - the trailer becomes "status" (the whole status of the run, the exit code
 //    before the shell cuts it to 8 bits), "ErrorMsg" (when there is one) and
 //    "Reboot" (a number).

@@ -98,7 +98,7 @@ TEST_F(JsonOutput, FailureCarriesTheWholeStatusAboveTwoFiftyFive)
 
 TEST_F(JsonOutput, ParseFailuresAndUnknownAdaptersAreDocumentsToo)
 {
-    testenv::RunResult r = Volk({"--json", "-i", "99"});
+    testenv::RunResult r = Volk({"--json", "-i", "50"});
     EXPECT_EQ(r.exitCode, 8);
     EXPECT_EQ(Parse(r)["status"], 8);
     r = Volk({"--json", "-nosuch"});
@@ -123,7 +123,7 @@ TEST_F(JsonOutput, RefusedCombinationsAnswerAsXmlDoes)
     r = Volk({"-o", "system", "--json", "-g"});
     EXPECT_EQ(r.exitCode, 134);
     // Quiet prints nothing; the exit code stays.
-    r = Volk({"-s", "--json", "-i", "99"});
+    r = Volk({"-s", "--json", "-i", "50"});
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.exitCode, 8);
     // An output file gets the document.
@@ -132,6 +132,10 @@ TEST_F(JsonOutput, RefusedCombinationsAnswerAsXmlDoes)
     Json doc = Json::parse(testenv::ReadFile(dir.file("out.json")), nullptr, false);
     ASSERT_FALSE(doc.is_discarded());
     EXPECT_EQ(doc["status"], 0);
+    EXPECT_EQ(r.out, "") << "the document belongs in the file";
+    // Every HBA's ports are an array, also the HBA with one port.
+    for (const Json &hba : doc["DeviceList"]["HBA"])
+        EXPECT_TRUE(hba["Port"].is_array()) << hba.dump();
 }
 
 TEST_F(JsonOutput, ExitCodeListingHasEveryCodeAndTheNoteStaysInText)
@@ -163,6 +167,7 @@ TEST(JsonConversion, ElementsAttributesRepeatsAndStrayLines)
     EXPECT_EQ(j["Messages"], Json::array({"note before"}));
     EXPECT_EQ(j["AppName"], "P");
     ASSERT_TRUE(j["Item"].is_array());
+    ASSERT_EQ(j["Item"].size(), 2u);
     EXPECT_EQ(j["Item"][0]["Alias"], "caf\u00e9");
     EXPECT_EQ(j["Item"][1]["Sub"], "x");
     EXPECT_EQ(j["Item"][1]["text"], "text");
