@@ -20,7 +20,7 @@ assert text.count("WWPN") >= 2, "no ports with WWPNs"
 PY
 
 set +e
-"$volk" -i 77 --json >"$dir/fail.json"
+"$volk" -i 50 --json >"$dir/fail.json"
 code=$?
 set -e
 [[ $code == 8 ]] || { echo "exit code $code, expected 8"; exit 1; }
