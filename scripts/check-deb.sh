@@ -48,11 +48,14 @@ done
 
 step "volk -g, volk -i all --json, man volk (from the scratch root)"
 state=$(mktemp -d)
-VNSDM_STATE=$state/state.db TAVRO_HBA_CONF=$state/hba.conf "$root/usr/bin/volk" -g | head -20
+VNSDM_STATE=$state/state.db TAVRO_HBA_CONF=$state/hba.conf "$root/usr/bin/volk" -g >"$state/g.txt"
+head -20 "$state/g.txt"
 VNSDM_STATE=$state/state.db TAVRO_HBA_CONF=$state/hba.conf "$root/usr/bin/volk" -i all --json |
     python3 -m json.tool >/dev/null
 rm -rf "$state"
-MANPAGER=cat MANWIDTH=80 man -l "$root/usr/share/man/man1/volk.1" 2>&1 | head -12
+MANPAGER=cat MANWIDTH=80 man -l "$root/usr/share/man/man1/volk.1" >"$root/man.txt"
+head -12 "$root/man.txt"
+grep -q "EXIT STATUS" "$root/man.txt" || fail "man volk shows no page"
 
 step "aliases survive a reinstall (upgrade)"
 echo "host.test.hba.alias=kept" >>"$root/etc/volk/agent.properties"
