@@ -3,6 +3,7 @@
 // processor, whose status is the exit code.
 #include <limits.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <strings.h>
 #include <unistd.h>
 
@@ -25,6 +26,31 @@ std::string OwnDirectory()
     return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 
+#ifndef TAVRO_INSTALL_DIR_REL
+#define TAVRO_INSTALL_DIR_REL "../etc/volk"
+#endif
+
+bool HasFile(const std::string &dir, const char *name)
+{
+    return access((dir + "/" + name).c_str(), F_OK) == 0;
+}
+
+// The installation directory: the program's own directory in a build tree
+// (its files are staged beside it), else the configuration directory of the
+// installation, found relative to the program so that a staged (DESTDIR) or
+// relocated installation finds its own.
+std::string InstallationDirectory()
+{
+    const std::string own = OwnDirectory();
+    if (HasFile(own, "adapters.properties"))
+        return own;
+    const std::string installed = own + "/" + TAVRO_INSTALL_DIR_REL;
+    char resolved[PATH_MAX];
+    if (HasFile(installed, "adapters.properties") && realpath(installed.c_str(), resolved))
+        return resolved;
+    return own;
+}
+
 bool Interactive(int argc, char **argv) { return argc < 2 || strcasecmp(argv[1], "int") == 0; }
 
 // A write that did not reach standard output fails the run: nobody saw its result.
@@ -42,7 +68,7 @@ int main(int argc, char **argv)
     // A reader that went away (volk ... | head -1) makes writes fail instead of
     // killing volk before its clean-up.
     signal(SIGPIPE, SIG_IGN);
-    std::string dir = OwnDirectory();
+    std::string dir = InstallationDirectory();
     TAVRO_SetApplicationPath(dir.c_str());
     if (Interactive(argc, argv)) {
         std::puts("The interactive menus are not available in this version of volk.");

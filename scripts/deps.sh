@@ -6,6 +6,7 @@ packages=(
   nlohmann-json3-dev libsqlite3-dev nettle-dev libxml2-dev libxml2-utils
   libhbaapi-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  groff-base man-db   # the man page test renders volk(1)
 )
 missing=()
 for p in "${packages[@]}"; do

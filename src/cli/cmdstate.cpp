@@ -3,6 +3,7 @@
 #include "adapters/adapterlist.h"
 #include "cli/cmdrecord.h"
 #include "frame/frame.h"
+#include "render/json.h"
 #include "render/output.h"
 #include "session/lifecycle.h"
 
@@ -11,10 +12,14 @@ void ResetCommandLineState() { ResetCommandRecord(); }
 void CloseXmlDocumentOnAbort()
 {
     // The reader of an interrupted run still gets a whole document.
-    if (!XmlOutput() || !XmlDocumentOpen())
+    if (!XmlOutput())
         return;
-    XmlEndAdapterElement();
-    EmitXmlStatus(0, nullptr, 0, false, true);
+    if (XmlDocumentOpen()) {
+        XmlEndAdapterElement();
+        EmitXmlStatus(0, nullptr, 0, false, true);
+    }
+    // JSON: what was collected so far, as the XML trailer reports it.
+    EmitJsonDocument(0);
 }
 
 void RegisterCommandLineHooks()

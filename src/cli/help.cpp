@@ -80,10 +80,11 @@ void PrintUsageEntry(const char *syntax, std::string_view text)
 }
 
 // Global options; the hidden family options stay out of the help on purpose.
-constexpr const char *kGlobalOptions[][2] = {
+constexpr UsageEntry kGlobalOptions[] = {
     {"-h, -?, --help", "This usage; after a command word, that command's help."},
     {"-x", "Output in XML format."},
     {"-x2", "Output in the second XML format."},
+    {"--json", "Output as one JSON document with the whole exit status."},
     {"-o <file>|system", "Append the output to a file, or to the system log."},
     {"-s", "Silent mode: no output on the console."},
     {"-f <option file>", "Read further options from a file."},
@@ -95,7 +96,7 @@ constexpr const char *kGlobalOptions[][2] = {
     {"--fast", "Faster target listing: no extra HBA data read per port."},
 };
 
-constexpr const char *kOperandForms[][2] = {
+constexpr UsageEntry kOperandForms[] = {
     {"<hba instance>", "HBA instance number, 0-64."},
     {"<hba wwpn>, <target wwpn>, <target wwnn>, <vport wwpn>",
      "16 hex digits, or 8 hex pairs separated by '-' or ':'."},
@@ -104,6 +105,9 @@ constexpr const char *kOperandForms[][2] = {
 };
 
 } // namespace
+
+std::span<const UsageEntry> GlobalOptions() { return kGlobalOptions; }
+std::span<const UsageEntry> OperandForms() { return kOperandForms; }
 
 std::vector<const HelpTopic *> HelpTopics()
 {
@@ -144,13 +148,13 @@ void PrintUsage()
     PrintMessage("");
     PrintMessage("Global options:");
     PrintMessage("");
-    for (const auto &option : kGlobalOptions)
-        PrintUsageEntry(option[0], option[1]);
+    for (const UsageEntry &option : kGlobalOptions)
+        PrintUsageEntry(option.syntax, option.text);
     PrintMessage("");
     PrintMessage("Operands:");
     PrintMessage("");
-    for (const auto &operand : kOperandForms)
-        PrintUsageEntry(operand[0], operand[1]);
+    for (const UsageEntry &operand : kOperandForms)
+        PrintUsageEntry(operand.syntax, operand.text);
     PrintMessage(
         "   Options are not case-sensitive and may start with '/' instead of '-' or '--'.");
 }

@@ -11,6 +11,7 @@
 // Help is text only: the parser refuses -h together with XML output.
 #pragma once
 
+#include <span>
 #include <vector>
 
 #include "command/table.h"
@@ -27,6 +28,17 @@
 // syntax line) puts its description on a line of its own, dash at column 21.
 inline constexpr int kUsageDashColumn = 21;
 inline constexpr int kUsageSyntaxFit = kUsageDashColumn - 3 - 1; // leaves one blank before '-'
+
+// A line of the whole usage outside the command table: a global option or an
+// operand form, and what it means.
+struct UsageEntry {
+    const char *syntax; // "-o <file>|system"; several spellings separated by ", "
+    const char *text;
+};
+// The global options and the operand forms, as the whole usage lists them
+// (the man page and the completion read them too).
+std::span<const UsageEntry> GlobalOptions();
+std::span<const UsageEntry> OperandForms();
 
 // The topics of the command table in its order, each once (two words of one
 // command share theirs).

@@ -11,6 +11,7 @@
 #include "cli/table.h"
 #include "frame/frame.h"
 #include "frame/props.h"
+#include "render/json.h"
 #include "render/output.h"
 #include "session/lifecycle.h"
 #include "tavro_api.h"
@@ -84,7 +85,10 @@ void RefuseHelp()
     SetCleanupBlocked(false, true);
 }
 
-// -x / -x2: XML output, unless help or the system log already rule it out.
+constexpr int kJsonForm = 0;
+
+// -x / -x2 / --json: XML or JSON output, unless help or the system log already
+// rule it out.
 void TakeXmlOption(int form)
 {
     FrameState &f = Frame();
@@ -92,12 +96,19 @@ void TakeXmlOption(int form)
         // The refusal must reach a person, so it goes out as text.
         RefuseHelp();
         f.xmlMode = false;
+        ResetJsonOutput();
         SetParseError(kParseNotCombinable, "Online help is not available with XML output!");
         return;
     }
     if (f.sysLogMode) {
         SetParseError(kParseNotCombinable,
                       "Error: Cannot generate xml output format to the system log file");
+        return;
+    }
+    // JSON is the first form's facts; a later -x or -x2 does not undo it.
+    if (form == kJsonForm || Frame().jsonMode) {
+        SetJsonOutput();
+        Trace(kLevelDebug, "FirstPassParseArg: Output in JSON format");
         return;
     }
     SetXmlOutput(form);
@@ -146,6 +157,7 @@ int FirstPassParseArg(std::vector<std::string> &args, int mode)
             if (f.xmlMode) {
                 RefuseHelp();
                 f.xmlMode = false;
+                ResetJsonOutput();
                 SetParseError(kParseNotCombinable, "Online help is not available with XML output!");
             } else if (f.sysLogMode) {
                 // Help is for a person at the console, not for the system log.
@@ -186,6 +198,8 @@ int FirstPassParseArg(std::vector<std::string> &args, int mode)
             TakeXmlOption(1);
         } else if (OptionIs(arg, "-x2")) {
             TakeXmlOption(2);
+        } else if (OptionIs(arg, "-json")) {
+            TakeXmlOption(kJsonForm);
         } else if (IsFcOption(arg)) {
             c.commandSelected = true;
         } else if (OptionIs(arg, "-pr")) {

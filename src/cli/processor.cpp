@@ -21,6 +21,7 @@
 #include "frame/messages.h"
 #include "frame/props.h"
 #include "frame/version.h"
+#include "render/json.h"
 #include "render/output.h"
 #include "render/versioninfo.h"
 #include "session/lifecycle.h"
@@ -135,6 +136,8 @@ int RunCommandLine(int32_t argc, const char **argv)
         f.resourcesDeallocated = false;
         CmdInit(!c.row || (c.row->needs & kNeedsHbaLibrary));
         result = ProcessCommand();
+        // Before the clean-up, which closes the output file.
+        EmitJsonDocument(result);
         // The run ends here: give back the devices and the SNIA registration.
         cleanup();
     } else {
@@ -142,6 +145,9 @@ int RunCommandLine(int32_t argc, const char **argv)
         OptionDisabled();
         result = parseStatus;
     }
+    // The whole status, also above 255, which the shell sees cut to 8 bits
+    // (a run that needed no start-up writes it here).
+    EmitJsonDocument(result);
     result = FinishCommandOutput(result);
     CloseOutputFile();
     return result;

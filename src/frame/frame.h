@@ -52,6 +52,9 @@ struct FrameState {
     std::FILE *outputStream = nullptr;
     bool xmlMode = false;
     int xmlForm = 1;
+    // --json: the XML form-1 document is collected, not written, and goes out
+    // as one JSON document at the end of the run (xmlMode stays on meanwhile).
+    bool jsonMode = false;
     bool sysLogMode = false;
     bool interactiveMode = false; // menus running: long listings pause
 

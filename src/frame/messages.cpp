@@ -36,6 +36,7 @@ struct MessageState {
     bool outputFailed = false;
     bool raisedAbort = false;
     std::vector<std::string> reasons;
+    std::string *capture = nullptr;
 
     ~MessageState()
     {
@@ -218,8 +219,23 @@ void CoreLog(int level, const char *format, ...)
                         Format("%s: %s\n", LevelName(level), text.c_str()));
 }
 
+// Appends to the capture, if one is set; true when it took the text.
+static bool Captured(std::string_view text, bool newline)
+{
+    MessageState &st = State();
+    std::lock_guard<std::recursive_mutex> lock(st.m);
+    if (!st.capture)
+        return false;
+    st.capture->append(text);
+    if (newline)
+        st.capture->push_back('\n');
+    return true;
+}
+
 void PrintMessage(const char *text)
 {
+    if (Captured(text, true))
+        return;
     FrameState &f = Frame();
     if (f.quietMode && !f.outputStream) {
         Settle();
@@ -238,6 +254,8 @@ void PrintMessage(const char *text)
 
 void PrintText(const char *text)
 {
+    if (Captured(text, false))
+        return;
     FrameState &f = Frame();
     if (f.quietMode && !f.outputStream) {
         Settle();
@@ -281,7 +299,8 @@ void PrintWithLevel(int level, const char *format, ...)
     std::string text = FormatCut(kLevelWidth, format, args);
     va_end(args);
     if (level == kLevelPlain) {
-        WriteUserLine(UserStream(), text);
+        if (!Captured(text, false))
+            WriteUserLine(UserStream(), text);
         return;
     }
     // A document on standard output keeps only plain lines and errors.
@@ -372,4 +391,18 @@ int FinishCommandOutput(int status)
         return status == kStatusOk ? kStatusGeneralFailure : status;
     }
     return status;
+}
+
+void CaptureUserOutput(std::string *sink)
+{
+    MessageState &st = State();
+    std::lock_guard<std::recursive_mutex> lock(st.m);
+    st.capture = sink;
+}
+
+bool CapturingUserOutput()
+{
+    MessageState &st = State();
+    std::lock_guard<std::recursive_mutex> lock(st.m);
+    return st.capture != nullptr;
 }

@@ -62,3 +62,9 @@ void ReleaseHeldLines();
 // output and the output file flushed. Answers status, or the general failure
 // status when status is 0 and some output could not be written.
 int FinishCommandOutput(int status);
+
+// While a capture is set, the user output of PrintMessage, PrintText and the
+// plain level printer is appended to it instead of being written; null ends
+// the capture. The JSON output collects its XML document so.
+void CaptureUserOutput(std::string *sink);
+bool CapturingUserOutput();

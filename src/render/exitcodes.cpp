@@ -105,6 +105,10 @@ int DisplayAppExitCodes()
         r.TableRow(cells);
     }
     r.EndTable();
+    // A shell keeps only the low 8 bits of an exit status, so some codes meet.
+    r.TextLine("");
+    r.TextLine("A shell sees an exit code above 255 as its low 8 bits (1101 arrives as 77,");
+    r.TextLine("287 as 31); --json carries the whole code as \"status\".");
     return r.Finish(kStatusOk);
 }
 

@@ -8,6 +8,7 @@
 #include "base/oss.h"
 #include "frame/frame.h"
 #include "frame/version.h"
+#include "render/json.h"
 #include "tavro_api.h"
 
 namespace {
@@ -67,6 +68,7 @@ void EmitXmlTrailer(int status, const char *message, int reboot, bool closeDocum
 void ResetOutputSettings()
 {
     CloseOutputFile();
+    ResetJsonOutput();
     FrameState &f = Frame();
     f.xmlMode = false;
     f.xmlForm = 1;

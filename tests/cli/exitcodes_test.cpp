@@ -73,7 +73,10 @@ TEST_F(ExitCodesTest, TextListing)
     EXPECT_EQ(out, rule + "\nReturn\nCode    Name                    \t\tDescription\n" + rule +
                        "\n" +
                        "0\tTAVRO_OK                                Done\n"
-                       "5\tNAME                                    b\n");
+                       "5\tNAME                                    b\n"
+                       // A shell sees only 8 bits of the codes listed above 255.
+                       "\nA shell sees an exit code above 255 as its low 8 bits (1101 arrives "
+                       "as 77,\n287 as 31); --json carries the whole code as \"status\".\n");
 }
 
 TEST_F(ExitCodesTest, MissingFileFailsInBothForms)
