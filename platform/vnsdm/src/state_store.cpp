@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -179,37 +178,28 @@ bool StateStore::Open(const std::string &path)
     sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
     if (!Init())
         return false;
-    MapWalIndex();
+    OpenWalIndex();
     return true;
 }
 
 // Every commit of any process rewrites the header at the start of the WAL
 // index (its change counter, frame count and checksums), so a header equal to
 // the one seen at the last check means nothing was committed since: the
-// cache can answer without taking a lock. The index exists while this
-// connection is open (every opener keeps the WAL, so no one removes it).
-void StateStore::MapWalIndex()
+// cache can answer without taking a lock. It is read with pread, never
+// mapped: a first opener elsewhere may shorten the file at any time.
+void StateStore::OpenWalIndex()
 {
     const char *db = sqlite3_db_filename(db_, "main");
     if (!db || !*db)
         return;
     const std::string shm = std::string(db) + "-shm";
-    const int fd = open(shm.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    struct stat st { };
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= off_t(sizeof walHeader_)) {
-        void *p = mmap(nullptr, sizeof walHeader_, PROT_READ, MAP_SHARED, fd, 0);
-        if (p != MAP_FAILED)
-            walIndex_ = static_cast<const volatile uint8_t *>(p);
-    }
-    close(fd);
+    walIndexFd_ = open(shm.c_str(), O_RDONLY | O_CLOEXEC);
 }
 
-void StateStore::CopyWalHeader(uint8_t (&out)[kWalHeaderSize]) const
+bool StateStore::ReadWalHeader(uint8_t (&out)[kWalHeaderSize]) const
 {
-    for (size_t i = 0; i < kWalHeaderSize; ++i)
-        out[i] = walIndex_[i];
+    return walIndexFd_ >= 0 &&
+           pread(walIndexFd_, out, kWalHeaderSize, 0) == ssize_t(kWalHeaderSize);
 }
 
 bool StateStore::Init()
@@ -260,9 +250,9 @@ bool StateStore::Init()
 
 void StateStore::Close()
 {
-    if (walIndex_)
-        munmap(const_cast<uint8_t *>(walIndex_), sizeof walHeader_);
-    walIndex_ = nullptr;
+    if (walIndexFd_ >= 0)
+        close(walIndexFd_);
+    walIndexFd_ = -1;
     walHeaderValid_ = false;
     for (auto &s : stmts_) {
         sqlite3_finalize(s);
@@ -358,8 +348,8 @@ void StateStore::Refresh()
     if (!db_ || (scopes_ && checked_))
         return;
     uint8_t header[kWalHeaderSize] = {};
-    if (walIndex_) {
-        CopyWalHeader(header);
+    const bool haveHeader = ReadWalHeader(header);
+    if (haveHeader) {
         if (cacheValid_ && walHeaderValid_ &&
             std::memcmp(header, walHeader_, kWalHeaderSize) == 0) {
             if (scopes_)
@@ -377,10 +367,8 @@ void StateStore::Refresh()
     if (scopes_)
         checked_ = true;
     if (cacheValid_ && version == dataVersion_) {
-        if (walIndex_) {
-            std::memcpy(walHeader_, header, kWalHeaderSize);
-            walHeaderValid_ = true;
-        }
+        std::memcpy(walHeader_, header, kWalHeaderSize);
+        walHeaderValid_ = haveHeader;
         return;
     }
     small_.clear();
@@ -406,10 +394,8 @@ void StateStore::Refresh()
     dataVersion_ = version;
     cacheValid_ = true;
     // Taken before the check above: a commit since then shows as a change.
-    if (walIndex_) {
-        std::memcpy(walHeader_, header, kWalHeaderSize);
-        walHeaderValid_ = true;
-    }
+    std::memcpy(walHeader_, header, kWalHeaderSize);
+    walHeaderValid_ = haveHeader;
 }
 
 uint64_t StateStore::Epoch()

@@ -107,9 +107,9 @@ private:
     void EndRead();             // a write ends the call's read transaction
     bool Init();
     void BeginRead(); // the scope's read transaction, when a read needs the file
-    void MapWalIndex();
+    void OpenWalIndex();
     static constexpr size_t kWalHeaderSize = 48;
-    void CopyWalHeader(uint8_t (&out)[kWalHeaderSize]) const;
+    bool ReadWalHeader(uint8_t (&out)[kWalHeaderSize]) const;
 
     sqlite3 *db_ = nullptr;
     std::string path_, error_;
@@ -120,8 +120,8 @@ private:
     bool checked_ = false; // the cache was checked in this scope
     bool cacheValid_ = false;
     int64_t dataVersion_ = -1;
-    const volatile uint8_t *walIndex_ = nullptr; // the WAL index header, mapped read-only
-    uint8_t walHeader_[kWalHeaderSize] = {};     // as it was at the last check
+    int walIndexFd_ = -1;                    // the WAL index, read with pread
+    uint8_t walHeader_[kWalHeaderSize] = {}; // as it was at the last check
     bool walHeaderValid_ = false;
     uint64_t epoch_ = 1;
     std::map<std::pair<std::string, std::string>, Bytes> small_;
