@@ -115,14 +115,17 @@ int main(int argc, char **argv)
     };
     const std::vector<Case> cases = {
         {"empty C++ process", {EMPTY_MAIN}, {}},
+        {"C++ process with libstdc++", {EMPTY_CXX_MAIN}, {}},
+        {"volk -v", {VOLK, "-v"}, env("volk-v", "")},
         {"machine load, default machine", {MACHINE_LOAD}, env("load-default", "")},
         {"machine load, 256-port fabric", {MACHINE_LOAD}, env("load-fabric", fabric)},
         {"volk -i all, default machine", {VOLK, "-i", "all"}, env("volk-default", "")},
         {"volk -i all, 256-port fabric", {VOLK, "-i", "all"}, env("volk-fabric", fabric)},
         {"volk -g, 256-port fabric", {VOLK, "-g"}, env("volk-g-fabric", fabric)},
     };
-    std::printf("%-34s %10s %10s %12s  (median of %d runs)\n", "command", "CPU ms", "wall ms",
-                "peak RSS KiB", runs);
+    std::printf("%-34s %10s %8s %10s %12s  (median of %d runs)\n", "command", "CPU ms", "x empty",
+                "wall ms", "peak RSS KiB", runs);
+    double emptyCpu = 0;
     int failed = 0;
     for (const auto &c : cases) {
         std::vector<double> cpu, wall;
@@ -136,7 +139,10 @@ int main(int argc, char **argv)
             rss = std::max(rss, s.maxRssKiB);
             status = std::max(status, s.status);
         }
-        std::printf("%-34s %10.2f %10.2f %12ld%s\n", c.name.c_str(), Median(cpu), Median(wall), rss,
+        if (emptyCpu == 0)
+            emptyCpu = Median(cpu);
+        std::printf("%-34s %10.2f %8.1f %10.2f %12ld%s\n", c.name.c_str(), Median(cpu),
+                    emptyCpu > 0 ? Median(cpu) / emptyCpu : 0.0, Median(wall), rss,
                     status ? "  (failed)" : "");
         failed += status != 0;
     }

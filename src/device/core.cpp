@@ -30,6 +30,9 @@ struct CoreState {
     std::vector<uint8_t> switchList; // the core's switch list (filled by fabric queries)
     SniaRegistration snia;
     std::string sniaProblem; // why the SNIA HBA API cannot be used; empty when it can
+    bool hbaWanted = false;  // registered for this run; loaded on first use
+    bool hbaTried = false;   // the load was tried (once per registration)
+    int hbaLoads = 0;
 };
 
 CoreState &Core()
@@ -169,6 +172,18 @@ void CoreLoadHbaLibrary()
         core.sniaProblem = Format("Unable to list the SNIA HBA vendor library in %s: %s",
                                   conf.c_str(), std::strerror(core.snia.error));
     }
+    // The library itself (and every vendor library it loads) waits for the
+    // first command that uses it: most commands never do.
+    core.hbaWanted = true;
+}
+
+void CoreUseHbaLibrary()
+{
+    FrameState &f = Frame();
+    if (!Core().hbaWanted || f.hbaLibraryLoaded || Core().hbaTried)
+        return;
+    Core().hbaTried = true;
+    ++Core().hbaLoads;
     HBA_STATUS st = HBA_LoadLibrary();
     // A failed load is no reason to refuse: the library may already be loaded.
     if (st != HBA_STATUS_OK)
@@ -191,9 +206,13 @@ const std::string &SniaHbaApiProblem()
     return Core().sniaProblem;
 }
 
+int CoreHbaLibraryLoads() { return Core().hbaLoads; }
+
 void CoreFreeHbaLibrary()
 {
     FrameState &f = Frame();
+    Core().hbaWanted = false;
+    Core().hbaTried = false;
     if (f.hbaLibraryLoaded) {
         HBA_FreeLibrary();
         f.hbaLibraryLoaded = false;

@@ -21,8 +21,12 @@ void CoreInitializeDevices();
 void CoreInitializeTargets();
 void CoreUninitialize();
 
-// Loads and frees the SNIA HBA API (with the vendor library registration).
+// Registers the vendor library for the SNIA HBA API and makes the API
+// available; the API itself is loaded by CoreUseHbaLibrary, on first use.
 void CoreLoadHbaLibrary();
+void CoreUseHbaLibrary();
+// How many times this process asked for the SNIA HBA API to be loaded.
+int CoreHbaLibraryLoads();
 void CoreFreeHbaLibrary();
 void CoreRestoreSniaRegistration();
 // Start-up repair of the SNIA configuration file when nothing is registered (-z).

@@ -17,6 +17,13 @@ std::FILE *PrefOpenPreferenceFile(const char *path, int mode);
 // current directory). Answers a pointer into a static 512-byte line buffer,
 // valid until the next call, or null.
 const char *PrefGetProperty(std::FILE *stream, const char *key);
+// Value of key in the property file at path, read through a per-process copy
+// that is read again whenever the file changed on disk (another process
+// wrote it, or it was replaced). Same parsing as PrefGetProperty. The pointer
+// is valid until the next call; opened says whether the file could be read.
+const char *PropertyOfFile(const std::string &path, const char *key, bool *opened);
+// Drops the copy of a file (after this process wrote it).
+void ForgetPropertyFile(const std::string &path);
 // Integer value of a key of the host property file (0 when missing).
 int GetKeyValue(const char *key, int mode);
 // Integer value of a key of any property file (def when missing or unreadable).

@@ -52,11 +52,8 @@ std::string GetAdapterAlias(const FibreAdapter &a, int kind)
 {
     const std::string &file = Frame().aliasFile;
     Trace(kLevelDebug, "GetAdapterAlias: Use preference file (%s)", file.c_str());
-    std::unique_ptr<std::FILE, FileCloser> fp(PrefOpenPreferenceFile(file.c_str(), 0));
-    if (!fp)
-        return {};
     std::string key = kind == TAVRO_ALIAS_PORT ? PortAliasKey(a) : AdapterAliasKey(a);
-    const char *v = PrefGetProperty(fp.get(), key.c_str());
+    const char *v = PropertyOfFile(file, key.c_str(), nullptr);
     return v ? v : "";
 }
 

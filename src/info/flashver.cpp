@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "frame/messages.h"
+#include "vnsdm_part.h"
 
 namespace {
 
@@ -14,6 +15,54 @@ std::string Revision(uint8_t major, uint8_t minor)
     char text[16];
     std::snprintf(text, sizeof text, "%d.%02d", major, minor);
     return text;
+}
+
+void KeepVersion(uint8_t type, const std::string &version, FlashVersions &out)
+{
+    switch (type) {
+    case 0:
+        out.bios = version;
+        break;
+    case 1:
+        out.fcode = version;
+        break;
+    case 3:
+        out.efi = version;
+        break;
+    default:
+        break;
+    }
+}
+
+// The chain's versions read header by header, by the rules of
+// ParseBootCodeVersions, without reading the whole region; false when the
+// library cannot read part of a region.
+bool WalkBootCodeVersions(uint32_t handle, uint32_t size, FlashVersions &out)
+{
+    FlashVersions found = out;
+    uint64_t offset = 0;
+    for (int images = 0; images < 16 && offset + 26 <= size; ++images) {
+        uint8_t rom[26];
+        if (SDGetOptionRomPart(handle, 0, SD_FLASH_REGION_BOOT, uint32_t(offset), rom, sizeof rom))
+            return false;
+        if (rom[0] != 0x55 || rom[1] != 0xAA)
+            break;
+        const uint64_t pcir = offset + Le16(rom + 24);
+        if (pcir + 24 > size)
+            break;
+        uint8_t ds[24];
+        if (SDGetOptionRomPart(handle, 0, SD_FLASH_REGION_BOOT, uint32_t(pcir), ds, sizeof ds))
+            return false;
+        if (ds[0] != 'P' || ds[1] != 'C' || ds[2] != 'I' || ds[3] != 'R')
+            break;
+        KeepVersion(ds[20], Revision(ds[19], ds[18]), found);
+        const uint64_t length = uint64_t(Le16(ds + 16)) * 512;
+        if ((ds[21] & 0x80) || length == 0)
+            break;
+        offset += length;
+    }
+    out = found;
+    return true;
 }
 
 } // namespace
@@ -31,20 +80,7 @@ void ParseBootCodeVersions(const uint8_t *buf, size_t size, FlashVersions &out)
             buf[pcir + 3] != 'R')
             break;
         const uint8_t *ds = buf + pcir;
-        std::string version = Revision(ds[19], ds[18]);
-        switch (ds[20]) {
-        case 0:
-            out.bios = version;
-            break;
-        case 1:
-            out.fcode = version;
-            break;
-        case 3:
-            out.efi = version;
-            break;
-        default:
-            break;
-        }
+        KeepVersion(ds[20], Revision(ds[19], ds[18]), out);
         size_t length = static_cast<size_t>(Le16(ds + 16)) * 512;
         if ((ds[21] & 0x80) || length == 0)
             break;
@@ -57,7 +93,7 @@ FlashVersions ReadFlashVersions(const DeviceRecord &rec)
     FlashVersions v;
     uint32_t offset = 0, size = 0;
     if (SDGetOptionRomOffset(rec.handle, 0, SD_FLASH_REGION_BOOT, &offset, &size) == SD_OK &&
-        size) {
+        size && !WalkBootCodeVersions(rec.handle, size, v)) {
         std::vector<uint8_t> buf(size);
         SD_STATUS st = SDGetOptionRomEx(rec.handle, 0, SD_FLASH_REGION_BOOT, buf.data(), size);
         if (st == SD_OK)

@@ -78,7 +78,15 @@ public:
             Line(row.value);
             return;
         }
-        Line(CutText(Format("%-*s: %s", kLabelWidth, row.label, row.value.c_str()), kRowLineMax));
+        // "%-*s: %s" by hand: this runs for every row of every port.
+        std::string line(row.label);
+        if (line.size() < size_t(kLabelWidth))
+            line.append(size_t(kLabelWidth) - line.size(), ' ');
+        line += ": ";
+        line += row.value.c_str(); // up to a NUL byte, as %s reads it
+        if (line.size() > kRowLineMax)
+            line.resize(kRowLineMax);
+        Line(line);
     }
 
     void EndRecord() override

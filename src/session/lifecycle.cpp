@@ -3,12 +3,14 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "adapters/adapterlist.h"
 #include "adapters/events.h"
@@ -154,13 +156,14 @@ void SetupTraceFile()
     FrameState &f = Frame();
     f.traceFileName.clear();
     f.traceFileInUse = false;
-    FileHandle fp(PrefOpenPreferenceFile(f.hostPropertyFile.c_str(), 0));
-    if (!fp) {
+    bool opened = false;
+    const char *configured =
+        PropertyOfFile(f.hostPropertyFile, "node.app.messages.trace.file", &opened);
+    if (!opened) {
         PrintWithLevel(kLevelWarning, "Unable to open preference file (%s).\n",
                        f.hostPropertyFile.c_str());
         return;
     }
-    const char *configured = PrefGetProperty(fp.get(), "node.app.messages.trace.file");
     if (!configured || !*configured)
         return;
     std::string name = configured;
@@ -180,17 +183,14 @@ int GetAsciiAbortConfigKey()
 {
     int key = 13;
     const std::string &file = Frame().hostPropertyFile;
-    FileHandle fp(PrefOpenPreferenceFile(file.c_str(), 0));
-    if (fp) {
-        const char *v = PrefGetProperty(fp.get(), "node.app.diag.ascii.abortkey");
-        if (v && strcasecmp(v, "CR") != 0) {
-            key = 13;
-            for (const char *p = v; *p; ++p)
-                if (static_cast<unsigned char>(*p) < 128) {
-                    key = static_cast<unsigned char>(*p);
-                    break;
-                }
-        }
+    const char *v = PropertyOfFile(file, "node.app.diag.ascii.abortkey", nullptr);
+    if (v && strcasecmp(v, "CR") != 0) {
+        key = 13;
+        for (const char *p = v; *p; ++p)
+            if (static_cast<unsigned char>(*p) < 128) {
+                key = static_cast<unsigned char>(*p);
+                break;
+            }
     }
     Trace(kLevelDebug, "GetAsciiAbortConfigKey: Ascii Key = 0x%x (%d)\n", key, key);
     return key;
@@ -226,9 +226,12 @@ namespace {
 void RemoveStalePropertyTemporaries()
 {
     const FrameState &f = Frame();
+    std::vector<std::string> done;
     for (const std::string &path : {f.aliasFile, f.globalAliasFile, f.hostPropertyFile}) {
-        if (path.empty())
+        // The global alias file is the local one when no agent is installed.
+        if (path.empty() || std::find(done.begin(), done.end(), path) != done.end())
             continue;
+        done.push_back(path);
         FileLock lock(path);
         if (lock.Held())
             RemoveStaleTemporaries(path);
@@ -422,8 +425,10 @@ void cleanup()
 int RequireSniaHbaApi()
 {
     const std::string &problem = SniaHbaApiProblem();
-    if (problem.empty())
+    if (problem.empty()) {
+        CoreUseHbaLibrary();
         return kStatusOk;
+    }
     AddFailureReason(problem);
     ReportFailureReasons();
     return kStatusGeneralFailure;

@@ -148,17 +148,13 @@ bool GetVportQosSwitch(const uint8_t physWwnn[8], const uint8_t physWwpn[8], uin
                        const char *what)
 {
     const std::string key = SwitchKey(physWwnn, physWwpn, vpId, what);
-    std::FILE *f = PrefOpenPreferenceFile(Frame().aliasFile.c_str(), 0);
-    if (!f) {
+    bool opened = false;
+    const char *value = PropertyOfFile(Frame().aliasFile, key.c_str(), &opened);
+    if (!opened) {
         Trace(kLevelDebug, "Attempting to read from Alias backup file.");
-        f = PrefOpenPreferenceFile(Frame().globalAliasFile.c_str(), 0);
+        value = PropertyOfFile(Frame().globalAliasFile, key.c_str(), &opened);
     }
-    if (!f)
-        return false;
-    const char *value = PrefGetProperty(f, key.c_str());
-    const bool on = value && SameText(value, "true");
-    std::fclose(f);
-    return on;
+    return value && SameText(value, "true");
 }
 
 int SetVportQosSwitch(const uint8_t physWwnn[8], const uint8_t physWwpn[8], uint32_t vpId,

@@ -199,7 +199,14 @@ TEST(SniaHbaApi, ACommandThatNeedsItFailsSayingWhyOnStandardError)
     std::filesystem::create_directories(dir.file("etc"));
     WriteFile(conf, "# empty\n");
     CoreLoadHbaLibrary();
+    // Listed at once, loaded only when a command asks for it.
+    EXPECT_NE(testenv::ReadFile(conf).find(dir.file("libvnhbaapi.so")), std::string::npos);
+    const int loads = CoreHbaLibraryLoads();
+    EXPECT_FALSE(Frame().hbaLibraryLoaded);
     EXPECT_EQ(RequireSniaHbaApi(), 0);
+    EXPECT_EQ(CoreHbaLibraryLoads(), loads + 1);
+    EXPECT_EQ(RequireSniaHbaApi(), 0); // once is enough
+    EXPECT_EQ(CoreHbaLibraryLoads(), loads + 1);
     EXPECT_NE(testenv::ReadFile(conf).find(dir.file("libvnhbaapi.so")), std::string::npos);
     CoreFreeHbaLibrary();
     CoreRestoreSniaRegistration();

@@ -3,7 +3,11 @@
 #include <cstring>
 #include <filesystem>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <ctime>
 
 #include <sys/wait.h>
 
@@ -110,6 +114,81 @@ TEST_F(PropsTest, AbortKeyDefaultsToCarriageReturn)
     EXPECT_EQ(GetAsciiAbortConfigKey(), 113);
     WriteFile(Frame().hostPropertyFile, "node.app.diag.ascii.abortkey=\xe9z\n");
     EXPECT_EQ(GetAsciiAbortConfigKey(), 'z');
+}
+
+// Sets both time stamps of a file some seconds into the past, so that the
+// per-process copy of it is kept.
+void Age(const std::string &path, int seconds)
+{
+    timespec t[2];
+    clock_gettime(CLOCK_REALTIME, &t[0]);
+    t[0].tv_sec -= seconds;
+    t[1] = t[0];
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), t, 0), 0);
+}
+
+// Rewrites a file where it lies (same inode), as an editor may.
+void RewriteInPlace(const std::string &path, const std::string &text)
+{
+    FILE *f = std::fopen(path.c_str(), "r+");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+}
+
+TEST_F(PropsTest, TheCopyOfAFileFollowsEveryChangeOnDisk)
+{
+    const std::string &path = Frame().hostPropertyFile;
+    WriteFile(path, "a.b=1\nc.d=2\n");
+    Age(path, 10);
+    EXPECT_EQ(GetKeyValue("a.b", 0), 1);
+    EXPECT_EQ(GetKeyValue("c.d", 0), 2);
+    // Same size, same inode, modification time put back: the change time tells.
+    RewriteInPlace(path, "a.b=7\n");
+    Age(path, 10);
+    EXPECT_EQ(GetKeyValue("a.b", 0), 7);
+    // Replaced by another file (another process's atomic write).
+    const std::string other = dir.file("other.properties");
+    WriteFile(other, "a.b=8\n");
+    Age(other, 10);
+    std::filesystem::rename(other, path);
+    EXPECT_EQ(GetKeyValue("a.b", 0), 8);
+    // Our own write.
+    ASSERT_EQ(VOLKPrefSetProperty(path.c_str(), "a.b", "9", true), 0);
+    EXPECT_EQ(GetKeyValue("a.b", 0), 9);
+    // Gone, and back.
+    std::filesystem::remove(path);
+    EXPECT_EQ(GetKeyValue("a.b", 0), 0);
+    WriteFile(path, "a.b=3\n");
+    EXPECT_EQ(GetKeyValue("a.b", 0), 3);
+}
+
+TEST_F(PropsTest, AFreshFileIsReadAgainUntilItsStampsCanTellAChange)
+{
+    const std::string &path = Frame().hostPropertyFile;
+    // Two in-place writes of one size within one time-stamp tick look alike.
+    WriteFile(path, "a.b=1\n");
+    EXPECT_EQ(GetKeyValue("a.b", 0), 1);
+    RewriteInPlace(path, "a.b=2\n");
+    EXPECT_EQ(GetKeyValue("a.b", 0), 2);
+}
+
+TEST_F(PropsTest, ASetThatChangesNothingLeavesTheFileUntouched)
+{
+    const std::string path = dir.file("q.properties");
+    WriteFile(path, "k=v\n");
+    Age(path, 10);
+    struct stat before { };
+    ASSERT_EQ(stat(path.c_str(), &before), 0);
+    EXPECT_EQ(VOLKPrefSetProperty(path.c_str(), "k", "v", true), 0);
+    EXPECT_EQ(VOLKPrefSetProperty(path.c_str(), "k", "other", false), 0);
+    struct stat after { };
+    ASSERT_EQ(stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+    EXPECT_EQ(ReadFile(path), "k=v\n");
+    EXPECT_EQ(VOLKPrefSetProperty(path.c_str(), "k", "w", true), 0);
+    EXPECT_EQ(ReadFile(path), "k=w\n");
 }
 
 } // namespace

@@ -10,7 +10,7 @@ RANKS = {"base": 0, "frame": 1, "device": 2, "adapters": 3, "render": 4, "sessio
 TOP = {"cli": 9, "menus": 9}
 AREA_RANK = 7  # info, nvram, boot, flash, ... : beside each other, above command
 FORBIDDEN = {"vnsdm_sim.h"}
-PUBLIC = {"tavro_api.h", "vnsdm.h", "vnwmi.h"}
+PUBLIC = {"tavro_api.h", "vnsdm.h", "vnsdm_part.h", "vnwmi.h"}
 
 
 def rank(folder):

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "test_util.h"
+#include "vnsdm_part.h"
 
 namespace vnsdm_test {
 namespace {
@@ -58,6 +59,25 @@ TEST_F(StateTest, SecondProcessSeesWhatTheFirstWrote)
     EXPECT_EQ(r.output, "0x01ED0017\n");
     EXPECT_EQ(RunHelper({"getbeacon", "7"}).output, "0x01ED00FF\n");
     EXPECT_EQ(SDUpdateBeaconControl(h, 0, 0x1234), SDERR_INVALID_PARAMETER);
+}
+
+// Reads between commits are answered from this process's copy; every commit
+// of another process, however small, is seen by the next call.
+TEST_F(StateTest, EachCommitOfAnotherProcessIsSeenAtTheNextCall)
+{
+    EXPECT_EQ(Throttle(k2162Port1), Throttle(k2162Port1));
+    for (uint32_t value = 300; value < 306; ++value) {
+        const HelperResult w = RunHelper({"setvar", "2", "16", std::to_string(value)});
+        ASSERT_EQ(w.exitCode, 0) << w.output;
+        EXPECT_EQ(Throttle(k2162Port1), value);
+        EXPECT_EQ(Throttle(k2162Port1), value);
+        // A change of this process's own comes between the other's.
+        const uint32_t h = Open(k2081);
+        ASSERT_EQ(SDUpdateBeaconControl(h, 0, value % 2 ? SD_BEACON_ON : SD_BEACON_OFF), SD_OK);
+        SDCloseDevice(h);
+        EXPECT_EQ(RunHelper({"getbeacon", "8"}).output,
+                  value % 2 ? "0x01ED0017\n" : "0x01ED00FF\n");
+    }
 }
 
 TEST_F(StateTest, StateFollowsThePortNotTheInstance)
@@ -349,6 +369,53 @@ TEST_F(StateTest, MoreEventsThanTheBufferHolds)
     ASSERT_EQ(SDEnableAen(h), SD_OK);
     ASSERT_EQ(SDGetAen(h, buf, sizeof buf, &count), SD_OK);
     EXPECT_EQ(count, 1u);
+}
+
+// A part of a region is the same bytes as that slice of the whole region,
+// made from the description or read from what was written.
+TEST_F(StateTest, PartsOfARegionAreSlicesOfTheWhole)
+{
+    auto check = [](uint32_t h, uint32_t size, const std::vector<uint8_t> &whole) {
+        std::vector<std::pair<uint32_t, uint32_t>> parts = {
+            {0, 26}, {0x60, 24}, {0, 0x200}, {0x1FF, 2}, {0x1F0, 0x420}, {size - 16, 16}, {0, 0}};
+        // Around every image of the chain: its header, data structure and checksum byte.
+        for (uint32_t at = 0; at + 26 <= size && whole[at] == 0x55 && whole[at + 1] == 0xAA;) {
+            const uint32_t length = uint32_t(whole[at + 2]) * 512;
+            parts.push_back({at, 0x80});
+            parts.push_back({at + length - 4, 24});
+            const uint32_t pcir = at + uint32_t(whole[at + 24] | whole[at + 25] << 8);
+            const uint32_t blocks = uint32_t(whole[pcir + 16] | whole[pcir + 17] << 8);
+            if ((whole[pcir + 21] & 0x80) || blocks == 0)
+                break;
+            at += blocks * 512;
+        }
+        for (const auto &[offset, length] : parts) {
+            std::vector<uint8_t> part(length + 1, 0xA5);
+            ASSERT_EQ(SDGetOptionRomPart(h, 0, SD_FLASH_REGION_BOOT, offset, part.data(), length),
+                      SD_OK);
+            EXPECT_EQ(0, std::memcmp(part.data(), whole.data() + offset, length))
+                << offset << "+" << length;
+            EXPECT_EQ(part[length], 0xA5) << "no byte beyond the part";
+        }
+        uint8_t b[4];
+        EXPECT_EQ(SDGetOptionRomPart(h, 0, SD_FLASH_REGION_BOOT, size - 3, b, 4),
+                  SDERR_INVALID_PARAMETER);
+        EXPECT_EQ(SDGetOptionRomPart(h, 0, 0x66, 0, b, 4), SDERR_INVALID_REGION);
+    };
+    for (uint32_t instance : {0u, k2162Port1, 5u, k2081}) {
+        const uint32_t h = Open(instance);
+        uint32_t offset = 0, size = 0;
+        ASSERT_EQ(SDGetOptionRomOffset(h, 0, SD_FLASH_REGION_BOOT, &offset, &size), SD_OK);
+        std::vector<uint8_t> whole(size);
+        ASSERT_EQ(SDGetOptionRomEx(h, 0, SD_FLASH_REGION_BOOT, whole.data(), size), SD_OK);
+        SCOPED_TRACE(instance);
+        check(h, size, whole);
+        // Written flash: the part comes from the stored bytes.
+        whole[0x70] ^= 0x5A;
+        ASSERT_EQ(SDUpdateOptionRomEx2(h, 0, SD_FLASH_REGION_BOOT, whole.data(), size, 0), SD_OK);
+        check(h, size, whole);
+        SDCloseDevice(h);
+    }
 }
 
 TEST_F(StateTest, FlashUpdatesPersistAndShowInTheVersions)

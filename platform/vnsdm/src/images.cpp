@@ -1,6 +1,7 @@
 #include "images.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -416,6 +417,92 @@ void WriteFirmwareCode(const FlashRegion &r, uint8_t *out, size_t end)
 constexpr uint32_t kFirmwareCodeEnd = 0x10000;
 
 // The bytes from 0 to end (at most the region size) into out.
+// One image of a described chain byte by byte, as WriteBootChain lays it out:
+// header and PCI data structure, filler, and the BIOS checksum (summed only
+// when that byte is asked for). A part of a chain costs what it holds, not
+// the whole region.
+class DescribedImage {
+public:
+    DescribedImage(const BootImage &img, size_t index, bool last, uint16_t vendorId,
+                   uint16_t deviceId)
+    {
+        const uint32_t blocks = std::max<uint32_t>(img.blocks, 1);
+        length_ = size_t(blocks) * 512;
+        seed_ = index * 7 + img.major;
+        head_[0] = 0x55;
+        head_[1] = 0xAA;
+        head_[2] = uint8_t(std::min<uint32_t>(blocks, 255));
+        PutLe16(&head_[24], kPcirOffset);
+        if (img.type == BootCodeType::Bios) {
+            char hw[8];
+            std::snprintf(hw, sizeof hw, "%04x", deviceId);
+            std::memcpy(&head_[9], hw, 4);
+            sumAt_ = size_t(head_[2]) * 512 - 1;
+        }
+        uint8_t *p = &head_[kPcirOffset];
+        std::memcpy(p, "PCIR", 4);
+        PutLe16(p + 4, vendorId);
+        PutLe16(p + 6, deviceId);
+        PutLe16(p + 10, 0x18);
+        p[14] = 0x04;
+        p[15] = 0x0C;
+        PutLe16(p + 16, uint16_t(blocks));
+        p[18] = img.minor;
+        p[19] = img.major;
+        p[20] = uint8_t(img.type);
+        p[21] = last ? 0x80 : 0x00;
+    }
+    size_t length() const { return length_; }
+    uint8_t Byte(size_t k) const
+    {
+        if (k != sumAt_)
+            return Plain(k);
+        uint8_t sum = 0;
+        for (size_t j = 0; j + 2 < sumAt_ + 1; ++j)
+            sum = uint8_t(sum + Plain(j));
+        return uint8_t(-sum);
+    }
+
+private:
+    uint8_t Plain(size_t k) const
+    {
+        if (k < sizeof head_)
+            return head_[k];
+        return k + 2 < length_ ? uint8_t((k * 31 + seed_) & 0xFF) : 0;
+    }
+    uint8_t head_[kPcirOffset + 0x20] = {};
+    size_t length_ = 0, seed_ = 0;
+    size_t sumAt_ = SIZE_MAX;
+};
+
+// Bytes [offset, offset + length) of a described boot-code region.
+void DescribedBootPart(const Instance &in, const FlashRegion &r, uint32_t offset, uint32_t length,
+                       uint8_t *out)
+{
+    std::memset(out, 0xFF, length);
+    if (BootChainSize(r.boot) > r.size)
+        return;
+    const size_t from = offset, to = size_t(offset) + length;
+    auto copy = [&](size_t pos, size_t size, auto byteAt) {
+        for (size_t k = std::max(from, pos); k < std::min(to, pos + size); ++k)
+            out[k - from] = byteAt(k - pos);
+    };
+    size_t pos = 0;
+    for (size_t i = 0; i < r.boot.size(); ++i) {
+        const DescribedImage image(r.boot[i], i, i + 1 == r.boot.size(), in.chip.VendorId,
+                                   in.chip.DeviceId);
+        if (pos < to && pos + image.length() > from)
+            copy(pos, image.length(), [&](size_t k) { return image.Byte(k); });
+        pos += image.length();
+    }
+    uint8_t flt[16] = {'V', 'F', 'L', 'T', 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    uint16_t sum = 0;
+    for (int w = 0; w < 7; ++w)
+        sum = uint16_t(sum + GetLe16(flt + 2 * w));
+    PutLe16(flt + 14, uint16_t(0u - sum));
+    copy(pos, sizeof flt, [&](size_t k) { return flt[k]; });
+}
+
 void DescribedPrefix(const Instance &in, const FlashRegion &r, uint8_t *out, uint32_t end)
 {
     switch (r.kind) {
@@ -473,6 +560,8 @@ void DescribedRegionPart(const Instance &in, const FlashRegion &r, uint32_t offs
     if (offset >= r.size || !length)
         return;
     length = std::min(length, r.size - offset);
+    if (r.kind == FlashRegion::Kind::Boot && !(offset == 0 && length == r.size))
+        return DescribedBootPart(in, r, offset, length, out);
     if (offset == 0)
         return DescribedPrefix(in, r, out, length);
     if (r.kind == FlashRegion::Kind::Data) {

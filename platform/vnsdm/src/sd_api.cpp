@@ -9,6 +9,7 @@
 #include "responders.h"
 #include "simulator.h"
 #include "vnsdm.h"
+#include "vnsdm_part.h"
 
 using namespace vnsdm;
 
@@ -444,6 +445,27 @@ VNSDM_API SD_STATUS SDGetOptionRomEx(uint32_t handle, uint32_t port, uint32_t re
                           if (size < r->size)
                               return SDERR_BUFFER_TOO_SMALL;
                           sim.FlashRead(in, *r, 0, r->size, buffer);
+                          return SD_OK;
+                      });
+}
+
+VNSDM_API SD_STATUS SDGetOptionRomPart(uint32_t handle, uint32_t port, uint32_t region,
+                                       uint32_t offset, uint8_t *buffer, uint32_t length)
+{
+    // The same call as a whole read as far as injected faults go.
+    return WithDevice(handle, "SDGetOptionRomEx",
+                      [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
+                          if (SD_STATUS s = Query(sim, in, "flash"))
+                              return s;
+                          if (!buffer || port != 0)
+                              return SDERR_INVALID_PARAMETER;
+                          const FlashRegion *r = in.Region(region);
+                          if (!r)
+                              return SDERR_INVALID_REGION;
+                          if (offset > r->size || length > r->size - offset)
+                              return SDERR_INVALID_PARAMETER;
+                          if (length)
+                              sim.FlashRead(in, *r, offset, length, buffer);
                           return SD_OK;
                       });
 }

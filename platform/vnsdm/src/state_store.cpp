@@ -1,7 +1,9 @@
 #include "state_store.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -174,7 +176,30 @@ bool StateStore::Open(const std::string &path)
     // than make and remove it each time.
     int persist = 1;
     sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
-    return Init();
+    if (!Init())
+        return false;
+    OpenWalIndex();
+    return true;
+}
+
+// Every commit of any process rewrites the header at the start of the WAL
+// index (its change counter, frame count and checksums), so a header equal to
+// the one seen at the last check means nothing was committed since: the
+// cache can answer without taking a lock. It is read with pread, never
+// mapped: a first opener elsewhere may shorten the file at any time.
+void StateStore::OpenWalIndex()
+{
+    const char *db = sqlite3_db_filename(db_, "main");
+    if (!db || !*db)
+        return;
+    const std::string shm = std::string(db) + "-shm";
+    walIndexFd_ = open(shm.c_str(), O_RDONLY | O_CLOEXEC);
+}
+
+bool StateStore::ReadWalHeader(uint8_t (&out)[kWalHeaderSize]) const
+{
+    return walIndexFd_ >= 0 &&
+           pread(walIndexFd_, out, kWalHeaderSize, 0) == ssize_t(kWalHeaderSize);
 }
 
 bool StateStore::Init()
@@ -225,6 +250,10 @@ bool StateStore::Init()
 
 void StateStore::Close()
 {
+    if (walIndexFd_ >= 0)
+        close(walIndexFd_);
+    walIndexFd_ = -1;
+    walHeaderValid_ = false;
     for (auto &s : stmts_) {
         sqlite3_finalize(s);
         s = nullptr;
@@ -281,7 +310,14 @@ StateStore::ReadScope::ReadScope(StateStore &store) : store_(store)
     if (!store_.db_ || store_.scopes_++)
         return;
     store_.checked_ = false;
-    store_.reading_ = store_.Step(kBegin);
+    // The read transaction begins when a read needs the file.
+    store_.reading_ = false;
+}
+
+void StateStore::BeginRead()
+{
+    if (scopes_ && !reading_)
+        reading_ = Step(kBegin);
 }
 
 StateStore::ReadScope::~ReadScope()
@@ -311,6 +347,17 @@ void StateStore::Refresh()
 {
     if (!db_ || (scopes_ && checked_))
         return;
+    uint8_t header[kWalHeaderSize] = {};
+    const bool haveHeader = ReadWalHeader(header);
+    if (haveHeader) {
+        if (cacheValid_ && walHeaderValid_ &&
+            std::memcmp(header, walHeader_, kWalHeaderSize) == 0) {
+            if (scopes_)
+                checked_ = true;
+            return;
+        }
+    }
+    BeginRead();
     int64_t version = -1;
     {
         Use u(Prepared(kDataVersion));
@@ -319,8 +366,11 @@ void StateStore::Refresh()
     }
     if (scopes_)
         checked_ = true;
-    if (cacheValid_ && version == dataVersion_)
+    if (cacheValid_ && version == dataVersion_) {
+        std::memcpy(walHeader_, header, kWalHeaderSize);
+        walHeaderValid_ = haveHeader;
         return;
+    }
     small_.clear();
     large_.clear();
     cacheValid_ = false;
@@ -343,6 +393,9 @@ void StateStore::Refresh()
     }
     dataVersion_ = version;
     cacheValid_ = true;
+    // Taken before the check above: a commit since then shows as a change.
+    std::memcpy(walHeader_, header, kWalHeaderSize);
+    walHeaderValid_ = haveHeader;
 }
 
 uint64_t StateStore::Epoch()
@@ -372,6 +425,7 @@ std::optional<Bytes> StateStore::Get(const std::string &port, const std::string 
         if (!large_.count(key))
             return std::nullopt;
     }
+    BeginRead();
     Use u(Prepared(kSelectOne));
     if (!u)
         return std::nullopt;
@@ -417,6 +471,7 @@ bool StateStore::ReadPart(const std::string &port, const std::string &item, uint
         if (auto it = large_.find(key); it != large_.end()) {
             if (uint64_t(offset) + length > it->second.size)
                 return false;
+            BeginRead();
             sqlite3_blob *blob = nullptr;
             // Only the part asked for is read, not the whole value.
             const bool ok = sqlite3_blob_open(db_, "main", "port_state", "value", it->second.rowid,

@@ -106,6 +106,10 @@ private:
     void Changed();             // after a write of this process
     void EndRead();             // a write ends the call's read transaction
     bool Init();
+    void BeginRead(); // the scope's read transaction, when a read needs the file
+    void OpenWalIndex();
+    static constexpr size_t kWalHeaderSize = 48;
+    bool ReadWalHeader(uint8_t (&out)[kWalHeaderSize]) const;
 
     sqlite3 *db_ = nullptr;
     std::string path_, error_;
@@ -116,6 +120,9 @@ private:
     bool checked_ = false; // the cache was checked in this scope
     bool cacheValid_ = false;
     int64_t dataVersion_ = -1;
+    int walIndexFd_ = -1;                    // the WAL index, read with pread
+    uint8_t walHeader_[kWalHeaderSize] = {}; // as it was at the last check
+    bool walHeaderValid_ = false;
     uint64_t epoch_ = 1;
     std::map<std::pair<std::string, std::string>, Bytes> small_;
     std::map<std::pair<std::string, std::string>, Large> large_;
