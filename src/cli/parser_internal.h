@@ -46,8 +46,6 @@ template <CommandParser Parse> int ParsePending(Operands &ops, CommandInput &)
 // Targets, LUNs, driver settings, flash, boot devices and feature settings.
 int ParseTargetInfo(Operands &ops);
 int ParseLunInfo(Operands &ops);
-int ParsePersistentBinding(Operands &ops);
-int ParseSelectiveLun(Operands &ops);
 int ParseTargetLinkSpeed(Operands &ops);
 int ParseTargetsWord(Operands &ops);
 int ParseBootDevices(Operands &ops);
@@ -62,8 +60,6 @@ int ParseTransceiverDiag(Operands &ops);
 int ParseOneAdapter(Operands &ops);
 int ParseOptionalAdapter(Operands &ops);
 // Beacons, diagnostics and monitors.
-int ParsePortBeacon(Operands &ops);
-int ParseTargetBeacon(Operands &ops);
 int ParseLinkCableBeacon(Operands &ops);
 int ParseLoopback(Operands &ops);
 int ParseReadWriteBuffer(Operands &ops);
