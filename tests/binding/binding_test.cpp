@@ -164,11 +164,11 @@ TEST_F(BindingTest, BindAllGivesTheLowestIdsAndTheDriverReportsThem)
 
     const std::string view = Capture([&] { return TAVRO_DisplayTargetPersistBinding(a); }, s);
     EXPECT_EQ(s, 0);
-    EXPECT_NE(view.find(BindingRow("Yes", "FCP Disk ", "KELDAR   KD5200 ARRAY",
+    EXPECT_NE(view.find(BindingRow("Yes", "FCP Disk ", "KELDAR KD5200 ARRAY",
                                    "50-0C-AB-10-00-00-10-01 01-04-00 0")),
               std::string::npos)
         << view;
-    EXPECT_NE(view.find(BindingRow("Yes", "Tape ", "KELDAR   KT-8 TAPE",
+    EXPECT_NE(view.find(BindingRow("Yes", "Tape ", "KELDAR KT-8 TAPE",
                                    "50-0C-AB-20-00-00-20-01 02-03-00 1")),
               std::string::npos)
         << view;
@@ -428,7 +428,7 @@ TEST_F(BindingTest, LunSelectionOfABoundTarget)
     EXPECT_EQ(s, 0);
     EXPECT_EQ(out.find("  Yes"), std::string::npos) << out;
     char row[128];
-    std::snprintf(row, sizeof row, "%5s%9s%24s  %s %d", "No", "FCP Disk", "KELDAR   KD5200 ARRAY",
+    std::snprintf(row, sizeof row, "%5s%9s%24s  %s %d", "No", "FCP Disk", "KELDAR KD5200 ARRAY",
                   "50-0C-AB-10-00-00-10-01", 7);
     EXPECT_NE(out.find(row), std::string::npos) << out;
 

@@ -28,10 +28,15 @@ inline void FillTargets(DeviceRecord &rec)
         uint32_t len = sizeof inq;
         if (SDSendScsiInquiryCmdFC(rec.handle, &addr, 0, inq, &len, sense, sizeof sense) == 0) {
             t.peripheralType = inq[0] & 0x1F;
-            std::memcpy(t.vendor, inq + 8, 8);
-            t.vendor[8] = 0;
-            std::memcpy(t.product, inq + 16, 16);
-            t.product[16] = 0;
+            // Identity texts without their padding, as discovery keeps them.
+            auto text = [](char *dst, const uint8_t *src, size_t n) {
+                while (n && src[n - 1] == ' ')
+                    --n;
+                std::memcpy(dst, src, n);
+                dst[n] = 0;
+            };
+            text(t.vendor, inq + 8, 8);
+            text(t.product, inq + 16, 16);
         }
         std::vector<uint8_t> luns(8 + 256 * 8);
         len = uint32_t(luns.size());
