@@ -222,6 +222,57 @@ TAVRO_API int32_t TAVRO_UnbindVportFromVSAN(FibreAdapter *adapter,
                                             const TavroVportOptions *options);
 /* Virtual Fibre Channel use of guest systems: unsupported on this platform. */
 TAVRO_API int32_t TAVRO_DisplayVFCInfo(const FibreAdapter *adapter);
+/* ---- Persistent binding and selective LUNs ---- */
+
+/* Changes are written to the driver's persistent store and take effect after a
+   reboot. Results: 0, 8 (HBA not found), 110 (duplicate target ID), 111 (invalid
+   or no free target ID), 114 (persistent data unreadable), 116 (nothing to
+   configure / target not found or not bound), 117 (not unbound), 118 (invalid
+   LUN), 119 (no devices), 200 (LUN save failed). */
+TAVRO_API int32_t TAVRO_DisplayTargetPersistBinding(FibreAdapter *adapter);
+TAVRO_API int32_t TAVRO_AutoConfigureTargetPersistentBinding(FibreAdapter *adapter);
+TAVRO_API int32_t TAVRO_AutoConfigureTargetPersistentBindingAllHBAs(void);
+/* Appends one request to the binding request list (110 for an ID already requested). */
+TAVRO_API int32_t TAVRO_AddBindingRequest(const uint8_t wwnn[8], const uint8_t wwpn[8],
+                                          const uint8_t portId[3], uint16_t targetId);
+/* Merges the request list into the port's bindings and saves them; the list is
+   freed. bindType is taken from the port's driver and may be 0. */
+TAVRO_API int32_t TAVRO_UpdateBindingEntriesFromCmdLine(FibreAdapter *adapter, int32_t bindType);
+TAVRO_API int32_t TAVRO_UnbindSingleTarget(FibreAdapter *adapter, const uint8_t targetWwn[8]);
+TAVRO_API int32_t TAVRO_UnbindAllTargetsSpecificHBA(FibreAdapter *adapter);
+TAVRO_API int32_t TAVRO_UnbindAllTargetsAllHBAs(void);
+TAVRO_API int32_t TAVRO_GetPersistentDeviceList(void);
+TAVRO_API int32_t TAVRO_PersistentDeviceListCount(void);
+TAVRO_API void TAVRO_FreePersistentDeviceList(void);
+TAVRO_API void TAVRO_FreeTargetItemList(void);
+/* Appends (or updates) one LUN selection of the selection list. */
+TAVRO_API int32_t TAVRO_AddLunSelection(const uint8_t wwnn[8], const uint8_t wwpn[8], int32_t lun,
+                                        uint32_t enable);
+TAVRO_API int32_t TAVRO_SaveLunDataSpecificTargetSpecificLun(FibreAdapter *adapter);
+TAVRO_API int32_t TAVRO_SaveLunDataSpecificTarget(FibreAdapter *adapter, const uint8_t wwnn[8],
+                                                  const uint8_t wwpn[8], int32_t enable);
+TAVRO_API int32_t TAVRO_SaveLunDataAll(FibreAdapter *adapter, int32_t enable);
+TAVRO_API void TAVRO_FreeLunItemList(void);
+
+/* ---- Beacons ---- */
+
+/* Host beacon codes 0 off, 1 on, 2 third state, 3 unsupported -> control value. */
+TAVRO_API uint32_t TAVRO_GetOSBeaconDefine(int32_t code);
+/* 0, or 8 for an adapter that cannot report it; value: a control value. */
+TAVRO_API int32_t TAVRO_GetAdapterBeaconStatus(FibreAdapter *adapter, uint32_t *value);
+/* 0, 8, 242 (refused by the adapter), 243 (unsupported). */
+TAVRO_API int32_t TAVRO_UpdateAdapterBeacon(FibreAdapter *adapter, uint32_t requested);
+/* Prints the beacon state of the port (0, 8 or 243). */
+TAVRO_API int32_t TAVRO_DisplayAdapterBeacon(FibreAdapter *adapter);
+/* Appends one target to the target beacon list with its request text. */
+TAVRO_API int32_t TAVRO_AddBeaconTarget(const uint8_t targetWwpn[8], const char *request);
+/* One target beacon parameter (FlashCount/FC, SetRate/SR, LogFile/LF). */
+TAVRO_API int32_t TAVRO_SetTargetBeaconParam(const char *name, const char *value);
+TAVRO_API int32_t TAVRO_UpdateTargetBeaconControlFlag(FibreAdapter *adapter);
+/* Runs the target beacon passes on the calling thread. */
+TAVRO_API int32_t TAVRO_CreateThreadForTargetBeacon(FibreAdapter *adapter);
+TAVRO_API void TAVRO_FreeBeaconTargetList(void);
+
 /* ---- Flash update ---- */
 
 /* One key of the pending option-ROM request ("all", "fw", "boot", "region", "act",

@@ -50,9 +50,3 @@ inline PendingOperands &Pending() { return Cmd().pending; }
 void ResetCommandRecord();
 // Frees the per-command lists (the processor calls this after every command).
 void FreeCommandLists();
-
-// Persistent-binding request list: a repeated target takes the new ID; an ID
-// held by another target answers kParseDuplicateTargetId.
-int AddTargetItemToList(const BindingRequest &request);
-// Selective-LUN list: a repeated target and LUN only takes the new enable value.
-void AddLunItemToList(const LunSelection &item);

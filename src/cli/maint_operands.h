@@ -1,5 +1,5 @@
-// Operands of the beacon and equaliser-chip commands, until the maint area
-// takes them over as its own request.
+// Operands of the equaliser-chip command, until the maint area takes it over
+// as its own request.
 #pragma once
 
 #include <cstdint>
@@ -17,10 +17,4 @@ struct EdcRequest {
     bool load = false;
     bool save = false;
     EdcInfo info = EdcInfo::None;
-};
-
-struct BeaconTargetRequest {
-    uint16_t entry = 0;
-    uint8_t wwpn[8] = {};
-    std::string request; // up to 7 characters
 };

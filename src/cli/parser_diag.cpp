@@ -27,65 +27,6 @@ static int TakeBeaconCommand(Operands &ops)
     return 0;
 }
 
-int ParsePortBeacon(Operands &ops)
-{
-    if (int s = TakeAdapter(ops, AdapterOperand::Required))
-        return s;
-    while (ops.More()) {
-        if (TakeView(ops))
-            continue;
-        if (ops.AcceptOption("--BeaconCmd")) {
-            if (int s = TakeBeaconCommand(ops))
-                return s;
-            continue;
-        }
-        return SetParseError(kParseTooMany, "%s", kOptionInvalid);
-    }
-    return 0;
-}
-
-constexpr size_t kBeaconRequestMax = 7;
-
-int ParseTargetBeacon(Operands &ops)
-{
-    PendingOperands &c = Pending();
-    if (int s = TakeAdapter(ops, AdapterOperand::Required))
-        return s;
-    std::string request;
-    while (ops.More()) {
-        if (ops.AcceptOption("--BeaconCmd")) {
-            if (!ops.More())
-                return MissingInput();
-            request = ops.Next();
-            if (request.empty() || request.size() > kBeaconRequestMax)
-                return SetParseError(kParseTooMany, "%s", kValueInvalid);
-            continue;
-        }
-        const std::string tok = ops.Next();
-        if (LooksLikeWwn(tok)) {
-            BeaconTargetRequest t;
-            if (WWNatoi(tok, t.wwpn) != 0)
-                return SetParseError(kParseBadWwn, "Invalid World Wide Port Name!");
-            t.entry = uint16_t(c.beaconTargets.size());
-            c.beaconTargets.push_back(t);
-        } else if (int p = FindBeaconParam(tok); p >= 0) {
-            if (!ops.More())
-                return MissingInput();
-            SetTargetBeaconValue(p, ops.Next());
-        } else if (request.empty() && !tok.empty() && tok.size() <= kBeaconRequestMax &&
-                   tok[0] != '-' && tok[0] != '/') {
-            request = tok; // the beacon mode: "on", "off", "preset", a count ...
-        } else {
-            return SetParseError(kParseTooMany, "%s", kOptionInvalid);
-        }
-    }
-    if (c.beaconTargets.empty() || request.empty())
-        return MissingInput();
-    for (BeaconTargetRequest &t : c.beaconTargets)
-        t.request = request;
-    return 0;
-}
-
 int ParseLinkCableBeacon(Operands &ops)
 {
     PendingOperands &c = Pending();

@@ -44,8 +44,6 @@ template <CommandParser Parse> int ParsePending(Operands &ops, CommandInput &)
 }
 
 // Targets, LUNs, driver settings, flash, boot devices and feature settings.
-int ParsePersistentBinding(Operands &ops);
-int ParseSelectiveLun(Operands &ops);
 int ParseBootDevices(Operands &ops);
 int ParseDriverSettings(Operands &ops);
 int ParseSerdesParams(Operands &ops);
@@ -58,8 +56,6 @@ int ParseTransceiverDiag(Operands &ops);
 int ParseOneAdapter(Operands &ops);
 int ParseOptionalAdapter(Operands &ops);
 // Beacons, diagnostics and monitors.
-int ParsePortBeacon(Operands &ops);
-int ParseTargetBeacon(Operands &ops);
 int ParseLinkCableBeacon(Operands &ops);
 int ParseLoopback(Operands &ops);
 int ParseReadWriteBuffer(Operands &ops);

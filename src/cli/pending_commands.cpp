@@ -15,32 +15,6 @@ namespace {
 
 // ---- Help -----------------------------------------------------------------------
 
-constexpr HelpTopic kHelpPersistentBinding = {
-    "Persistent Binding",
-    "Displays or changes persistent target bindings.\n"
-    "Changes are saved to persistent storage and take effect after a reboot.",
-    "-p " HBA "|all view|info\n"
-    "-p " HBA " <target wwnn> <target wwpn> <target port id> <target id> [...]\n"
-    "-p " HBA "|all bind all\n"
-    "-p " HBA "|all remove|unbind all|<target wwnn>",
-    "view, info\tDisplay the bindings.\n"
-    "<target id>\tSCSI target ID for the target, 0-255; one group per target.\n"
-    "bind all\tBind every discovered target to the lowest free target IDs.\n"
-    "remove, unbind\tRemove the binding of one target or of all targets."};
-
-constexpr HelpTopic kHelpSelectiveLun = {
-    "Selective LUNs",
-    "Displays or changes the selective LUN configuration.\n"
-    "It decides which LUNs of the bound targets the host sees.\n"
-    "Changes take effect after a reboot.",
-    "-m " HBA " view|info\n"
-    "-m " HBA " <target wwnn> <target wwpn> <lun id> 0|1 [...]\n"
-    "-m " HBA " select|enable all|<target wwnn> <target wwpn>\n"
-    "-m " HBA " unselect|disable all|<target wwnn> <target wwpn>",
-    "view, info\tDisplay the LUN selection.\n"
-    "0|1\tHide (0) or present (1) the LUN; one group per LUN.\n"
-    "select, enable\tPresent every LUN of one target, or of all targets.\n"
-    "unselect, disable\tHide every LUN of one target, or of all targets."};
 
 constexpr HelpTopic kHelpBootDevices = {
     "Boot Devices",
@@ -71,24 +45,6 @@ constexpr HelpTopic kHelpDriverSettingsSet = {
 
 constexpr HelpTopic kHelpDriverUpdate = {
     "Driver Update", "Updates the HBA driver from a driver file.", "-d <driver file>", nullptr};
-
-constexpr HelpTopic kHelpPortBeacon = {"Port Beacon",
-                                       "Displays or changes the beacon of an HBA port.\n"
-                                       "The beacon makes the LEDs of the port blink.",
-                                       "-a " HBA " [view|info]\n"
-                                       "-a " HBA " --BeaconCmd on|off|preset",
-                                       "view, info\tDisplay the beacon state.\n"
-                                       "--BeaconCmd\ton (or 1), off (or 0), preset (or 2)."};
-
-constexpr HelpTopic kHelpTargetBeacon = {
-    "Target Beacon",
-    "Makes the port lights of targets blink.\n"
-    "The targets receive commands in passes, which light their LEDs.",
-    "-tb " HBA " <target wwpn> [<target wwpn> ...] <mode> [LogFile <file>]",
-    "<mode>\ton or 0: until Enter is pressed; preset or 1: 12 passes;\n"
-    "\tany other word (up to 7 characters): 6 passes.\n"
-    "--BeaconCmd <mode>\tThe mode given as an option.\n"
-    "LogFile (LF)\tLog file; N/A for none."};
 
 constexpr HelpTopic kHelpLoopbackTest = {
     "Loopback Test", "Runs the loopback test on an HBA port.",
@@ -406,24 +362,6 @@ constexpr HelpTopic kHelpFirmwareActivate = {"Firmware Activation",
 constexpr const char *kFcPingEnable = "node.hba.diagnostics.fcping.enable";
 
 constexpr CommandRow kRows[] = {
-    {"-p",
-     {},
-     CommandCode::PersistentBinding,
-     ParsePending<ParsePersistentBinding>,
-     RunNotBuilt,
-     &kHelpPersistentBinding,
-     AdapterUse::OneOrAll,
-     kNeedsStartup,
-     nullptr},
-    {"-m",
-     {},
-     CommandCode::SelectiveLun,
-     ParsePending<ParseSelectiveLun>,
-     RunNotBuilt,
-     &kHelpSelectiveLun,
-     AdapterUse::One,
-     kNeedsStartup,
-     nullptr},
     {"-e",
      {},
      CommandCode::BootDevices,
@@ -458,24 +396,6 @@ constexpr CommandRow kRows[] = {
      RunNotBuilt,
      &kHelpDriverUpdate,
      AdapterUse::None,
-     kNeedsStartup,
-     nullptr},
-    {"-a",
-     {},
-     CommandCode::PortBeacon,
-     ParsePending<ParsePortBeacon>,
-     RunNotBuilt,
-     &kHelpPortBeacon,
-     AdapterUse::One,
-     kNeedsStartup,
-     nullptr},
-    {"-tb",
-     {},
-     CommandCode::TargetBeacon,
-     ParsePending<ParseTargetBeacon>,
-     RunNotBuilt,
-     &kHelpTargetBeacon,
-     AdapterUse::One,
      kNeedsStartup,
      nullptr},
     {"-kl",

@@ -13,7 +13,6 @@
 #include "cli/diag_operands.h"
 #include "cli/fcoe_operands.h"
 #include "cli/maint_operands.h"
-#include "cli/targets_operands.h"
 #include "cli/vport_operands.h"
 #include "command/operands.h"
 
@@ -68,12 +67,9 @@ struct PendingOperands {
     EdcRequest edc;
 
     // Per-command lists, freed by FreeCommandLists().
-    std::vector<BindingRequest> bindingRequests;
-    std::vector<LunSelection> lunSelections;
     std::vector<BootDeviceRequest> bootDevices;
     std::vector<VportRequest> vports;
     std::vector<uint16_t> vsans;
-    std::vector<BeaconTargetRequest> beaconTargets;
     std::vector<std::array<uint8_t, 8>> excludedTargets; // -ex target WWPNs
     std::vector<EchoDestination> echoDestinations;
 };

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "beacon/commands.h"
+#include "binding/commands.h"
 #include "cli/pending_commands.h"
 #include "flash/commands.h"
 #include "info/commands.h"
@@ -17,7 +19,8 @@ std::vector<CommandRow> AssembleTable()
     std::vector<CommandRow> rows;
     for (std::span<const CommandRow> area :
          {InfoCommandRows(), NvramCommandRows(), VportCommandRows(), FlashCommandRows(),
-          TargetCommandRows(), CliCommandRows(), PendingCommandRows()})
+          TargetCommandRows(), BindingCommandRows(),
+          BeaconCommandRows(), CliCommandRows(), PendingCommandRows()})
         rows.insert(rows.end(), area.begin(), area.end());
     // Within a code the area's own order holds (a second word follows its first).
     std::stable_sort(rows.begin(), rows.end(), [](const CommandRow &a, const CommandRow &b) {

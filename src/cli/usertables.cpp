@@ -18,7 +18,6 @@ struct PendingTables {
     DiagNameMode nameMode = DiagNameMode::Full;
     CustomDataPattern pattern;
     StatTableEntry stats[kStatTableSize] = {};
-    BeaconTableEntry beacon[kBeaconTableSize] = {};
 };
 
 PendingTables &Tables()
@@ -380,36 +379,6 @@ const char *GetStatisticsUserConfig(std::string_view alias)
     return i < 0 ? nullptr : Tables().stats[i].value;
 }
 
-// ---- Target beacon ----------------------------------------------------------
-
-void ResetTargetBeaconSettings()
-{
-    static const char *const kDefaults[kBeaconTableSize][3] = {
-        {"FlashCount", "FC", "1"}, {"SetRate", "SR", "1"}, {"LogFile", "LF", "N/A"}};
-    for (int i = 0; i < kBeaconTableSize; ++i) {
-        BeaconTableEntry &e = Tables().beacon[i];
-        CopyText(e.name, kDefaults[i][0]);
-        CopyText(e.alias, kDefaults[i][1]);
-        CopyText(e.value, kDefaults[i][2]);
-    }
-}
-
-const BeaconTableEntry *TargetBeaconTable() { return Tables().beacon; }
-
-int FindBeaconParam(std::string_view name)
-{
-    for (int i = 0; i < kBeaconTableSize; ++i)
-        if (SameText(name, Tables().beacon[i].name) || SameText(name, Tables().beacon[i].alias))
-            return i;
-    return -1;
-}
-
-void SetTargetBeaconValue(int index, std::string_view value)
-{
-    if (index >= 0 && index < kBeaconTableSize)
-        CopyText(Tables().beacon[index].value, value);
-}
-
 // ---- Converged-adapter tables -----------------------------------------------
 
 const RangedParam *FcoeEngineParams() { return kFcoeEngineParams; }
@@ -430,5 +399,4 @@ void ResetPendingUserTables()
 {
     ResetUserDiagnosticsTables();
     ResetUserStatSettings();
-    ResetTargetBeaconSettings();
 }

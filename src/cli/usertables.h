@@ -1,5 +1,5 @@
 // Pending user tables: the settings the command line (or a menu) gives before
-// the operation that applies them runs. Diagnostics, monitoring, target beacon
+// the operation that applies them runs. Diagnostics, monitoring
 // and the converged-adapter parameter tables live here; the NVRAM settings
 // live with the NVRAM parameters.
 #pragma once
@@ -89,19 +89,6 @@ const StatTableEntry *UserStatTable();
 int FindStatParam(std::string_view name, int count);
 void SetUserStatValue(int index, std::string_view value);
 const char *GetStatisticsUserConfig(std::string_view alias);
-
-// ---- Target beacon ---------------------------------------------------------
-
-constexpr int kBeaconTableSize = 3;
-struct BeaconTableEntry {
-    char name[20];
-    char alias[4];
-    char value[kStatValueSize];
-};
-void ResetTargetBeaconSettings();
-const BeaconTableEntry *TargetBeaconTable();
-int FindBeaconParam(std::string_view name);
-void SetTargetBeaconValue(int index, std::string_view value);
 
 // ---- Converged-adapter parameter tables -----------------------------------
 

@@ -204,9 +204,11 @@ TEST_F(HelpTest, OptionColumnsAlign)
               "   Displays or changes the beacon of an HBA port.\n"
               "   The beacon makes the LEDs of the port blink.\n"
               "   volk -a <hba instance>|<hba wwpn> [view|info]\n"
+              "   volk -a <hba instance>|<hba wwpn> on|off\n"
               "   volk -a <hba instance>|<hba wwpn> --BeaconCmd on|off|preset\n"
               "Options:\n"
               "   view, info   Display the beacon state.\n"
+              "   on, off      Turn the beacon on (or 1) or off (or 0).\n"
               "   --BeaconCmd  on (or 1), off (or 0), preset (or 2).\n");
     // Continuation lines carry on in the right column, without a left text.
     std::string boot = Topic(CommandCode::BootDevices);

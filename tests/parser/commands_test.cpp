@@ -2,6 +2,8 @@
 // pending tables the parser fills for the operations.
 #include <cstring>
 
+#include "beacon/commands.h"
+#include "binding/commands.h"
 #include "cli/usertables.h"
 #include "flash/commands.h"
 #include "parser_fixture.h"
@@ -129,13 +131,14 @@ TEST_F(ParserTest, PersistentBindingGroups)
 {
     ASSERT_EQ(Parse({"-p", "0", kNode, kPort, "010203", "5", kNode, kPort2, "010204", "255"}), 0)
         << Message();
-    ASSERT_EQ(Pending().bindingRequests.size(), 2u);
-    EXPECT_EQ(Pending().bindingRequests[1].targetId, 255);
-    EXPECT_EQ(Pending().bindingRequests[1].portId[2], 0x04);
+    EXPECT_EQ(Request<BindingCommand>().action, BindingAction::Bind);
+    ASSERT_EQ(Request<BindingCommand>().requests.size(), 2u);
+    EXPECT_EQ(Request<BindingCommand>().requests[1].targetId, 255);
+    EXPECT_EQ(Request<BindingCommand>().requests[1].portId[2], 0x04);
     // The same target again only takes its new ID.
     ASSERT_EQ(Parse({"-p", "0", kNode, kPort, "010203", "5", kNode, kPort, "010203", "6"}), 0);
-    ASSERT_EQ(Pending().bindingRequests.size(), 1u);
-    EXPECT_EQ(Pending().bindingRequests[0].targetId, 6);
+    ASSERT_EQ(Request<BindingCommand>().requests.size(), 1u);
+    EXPECT_EQ(Request<BindingCommand>().requests[0].targetId, 6);
 
     EXPECT_PARSE_FAILS(Args({"-p", "0", kNode, kPort, "010203", "5", kNode, kPort2, "010204", "5"}),
                        kParseDuplicateTargetId, "Error: Dupplicate target ID!");
@@ -152,12 +155,16 @@ TEST_F(ParserTest, PersistentBindingGroups)
 TEST_F(ParserTest, PersistentBindingKeywords)
 {
     ASSERT_EQ(Parse({"-p", "all", "bind", "all"}), 0);
-    EXPECT_TRUE(Pending().keywords.bind && Pending().keywords.all);
+    EXPECT_EQ(Request<BindingCommand>().action, BindingAction::BindAll);
     ASSERT_EQ(Parse({"-p", "0", "unbind", kNode}), 0);
-    EXPECT_TRUE(Pending().keywords.unbind);
-    EXPECT_EQ(Pending().target.kind, TargetSelection::Wwnn);
+    EXPECT_EQ(Request<BindingCommand>().action, BindingAction::UnbindOne);
+    EXPECT_EQ(Request<BindingCommand>().wwnn[7], 0x01);
     ASSERT_EQ(Parse({"-p", "0", "REMOVE", "ALL"}), 0);
-    EXPECT_TRUE(Pending().keywords.unbind && Pending().keywords.all);
+    EXPECT_EQ(Request<BindingCommand>().action, BindingAction::UnbindAll);
+    ASSERT_EQ(Parse({"-p", "0", "info"}), 0);
+    EXPECT_EQ(Request<BindingCommand>().action, BindingAction::View);
+    EXPECT_PARSE_FAILS(Args({"-p", "all", kNode, kPort, "010203", "1"}), kParseNoAdapter,
+                       "Please specify the HBA instance or WWPN number!");
     EXPECT_PARSE_FAILS(Args({"-p", "0", "bind", "some"}), kParseUnrecognized,
                        "Unrecognized command line option 'some'!");
 }
@@ -168,18 +175,20 @@ TEST_F(ParserTest, SelectiveLunGroupsAndKeywords)
         Parse({"-m", "0", kNode, kPort, "3", "1", kNode, kPort, "4", "0", kNode, kPort, "3", "0"}),
         0)
         << Message();
-    ASSERT_EQ(Pending().lunSelections.size(), 2u);
-    EXPECT_EQ(Pending().lunSelections[0].lun, 3);
-    EXPECT_EQ(Pending().lunSelections[0].enable, 0u); // the later value wins
+    ASSERT_EQ(Request<LunCommand>().items.size(), 2u);
+    EXPECT_EQ(Request<LunCommand>().items[0].lun, 3);
+    EXPECT_EQ(Request<LunCommand>().items[0].enable, 0u); // the later value wins
     EXPECT_PARSE_FAILS(Args({"-m", "0", kNode, kPort, "3", "2"}), kParseTooMany,
                        "Invalid option - 0 for disable, 1 for enable!");
     EXPECT_PARSE_FAILS(Args({"-m", "0", kNode, kPort, "65535", "1"}), kParseBadLun,
                        "Invalid LUN ID!");
     ASSERT_EQ(Parse({"-m", "0", "enable", "all"}), 0);
-    EXPECT_TRUE(Pending().keywords.select && Pending().keywords.all);
+    EXPECT_EQ(Request<LunCommand>().action, LunAction::SelectAll);
+    EXPECT_TRUE(Request<LunCommand>().enable);
     ASSERT_EQ(Parse({"-m", "0", "unselect", kNode, kPort}), 0);
-    EXPECT_TRUE(Pending().keywords.unselect);
-    EXPECT_EQ(Pending().target.kind, TargetSelection::Wwpn);
+    EXPECT_EQ(Request<LunCommand>().action, LunAction::SelectTarget);
+    EXPECT_FALSE(Request<LunCommand>().enable);
+    EXPECT_EQ(Request<LunCommand>().wwpn[7], 0x01);
 }
 
 TEST_F(ParserTest, BootDeviceForms)
@@ -352,16 +361,20 @@ TEST_F(ParserTest, MonitorSettingsRanges)
 TEST_F(ParserTest, BeaconRequests)
 {
     ASSERT_EQ(Parse({"-tb", "0", kPort, kPort2, "on", "SR", "2"}), 0) << Message();
-    ASSERT_EQ(Pending().beaconTargets.size(), 2u);
-    EXPECT_EQ(Pending().beaconTargets[1].entry, 1);
-    EXPECT_EQ(Pending().beaconTargets[1].request, "on");
-    EXPECT_STREQ(TargetBeaconTable()[1].value, "2");
+    ASSERT_EQ(Request<TargetBeaconCommand>().targets.size(), 2u);
+    EXPECT_EQ(Request<TargetBeaconCommand>().targets[1][7], 0x02);
+    EXPECT_EQ(Request<TargetBeaconCommand>().request, "on");
+    EXPECT_EQ(Request<TargetBeaconCommand>().params[1], "2");
     EXPECT_PARSE_FAILS(Args({"-tb", "0", kPort}), kParseMissingInput,
                        "Option requires additional input(s)!");
     EXPECT_PARSE_FAILS(Args({"-tb", "0", kPort, "--BeaconCmd", "blinking"}), kParseTooMany,
                        "Invalid/unsupported value!");
     ASSERT_EQ(Parse({"-a", "0", "--BeaconCmd", "OFF"}), 0);
-    EXPECT_EQ(Pending().beaconCode, 0);
+    EXPECT_EQ(Request<PortBeaconCommand>().code, 0);
+    ASSERT_EQ(Parse({"-a", "0", "on"}), 0);
+    EXPECT_EQ(Request<PortBeaconCommand>().code, 1);
+    ASSERT_EQ(Parse({"-a", "0", "view"}), 0);
+    EXPECT_EQ(Request<PortBeaconCommand>().code, -1);
     EXPECT_PARSE_FAILS(Args({"-a", "0", "--BeaconCmd", "7"}), kParseTooMany,
                        "Invalid/unsupported value!");
     EXPECT_PARSE_FAILS(Args({"-a", "0", "--Blink"}), kParseTooMany, "Invalid/unsupported option!");

@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "adapters/adapterlist.h"
+#include "beacon/commands.h"
 #include "parser_fixture.h"
 
 namespace {
@@ -212,7 +213,7 @@ TEST_F(ParserTest, OptionListTakes255OptionsAndRefusesThe256th)
     args.push_back("on");
     ASSERT_EQ(args.size(), 255u);
     EXPECT_EQ(Parse(args), 0) << Message();
-    EXPECT_EQ(Pending().beaconTargets.size(), 252u);
+    EXPECT_EQ(Request<TargetBeaconCommand>().targets.size(), 252u);
     args.insert(args.begin() + 2, "2100000000000002");
     EXPECT_PARSE_FAILS(args, kParseTooMany, "Maximum number of command line options exceeded!");
 }

@@ -468,46 +468,166 @@ TEST_F(StateTest, VpdUpdatePersists)
     EXPECT_EQ(back[3], 'X');
 }
 
-TEST_F(StateTest, PersistentTargetAndLunData)
+namespace {
+
+// A target-data buffer with the given (WWPN, target ID) entries.
+std::vector<uint8_t> TargetData(std::initializer_list<std::pair<Wwn, uint16_t>> entries)
+{
+    std::vector<uint8_t> b(SD_TARGET_DATA_SIZE);
+    b[2] = uint8_t(entries.size());
+    uint8_t *e = b.data() + SD_PERSIST_HEADER_SIZE;
+    for (const auto &[wwpn, id] : entries) {
+        e[0] = e[1] = 0xFF;
+        e[10] = uint8_t(id);
+        e[11] = uint8_t(id >> 8);
+        std::memcpy(e + 24, wwpn.data(), 8);
+        e += SD_TARGET_DATA_ENTRY_SIZE;
+    }
+    return b;
+}
+
+} // namespace
+
+TEST_F(StateTest, PersistentDataIsExchangedAsWholeBuffersInTwoCopies)
 {
     const uint32_t h = Open(k2162Port1);
-    SD_TARGET_DATA t{};
-    EXPECT_EQ(ISDFoGetTargetData(h, k2162Port1, 0, &t), SDERR_PERSIST_EMPTY);
-    EXPECT_EQ(ISDFoGetTargetData(h, 5, 0, &t), SDERR_INVALID_INSTANCE);
-    SD_TARGET_DATA entries[2] = {};
+    std::vector<uint8_t> t(SD_TARGET_DATA_SIZE), lun(SD_LUN_DATA_SIZE);
+    EXPECT_EQ(SD_TARGET_DATA_SIZE, 8224u);
+    EXPECT_EQ(SD_LUN_DATA_SIZE, 532512u);
+    EXPECT_EQ(ISDFoGetTargetData(h, k2162Port1, 0, t.data(), uint32_t(t.size())),
+              SDERR_PERSIST_EMPTY);
+    EXPECT_EQ(ISDFoGetTargetData(h, 5, 0, t.data(), uint32_t(t.size())), SDERR_INVALID_INSTANCE);
+    EXPECT_EQ(ISDFoGetTargetData(h, k2162Port1, 0, t.data(), 8223), SDERR_INVALID_PARAMETER);
     const Wwn array = ParseWwn("50:0c:ab:10:00:00:10:01"),
               tape = ParseWwn("50:0c:ab:20:00:00:20:01");
-    std::memcpy(entries[0].WWPN, array.data(), 8);
-    entries[0].TargetId = 3;
-    std::memcpy(entries[1].WWPN, tape.data(), 8);
-    entries[1].TargetId = 4;
-    ASSERT_EQ(ISDFoSetTargetData(h, k2162Port1, entries, 2), SD_OK);
-    ASSERT_EQ(ISDFoGetTargetData(h, k2162Port1, 1, &t), SD_OK);
-    EXPECT_EQ(t.TargetId, 4);
-    EXPECT_EQ(ISDFoGetTargetData(h, k2162Port1, 2, &t), SDERR_PERSIST_NOT_FOUND);
+    const auto written = TargetData({{array, 3}, {tape, 4}});
+    ASSERT_EQ(ISDFoSetTargetData(h, k2162Port1, 1, written.data(), uint32_t(written.size())),
+              SD_OK);
+    // Copy 1 is committed to copy 0.
+    for (uint32_t copy : {0u, 1u}) {
+        std::vector<uint8_t> back(SD_TARGET_DATA_SIZE, 0xEE);
+        ASSERT_EQ(ISDFoGetTargetData(h, k2162Port1, copy, back.data(), uint32_t(back.size())),
+                  SD_OK);
+        EXPECT_EQ(back, written) << "copy " << copy;
+    }
     // The binding decides the ID in the port database.
     std::vector<uint8_t> db(8 + 2 * SD_PORTDB_ENTRY_SIZE);
     ASSERT_EQ(SDGetPortDatabase(h, SD_PORTDB_KNOWN, db.data(), uint32_t(db.size())), SD_OK);
     EXPECT_EQ(db[8 + 22], 3);
 
-    SD_LUN_DATA lun{};
-    std::memcpy(lun.WWPN, array.data(), 8);
-    lun.LunMask[0] = 0x81;
-    ASSERT_EQ(ISDFoSetLunData(h, k2162Port1, &lun, 1), SD_OK);
-    SD_LUN_DATA back{};
-    ASSERT_EQ(ISDFoGetLunData(h, k2162Port1, array.data(), &back), SD_OK);
-    EXPECT_EQ(back.LunMask[0], 0x81);
-    EXPECT_EQ(ISDFoGetLunData(h, k2162Port1, tape.data(), &back), SDERR_PERSIST_NOT_FOUND);
+    lun[2] = 1;
+    std::memcpy(lun.data() + 32 + 8, array.data(), 8);
+    lun[32 + 32 + 0] = 0x80;
+    lun[32 + 32 + 2047] = 0x80;
+    ASSERT_EQ(ISDFoSetLunData(h, k2162Port1, 1, lun.data(), uint32_t(lun.size())), SD_OK);
+    std::vector<uint8_t> lunBack(SD_LUN_DATA_SIZE);
+    ASSERT_EQ(ISDFoGetLunData(h, k2162Port1, 0, lunBack.data(), uint32_t(lunBack.size())), SD_OK);
+    EXPECT_EQ(lunBack, lun);
+    lun[2] = 0x01;
+    lun[3] = 0x01; // 257 entries
+    EXPECT_EQ(ISDFoSetLunData(h, k2162Port1, 1, lun.data(), uint32_t(lun.size())),
+              SDERR_INVALID_PARAMETER);
 
-    uint8_t slots[256 * 8];
+    uint8_t slots[SD_PERSIST_ENTRY_LIST_SIZE];
     ASSERT_EQ(ISDFoGetPersistentTargetEntryList(h, slots, sizeof slots), SD_OK);
     EXPECT_EQ(0, std::memcmp(slots, array.data(), 8));
     EXPECT_EQ(0, std::memcmp(slots + 8, tape.data(), 8));
     EXPECT_EQ(slots[16], 0);
 
-    ASSERT_EQ(ISDFoDeletePersistentDeviceEntry(h, k2162Port1), SD_OK);
-    EXPECT_EQ(ISDFoGetTargetData(h, k2162Port1, 0, &t), SDERR_PERSIST_EMPTY);
-    EXPECT_EQ(ISDFoDeletePersistentDeviceEntry(h, k2162Port1), SDERR_PERSIST_NOT_FOUND);
+    const Wwn own = ParseWwn(k2162Wwpn);
+    const Wwn other = ParseWwn("21:00:00:0e:7a:16:20:09");
+    EXPECT_EQ(ISDFoDeletePersistentDeviceEntry(h, k2162Port1, other.data()),
+              SDERR_INVALID_PARAMETER);
+    ASSERT_EQ(ISDFoDeletePersistentDeviceEntry(h, k2162Port1, own.data()), SD_OK);
+    EXPECT_EQ(ISDFoGetTargetData(h, k2162Port1, 0, t.data(), uint32_t(t.size())),
+              SDERR_PERSIST_EMPTY);
+    EXPECT_EQ(ISDFoGetLunData(h, k2162Port1, 1, lunBack.data(), uint32_t(lunBack.size())),
+              SDERR_PERSIST_EMPTY);
+    EXPECT_EQ(ISDFoDeletePersistentDeviceEntry(h, k2162Port1, own.data()), SDERR_PERSIST_NOT_FOUND);
+}
+
+TEST_F(StateTest, TornPersistentWriteDamagesOnlyTheStagingCopy)
+{
+    const uint32_t h = Open(k2162Port1);
+    const Wwn array = ParseWwn("50:0c:ab:10:00:00:10:01");
+    const auto first = TargetData({{array, 1}});
+    ASSERT_EQ(ISDFoSetTargetData(h, k2162Port1, 1, first.data(), uint32_t(first.size())), SD_OK);
+    ASSERT_EQ(VNSimSetCallFault(k2162Port1, "ISDFoSetTargetData", 1, SDERR_FAILED, 1), SD_OK);
+    const auto second = TargetData({{array, 7}});
+    EXPECT_EQ(ISDFoSetTargetData(h, k2162Port1, 1, second.data(), uint32_t(second.size())),
+              SDERR_FAILED);
+    std::vector<uint8_t> back(SD_TARGET_DATA_SIZE);
+    EXPECT_EQ(ISDFoGetTargetData(h, k2162Port1, 1, back.data(), uint32_t(back.size())),
+              SDERR_CHECKSUM);
+    ASSERT_EQ(ISDFoGetTargetData(h, k2162Port1, 0, back.data(), uint32_t(back.size())), SD_OK);
+    EXPECT_EQ(back, first);
+    // A whole write repairs the staging copy.
+    ASSERT_EQ(ISDFoSetTargetData(h, k2162Port1, 1, second.data(), uint32_t(second.size())), SD_OK);
+    ASSERT_EQ(ISDFoGetTargetData(h, k2162Port1, 1, back.data(), uint32_t(back.size())), SD_OK);
+    EXPECT_EQ(back, second);
+}
+
+TEST_F(StateTest, DamagedPersistentCopyIsReportedAndKept)
+{
+    const uint32_t h = Open(k2162Port1);
+    const Wwn array = ParseWwn("50:0c:ab:10:00:00:10:01");
+    const auto data = TargetData({{array, 2}});
+    ASSERT_EQ(ISDFoSetTargetData(h, k2162Port1, 1, data.data(), uint32_t(data.size())), SD_OK);
+    // Someone flips one bit of the committed copy in the state file.
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(statePath_.c_str(), &db), SQLITE_OK);
+    sqlite3_stmt *st = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db,
+                                 "SELECT value FROM port_state WHERE port = '2100000e7a162001' "
+                                 "AND item = 'fo_target.0'",
+                                 -1, &st, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    const auto *p = static_cast<const uint8_t *>(sqlite3_column_blob(st, 0));
+    std::vector<uint8_t> blob(p, p + sqlite3_column_bytes(st, 0));
+    sqlite3_finalize(st);
+    ASSERT_GT(blob.size(), 40u);
+    blob[40] ^= 0x01;
+    ASSERT_EQ(sqlite3_prepare_v2(db,
+                                 "UPDATE port_state SET value = ?1 WHERE port = "
+                                 "'2100000e7a162001' AND item = 'fo_target.0'",
+                                 -1, &st, nullptr),
+              SQLITE_OK);
+    sqlite3_bind_blob(st, 1, blob.data(), int(blob.size()), SQLITE_STATIC);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_DONE);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    std::vector<uint8_t> back(SD_TARGET_DATA_SIZE);
+    EXPECT_EQ(ISDFoGetTargetData(h, k2162Port1, 0, back.data(), uint32_t(back.size())),
+              SDERR_CHECKSUM);
+    EXPECT_EQ(ISDFoGetTargetData(h, k2162Port1, 0, back.data(), uint32_t(back.size())),
+              SDERR_CHECKSUM); // reading changes nothing
+    ASSERT_EQ(ISDFoGetTargetData(h, k2162Port1, 1, back.data(), uint32_t(back.size())), SD_OK);
+    EXPECT_EQ(back, data);
+    // A damaged copy names no target host-wide.
+    uint8_t slots[SD_PERSIST_ENTRY_LIST_SIZE];
+    ASSERT_EQ(ISDFoGetPersistentTargetEntryList(h, slots, sizeof slots), SD_OK);
+    EXPECT_EQ(slots[0], 0);
+}
+
+TEST_F(StateTest, DriverFeaturesGiveTheBindType)
+{
+    const uint32_t h = Open(k2162Port1);
+    uint8_t small[4 + SD_FEATURE_ENTRY_SIZE];
+    ASSERT_EQ(SDGetHbaSupportedFeatureList(h, small, sizeof small), SDERR_BUFFER_TOO_SMALL);
+    const uint32_t count = small[0];
+    ASSERT_GE(count, 2u);
+    std::vector<uint8_t> all(4 + count * SD_FEATURE_ENTRY_SIZE);
+    ASSERT_EQ(SDGetHbaSupportedFeatureList(h, all.data(), uint32_t(all.size())), SD_OK);
+    bool found = false;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint8_t *e = all.data() + 4 + i * SD_FEATURE_ENTRY_SIZE;
+        if (e[0] == SD_FEATURE_BIND_TYPE) {
+            found = true;
+            EXPECT_EQ(e[4], 0); // the default machine binds by port name
+        }
+    }
+    EXPECT_TRUE(found);
 }
 
 TEST_F(StateTest, AnEventThreadAndTheCallerAtOnce)

@@ -322,23 +322,31 @@ typedef struct SD_DISC_TARGET {
 #define SD_DISC_FLAG_BOOT 0x0002u       /* marked as a boot target */
 #define SD_DISC_FLAG_TAPE 0x0004u       /* FC tape (sequence-level recovery) */
 
-/* Persistent target / LUN data kept by the driver */
-typedef struct SD_TARGET_DATA {
-    uint8_t WWNN[8];
-    uint8_t WWPN[8];
-    uint8_t PortId[3];
-    uint8_t Flags;
-    uint16_t TargetId;
-    uint16_t Reserved;
-} SD_TARGET_DATA;
+/* Persistent target / LUN data kept by the driver. Each port keeps two copies
+ * of each, addressed by a selector (SD_PERSIST_COPY_...), and exchanges them as
+ * whole buffers: a 32-byte header whose 16-bit word (LE) at byte 2 is the entry
+ * count, then up to 256 entries.
+ *
+ * Target data entry (32 bytes): 0xFFFF at 0 for a used entry; bytes 2-7 the
+ * driver's; multipath control at 8; 9 reserved; bound target ID (LE) at 10;
+ * port ID at 12-14; WWNN at 16-23; WWPN at 24-31.
+ * LUN data entry (2080 bytes): WWNN at 0, WWPN at 8, 16 bytes of the driver's,
+ * then one byte per LUN 0-2047 (0x80 presented, 0x00 hidden). */
+#define SD_PERSIST_HEADER_SIZE 32u
+#define SD_PERSIST_MAX_ENTRIES 256u
+#define SD_TARGET_DATA_ENTRY_SIZE 32u
+#define SD_TARGET_DATA_SIZE (SD_PERSIST_HEADER_SIZE + SD_PERSIST_MAX_ENTRIES * SD_TARGET_DATA_ENTRY_SIZE)
+#define SD_LUN_DATA_LUNS 2048u
+#define SD_LUN_DATA_ENTRY_SIZE (32u + SD_LUN_DATA_LUNS)
+#define SD_LUN_DATA_SIZE (SD_PERSIST_HEADER_SIZE + SD_PERSIST_MAX_ENTRIES * SD_LUN_DATA_ENTRY_SIZE)
+#define SD_PERSIST_COPY_0 0u
+#define SD_PERSIST_COPY_1 1u
+#define SD_PERSIST_ENTRY_LIST_SIZE (256u * 8u) /* ISDFoGetPersistentTargetEntryList */
 
-#define SD_LUN_MASK_BYTES 256 /* one bit per LUN, 2048 LUNs */
-typedef struct SD_LUN_DATA {
-    uint8_t WWPN[8];
-    uint16_t TargetId;
-    uint16_t Reserved;
-    uint8_t LunMask[SD_LUN_MASK_BYTES];
-} SD_LUN_DATA;
+/* Driver features of SDGetHbaSupportedFeatureList: a 32-bit count (LE), then
+ * 88-byte entries: feature number (LE 32), value (LE 32), name (80, terminated). */
+#define SD_FEATURE_ENTRY_SIZE 88u
+#define SD_FEATURE_BIND_TYPE 4u /* value: 0 bind by port name, 1 by port ID */
 
 /* Flash region codes the simulator lays out (others may come from a description) */
 #define SD_FLASH_REGION_WHOLE 0x00u         /* every region at its offset */
@@ -441,11 +449,6 @@ VNSDM_API SD_STATUS SDGetPortDatabase(uint32_t handle, uint32_t mode, uint8_t *b
                                       uint32_t size);
 VNSDM_API SD_STATUS SDGetDiscTargetProperty(uint32_t handle, uint32_t port, uint32_t index,
                                             SD_DISC_TARGET *target);
-VNSDM_API SD_STATUS ISDFoGetTargetData(uint32_t handle, uint32_t instance, uint32_t index,
-                                       SD_TARGET_DATA *data);
-VNSDM_API SD_STATUS ISDFoGetLunData(uint32_t handle, uint32_t instance, const uint8_t wwpn[8],
-                                    SD_LUN_DATA *data);
-
 /* SCSI; sense buffers are SD_SENSE_SIZE bytes. On SDERR_SCSI_CHECK_CONDITION the
  * sense data holds key, ASC and ASCQ in fixed format. */
 VNSDM_API SD_STATUS SDSendScsiInquiryCmdFC(uint32_t handle, const SD_SCSI_ADDRESS *target,
@@ -470,20 +473,29 @@ VNSDM_API SD_STATUS SDSendElsPassThru(uint32_t handle, const uint8_t destPortId[
                                       uint32_t *respLength);
 
 /* Persistent target / LUN data: instance is the device-library instance of the
- * handle. ISDFoGetTargetData answers SDERR_PERSIST_EMPTY when the port has no
- * target data and SDERR_PERSIST_NOT_FOUND past the last entry; ISDFoGetLunData
- * answers SDERR_PERSIST_NOT_FOUND when the target has no LUN data. The set calls
- * replace the port's whole list (count 0 clears it). */
-VNSDM_API SD_STATUS ISDFoSetTargetData(uint32_t handle, uint32_t instance,
-                                       const SD_TARGET_DATA *entries, uint32_t count);
-VNSDM_API SD_STATUS ISDFoSetLunData(uint32_t handle, uint32_t instance, const SD_LUN_DATA *entries,
-                                    uint32_t count);
-/* Removes the port's target and LUN data */
-VNSDM_API SD_STATUS ISDFoDeletePersistentDeviceEntry(uint32_t handle, uint32_t instance);
+ * handle; buffers are whole (SD_TARGET_DATA_SIZE, SD_LUN_DATA_SIZE bytes, or more).
+ * A get answers SDERR_PERSIST_EMPTY when the copy was never written and
+ * SDERR_CHECKSUM when the stored copy is damaged. A set of copy 1 is the
+ * driver's staging copy and is committed to copy 0 once it is whole; a set of
+ * copy 0 writes that copy only. */
+VNSDM_API SD_STATUS ISDFoGetTargetData(uint32_t handle, uint32_t instance, uint32_t selector,
+                                       uint8_t *buffer, uint32_t size);
+VNSDM_API SD_STATUS ISDFoSetTargetData(uint32_t handle, uint32_t instance, uint32_t selector,
+                                       const uint8_t *buffer, uint32_t size);
+VNSDM_API SD_STATUS ISDFoGetLunData(uint32_t handle, uint32_t instance, uint32_t selector,
+                                    uint8_t *buffer, uint32_t size);
+VNSDM_API SD_STATUS ISDFoSetLunData(uint32_t handle, uint32_t instance, uint32_t selector,
+                                    const uint8_t *buffer, uint32_t size);
+/* Removes both copies of the target and LUN data of the port named by wwpn
+ * (the handle's port); SDERR_PERSIST_NOT_FOUND when it has none. */
+VNSDM_API SD_STATUS ISDFoDeletePersistentDeviceEntry(uint32_t handle, uint32_t instance,
+                                                     const uint8_t wwpn[8]);
 /* Host-wide: one 8-byte target port name per slot for every target that has
  * persistent data on any port; unused slots are zero. size is in bytes. */
 VNSDM_API SD_STATUS ISDFoGetPersistentTargetEntryList(uint32_t handle, uint8_t *slots,
                                                       uint32_t size);
+/* Driver features; SDERR_BUFFER_TOO_SMALL with the count at byte 0 when they do not fit. */
+VNSDM_API SD_STATUS SDGetHbaSupportedFeatureList(uint32_t handle, uint8_t *buffer, uint32_t size);
 
 /* Adapter events */
 VNSDM_API SD_STATUS SDEnableAen(uint32_t handle);

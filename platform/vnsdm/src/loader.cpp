@@ -1274,14 +1274,15 @@ Instance ParseInstance(const Obj &o, const AdapterInfo &ad, const Fabric &fabric
             static const std::set<std::string> names = {
                 "chip",       "driver",      "node",  "firmware",      "port",
                 "statistics", "temperature", "nvram", "beacon",        "vpd",
-                "flash",      "aen_enable",  "aen",   "port_database", "targets"};
+                "flash",      "aen_enable",  "aen",   "port_database", "targets",
+                "features"};
             for (const auto &[key, value] : qo.Members()) {
                 std::string k = key;
                 std::replace(k.begin(), k.end(), '-', '_');
                 if (!names.count(k))
                     Fail(qo.At(key), "unknown query (chip, driver, node, firmware, port, "
                                      "statistics, temperature, nvram, beacon, vpd, flash, "
-                                     "aen_enable, aen, port_database, targets)");
+                                     "aen_enable, aen, port_database, targets, features)");
                 in.faults.queries[k] = Status(*value, qo.At(key));
             }
         }

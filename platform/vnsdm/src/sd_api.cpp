@@ -659,7 +659,7 @@ VNSDM_API SD_STATUS SDGetPortDatabase(uint32_t handle, uint32_t mode, uint8_t *b
             if (!buffer || size < SD_PORTDB_HEADER_SIZE)
                 return SDERR_INVALID_PARAMETER;
             const auto refs = ViewTargets(sim, in, index, mode);
-            const auto bound = sim.TargetData(in);
+            const auto bound = sim.BoundTargetIds(in);
             PutLe32(buffer, uint32_t(refs.size()));
             PutLe32(buffer + 4, 0);
             if (size < SD_PORTDB_HEADER_SIZE + refs.size() * SD_PORTDB_ENTRY_SIZE)
@@ -675,9 +675,9 @@ VNSDM_API SD_STATUS SDGetPortDatabase(uint32_t handle, uint32_t mode, uint8_t *b
                 e[20] = uint8_t(t->portId); // AL_PA
                 e[21] = t->deviceType;
                 uint16_t id = refs[i]->configured ? refs[i]->targetId : 0xFFFF;
-                for (const auto &b : bound) // a persistent binding decides the ID
-                    if (std::equal(std::begin(b.WWPN), std::end(b.WWPN), t->wwpn.begin()))
-                        id = b.TargetId;
+                for (const auto &[wwpn, boundId] : bound) // a persistent binding decides the ID
+                    if (wwpn == t->wwpn)
+                        id = boundId;
                 PutLe16(e + 22, id);
                 std::memcpy(e + 24, t->vendor.data(), std::min<size_t>(8, t->vendor.size()));
                 std::memcpy(e + 32, t->product.data(), std::min<size_t>(16, t->product.size()));
@@ -729,82 +729,112 @@ VNSDM_API SD_STATUS SDGetDiscTargetProperty(uint32_t handle, uint32_t port, uint
         });
 }
 
-VNSDM_API SD_STATUS ISDFoGetTargetData(uint32_t handle, uint32_t instance, uint32_t index,
-                                       SD_TARGET_DATA *data)
+namespace {
+
+SD_STATUS PersistRead(uint32_t handle, const char *call, PersistKind kind, uint32_t instance,
+                      uint32_t selector, uint8_t *buffer, uint32_t size)
 {
-    return WithDevice(handle, "ISDFoGetTargetData",
-                      [&](Simulator &sim, Instance &in, uint32_t self, Torn &) {
-                          if (!data)
-                              return SDERR_INVALID_PARAMETER;
-                          if (instance != self)
-                              return SDERR_INVALID_INSTANCE;
-                          const auto list = sim.TargetData(in);
-                          if (list.empty())
-                              return SDERR_PERSIST_EMPTY;
-                          if (index >= list.size())
-                              return SDERR_PERSIST_NOT_FOUND;
-                          *data = list[index];
-                          return SD_OK;
-                      });
+    return WithDevice(handle, call, [&](Simulator &sim, Instance &in, uint32_t self, Torn &) {
+        if (instance != self)
+            return SDERR_INVALID_INSTANCE;
+        return sim.ReadPersist(in, kind, selector, buffer, size);
+    });
 }
 
-VNSDM_API SD_STATUS ISDFoGetLunData(uint32_t handle, uint32_t instance, const uint8_t wwpn[8],
-                                    SD_LUN_DATA *data)
-{
-    return WithDevice(handle, "ISDFoGetLunData",
-                      [&](Simulator &sim, Instance &in, uint32_t self, Torn &) {
-                          if (!data || !wwpn)
-                              return SDERR_INVALID_PARAMETER;
-                          if (instance != self)
-                              return SDERR_INVALID_INSTANCE;
-                          for (const auto &l : sim.LunData(in))
-                              if (std::equal(std::begin(l.WWPN), std::end(l.WWPN), wwpn)) {
-                                  *data = l;
-                                  return SD_OK;
-                              }
-                          return SDERR_PERSIST_NOT_FOUND;
-                      });
-}
-
-VNSDM_API SD_STATUS ISDFoSetTargetData(uint32_t handle, uint32_t instance,
-                                       const SD_TARGET_DATA *entries, uint32_t count)
+SD_STATUS PersistWrite(uint32_t handle, const char *call, PersistKind kind, uint32_t instance,
+                       uint32_t selector, const uint8_t *buffer, uint32_t size)
 {
     return WithDevice(
-        handle, "ISDFoSetTargetData", [&](Simulator &sim, Instance &in, uint32_t self, Torn &) {
-            if ((!entries && count) || count > 256)
-                return SDERR_INVALID_PARAMETER;
+        handle, call,
+        [&](Simulator &sim, Instance &in, uint32_t self, Torn &torn) {
             if (instance != self)
                 return SDERR_INVALID_INSTANCE;
-            const auto *p = reinterpret_cast<const uint8_t *>(entries);
-            return sim.Store(in, "target_data", Bytes(p, p + count * sizeof(SD_TARGET_DATA)));
-        });
+            return sim.WritePersist(in, kind, selector, buffer, size, torn.status);
+        },
+        true);
 }
 
-VNSDM_API SD_STATUS ISDFoSetLunData(uint32_t handle, uint32_t instance, const SD_LUN_DATA *entries,
-                                    uint32_t count)
+} // namespace
+
+VNSDM_API SD_STATUS ISDFoGetTargetData(uint32_t handle, uint32_t instance, uint32_t selector,
+                                       uint8_t *buffer, uint32_t size)
+{
+    return PersistRead(handle, "ISDFoGetTargetData", PersistKind::Target, instance, selector,
+                       buffer, size);
+}
+
+VNSDM_API SD_STATUS ISDFoGetLunData(uint32_t handle, uint32_t instance, uint32_t selector,
+                                    uint8_t *buffer, uint32_t size)
+{
+    return PersistRead(handle, "ISDFoGetLunData", PersistKind::Lun, instance, selector, buffer,
+                       size);
+}
+
+VNSDM_API SD_STATUS ISDFoSetTargetData(uint32_t handle, uint32_t instance, uint32_t selector,
+                                       const uint8_t *buffer, uint32_t size)
+{
+    return PersistWrite(handle, "ISDFoSetTargetData", PersistKind::Target, instance, selector,
+                        buffer, size);
+}
+
+VNSDM_API SD_STATUS ISDFoSetLunData(uint32_t handle, uint32_t instance, uint32_t selector,
+                                    const uint8_t *buffer, uint32_t size)
+{
+    return PersistWrite(handle, "ISDFoSetLunData", PersistKind::Lun, instance, selector, buffer,
+                        size);
+}
+
+VNSDM_API SD_STATUS ISDFoDeletePersistentDeviceEntry(uint32_t handle, uint32_t instance,
+                                                     const uint8_t wwpn[8])
 {
     return WithDevice(
-        handle, "ISDFoSetLunData", [&](Simulator &sim, Instance &in, uint32_t self, Torn &) {
-            if ((!entries && count) || count > 256)
-                return SDERR_INVALID_PARAMETER;
+        handle, "ISDFoDeletePersistentDeviceEntry",
+        [&](Simulator &sim, Instance &in, uint32_t self, Torn &) {
             if (instance != self)
                 return SDERR_INVALID_INSTANCE;
-            const auto *p = reinterpret_cast<const uint8_t *>(entries);
-            return sim.Store(in, "lun_data", Bytes(p, p + count * sizeof(SD_LUN_DATA)));
-        });
+            const Wwn own = in.Wwpn();
+            if (!wwpn || !std::equal(own.begin(), own.end(), wwpn))
+                return SDERR_INVALID_PARAMETER;
+            SD_STATUS status = SD_OK;
+            if (!sim.DeletePersist(in, status))
+                return SDERR_PERSIST_NOT_FOUND;
+            return status;
+        },
+        true);
 }
 
-VNSDM_API SD_STATUS ISDFoDeletePersistentDeviceEntry(uint32_t handle, uint32_t instance)
+VNSDM_API SD_STATUS SDGetHbaSupportedFeatureList(uint32_t handle, uint8_t *buffer, uint32_t size)
 {
-    return WithDevice(handle, "ISDFoDeletePersistentDeviceEntry",
-                      [&](Simulator &sim, Instance &in, uint32_t self, Torn &) {
-                          if (instance != self)
-                              return SDERR_INVALID_INSTANCE;
-                          if (sim.TargetData(in).empty() && sim.LunData(in).empty())
-                              return SDERR_PERSIST_NOT_FOUND;
-                          if (SD_STATUS s = sim.Store(in, "target_data", {}))
+    return WithDevice(handle, "SDGetHbaSupportedFeatureList",
+                      [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
+                          if (SD_STATUS s = Query(sim, in, "features"))
                               return s;
-                          return sim.Store(in, "lun_data", {});
+                          if (!buffer || size < 4)
+                              return SDERR_INVALID_PARAMETER;
+                          // The driver's features; the bind type is the one callers read.
+                          struct Feature {
+                              uint32_t number;
+                              uint32_t value;
+                              const char *name;
+                          };
+                          const Feature features[] = {
+                              {1, in.driver.LunsPerTarget, "LunsPerTarget"},
+                              {2, in.driver.MaxTargets, "MaxTargets"},
+                              {4, in.driver.BindType == 1 ? 1u : 0u, "BindType"},
+                          };
+                          const uint32_t count = uint32_t(std::size(features));
+                          PutLe32(buffer, count);
+                          if (size < 4 + count * SD_FEATURE_ENTRY_SIZE)
+                              return SDERR_BUFFER_TOO_SMALL;
+                          for (uint32_t i = 0; i < count; ++i) {
+                              uint8_t *e = buffer + 4 + i * SD_FEATURE_ENTRY_SIZE;
+                              std::memset(e, 0, SD_FEATURE_ENTRY_SIZE);
+                              PutLe32(e, features[i].number);
+                              PutLe32(e + 4, features[i].value);
+                              std::snprintf(reinterpret_cast<char *>(e + 8), 80, "%s",
+                                            features[i].name);
+                          }
+                          return SD_OK;
                       });
 }
 
@@ -817,13 +847,16 @@ VNSDM_API SD_STATUS ISDFoGetPersistentTargetEntryList(uint32_t handle, uint8_t *
                               return SDERR_INVALID_PARAMETER;
                           std::memset(slots, 0, size);
                           std::vector<Wwn> names;
-                          for (const auto &[port, blob] : sim.store().GetAll("target_data")) {
-                              for (size_t off = 0; off + sizeof(SD_TARGET_DATA) <= blob.size();
-                                   off += sizeof(SD_TARGET_DATA)) {
-                                  SD_TARGET_DATA d;
-                                  std::memcpy(&d, blob.data() + off, sizeof d);
+                          for (const auto &[port, blob] : sim.store().GetAll("fo_target.0")) {
+                              const auto content = UnsealPersist(PersistKind::Target, blob);
+                              if (!content)
+                                  continue; // a damaged copy names nobody
+                              const size_t count = GetLe16(content->data() + 2);
+                              for (size_t i = 0; i < count; ++i) {
+                                  const uint8_t *e = content->data() + SD_PERSIST_HEADER_SIZE +
+                                                     i * SD_TARGET_DATA_ENTRY_SIZE;
                                   Wwn w;
-                                  std::copy(std::begin(d.WWPN), std::end(d.WWPN), w.begin());
+                                  std::copy(e + 24, e + 32, w.begin());
                                   if (!IsZero(w) &&
                                       std::find(names.begin(), names.end(), w) == names.end())
                                       names.push_back(w);

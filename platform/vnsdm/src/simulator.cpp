@@ -479,24 +479,136 @@ SD_NODE_PROPERTY Simulator::NodeProperty(const Instance &in)
     return n;
 }
 
-std::vector<SD_TARGET_DATA> Simulator::TargetData(const Instance &in)
+namespace {
+
+const char *PersistItem(PersistKind kind, uint32_t copy)
 {
-    std::vector<SD_TARGET_DATA> out;
-    if (auto b = store_.Get(Key(in), "target_data");
-        b && !b->empty() && b->size() % sizeof(SD_TARGET_DATA) == 0) {
-        out.resize(b->size() / sizeof(SD_TARGET_DATA));
-        std::memcpy(out.data(), b->data(), b->size());
+    static const char *const kItems[2][2] = {{"fo_target.0", "fo_target.1"},
+                                             {"fo_lun.0", "fo_lun.1"}};
+    return kItems[kind == PersistKind::Lun ? 1 : 0][copy ? 1 : 0];
+}
+
+size_t PersistEntrySize(PersistKind kind)
+{
+    return kind == PersistKind::Lun ? SD_LUN_DATA_ENTRY_SIZE : SD_TARGET_DATA_ENTRY_SIZE;
+}
+
+size_t PersistBufferSize(PersistKind kind)
+{
+    return kind == PersistKind::Lun ? SD_LUN_DATA_SIZE : SD_TARGET_DATA_SIZE;
+}
+
+uint32_t Crc32(const uint8_t *p, size_t n)
+{
+    uint32_t c = 0xFFFFFFFFu;
+    for (size_t i = 0; i < n; ++i) {
+        c ^= p[i];
+        for (int k = 0; k < 8; ++k)
+            c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
     }
+    return ~c;
+}
+
+constexpr uint8_t kPersistMagic[4] = {'V', 'N', 'P', 'D'};
+constexpr size_t kSealSize = 8;
+
+} // namespace
+
+Bytes SealPersist(PersistKind kind, const uint8_t *buffer)
+{
+    const size_t count = std::min<size_t>(GetLe16(buffer + 2), SD_PERSIST_MAX_ENTRIES);
+    const size_t used = SD_PERSIST_HEADER_SIZE + count * PersistEntrySize(kind);
+    Bytes out(buffer, buffer + used);
+    out.insert(out.end(), std::begin(kPersistMagic), std::end(kPersistMagic));
+    uint8_t crc[4];
+    PutLe32(crc, Crc32(out.data(), used));
+    out.insert(out.end(), crc, crc + 4);
     return out;
 }
 
-std::vector<SD_LUN_DATA> Simulator::LunData(const Instance &in)
+std::optional<Bytes> UnsealPersist(PersistKind kind, const Bytes &sealed)
 {
-    std::vector<SD_LUN_DATA> out;
-    if (auto b = store_.Get(Key(in), "lun_data");
-        b && !b->empty() && b->size() % sizeof(SD_LUN_DATA) == 0) {
-        out.resize(b->size() / sizeof(SD_LUN_DATA));
-        std::memcpy(out.data(), b->data(), b->size());
+    if (sealed.size() < SD_PERSIST_HEADER_SIZE + kSealSize)
+        return std::nullopt;
+    const size_t used = sealed.size() - kSealSize;
+    const size_t count = GetLe16(sealed.data() + 2);
+    if (count > SD_PERSIST_MAX_ENTRIES ||
+        used != SD_PERSIST_HEADER_SIZE + count * PersistEntrySize(kind))
+        return std::nullopt;
+    if (!std::equal(std::begin(kPersistMagic), std::end(kPersistMagic), sealed.begin() + used) ||
+        GetLe32(sealed.data() + used + 4) != Crc32(sealed.data(), used))
+        return std::nullopt;
+    return Bytes(sealed.begin(), sealed.begin() + used);
+}
+
+SD_STATUS Simulator::ReadPersist(const Instance &in, PersistKind kind, uint32_t copy,
+                                 uint8_t *buffer, uint32_t size)
+{
+    if (!buffer || copy > 1 || size < PersistBufferSize(kind))
+        return SDERR_INVALID_PARAMETER;
+    auto b = store_.Get(Key(in), PersistItem(kind, copy));
+    if (!b || b->empty())
+        return SDERR_PERSIST_EMPTY;
+    auto content = UnsealPersist(kind, *b);
+    if (!content)
+        return SDERR_CHECKSUM;
+    std::memset(buffer, 0, size);
+    std::memcpy(buffer, content->data(), content->size());
+    return SD_OK;
+}
+
+SD_STATUS Simulator::WritePersist(const Instance &in, PersistKind kind, uint32_t copy,
+                                  const uint8_t *buffer, uint32_t size,
+                                  std::optional<SD_STATUS> torn)
+{
+    if (!buffer || copy > 1 || size < PersistBufferSize(kind) ||
+        GetLe16(buffer + 2) > SD_PERSIST_MAX_ENTRIES)
+        return SDERR_INVALID_PARAMETER;
+    const Bytes sealed = SealPersist(kind, buffer);
+    if (torn) {
+        // The write stopped halfway: the copy is left damaged, the other intact.
+        if (SD_STATUS s = Store(in, PersistItem(kind, copy),
+                                Bytes(sealed.begin(), sealed.begin() + sealed.size() / 2)))
+            return s;
+        return *torn;
+    }
+    if (SD_STATUS s = Store(in, PersistItem(kind, copy), sealed))
+        return s;
+    return copy == SD_PERSIST_COPY_1 ? Store(in, PersistItem(kind, SD_PERSIST_COPY_0), sealed)
+                                     : SD_OK;
+}
+
+bool Simulator::DeletePersist(const Instance &in, SD_STATUS &status)
+{
+    bool had = false;
+    status = SD_OK;
+    for (PersistKind kind : {PersistKind::Target, PersistKind::Lun})
+        for (uint32_t copy : {0u, 1u})
+            if (auto b = store_.Get(Key(in), PersistItem(kind, copy)); b && !b->empty()) {
+                had = true;
+                if (SD_STATUS s = Store(in, PersistItem(kind, copy), {}))
+                    status = s;
+            }
+    return had;
+}
+
+std::vector<std::pair<Wwn, uint16_t>> Simulator::BoundTargetIds(const Instance &in)
+{
+    std::vector<std::pair<Wwn, uint16_t>> out;
+    auto b = store_.Get(Key(in), PersistItem(PersistKind::Target, 0));
+    if (!b || b->empty())
+        return out;
+    auto content = UnsealPersist(PersistKind::Target, *b);
+    if (!content)
+        return out;
+    const size_t count = GetLe16(content->data() + 2);
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t *e = content->data() + SD_PERSIST_HEADER_SIZE + i * SD_TARGET_DATA_ENTRY_SIZE;
+        if (GetLe16(e) != 0xFFFF)
+            continue;
+        Wwn w;
+        std::copy(e + 24, e + 32, w.begin());
+        out.emplace_back(w, GetLe16(e + 10));
     }
     return out;
 }

@@ -17,6 +17,11 @@
 namespace vnsdm {
 
 // A port as the fabric's name server knows it.
+enum class PersistKind {
+    Target,
+    Lun,
+};
+
 struct NsEntry {
     uint32_t portId = 0;
     Wwn wwpn{}, wwnn{};
@@ -78,8 +83,17 @@ public:
     // Stores a region's new content (the rest of the region reads as erased).
     SD_STATUS StoreFlash(const Instance &in, const FlashRegion &region, Bytes content);
     SD_NODE_PROPERTY NodeProperty(const Instance &in);
-    std::vector<SD_TARGET_DATA> TargetData(const Instance &in);
-    std::vector<SD_LUN_DATA> LunData(const Instance &in);
+    // Persistent target / LUN data: one copy as the driver's buffer holds it.
+    SD_STATUS ReadPersist(const Instance &in, PersistKind kind, uint32_t copy, uint8_t *buffer,
+                          uint32_t size);
+    // Writes a copy; copy 1 is committed to copy 0 once stored whole. torn: store
+    // only the first half of copy 1 (no commit) and answer that status.
+    SD_STATUS WritePersist(const Instance &in, PersistKind kind, uint32_t copy,
+                           const uint8_t *buffer, uint32_t size, std::optional<SD_STATUS> torn);
+    // Removes both copies of both kinds; false when the port had none.
+    bool DeletePersist(const Instance &in, SD_STATUS &status);
+    // Bound target IDs of copy 0 of the target data, by target port name.
+    std::vector<std::pair<Wwn, uint16_t>> BoundTargetIds(const Instance &in);
 
     // Targets the port sees now (none while its link is down).
     std::vector<const TargetRef *> VisibleTargets(const Instance &in);
@@ -120,6 +134,12 @@ private:
     std::map<std::string, Bytes> targetBuffers_;
     std::chrono::steady_clock::time_point loadTime_;
 };
+
+// Persistent data as the state file keeps it: the header and the used entries,
+// then "VNPD" and a CRC-32 of what precedes it, so a damaged copy is found.
+Bytes SealPersist(PersistKind kind, const uint8_t *buffer);
+// The header and entries of a sealed copy; nothing when it is damaged.
+std::optional<Bytes> UnsealPersist(PersistKind kind, const Bytes &sealed);
 
 // Virtual port lists as the state file keeps them (JSON text).
 Bytes EncodeVports(const std::vector<Vport> &vports);
