@@ -273,6 +273,66 @@ TAVRO_API int32_t TAVRO_UpdateTargetBeaconControlFlag(FibreAdapter *adapter);
 TAVRO_API int32_t TAVRO_CreateThreadForTargetBeacon(FibreAdapter *adapter);
 TAVRO_API void TAVRO_FreeBeaconTargetList(void);
 
+
+/* ---- Virtual port QoS ---- */
+
+/* The user's QoS options; -1 (or a negative speed) leaves a setting as it is. */
+typedef struct TavroQosOptions {
+    int32_t type;                    /* 0 by priority, 1 by bandwidth */
+    int32_t priority;                /* 1 low, 2 medium, 3 high */
+    int32_t percent;                 /* bandwidth share 0-100 */
+    double speedGbps;                /* bandwidth as a speed */
+    int32_t lock;                    /* 0 unlock, 1 lock */
+    int32_t enable;                  /* 0 disable, 1 enable */
+    int32_t showPercent;             /* displays: bandwidth as a percentage */
+    int32_t showSpeed;               /* displays: bandwidth as a speed */
+    const TavroVportOptions *vports; /* the virtual ports (all or one WWPN each) */
+    uint32_t vportCount;             /* 0: all of them */
+    const int32_t *vfabrics;         /* virtual fabric numbers */
+    uint32_t vfabricCount;
+} TavroQosOptions;
+
+/* Applies lock, enable, type and value to the chosen virtual ports of a physical port. */
+TAVRO_API int32_t TAVRO_UpdateVirtualPorts(FibreAdapter *adapter, const TavroQosOptions *options);
+/* The same for the virtual ports bound to the given virtual fabrics. */
+TAVRO_API int32_t TAVRO_UpdateVirtualFabrics(FibreAdapter *adapter, const TavroQosOptions *options);
+/* Shows the QoS of the chosen virtual ports, or of those bound to the virtual fabrics. */
+TAVRO_API int32_t TAVRO_PrintVSANInfo(FibreAdapter *adapter, const TavroQosOptions *options);
+/* Lists the user's virtual fabrics with the QoS value given for them ("VF (%d), QoS %d"). */
+TAVRO_API int32_t TAVRO_ListAllvSANs(const TavroQosOptions *options);
+
+/* ---- FCoE engine ---- */
+
+/* Engine parameters in this order; TavroFcoeParams.values[i] = -1 leaves one as it is. */
+#define TAVRO_FCOE_PORT_SELECTION 0      /* 0 or 1: the engine port */
+#define TAVRO_FCOE_PORT_TYPE 1           /* 0 access, 1 trunk */
+#define TAVRO_FCOE_PAUSE_TYPE 2          /* 1 standard pause, 2 priority flow control */
+#define TAVRO_FCOE_COS 3                 /* 0-7 */
+#define TAVRO_FCOE_RETRY_COUNT 4         /* 0-255 */
+#define TAVRO_FCOE_FW_UPDATE_TIMEOUT 5   /* 0-65535, 100 ms units */
+#define TAVRO_FCOE_TIMEOUT 6             /* 0-65535, 100 ms units */
+#define TAVRO_FCOE_PRIORITY_PAUSE_MASK 7 /* 0-255, one bit per priority */
+#define TAVRO_FCOE_CONFIG 8              /* 0 or 1 */
+#define TAVRO_FCOE_CONFIG_MIN 9          /* reported by the engine */
+#define TAVRO_FCOE_CONFIG_MAX 10         /* reported by the engine */
+#define TAVRO_FCOE_CONFIG_ENABLE 11      /* 0 or 1 */
+#define TAVRO_FCOE_FC_MAP 12             /* 1 when fcMap holds a new FC-MAP */
+#define TAVRO_FCOE_PARAM_COUNT 13
+
+typedef struct TavroFcoeParams {
+    int32_t values[TAVRO_FCOE_PARAM_COUNT];
+    uint8_t fcMap[3];
+} TavroFcoeParams;
+
+/* Each takes the adapter entry of an FC port that hosts the engine. */
+TAVRO_API int32_t TAVRO_DisplayQuillGeneralInfo(const FibreAdapter *adapter);
+/* port: 0 or 1, or -1 for both engine ports. */
+TAVRO_API int32_t TAVRO_DisplayQuillParameters(const FibreAdapter *adapter, int32_t port);
+TAVRO_API int32_t TAVRO_SetQuillParameters(const FibreAdapter *adapter,
+                                           const TavroFcoeParams *params);
+TAVRO_API int32_t TAVRO_ResetQuillChip(const FibreAdapter *adapter);
+/* At most 393,216 bytes; written in segments of 65,536. */
+TAVRO_API int32_t TAVRO_QuillFirmwareUpdate(const FibreAdapter *adapter, const char *file);
 /* ---- Flash update ---- */
 
 /* One key of the pending option-ROM request ("all", "fw", "boot", "region", "act",

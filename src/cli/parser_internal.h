@@ -74,5 +74,4 @@ int ParseStatistics(Operands &ops);
 int ParseTemperatureMonitor(Operands &ops);
 // Virtual ports, QoS, converged adapters, FCoE engine, equaliser chip.
 int ParseCna(Operands &ops);
-int ParseFcoeEngine(Operands &ops);
 int ParseEdc(Operands &ops);

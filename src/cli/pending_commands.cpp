@@ -283,38 +283,6 @@ constexpr HelpTopic kHelpCnaInfo = {
     "\t--updateiscsifd --verifyiscsifd\n"
     "\t--crbinit --mbi --ffv --rec --dup --chk --rpt"};
 
-constexpr HelpTopic kHelpFcoeEngine = {
-    "FCoE Engine",
-    "Manages the FCoE engine of a converged HBA.\n"
-    "It covers parameters, firmware, information, statistics, logs and memory.",
-    "-fcoe " HBA " [--port0|--port1] --getparam|--info|--geninfo|--reset\n"
-    "-fcoe " HBA " [--port0|--port1] --setparam <parameter> <value> [...]\n"
-    "-fcoe " HBA " --loadfw <firmware file>\n"
-    "-fcoe " HBA " --stats|--asic|--cpu|--eth|--fc|--nsl|--log|--list|--panic|--diag\n"
-    "-fcoe " HBA " --read|--write|--modwrite|--id <value>",
-    "--port0, --port1\tThe engine port.\n"
-    "--getparam, --setparam\tDisplay or change the engine parameters.\n"
-    "--info, --geninfo\tEngine general information.\n"
-    "--reset\tReset the engine.\n"
-    "--loadfw\tUpdate the engine firmware from a file.\n"
-    "--stats ... --diag\tEngine statistics, logs and state; --clear, --show\n"
-    "\tclear or show them.\n"
-    "--read ... --id\tEngine memory access; value decimal or 0x hex.\n"
-    "Parameters:\t\n"
-    "  PortSelection (PS)\t0-1\n"
-    "  PortType (AT)\t0 access, 1 trunk\n"
-    "  PauseType (PT)\t1 standard pause, 2 priority flow control\n"
-    "  COS (CS)\t0-7\n"
-    "  RetryCount (RC)\t0-255\n"
-    "  FwUpdateTimeOut (UT)\t0-65535\n"
-    "  QuillTimeOut (MT)\t0-65535\n"
-    "  PriorityPauseMask (PM)\t0-255\n"
-    "  FCoEConfig (FC)\t0-1\n"
-    "  FCoEConfigMin (FI)\t0-255, not above FCoEConfigMax\n"
-    "  FCoEConfigMax (FA)\t0-255\n"
-    "  FCoEConfigEnable (FE)\t0-1\n"
-    "  FCMap (FM)\t3 hex bytes (6 digits, or pairs with '-' or ':')"};
-
 constexpr HelpTopic kHelpTemperatureMonitor = {
     "Temperature Monitoring",
     "Monitors the board temperature of HBAs.\n"
@@ -602,15 +570,6 @@ constexpr CommandRow kRows[] = {
      ParsePending<ParseCna>,
      RunNotBuilt,
      &kHelpCnaInfo,
-     AdapterUse::One,
-     kNeedsStartup,
-     nullptr},
-    {"-fcoe",
-     {},
-     CommandCode::FcoeEngine,
-     ParsePending<ParseFcoeEngine>,
-     RunNotBuilt,
-     &kHelpFcoeEngine,
      AdapterUse::One,
      kNeedsStartup,
      nullptr},

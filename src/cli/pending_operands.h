@@ -11,7 +11,6 @@
 
 #include "cli/boot_operands.h"
 #include "cli/diag_operands.h"
-#include "cli/fcoe_operands.h"
 #include "cli/maint_operands.h"
 #include "cli/vport_operands.h"
 #include "command/operands.h"
@@ -63,7 +62,6 @@ struct PendingOperands {
     int beaconCode = -1;                 // --BeaconCmd: 0 off, 1 on, 2 preset
     int featureValue = -1;               // -fec/-bbcr value
     QosRequest qos;
-    FcoeEngineRequest fcoe;
     EdcRequest edc;
 
     // Per-command lists, freed by FreeCommandLists().

@@ -95,24 +95,6 @@ bool ParsePatternBytes(std::string_view text, uint8_t out[8])
     return true;
 }
 
-const RangedParam kFcoeEngineParams[kFcoeParamCount] = {
-    {"PortSelection", "PS", 0, 1, "Port Selection must be 0 or 1!"},
-    {"PortType", "AT", 0, 1, "Port type value must be 0 (Access) or 1 (Trunk)!"},
-    {"PauseType", "PT", 1, 2,
-     "Pause Type value must be 1 (Standard Pause) or 2 (Priority Flow Control)!"},
-    {"COS", "CS", 0, 7, "FCoE COS value must be 0-7!"},
-    {"RetryCount", "RC", 0, 255, "Retry Count value must be 0-255!"},
-    {"FwUpdateTimeOut", "UT", 0, 65535, "Firmware Update Timeout value must be 0-65535!"},
-    {"QuillTimeOut", "MT", 0, 65535, "FCoE Timeout value must be 0-65535!"},
-    {"PriorityPauseMask", "PM", 0, 255, "Priority Pause Make value must be 0-255!"},
-    {"FCoEConfig", "FC", 0, 1, "FCoE Config value must be 0 or 1!"},
-    // The engine reports its own bounds; only their order is checked here.
-    {"FCoEConfigMin", "FI", 0, 255, nullptr},
-    {"FCoEConfigMax", "FA", 0, 255, nullptr},
-    {"FCoEConfigEnable", "FE", 0, 1, "FCoE Config Enable value must be 0 or 1!"},
-    {"FCMap", "FM", 0, 0, nullptr},
-};
-
 const RangedParam kDcbxParams[] = {
     {"PortAccessNo", "", 0, 1, "Port Selection must be 0 or 1!"},
     {"DCBXEnable", "", 0, 1, "DCBX Enable value must be 0-1!"},
@@ -381,7 +363,6 @@ const char *GetStatisticsUserConfig(std::string_view alias)
 
 // ---- Converged-adapter tables -----------------------------------------------
 
-const RangedParam *FcoeEngineParams() { return kFcoeEngineParams; }
 const RangedParam *DcbxParams() { return kDcbxParams; }
 size_t DcbxParamCount() { return std::size(kDcbxParams); }
 const RangedParam *FcfVlanParams() { return kFcfVlanParams; }

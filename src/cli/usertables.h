@@ -102,8 +102,6 @@ struct RangedParam {
     const char *message;
 };
 
-// FCoE engine parameters in FcoeEngineParam order.
-const RangedParam *FcoeEngineParams();
 // DCBX parameters (PortAccessNo ... LANUnusedBwToSAN) and FCF VLAN parameters.
 const RangedParam *DcbxParams();
 size_t DcbxParamCount();

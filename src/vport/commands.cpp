@@ -238,6 +238,8 @@ int RunQos(const AdapterChoice &adapters, const QosCommand &q)
 {
     if (q.info || (q.type < 0 && q.lock < 0 && q.enable < 0))
         return DisplayVportQos(adapters.adapter, q);
+    if (!q.vfabrics.empty())
+        return UpdateVirtualFabrics(adapters.adapter, q);
     return UpdateVirtualPorts(adapters.adapter, q);
 }
 

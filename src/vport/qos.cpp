@@ -168,3 +168,29 @@ int SetVportQosSwitch(const uint8_t physWwnn[8], const uint8_t physWwpn[8], uint
     const std::string key = SwitchKey(physWwnn, physWwpn, vpId, what);
     return VOLKPrefSetProperty(Frame().aliasFile.c_str(), key.c_str(), value, true);
 }
+
+std::vector<size_t> AdjustVirtualPortsQoS(std::vector<QosSlotValue> &slots)
+{
+    std::vector<size_t> changed;
+    int sum = 0;
+    // The driver offers at most 256 slots.
+    for (size_t i = 0; i < slots.size() && i < 256; ++i) {
+        QosSlotValue &s = slots[i];
+        if (s.type != kQosByBandwidth)
+            continue;
+        sum += s.value;
+        if (sum <= 100)
+            continue;
+        Trace(kLevelDebug, "AddjustVirtualPortsQoS: Max bandwith exceeded!");
+        if (s.value > 1) {
+            sum -= s.value;
+            s.value = 0;
+            changed.push_back(i);
+        }
+    }
+    return changed;
+}
+
+bool QosAdjustAppliesTo(int familyCode) { return familyCode >= 12 && familyCode != 13; }
+
+bool QosSupportedBy(int familyCode) { return familyCode >= 12; }

@@ -45,6 +45,21 @@ int GetMaxQoSBandWidthValue(const QosList &list);
 // from the other unlocked ports; kQosPercentOverflow when it cannot.
 int SetPercentBwFor(QosList &list, size_t p, int newValue);
 
+// A virtual port slot's QoS as the adjustment after a type change sees it.
+struct QosSlotValue {
+    int type = kQosByPriority;
+    int value = 0;
+};
+// AddjustVirtualPortsQoS: in slot order, the bandwidth port whose value takes
+// the running total past 100 drops to 0 (unless its value is 0 or 1). Answers
+// the slots it changed.
+std::vector<size_t> AdjustVirtualPortsQoS(std::vector<QosSlotValue> &slots);
+// Whether the adjustment applies to an adapter family (8 Gb and later, but
+// not the FCoE engine adapter).
+bool QosAdjustAppliesTo(int familyCode);
+// Whether the adapter family offers virtual-port QoS at all.
+bool QosSupportedBy(int familyCode);
+
 // The QoS switches of virtual port vpId of a physical port ("qos" or "lock"),
 // kept as "true"/"false" in the alias file; absent reads as false.
 bool GetVportQosSwitch(const uint8_t physWwnn[8], const uint8_t physWwpn[8], uint32_t vpId,

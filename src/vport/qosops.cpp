@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "adapters/adapterlist.h"
+#include "base/guard.h"
 #include "base/status.h"
 #include "base/text.h"
 #include "device/wmi.h"
@@ -25,6 +26,12 @@ struct Vport {
 };
 
 std::string Dashed(const uint8_t w[8]) { return WwnText(w, WwnStyle::Dashed); }
+
+int FamilyOf(const FibreAdapter *a)
+{
+    const DeviceRecord *rec = FindDeviceForAdapter(a);
+    return rec ? rec->facts.familyCode : 0;
+}
 
 // The physical port's line rate in Gb/s, from its running speed.
 double LineRateGbps(const FibreAdapter *a)
@@ -117,6 +124,13 @@ void DescribeQos(Renderer &r, const FibreAdapter *a, const Vport &v, const QosCo
     r.Add("Port Name", "WWPN", Dashed(v.wwpn));
     if (GetKeyValue("node.hba.virtual.vf.enable", 0) != 0 || !q.vfabrics.empty())
         r.Add("Bound VF", "BoundVF", std::to_string(s.VFID));
+    if (!QosSupportedBy(FamilyOf(a))) {
+        r.Add("Priority QoS", "Priority", "Not Supported");
+        r.Add("QoS Setting Enable State", "QoSEnable", "Not Supported");
+        r.Add("QoS Setting Lock State", "QoSLock", "Not Supported");
+        r.EndRecord();
+        return;
+    }
     if (s.QosType == kQosByBandwidth) {
         if (!q.showSpeed || q.showPercent)
             r.Add("Bandwidth QoS (Percentage)", "BandwidthPercentage", std::to_string(s.QosValue));
@@ -152,6 +166,30 @@ int NotFound(const FibreAdapter *a, const uint8_t *wwpn)
                          Format("Specified vPort %s does not exist (HBA instance %d)!",
                                 Dashed(wwpn).c_str(), a->instance)
                              .c_str());
+}
+
+// After a port changed its kind of setting, the bandwidth ports in slot order
+// may add up past 100: the one that passes it drops to 0.
+int AdjustAfterTypeChange(FibreAdapter *a, const std::vector<Vport> &before,
+                          const std::vector<size_t> &chosen, const QosCommand &q)
+{
+    if (q.type < 0 || !QosAdjustAppliesTo(FamilyOf(a)))
+        return kStatusOk;
+    bool typeChanged = false;
+    for (size_t i : chosen)
+        typeChanged = typeChanged || before[i].slot.QosType != uint32_t(q.type);
+    std::vector<Vport> now;
+    if (!typeChanged || !ReadVports(a, now))
+        return kStatusOk;
+    std::vector<QosSlotValue> slots;
+    for (const Vport &v : now)
+        slots.push_back({int(v.slot.QosType), int(v.slot.QosValue)});
+    for (size_t i : AdjustVirtualPortsQoS(slots))
+        if (SDVportSetQos(a->wwpn, now[i].wwpn, kQosByBandwidth, 0) != VNWMI_OK)
+            return ReportFailure(
+                kStatusGeneralFailure,
+                Format("Unable to update QoS of vPort %s!", Dashed(now[i].wwpn).c_str()).c_str());
+    return kStatusOk;
 }
 
 } // namespace
@@ -269,7 +307,113 @@ int UpdateVirtualPorts(FibreAdapter *a, const QosCommand &q)
                     Format("Unable to update QoS of vPort %s!", Dashed(n.wwpn).c_str()).c_str());
         }
     }
+    if (int s = AdjustAfterTypeChange(a, all, chosen, q))
+        return s;
     return ReportResult(
         kStatusOk,
         Format("QoS settings of HBA instance %d have been updated.", a->instance).c_str());
 }
+
+namespace {
+
+QosCommand FromOptions(const TavroQosOptions &o)
+{
+    QosCommand q;
+    q.type = o.type;
+    q.priority = o.priority;
+    q.percent = o.percent;
+    q.speedGbps = o.speedGbps;
+    q.lock = o.lock;
+    q.enable = o.enable;
+    q.showPercent = o.showPercent != 0;
+    q.showSpeed = o.showSpeed != 0;
+    if (o.vports)
+        q.vports.assign(o.vports, o.vports + o.vportCount);
+    if (o.vfabrics)
+        q.vfabrics.assign(o.vfabrics, o.vfabrics + o.vfabricCount);
+    return q;
+}
+
+template <class Body> int32_t Guarded(Body &&body)
+{
+    return GuardExport<int32_t>(kStatusGeneralFailure, std::forward<Body>(body));
+}
+
+int NoAdapter()
+{
+    return ReportFailure(kStatusNoAdapter, "No compatible HBA(s) found in current system !");
+}
+
+} // namespace
+
+int UpdateVirtualFabrics(FibreAdapter *a, const QosCommand &q)
+{
+    std::vector<Vport> all;
+    if (a->portType != TAVRO_PORT_TYPE_PHYSICAL || !ReadVports(a, all) || all.empty())
+        return NoVports(a);
+    uint8_t bitmap[VNWMI_VFID_BITMAP_SIZE] = {};
+    SDVsanGetBitmap(a->wwpn, bitmap);
+    QosCommand bound = q;
+    bound.vports.clear();
+    for (int vf : q.vfabrics) {
+        if (vf < 0 || vf / 8 >= int(sizeof bitmap) || !(bitmap[vf / 8] & (1u << (vf % 8))))
+            return ReportFailure(kVfabricNotFound,
+                                 Format("Virtual Fabric %d does not exist!", vf).c_str());
+        for (const Vport &v : all)
+            if (v.slot.VFID == uint32_t(vf)) {
+                TavroVportOptions o{};
+                o.select = TAVRO_VPORT_SELECT_WWPN;
+                std::memcpy(o.wwpn, v.wwpn, 8);
+                bound.vports.push_back(o);
+            }
+    }
+    if (bound.vports.empty())
+        return NoVports(a);
+    bound.vfabrics.clear();
+    return UpdateVirtualPorts(a, bound);
+}
+
+extern "C" {
+
+TAVRO_API int32_t TAVRO_UpdateVirtualPorts(FibreAdapter *adapter, const TavroQosOptions *options)
+{
+    return Guarded([&]() -> int32_t {
+        if (!adapter || !options)
+            return NoAdapter();
+        return UpdateVirtualPorts(adapter, FromOptions(*options));
+    });
+}
+
+TAVRO_API int32_t TAVRO_UpdateVirtualFabrics(FibreAdapter *adapter, const TavroQosOptions *options)
+{
+    return Guarded([&]() -> int32_t {
+        if (!adapter || !options)
+            return NoAdapter();
+        return UpdateVirtualFabrics(adapter, FromOptions(*options));
+    });
+}
+
+TAVRO_API int32_t TAVRO_PrintVSANInfo(FibreAdapter *adapter, const TavroQosOptions *options)
+{
+    return Guarded([&]() -> int32_t {
+        if (!adapter || !options)
+            return NoAdapter();
+        return DisplayVportQos(adapter, FromOptions(*options));
+    });
+}
+
+TAVRO_API int32_t TAVRO_ListAllvSANs(const TavroQosOptions *options)
+{
+    return Guarded([&]() -> int32_t {
+        if (!options || !options->vfabrics || options->vfabricCount == 0)
+            return ReportFailure(kStatusParseFailed, "Option requires additional input(s)!");
+        const int qos = options->type == kQosByPriority    ? options->priority
+                        : options->type == kQosByBandwidth ? options->percent
+                                                           : 0;
+        for (uint32_t i = 0; i < options->vfabricCount; ++i)
+            PrintLine("VF (%d), QoS %d", options->vfabrics[i], qos);
+        return kStatusOk;
+    });
+}
+
+} // extern "C"

@@ -8,3 +8,5 @@
 int DisplayVportQos(FibreAdapter *adapter, const QosCommand &request);
 // Applies lock, enable, type and value to the chosen virtual ports.
 int UpdateVirtualPorts(FibreAdapter *adapter, const QosCommand &request);
+// The same for the virtual ports bound to the request's virtual fabrics.
+int UpdateVirtualFabrics(FibreAdapter *adapter, const QosCommand &request);

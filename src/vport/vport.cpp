@@ -276,6 +276,14 @@ void DescribeVport(Renderer &r, const FibreAdapter *a, const VportView &v, bool 
         r.Add("Bound VF", "BoundVF", std::to_string(s.VFID));
     r.Add("Max Port Speed", "MaxPortSpeed",
           Format("%.2f Gbps", double(entry ? entry->portSpeed : a->portSpeed)));
+    const DeviceRecord *rec = FindDeviceForAdapter(a);
+    if (!rec || !QosSupportedBy(rec->facts.familyCode)) {
+        r.Add("Priority QoS", "Priority", "Not Supported");
+        r.Add("QoS Setting Enable State", "QoSEnable", "Not Supported");
+        r.Add("QoS Setting Lock State", "QoSLock", "Not Supported");
+        r.EndRecord();
+        return;
+    }
     if (s.QosType == 1)
         r.Add("Bandwidth QoS (Percentage)", "BandwidthPercentage", std::to_string(s.QosValue));
     else

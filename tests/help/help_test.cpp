@@ -16,6 +16,7 @@
 #include "cli/parser.h"
 #include "cli/table.h"
 #include "cli/usertables.h"
+#include "fcoe/commands.h"
 #include "frame/frame.h"
 #include "frame/version.h"
 #include "nvram/nvparams.h"
@@ -228,8 +229,7 @@ TEST_F(HelpTest, ParameterTopicsNameEveryParameter)
             << p.longName;
     }
     std::string fcoe = Topic(CommandCode::FcoeEngine);
-    for (int i = 0; i < kFcoeParamCount; ++i) {
-        const RangedParam &p = FcoeEngineParams()[i];
+    for (const FcoeParamSpec &p : FcoeEngineParamTable()) {
         EXPECT_NE(fcoe.find(std::string(p.name) + " (" + p.alias + ")"), std::string::npos)
             << p.name;
     }

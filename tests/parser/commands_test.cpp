@@ -5,6 +5,7 @@
 #include "beacon/commands.h"
 #include "binding/commands.h"
 #include "cli/usertables.h"
+#include "fcoe/commands.h"
 #include "flash/commands.h"
 #include "parser_fixture.h"
 #include "targets/commands.h"
@@ -441,10 +442,15 @@ TEST_F(ParserTest, FcoeEngineParameterRanges)
                      "RetryCount", "255"}),
               0)
         << Message();
-    EXPECT_EQ(Pending().fcoe.values[kFcoePortType], 1);
-    EXPECT_EQ(Pending().fcoe.values[kFcoeRetryCount], 255);
-    EXPECT_EQ(Pending().fcoe.values[kFcoeCos], -1);
-    EXPECT_EQ(Pending().fcoe.fcMap[0], 0x0E);
+    const FcoeCommand &f = Request<FcoeCommand>();
+    EXPECT_EQ(f.action, FcoeAction::SetParams);
+    EXPECT_EQ(f.params.values[TAVRO_FCOE_PORT_TYPE], 1);
+    EXPECT_EQ(f.params.values[TAVRO_FCOE_PAUSE_TYPE], 2);
+    EXPECT_EQ(f.params.values[TAVRO_FCOE_RETRY_COUNT], 255);
+    EXPECT_EQ(f.params.values[TAVRO_FCOE_COS], -1);
+    EXPECT_EQ(f.params.values[TAVRO_FCOE_FC_MAP], 1);
+    EXPECT_EQ(f.params.fcMap[0], 0x0E);
+    EXPECT_EQ(f.params.fcMap[1], 0xFC);
     struct Bad {
         const char *name;
         const char *value;
@@ -470,6 +476,39 @@ TEST_F(ParserTest, FcoeEngineParameterRanges)
             << b.name;
     EXPECT_PARSE_FAILS(Args({"-fcoe", "0", "FCoEConfigMin", "9", "FCoEConfigMax", "8"}),
                        kParseTooMany, "Incorrect settings !");
+}
+
+TEST_F(ParserTest, FcoeEngineActions)
+{
+    struct Case {
+        std::vector<std::string> args;
+        FcoeAction action;
+        int port;
+    };
+    const Case cases[] = {
+        {{"-fcoe", "0", "--geninfo"}, FcoeAction::GeneralInfo, -1},
+        {{"-fcoe", "0", "--info"}, FcoeAction::GeneralInfo, -1},
+        {{"-fcoe", "0", "--port1", "--getparam"}, FcoeAction::GetParams, 1},
+        {{"-fcoe", "0", "PS", "1"}, FcoeAction::GetParams, 1},
+        {{"-fcoe", "0", "--reset"}, FcoeAction::Reset, -1},
+        {{"-fcoe", "0", "--port0", "--setparam", "CS", "5"}, FcoeAction::SetParams, 0},
+        {{"-fcoe", "0", "--loadfw", "/tmp/engine.bin"}, FcoeAction::LoadFirmware, -1},
+        {{"-fcoe", "0", "--stats"}, FcoeAction::Other, -1},
+    };
+    for (const Case &c : cases) {
+        ASSERT_EQ(Parse(c.args), 0) << c.args[2] << " " << Message();
+        EXPECT_EQ(Request<FcoeCommand>().action, c.action) << c.args[2];
+        EXPECT_EQ(Request<FcoeCommand>().port, c.port) << c.args[2];
+    }
+    EXPECT_EQ(Request<FcoeCommand>().words.at(0), "stats");
+    ASSERT_EQ(Parse({"-fcoe", "0", "--loadfw", "/tmp/engine.bin"}), 0);
+    EXPECT_EQ(Request<FcoeCommand>().fileName, "/tmp/engine.bin");
+    EXPECT_PARSE_FAILS(Args({"-fcoe", "0", "--setparam"}), kParseMissingInput,
+                       "Option requires additional input(s)!");
+    EXPECT_PARSE_FAILS(Args({"-fcoe", "0", "--loadfw"}), kParseMissingInput,
+                       "Option requires additional input(s)!");
+    EXPECT_PARSE_FAILS(Args({"-fcoe", "0", "Bogus", "1"}), kParseUnrecognized,
+                       "Unrecognized command line option 'Bogus'!");
 }
 
 TEST_F(ParserTest, DcbxAndFcfVlanRanges)

@@ -4,6 +4,7 @@
 
 #include "adapters/adapterlist.h"
 #include "beacon/commands.h"
+#include "fcoe/commands.h"
 #include "parser_fixture.h"
 
 namespace {
@@ -114,8 +115,8 @@ TEST_F(ParserTest, EveryOptionTakesItsTwoDashSpelling)
 TEST_F(ParserTest, TwoDashFcIsTheFcoeSubOptionNotTheFcOption)
 {
     ASSERT_EQ(Parse({"-fcoe", "0", "--fc"}), 0) << Message();
-    ASSERT_EQ(Pending().subOptions.size(), 1u);
-    EXPECT_EQ(Pending().subOptions[0], "fc");
+    ASSERT_EQ(Request<FcoeCommand>().words.size(), 1u);
+    EXPECT_EQ(Request<FcoeCommand>().words[0], "fc");
     EXPECT_PARSE_FAILS(Args{"--fc"}, kParseUnrecognized,
                        "Unrecognized command line option '--fc'!");
     EXPECT_EQ(Parse({"/fc"}), 0);

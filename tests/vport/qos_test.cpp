@@ -81,4 +81,34 @@ TEST(QosRedistribution, MoreThanTheUnlockedShareIsRefusedUnchanged)
     EXPECT_EQ(SetPercentBwFor(list, 2, 1), kQosPercentOverflow);
 }
 
+TEST(QosTypeChange, BandwidthPortThatPassesTheTotalDropsToZero)
+{
+    std::vector<QosSlotValue> slots = {{kQosByBandwidth, 60},
+                                       {kQosByPriority, 3},
+                                       {kQosByBandwidth, 30},
+                                       {kQosByBandwidth, 20},
+                                       {kQosByBandwidth, 10}};
+    EXPECT_EQ(AdjustVirtualPortsQoS(slots), (std::vector<size_t>{3}));
+    EXPECT_EQ(slots[3].value, 0);
+    EXPECT_EQ(slots[4].value, 10); // 60 + 30 + 10 stays within 100
+    EXPECT_EQ(slots[1].value, 3);  // a priority keeps its level
+
+    std::vector<QosSlotValue> small = {{kQosByBandwidth, 100}, {kQosByBandwidth, 1}};
+    EXPECT_TRUE(AdjustVirtualPortsQoS(small).empty()); // a value of 1 is kept
+    EXPECT_EQ(small[1].value, 1);
+
+    std::vector<QosSlotValue> fits = {{kQosByBandwidth, 50}, {kQosByBandwidth, 50}};
+    EXPECT_TRUE(AdjustVirtualPortsQoS(fits).empty());
+}
+
+TEST(QosTypeChange, FamiliesItAppliesTo)
+{
+    EXPECT_FALSE(QosAdjustAppliesTo(11));
+    EXPECT_TRUE(QosAdjustAppliesTo(12));
+    EXPECT_FALSE(QosAdjustAppliesTo(13));
+    EXPECT_TRUE(QosAdjustAppliesTo(27));
+    EXPECT_FALSE(QosSupportedBy(11));
+    EXPECT_TRUE(QosSupportedBy(24));
+}
+
 } // namespace

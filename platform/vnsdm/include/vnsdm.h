@@ -271,7 +271,8 @@ typedef struct SD_PORT_PROPERTY {
     uint16_t Reserved1;
     uint32_t VpIndexSupported;
     uint32_t MaxVports;
-    uint32_t Reserved[4];
+    uint32_t EngineState; /* SD_ENGINE_STATE_... bits; 0 on ports without an FCoE engine */
+    uint32_t Reserved[3];
 } SD_PORT_PROPERTY;
 
 typedef struct SD_STATISTICS {
@@ -503,6 +504,93 @@ VNSDM_API SD_STATUS SDDisableAen(uint32_t handle);
 /* buffer of SD_AEN_BUFFER_SIZE bytes filled with SD_AEN_EVENT records; count out.
  * The count is the number of events pending and may exceed what fits. */
 VNSDM_API SD_STATUS SDGetAen(uint32_t handle, uint8_t *buffer, uint32_t size, uint32_t *count);
+
+/* ---- FCoE engine ----------------------------------------------------------
+ * The engine chip of some converged adapters, reached through the FC port that
+ * hosts it (either port of the card). One call carries every request: a
+ * command and a 28-byte request record.
+ *
+ *  SD_ENGINE_CMD_RESET    Operation = reset flag (0 a normal reset). The engine
+ *                         logs out and logs in again a few port queries later.
+ *  SD_ENGINE_CMD_VERSION  the running version comes back in bytes 0-3 of the
+ *                         record: major bits 16-23, minor 8-15, sub-minor 0-7.
+ *  SD_ENGINE_CMD_UPDATE   Operation 2; bytes 4-7 the image size, bytes 8-15 the
+ *                         image address. At most SD_ENGINE_MAX_IMAGE bytes; the
+ *                         image must pass the engine's own check (see README.md).
+ *  SD_ENGINE_CMD_MANAGE   Operation SD_ENGINE_OP_...:
+ *    READ_MEMORY / WRITE_MEMORY  Param1 start address, ByteCount, Data.
+ *    CONFIG      Param1 the item (bits 0-7) and the engine port (bits 8-15),
+ *                Param2 and Param3 as SD_ENGINE_ITEM_... says.
+ *    GET_INFO    Param1 information type, Param2 context; Data of ByteCount
+ *                bytes; ByteCount comes back as the length returned and
+ *                Param3 as the engine's state bits.
+ */
+#define SD_ENGINE_CMD_RESET 1
+#define SD_ENGINE_CMD_VERSION 2
+#define SD_ENGINE_CMD_UPDATE 3
+#define SD_ENGINE_CMD_MANAGE 4
+
+#define SD_ENGINE_OP_UPDATE_FIRMWARE 2 /* with SD_ENGINE_CMD_UPDATE */
+#define SD_ENGINE_OP_READ_MEMORY 0
+#define SD_ENGINE_OP_WRITE_MEMORY 1
+#define SD_ENGINE_OP_CONFIG 2
+#define SD_ENGINE_OP_GET_INFO 3
+
+#define SD_ENGINE_INFO_PARAMS 6 /* SD_ENGINE_PARAMS_... block of both engine ports */
+
+/* Configuration items (SD_ENGINE_OP_CONFIG) */
+#define SD_ENGINE_ITEM_PORT_TYPE 2   /* Param2 port type (0 access, 1 trunk) */
+#define SD_ENGINE_ITEM_COS 3         /* Param3 class of service 0-7 */
+#define SD_ENGINE_ITEM_PAUSE_TYPE 4  /* Param3 pause mask << 8 | pause type (1 or 2) */
+#define SD_ENGINE_ITEM_TIMEOUTS 5    /* Param2 retry count; Param3 update timeout << 16 | timeout */
+#define SD_ENGINE_ITEM_FCOE_CONFIG 6 /* Param2 FC-MAP bytes in bits 31-8 | FCoE configuration */
+
+#define SD_ENGINE_MAX_DATA 32768u
+#define SD_ENGINE_MAX_IMAGE 0x60000u
+#define SD_ENGINE_MEMORY_SIZE 0x10000u
+
+/* SD_PORT_PROPERTY.EngineState */
+#define SD_ENGINE_STATE_LOGGED_IN 0x04u
+#define SD_ENGINE_STATE_GOLDEN 0x08u /* running its fallback image */
+
+/* Parameter block (SD_ENGINE_INFO_PARAMS): a header, then one record per engine
+ * port. Engines without the FCoE configuration item have 64-byte port records,
+ * so their block is shorter than SD_ENGINE_PARAMS_FULL_SIZE. */
+#define SD_ENGINE_PARAMS_HEADER_SIZE 8 /* u16 version, u16 ports, u16 record size, u16 0 */
+#define SD_ENGINE_PARAMS_RECORD_SIZE 80
+#define SD_ENGINE_PARAMS_SHORT_RECORD_SIZE 64
+#define SD_ENGINE_PARAMS_FULL_SIZE 168
+/* Offsets in a port record */
+#define SD_ENGINE_PARAM_PORT_TYPE 0    /* u8 */
+#define SD_ENGINE_PARAM_PAUSE_TYPE 1   /* u8 */
+#define SD_ENGINE_PARAM_COS 2          /* u8 */
+#define SD_ENGINE_PARAM_RETRY_COUNT 3  /* u8 */
+#define SD_ENGINE_PARAM_FW_TIMEOUT 4   /* u16 LE, 100 ms units */
+#define SD_ENGINE_PARAM_TIMEOUT 6      /* u16 LE, 100 ms units */
+#define SD_ENGINE_PARAM_PAUSE_MASK 8   /* u8, one bit per priority */
+#define SD_ENGINE_PARAM_FC_MAP 9       /* 3 bytes */
+#define SD_ENGINE_PARAM_FCOE_CONFIG 64 /* u8; then min, max, enable (u8 each) */
+
+/* Engine firmware image, little-endian: a 32-byte header, then the code.
+ *   0  "CVEF"              4  u16 FC chip device ID    6  u16 header size (32)
+ *   8  u32 version (major bits 16-23, minor 8-15, sub-minor 0-7)
+ *  12  u32 length of the whole image   16  u32 sum of the code bytes   20  zero */
+#define SD_ENGINE_IMAGE_SIGNATURE "CVEF"
+#define SD_ENGINE_IMAGE_HEADER_SIZE 32u
+
+#pragma pack(push, 4)
+typedef struct SD_ENGINE_REQUEST {
+    uint16_t Operation;
+    uint16_t Reserved;
+    uint32_t Param1;
+    uint32_t Param2;
+    uint32_t Param3;
+    uint32_t ByteCount;
+    uint8_t *Data;
+} SD_ENGINE_REQUEST;
+#pragma pack(pop)
+
+VNSDM_API SD_STATUS SDQuillMgt(uint32_t handle, uint16_t command, SD_ENGINE_REQUEST *request);
 
 #ifdef __cplusplus
 }

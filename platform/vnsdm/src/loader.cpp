@@ -811,12 +811,70 @@ void ParseNode(const Obj &o, Instance &in, const AdapterInfo &ad, std::optional<
         n.BiosIsEfi = Bool(*e, o.At("bios_is_efi"));
 }
 
+uint32_t EngineVersion(const Json &j, const std::string &path)
+{
+    const Version3 v = ParseVersion(j, path, 3, 3);
+    return uint32_t(v.major) << 16 | uint32_t(v.minor) << 8 | v.sub;
+}
+
+void ParseEnginePort(const Obj &o, EnginePort &p)
+{
+    o.Allow({"port_type", "pause_type", "cos", "retry_count", "fw_update_timeout", "timeout",
+             "pause_mask", "fc_map", "fcoe_config", "fcoe_config_min", "fcoe_config_max",
+             "fcoe_config_enable"});
+    const std::pair<const char *, uint8_t *> bytes[] = {
+        {"port_type", &p.portType},
+        {"pause_type", &p.pauseType},
+        {"cos", &p.cos},
+        {"retry_count", &p.retryCount},
+        {"pause_mask", &p.pauseMask},
+        {"fcoe_config", &p.fcoeConfig},
+        {"fcoe_config_min", &p.fcoeConfigMin},
+        {"fcoe_config_max", &p.fcoeConfigMax},
+        {"fcoe_config_enable", &p.fcoeConfigEnable}};
+    for (const auto &[key, field] : bytes)
+        if (const Json *v = o.Get(key))
+            *field = uint8_t(Num(*v, o.At(key), 255));
+    if (const Json *v = o.Get("fw_update_timeout"))
+        p.fwUpdateTimeout = uint16_t(Num(*v, o.At("fw_update_timeout"), 0xFFFF));
+    if (const Json *v = o.Get("timeout"))
+        p.timeout = uint16_t(Num(*v, o.At("timeout"), 0xFFFF));
+    if (const Json *v = o.Get("fc_map")) {
+        const auto map = HexBytes<3>(*v, o.At("fc_map"), "FC-MAP", "0e:fc:00");
+        std::copy(map.begin(), map.end(), p.fcMap);
+    }
+}
+
+void ParseEngine(const Obj &o, Instance &in)
+{
+    o.Allow({"firmware", "golden_firmware", "golden", "fcoe_config_item", "login_polls", "ports"});
+    Engine e;
+    if (const Json *v = o.Get("firmware"))
+        e.version = EngineVersion(*v, o.At("firmware"));
+    if (const Json *v = o.Get("golden_firmware"))
+        e.goldenVersion = EngineVersion(*v, o.At("golden_firmware"));
+    if (const Json *v = o.Get("golden"))
+        e.golden = Bool(*v, o.At("golden"));
+    if (const Json *v = o.Get("fcoe_config_item"))
+        e.fcoeConfigItem = Bool(*v, o.At("fcoe_config_item"));
+    if (const Json *v = o.Get("login_polls"))
+        e.loginPolls = uint32_t(Num(*v, o.At("login_polls"), 1000));
+    if (const Json *ports = o.Get("ports")) {
+        if (!ports->is_array() || ports->size() > 2)
+            Fail(o.At("ports"),
+                 "expected an array of at most two engine ports, got " + Describe(*ports));
+        for (size_t i = 0; i < ports->size(); ++i)
+            ParseEnginePort(Obj((*ports)[i], Idx(o.At("ports"), i)), e.ports[i]);
+    }
+    in.engine = e;
+}
+
 Instance ParseInstance(const Obj &o, const AdapterInfo &ad, const Fabric &fabric,
                        uint16_t defaultFunction)
 {
     const std::string &path = o.path();
     o.Allow({"chip", "driver", "node", "firmware", "port", "nvram", "vpd", "flash", "beacon",
-             "temperature", "statistics", "events", "vports", "targets", "faults"});
+             "temperature", "statistics", "events", "vports", "targets", "engine", "faults"});
     Instance in;
     in.path = path;
     ParseChip(o.Section("chip", true), in, defaultFunction);
@@ -1259,6 +1317,9 @@ Instance ParseInstance(const Obj &o, const AdapterInfo &ad, const Fabric &fabric
             in.targets.push_back(ref);
         }
     }
+
+    if (o.Has("engine"))
+        ParseEngine(o.Section("engine"), in);
 
     if (o.Has("faults")) {
         const Obj fo = o.Section("faults");

@@ -165,6 +165,33 @@ struct FlashRegion {
     uint8_t fill = 0xFF;
 };
 
+// One port of an FCoE engine: what its parameter record holds.
+struct EnginePort {
+    uint8_t portType = 0;  // 0 access, 1 trunk
+    uint8_t pauseType = 1; // 1 standard pause, 2 priority flow control
+    uint8_t cos = 3;
+    uint8_t retryCount = 8;
+    uint16_t fwUpdateTimeout = 600; // 100 ms units
+    uint16_t timeout = 100;
+    uint8_t pauseMask = 0x08;
+    uint8_t fcMap[3] = {0x0E, 0xFC, 0x00};
+    uint8_t fcoeConfig = 1;
+    uint8_t fcoeConfigMin = 0;
+    uint8_t fcoeConfigMax = 1;
+    uint8_t fcoeConfigEnable = 1;
+};
+
+// The FCoE engine chip a port hosts; what changes is kept in the state file
+// under the hosting port ("engine").
+struct Engine {
+    uint32_t version = 0x010402;       // operational image
+    uint32_t goldenVersion = 0x010000; // fallback image
+    bool golden = false;               // running the fallback image
+    bool fcoeConfigItem = true;        // full parameter records (FCoE configuration)
+    uint32_t loginPolls = 2;           // port queries until it logs in after a reset
+    EnginePort ports[2];
+};
+
 struct Temperature {
     int32_t celsius = 40;
     int32_t highAlarm = 85;
@@ -192,6 +219,7 @@ struct Instance {
     std::vector<Event> events;
     std::vector<Vport> vports;
     std::vector<TargetRef> targets;
+    std::optional<Engine> engine;
     Faults faults;
 
     Wwn Wwpn() const;

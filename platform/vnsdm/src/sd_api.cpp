@@ -5,6 +5,7 @@
 #include <ctime>
 #include <new>
 
+#include "engine.h"
 #include "images.h"
 #include "responders.h"
 #include "simulator.h"
@@ -246,6 +247,7 @@ VNSDM_API SD_STATUS SDGetHbaDevicePortProperty(uint32_t handle, uint32_t port,
                           const SD_PORT_PROPERTY phys = sim.PortProperty(in, index);
                           if (port == 0) {
                               *prop = phys;
+                              prop->EngineState = EngineStateBits(sim, in);
                               return SD_OK;
                           }
                           const auto vports = sim.Vports(in);

@@ -38,6 +38,8 @@ struct StatsBaseline {
 
 struct InstanceRuntime {
     bool aenEnabled = false;
+    uint32_t engineLoginPollsLeft = 0; // FCoE engine: port queries until it logs in again
+    Bytes engineMemory;
     std::deque<Event> events; // the description's queue, delivered once per process
 };
 

@@ -1,0 +1,62 @@
+// The FCoE engine of the converged adapters that carry one: its management
+// channel (one device-library call with a small request record), parameters,
+// reset, firmware update and general information.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tavro_api.h"
+
+enum FcoeStatus : int {
+    kFcoeNotEngine = 27,         // FCOE_ENGINE_NOT_PRESENT
+    kFcoeImageTooLarge = 30,     // IMAGE_TOO_LARGE
+    kFcoeFileCorrupted = 33,     // FILE_CORRUPTED
+    kFcoeResetFailed = 1101,     // FCOE_RESET_FAILED
+    kFcoeVersionFailed = 1102,   // FCOE_VERSION_FAILED
+    kFcoeUpdateFailed = 1103,    // FCOE_FW_UPDATE_FAILED
+    kFcoeManageFailed = 1104,    // FCOE_MANAGE_FAILED
+    kFcoeParamReadFailed = 1105, // FCOE_PARAM_READ_FAILED
+    kFcoeParamSaveFailed = 1106, // FCOE_PARAM_SAVE_FAILED
+    kFcoeParamRefused = 1107,    // FCOE_PARAM_REFUSED
+    kFcoeSegmentInvalid = 1108,  // FCOE_SEGMENT_INVALID
+};
+
+// The settings of one engine port as the engine reports them.
+struct EngineParams {
+    int portType = 0;
+    int pauseType = 0;
+    int cos = 0;
+    int retryCount = 0;
+    int fwUpdateTimeout = 0;
+    int timeout = 0;
+    int pauseMask = 0;
+    uint8_t fcMap[3] = {};
+    bool fcoeConfigItem = false; // the engine has the FCoE configuration item
+    int fcoeConfig = 0;
+    int fcoeConfigMin = 0;
+    int fcoeConfigMax = 0;
+    int fcoeConfigEnable = 0;
+};
+
+// What one manage call left behind (the manage result record).
+struct EngineManageResult {
+    int32_t status = 0;
+    std::string text;
+    uint32_t deviceStatus = 0; // the device library's answer to the failed call
+    uint32_t params[3] = {};
+    std::vector<uint8_t> data;
+};
+const EngineManageResult &LastManageResult();
+
+// Decodes the parameter block (information type 6) for one engine port;
+// false when the block is too short to hold that port.
+bool DecodeEngineParams(const uint8_t *block, size_t length, int port, EngineParams &out);
+
+// The exported operations; each prints its own messages and answers a status.
+int DisplayQuillGeneralInfo(const FibreAdapter *adapter);
+int DisplayQuillParameters(const FibreAdapter *adapter, int port);
+int SetQuillParameters(const FibreAdapter *adapter, const TavroFcoeParams &params);
+int ResetQuillChip(const FibreAdapter *adapter);
+int QuillFirmwareUpdate(const FibreAdapter *adapter, const std::string &file);
