@@ -41,8 +41,6 @@ void FreeCommandLists()
     std::vector<VportRequest>().swap(c.vports);
     std::vector<uint16_t>().swap(c.vsans);
     std::vector<BeaconTargetRequest>().swap(c.beaconTargets);
-    std::vector<std::array<uint8_t, 8>>().swap(c.excludedTargets);
-    std::vector<EchoDestination>().swap(c.echoDestinations);
 }
 
 int AddTargetItemToList(const BindingRequest &request)

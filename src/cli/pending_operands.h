@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "cli/boot_operands.h"
-#include "cli/diag_operands.h"
 #include "cli/fcoe_operands.h"
 #include "cli/maint_operands.h"
 #include "cli/targets_operands.h"
@@ -59,7 +58,6 @@ struct PendingOperands {
     std::string secondFileName; // -op ... -src <template>
     KeywordFlags keywords;
     std::vector<std::string> subOptions; // "--word" operands, lower case without dashes
-    int diagMode = -1;                   // mode of the diagnostics table the parser filled
     int flashMode = -1;                  // -op <mode>
     int flashRegion = -1;                // -rg <region>
     int targetSpeed = -1;                // -q speed in Gb/s, 0 auto
@@ -76,6 +74,4 @@ struct PendingOperands {
     std::vector<VportRequest> vports;
     std::vector<uint16_t> vsans;
     std::vector<BeaconTargetRequest> beaconTargets;
-    std::vector<std::array<uint8_t, 8>> excludedTargets; // -ex target WWPNs
-    std::vector<EchoDestination> echoDestinations;
 };
