@@ -1,9 +1,6 @@
 // The tests that run against every target of a port: read/write buffer, FC
 // ping, CT ping and fabric trace route. They share the pass loop, the
 // exclusion rules, the link counter check and the result report.
-#include <ctime>
-
-#include <hbaapi.h>
 
 #include <cstring>
 
@@ -159,34 +156,9 @@ void FcPing(TestContext &c, const TargetRecord &t, ResultNode &n, uint32_t repea
 
 } // namespace
 
-// ---- CT requests through the SNIA HBA API ------------------------------------------
+// ---- CT requests to the fabric's management server ------------------------------------------
 
 namespace {
-
-// The HBA API adapter that holds the port, opened; 0 when none.
-HBA_HANDLE OpenHbaAdapterOf(const FibreAdapter &a)
-{
-    const HBA_UINT32 count = HBA_GetNumberOfAdapters();
-    for (HBA_UINT32 i = 0; i < count; ++i) {
-        char name[256] = {};
-        if (HBA_GetAdapterName(i, name) != HBA_STATUS_OK) {
-            Trace(kLevelDebug,
-                  "Unable to get the adapter name from the specified adapter number  %u.", i);
-            continue;
-        }
-        HBA_HANDLE h = HBA_OpenAdapter(name);
-        if (!h) {
-            Trace(kLevelDebug, "Unable to open the specified adapter:  %s", name);
-            continue;
-        }
-        HBA_PORTATTRIBUTES attrs{};
-        if (HBA_GetAdapterPortAttributes(h, 0, &attrs) == HBA_STATUS_OK &&
-            std::memcmp(attrs.PortWWN.wwn, a.wwpn, 8) == 0)
-            return h;
-        HBA_CloseAdapter(h);
-    }
-    return 0;
-}
 
 void PutBe32(uint8_t *p, uint32_t v)
 {
@@ -214,23 +186,21 @@ uint32_t NewToken()
 constexpr int kCtMaxRepeats = 5;
 
 // Sends a CT request with the busy retry rule; the final response, or empty.
-std::vector<uint8_t> SendCtWithRetry(HBA_HANDLE h, const uint8_t *ownWwpn,
-                                     std::vector<uint8_t> &req, uint32_t respSize, LongRun &run,
-                                     const char *who)
+std::vector<uint8_t> SendCtWithRetry(const DeviceRecord &rec, std::vector<uint8_t> &req,
+                                     uint32_t respSize, LongRun &run, const char *who)
 {
     std::vector<uint8_t> resp;
     for (int attempt = 0; attempt <= kCtMaxRepeats; ++attempt) {
         resp.assign(respSize, 0);
-        HBA_UINT32 len = respSize;
-        HBA_WWN port{};
-        std::memcpy(port.wwn, ownWwpn, 8);
-        HBA_STATUS st =
-            HBA_SendCTPassThruV2(h, port, req.data(), HBA_UINT32(req.size()), resp.data(), &len);
-        if (st != HBA_STATUS_OK) {
+        uint32_t len = respSize;
+        SD_STATUS st =
+            SDSendCTPassThru(rec.handle, req.data(), uint32_t(req.size()), resp.data(), &len);
+        if (st != SD_OK) {
             Trace(kLevelDebug, "%s - Status Error %x", who, st);
             return {};
         }
-        resp.resize(len);
+        resp.resize(len < respSize ? len : respSize);
+        Trace(kLevelDebug, "%s: response of %u bytes", who, unsigned(len));
         const uint8_t reason = resp.size() > 13 ? resp[13] : 0;
         const uint16_t code = resp.size() > 9 ? uint16_t(resp[8] << 8 | resp[9]) : 0;
         if (code != 0x8002)
@@ -244,14 +214,14 @@ std::vector<uint8_t> SendCtWithRetry(HBA_HANDLE h, const uint8_t *ownWwpn,
     return resp;
 }
 
-bool CtPing(HBA_HANDLE h, const FibreAdapter &a, const TargetRecord &t, LongRun &run)
+bool CtPing(const DeviceRecord &rec, const TargetRecord &t, LongRun &run)
 {
     std::vector<uint8_t> req = {0x01, 0, 0, 0, 0xFA, 0x01, 0, 0, 0x04, 0x01, 0x01, 0x00,
                                 0,    0, 0, 0, 0,    0,    0, 1, 0,    0x02, 0,    0x08};
     req.insert(req.end(), t.portName, t.portName + 8);
     req.resize(36);
     PutBe32(&req[32], NewToken());
-    std::vector<uint8_t> resp = SendCtWithRetry(h, a.wwpn, req, 20, run, "SendFCP");
+    std::vector<uint8_t> resp = SendCtWithRetry(rec, req, 20, run, "SendFCP");
     return resp.size() >= 10 && (resp[8] << 8 | resp[9]) == 0x8002;
 }
 
@@ -262,7 +232,7 @@ struct PathEntry {
     uint32_t in, out;
 };
 
-bool TraceRoute(HBA_HANDLE h, const FibreAdapter &a, const TargetRecord &t, LongRun &run,
+bool TraceRoute(const DeviceRecord &rec, const FibreAdapter &a, const TargetRecord &t, LongRun &run,
                 std::vector<PathEntry> &paths)
 {
     std::vector<uint8_t> req = {0x01, 0, 0, 0, 0xFA, 0x01, 0, 0, 0x04, 0x00, 0xD3, 0x01,
@@ -275,7 +245,7 @@ bool TraceRoute(HBA_HANDLE h, const FibreAdapter &a, const TargetRecord &t, Long
     PutBe32(&req[44], NewToken() + 1);
     std::memcpy(&req[48], "Vantor  ", 8);
     req[64] = 50;
-    std::vector<uint8_t> resp = SendCtWithRetry(h, a.wwpn, req, 1884, run, "GetFTRList");
+    std::vector<uint8_t> resp = SendCtWithRetry(rec, req, 1884, run, "GetFTRList");
     if (resp.size() < 48 || (resp[8] << 8 | resp[9]) != 0x8002)
         return false;
     const uint32_t count = GetBe32(&resp[44]);
@@ -299,25 +269,17 @@ bool TraceRoute(HBA_HANDLE h, const FibreAdapter &a, const TargetRecord &t, Long
 
 void CtTarget(TestContext &c, const TargetRecord &t, ResultNode &n)
 {
-    HBA_HANDLE h = OpenHbaAdapterOf(*c.adapter);
-    if (!h) {
-        n.status = -8;
-        n.text = "Failed!";
-        n.message = Format("Unable to open the specified adapter:  %s", c.adapter->model);
-        return;
-    }
     bool ok = false;
     std::vector<PathEntry> paths;
     if (c.mode == kDiagCtPing) {
-        ok = CtPing(h, *c.adapter, t, *c.run);
+        ok = CtPing(*c.rec, t, *c.run);
         if (!ok)
             n.message = Format("Unable to send CT Ping to target (0x%06x)!", PortIdValue(t.portId));
     } else {
-        ok = TraceRoute(h, *c.adapter, t, *c.run, paths);
+        ok = TraceRoute(*c.rec, *c.adapter, t, *c.run, paths);
         if (!ok)
             n.message = Format("Unable to send CT FTR to target (0x%06x)!", PortIdValue(t.portId));
     }
-    HBA_CloseAdapter(h);
     if (!ok) {
         n.status = -8;
         n.text = "Failed!";
@@ -325,8 +287,7 @@ void CtTarget(TestContext &c, const TargetRecord &t, ResultNode &n)
     }
     n.status = 0;
     n.text = "Success";
-    if (c.mode == kDiagCtFtr && c.settings.instance == uint32_t(c.adapter->instance) &&
-        XmlOutput() == false) {
+    if (c.mode == kDiagCtFtr) {
         // The switches on the way, for the report below the row.
         for (const PathEntry &p : paths)
             n.message += Format(

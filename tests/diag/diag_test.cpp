@@ -4,7 +4,7 @@
 // size and a mis-compare on the third READ BUFFER, 5 boots from SAN and raises
 // link errors on the second READ BUFFER and has a management server busy five
 // times, 6 has a switch not ready nine times and busy six times, 7 fails its
-// D-Port traffic test.
+// D-Port traffic test, 8 is alone in a domain without a switch.
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -204,6 +204,17 @@ TEST_F(DiagTest, CtPingAndTraceRouteReachEveryTarget)
     // The far array hangs off the edge switch: both switches are on its route.
     EXPECT_NE(r.out.find("Switch 10-00-00-5A-3C-40-00-01"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Switch 10-00-00-5A-3C-40-00-02"), std::string::npos) << r.out;
+}
+
+TEST_F(DiagTest, TraceRouteWithoutAPathFails)
+{
+    // Port 8 and its only target are in a domain no switch serves.
+    auto r = Run({"-ftraceroute", "8", "TC", "1"});
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(09-04-00\s+0\s+0\s+0\s+0\s+0 Failed!)")))
+        << r.out;
+    // A CT ping still reaches it by name.
+    EXPECT_EQ(Run({"-ctping", "8", "TC", "1"}).exitCode, 0);
 }
 
 TEST_F(DiagTest, BusyManagementServerIsAskedFiveTimesMore)
