@@ -209,6 +209,7 @@ constexpr HelpTopic kHelpReadWriteBufferTest = {
     "TestCount (TC)\t0-10000, 0 = until stopped; default 10.\n"
     "TestIncrement (TI)\t1-10000; default 1.\n"
     "OnError (OE)\t0 ignore, 1 stop, 2 loop; default 0.\n"
+    "LoopbackType (LT)\t0-4; taken, not used by this test.\n"
     "-ex, -exclude\tLeave this target out; may be repeated."};
 
 constexpr HelpTopic kHelpElsEcho = {
@@ -257,7 +258,7 @@ constexpr HelpTopic kHelpDPort = {
     "--info, --show\tDisplay the D_Port option of every port of the adapter.\n"
     "--enable, --disable\tTurn the D_Port option on or off.\n"
     "--configure\tChange the D_Port configuration.\n"
-    "--trigger\tStart the test; --bfs runs it on a boot-from-SAN port too.\n"
+    "--trigger\tStart the test (--bfs: on a boot-from-SAN port too).\n"
     "--stats, --detail\tDisplay the results of both ends, in brief or in detail.\n"
     "--clear\tClear the results."};
 
