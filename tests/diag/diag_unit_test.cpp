@@ -167,3 +167,55 @@ TEST(DiagExclusion, ListIsAppendedAndCleared)
 }
 
 } // namespace
+
+// ---- A host thread and the state word ---------------------------------------------
+
+#include <atomic>
+#include <thread>
+
+#include "base/oss.h"
+#include "tavro_api.h"
+#include "testenv.h"
+
+namespace {
+
+TEST(DiagHost, StateWordStopsARunningTestFromAnotherThread)
+{
+    testenv::TempDir dir;
+    const std::string bin = std::string(TAVRO_BINARY_DIR) + "/bin/";
+    testenv::WriteFile(dir.file("adapters.properties"),
+                       testenv::ReadFile(bin + "adapters.properties"));
+    testenv::WriteFile(dir.file("brask.properties"),
+                       "node.app.core.messages.disable=1\nnode.app.core.aen.enable=0\n"
+                       "node.app.local.messages.disable=1\n");
+    setenv("VNSDM_MACHINE", (std::string(TAVRO_SOURCE_DIR) + "/machines/diag.json").c_str(), 1);
+    setenv("VNSDM_STATE", dir.file("state.db").c_str(), 1);
+    setenv("TAVRO_HBA_CONF", dir.file("hba.conf").c_str(), 1);
+    oss::SetClockScale(1000.0);
+    ASSERT_EQ(TAVRO_Initialize(dir.path().c_str()), 0);
+    FibreAdapter *a = TAVRO_GetAdapterList()->first;
+    while (a && a->instance != 0)
+        a = a->next;
+    ASSERT_NE(a, nullptr);
+    // Continuous: only a stop ends it.
+    TAVRO_InitializeUserDiagnosticsTable(0);
+    TAVRO_AddUserDiagnosticsData("TC", "0");
+    TAVRO_AddUserDiagnosticsData("LoopbackType", "1");
+    std::atomic<int> result{-1};
+    std::thread host([&] { result = TAVRO_CreateLoopbackThreadTest(a); });
+    while (TAVRO_GetTestState() != TAVRO_TEST_STATE_RUNNING)
+        std::this_thread::yield();
+    EXPECT_EQ(TAVRO_WaitTestCompletion(200), 1); // still running
+    EXPECT_EQ(TAVRO_SetTestState(TAVRO_TEST_STATE_ABORT), 0);
+    EXPECT_EQ(TAVRO_WaitTestCompletion(0xFFFFFFFFu), 0);
+    host.join();
+    EXPECT_EQ(result.load(), 0);
+    EXPECT_EQ(TAVRO_GetTestState(), TAVRO_TEST_STATE_DONE);
+    EXPECT_EQ(TAVRO_Cleanup(), 0);
+    oss::SetClockScale(1.0);
+    unsetenv("VNSDM_MACHINE");
+    unsetenv("VNSDM_STATE");
+    unsetenv("TAVRO_HBA_CONF");
+}
+
+} // namespace
