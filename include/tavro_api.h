@@ -366,6 +366,55 @@ TAVRO_API int32_t TAVRO_FC_CommandLineParser(int32_t argc, const char *const *ar
    exit code of the host. */
 TAVRO_API int32_t TAVRO_FC_CommandLineProcessor(int32_t argc, const char **argv);
 
+/* ---- Long-running operations (diagnostics, monitors, beacons) ---- */
+
+#define TAVRO_TEST_STATE_ABORT 1
+#define TAVRO_TEST_STATE_RUNNING 2
+#define TAVRO_TEST_STATE_DONE 3
+
+/* The process-wide state word: 2 running, 1 abort requested, 3 done (0 before any). */
+TAVRO_API int32_t TAVRO_GetTestState(void);
+/* Writing 1 stops the running operation at its next check; 1 for a value outside 0-3. */
+TAVRO_API int32_t TAVRO_SetTestState(int32_t state);
+/* Waits for the completion event of the last operation: 0 signalled, 1 timed out
+ * (timeout in milliseconds of the library clock; 0xFFFFFFFF waits forever). */
+TAVRO_API int32_t TAVRO_WaitTestCompletion(uint32_t timeoutMs);
+
+/* ---- Diagnostics ---- */
+
+/* Diagnostic modes: 0 loopback, 1 read/write buffer, 2 FC ping, 3 CT ping,
+ * 4 CT trace route, 5 bidirectional, 6 ELS echo. */
+TAVRO_API void TAVRO_InitializeUserDiagnosticsTable(int32_t mode);
+TAVRO_API void TAVRO_AddUserDiagnosticsData(const char *name, const char *value);
+TAVRO_API void TAVRO_AddUserDiagnosticsElsEchoPingData(const char *name, const char *value);
+/* Entry index 0-5, or -1. */
+TAVRO_API int32_t TAVRO_ValidateDiagnosticsParamName(const char *name);
+/* 0, 48 (out of range, message written) or 60 (unknown entry). */
+TAVRO_API int32_t TAVRO_ValidateDiagnosticsParamValue(int32_t index, int32_t value, char *message,
+                                                      uint32_t messageSize, int32_t mode);
+TAVRO_API int32_t TAVRO_GetUserDiagParamValue(const char *alias);
+/* The stored value text, or null. */
+TAVRO_API const char *TAVRO_GetUserDiagParamValueStr(const char *alias);
+TAVRO_API int32_t TAVRO_GetUserDiagEchoPingParamValue(const char *alias);
+TAVRO_API const char *TAVRO_GetUserDiagEchoPingParamValueStr(const char *alias);
+/* 0, or 2-4 with the message written. */
+TAVRO_API int32_t TAVRO_ParseDataPattern(const char *text, char *message, uint32_t messageSize);
+TAVRO_API int32_t TAVRO_DisplayDiagnosticSettings(FibreAdapter *adapter, int32_t mode);
+TAVRO_API int32_t TAVRO_CreateLoopbackThreadTest(FibreAdapter *adapter);
+TAVRO_API int32_t TAVRO_CreateReadWriteBufferThreadTest(FibreAdapter *adapter);
+TAVRO_API int32_t TAVRO_CreateFCPThreadTest(FibreAdapter *adapter);
+TAVRO_API int32_t TAVRO_CreateCTPingThreadTest(FibreAdapter *adapter);
+TAVRO_API int32_t TAVRO_CreateCTFabricTraceRouteThreadTest(FibreAdapter *adapter);
+TAVRO_API int32_t TAVRO_RunEchoPingDiagnosticTest(FibreAdapter *adapter);
+TAVRO_API int32_t TAVRO_RunDPortDiagnosticTest(FibreAdapter *adapter);
+/* 0, 45 (every target excluded) or 46 (no target, or an excluded one missing). */
+TAVRO_API int32_t TAVRO_CheckExDevicesToRunDiagnostics(FibreAdapter *adapter);
+TAVRO_API void TAVRO_DeleteAllDeviceFromDisableDiagList(void);
+/* kind 1: a port name; any other kind: the WWN's low three bytes are a port ID. */
+TAVRO_API int32_t TAVRO_AddDiagnosticsElsEchoPingDestList(const uint8_t *wwn, int32_t kind);
+/* selector 0 principal, 1 adjacent fabric port, 2 attached switch; 207 without adapter. */
+TAVRO_API int32_t TAVRO_GetSwitchWWN(FibreAdapter *adapter, uint8_t *wwn, int32_t selector);
+
 #ifdef __cplusplus
 }
 #endif

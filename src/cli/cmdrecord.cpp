@@ -38,6 +38,4 @@ void FreeCommandLists()
     std::vector<BootDeviceRequest>().swap(c.bootDevices);
     std::vector<VportRequest>().swap(c.vports);
     std::vector<uint16_t>().swap(c.vsans);
-    std::vector<std::array<uint8_t, 8>>().swap(c.excludedTargets);
-    std::vector<EchoDestination>().swap(c.echoDestinations);
 }

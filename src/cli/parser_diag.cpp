@@ -43,107 +43,6 @@ int ParseLinkCableBeacon(Operands &ops)
 
 // ---- Diagnostics ----------------------------------------------------------------------
 
-struct DiagMessages {
-    const char *badOption;
-    const char *badValue;
-};
-constexpr DiagMessages kDiagWords = {"Invalid diagnostics option (flag)!",
-                                     "Invalid diagnostics option (value)!"};
-constexpr DiagMessages kPingWords = {kOptionInvalid, kValueInvalid};
-
-static int TakeExcludedTarget(Operands &ops)
-{
-    std::array<uint8_t, 8> wwpn{};
-    if (int s = TakeWwn(ops, wwpn.data(), false))
-        return s;
-    Pending().excludedTargets.push_back(wwpn);
-    return 0;
-}
-
-static int ParseDiagnostics(Operands &ops, int mode, DiagNameMode names, const DiagMessages &words)
-{
-    PendingOperands &c = Pending();
-    if (int s = TakeAdapter(ops, AdapterOperand::Required))
-        return s;
-    InitializeUserDiagnosticsTable(mode);
-    SetDiagnosticsNameMode(names);
-    c.diagMode = mode;
-    while (ops.More()) {
-        const std::string tok = ops.Next();
-        if (mode != kDiagElsEcho && (OptionIs(tok, "-ex") || OptionIs(tok, "-exclude"))) {
-            if (int s = TakeExcludedTarget(ops))
-                return s;
-            continue;
-        }
-        if (mode == kDiagElsEcho && (OptionIs(tok, "-wwn") || OptionIs(tok, "--PortName"))) {
-            EchoDestination d;
-            if (int s = TakeWwn(ops, d.wwn, false))
-                return s;
-            d.kind = 1;
-            c.echoDestinations.push_back(d);
-            continue;
-        }
-        if (mode == kDiagElsEcho && (OptionIs(tok, "-fcid") || OptionIs(tok, "--FCId"))) {
-            // A port ID destination travels in the low three bytes of the name.
-            EchoDestination d;
-            if (int s = TakePortId(ops, d.wwn + 5))
-                return s;
-            d.kind = 2;
-            c.echoDestinations.push_back(d);
-            continue;
-        }
-        int index = ValidateDiagnosticsParamName(tok);
-        if (index < 0)
-            return SetParseError(kParseBadParameter, "%s", words.badOption);
-        if (names == DiagNameMode::CountsOnly)
-            index += 2; // TestCount, TestIncrement, OnError
-        if (!ops.More())
-            return MissingInput();
-        const std::string value = ops.Next();
-        char msg[kErrorMessageSize] = {};
-        if (index == 0) {
-            if (ParseDataPattern(value, msg, sizeof msg) != 0)
-                return SetParseError(kParseBadDiagValue, "%s", msg);
-        } else {
-            long v = 0;
-            if (!ReadDecimal(value, v))
-                return SetParseError(kParseBadParameter, "%s", words.badValue);
-            if (int r = ValidateDiagnosticsParamValue(index, v, msg, sizeof msg, mode))
-                return SetParseError(r, "%s", msg);
-        }
-        if (mode == kDiagElsEcho)
-            AddUserDiagnosticsElsEchoPingData(tok, value);
-        else
-            AddUserDiagnosticsData(tok, value);
-    }
-    return 0;
-}
-
-int ParseLoopback(Operands &ops)
-{
-    return ParseDiagnostics(ops, kDiagLoopback, DiagNameMode::Full, kDiagWords);
-}
-int ParseReadWriteBuffer(Operands &ops)
-{
-    return ParseDiagnostics(ops, kDiagReadWriteBuffer, DiagNameMode::Full, kDiagWords);
-}
-int ParseFcPing(Operands &ops)
-{
-    return ParseDiagnostics(ops, kDiagFcPing, DiagNameMode::CountsOnly, kDiagWords);
-}
-int ParseCtPing(Operands &ops)
-{
-    return ParseDiagnostics(ops, kDiagCtPing, DiagNameMode::CountsOnly, kPingWords);
-}
-int ParseTraceRoute(Operands &ops)
-{
-    return ParseDiagnostics(ops, kDiagCtFtr, DiagNameMode::CountsOnly, kPingWords);
-}
-int ParseElsEcho(Operands &ops)
-{
-    return ParseDiagnostics(ops, kDiagElsEcho, DiagNameMode::ElsEcho, kPingWords);
-}
-
 int ParseRdp(Operands &ops)
 {
     PendingOperands &c = Pending();
@@ -165,14 +64,6 @@ static int AdapterAndSubOptions(Operands &ops, std::initializer_list<const char 
     if (required && !ops.More())
         return MissingInput();
     return TakeSubOptions(ops, allowed, valued, ParamKind::Driver);
-}
-
-int ParseDPort(Operands &ops)
-{
-    return AdapterAndSubOptions(
-        ops,
-        {"info", "show", "enable", "disable", "trigger", "stats", "configure", "clear", "detail"},
-        {}, true);
 }
 
 int ParseSmartSan(Operands &ops)

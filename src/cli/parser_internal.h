@@ -57,14 +57,7 @@ int ParseOneAdapter(Operands &ops);
 int ParseOptionalAdapter(Operands &ops);
 // Beacons, diagnostics and monitors.
 int ParseLinkCableBeacon(Operands &ops);
-int ParseLoopback(Operands &ops);
-int ParseReadWriteBuffer(Operands &ops);
-int ParseFcPing(Operands &ops);
-int ParseCtPing(Operands &ops);
-int ParseTraceRoute(Operands &ops);
-int ParseElsEcho(Operands &ops);
 int ParseRdp(Operands &ops);
-int ParseDPort(Operands &ops);
 int ParseSmartSan(Operands &ops);
 int ParseFec(Operands &ops);
 int ParseBbcr(Operands &ops);

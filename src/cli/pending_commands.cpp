@@ -46,32 +46,6 @@ constexpr HelpTopic kHelpDriverSettingsSet = {
 constexpr HelpTopic kHelpDriverUpdate = {
     "Driver Update", "Updates the HBA driver from a driver file.", "-d <driver file>", nullptr};
 
-constexpr HelpTopic kHelpLoopbackTest = {
-    "Loopback Test", "Runs the loopback test on an HBA port.",
-    "-kl " HBA " [<parameter> <value> ...]",
-    "DataPattern (DP)\trandom (default), CRPAT, CJTPAT, CSPAT, RPAT,\n"
-    "\t00, 55, 5A, A5, AA, FF, or 8 hex bytes (16 digits,\n"
-    "\tor pairs separated by '-').\n"
-    "DataSize (DS)\t8-2048 bytes, a power of two; default 512.\n"
-    "TestCount (TC)\t0-65535, 0 = until stopped; default 10.\n"
-    "TestIncrement (TI)\t1-65535; default 1.\n"
-    "OnError (OE)\t0 ignore, 1 stop, 2 loop; default 0.\n"
-    "LoopbackType (LT)\t0-4."};
-
-constexpr HelpTopic kHelpReadWriteBufferTest = {
-    "Read/Write Buffer Test",
-    "Runs the SCSI read/write buffer test against targets.\n"
-    "Every target that the HBA port sees is tested, unless excluded.",
-    "-kr " HBA " [<parameter> <value> ...] [-ex <target wwpn> ...]",
-    "DataPattern (DP)\trandom (default), CRPAT, CJTPAT, CSPAT, RPAT,\n"
-    "\t00, 55, 5A, A5, AA, FF, or 8 hex bytes (16 digits,\n"
-    "\tor pairs separated by '-').\n"
-    "DataSize (DS)\t8, 16, 32, 64 or 128 bytes; default 8.\n"
-    "TestCount (TC)\t0-10000, 0 = until stopped; default 10.\n"
-    "TestIncrement (TI)\t1-10000; default 1.\n"
-    "OnError (OE)\t0 ignore, 1 stop, 2 loop; default 0.\n"
-    "LoopbackType (LT)\t0-4.\n"
-    "-ex, -exclude\tLeave this target out of the test; may be repeated."};
 
 constexpr HelpTopic kHelpStatistics = {
     "HBA Statistics",
@@ -125,56 +99,6 @@ constexpr HelpTopic kHelpFirmwareDump = {
     "--trigger\tForce a new dump first.\n"
     "--info\tDisplay the dump information that the HBA holds."};
 
-constexpr HelpTopic kHelpElsEcho = {
-    "ELS Echo",
-    "Runs the ELS echo test to one destination.\n"
-    "ELS ECHO frames go to the destination; the replies are timed.\n"
-    "Available when the host property node.hba.diagnostics.fcping.enable is 1.",
-    "-fcping|-fcp " HBA " -wwn <wwpn> [<parameter> <value> ...]\n"
-    "-fcping|-fcp " HBA " -fcid <port id> [<parameter> <value> ...]",
-    "-wwn, --PortName\tDestination port name.\n"
-    "-fcid, --FCId\tDestination port ID.\n"
-    "--PayloadPattern (-P)\tData pattern, as DataPattern of -kl; default RPAT.\n"
-    "--PayloadSize (-L)\t8-2048 bytes, a power of two; default 8.\n"
-    "--Count (-C)\tNumber of frames, 0-1000; default 1.\n"
-    "--Interval (-I)\tSeconds between frames, 0-60; default 1.\n"
-    "--Error (-E)\t0 ignore, 1 stop, 2 loop; default 0.\n"
-    "--Echo (-T)\tEcho type."};
-
-constexpr HelpTopic kHelpCtPing = {
-    "CT Ping",
-    "Runs the CT ping test to every target.\n"
-    "CT requests go to the management service of the fabric for each target.\n"
-    "Available when the host property node.hba.diagnostics.fcping.enable is 1.",
-    "-ctping|-ctp " HBA " [<parameter> <value> ...] [-ex <target wwpn> ...]",
-    "TestCount (TC)\t0-10000, 0 = until stopped; default 10.\n"
-    "TestIncrement (TI)\t1-10000; default 1.\n"
-    "OnError (OE)\t0 ignore, 1 stop, 2 loop; default 0.\n"
-    "-ex, -exclude\tLeave this target out; may be repeated."};
-
-constexpr HelpTopic kHelpFabricTraceRoute = {
-    "Fabric Trace Route",
-    "Traces the fabric route to every target.\n"
-    "The route is found with CT requests to the management service of the fabric.",
-    "-ftraceroute|-ftr " HBA " [<parameter> <value> ...] [-ex <target wwpn> ...]",
-    "TestCount (TC)\t0-10000, 0 = until stopped; default 10.\n"
-    "TestIncrement (TI)\t1-10000; default 1.\n"
-    "OnError (OE)\t0 ignore, 1 stop, 2 loop; default 0.\n"
-    "-ex, -exclude\tLeave this target out; may be repeated."};
-
-constexpr HelpTopic kHelpDPort = {
-    "D-Port Diagnostics",
-    "Runs or manages the D_Port diagnostics.\n"
-    "The test runs between the HBA port and the switch port it is attached to.",
-    "-dport " HBA " --info|--show|--enable|--disable|--configure\n"
-    "-dport " HBA " --trigger|--stats|--detail|--clear",
-    "--info, --show\tDisplay the D_Port option and state.\n"
-    "--enable, --disable\tTurn the D_Port option on or off.\n"
-    "--configure\tChange the D_Port configuration.\n"
-    "--trigger\tStart the test.\n"
-    "--stats, --detail\tDisplay the results of both ends, in brief or in detail.\n"
-    "--clear\tClear the results."};
-
 constexpr HelpTopic kHelpRdp = {"Read Diagnostic Parameters",
                                 "Reads the diagnostic parameters (RDP) of a remote port.",
                                 "-rdp " HBA " " TGT, nullptr};
@@ -185,16 +109,6 @@ constexpr HelpTopic kHelpLinkCableBeacon = {
     "The link is the one between the HBA port and the remote port.",
     "-lcb " HBA " <target wwpn> [--BeaconCmd on|off|preset]",
     "--BeaconCmd\ton (or 1), off (or 0), preset (or 2)."};
-
-constexpr HelpTopic kHelpFcPing = {
-    "FC Ping",
-    "Runs the FC ping test to every target.\n"
-    "SCSI INQUIRY commands go to each target; the replies are timed.",
-    "-fcep " HBA " [<parameter> <value> ...] [-ex <target wwpn> ...]",
-    "TestCount (TC)\t0-10000, 0 = until stopped; default 10.\n"
-    "TestIncrement (TI)\t1-10000; default 1.\n"
-    "OnError (OE)\t0 ignore, 1 stop, 2 loop; default 0.\n"
-    "-ex, -exclude\tLeave this target out; may be repeated."};
 
 constexpr HelpTopic kHelpFirmwareTrace = {
     "Firmware Trace", "Displays, controls or saves the firmware trace.",
@@ -327,7 +241,6 @@ constexpr HelpTopic kHelpFirmwareActivate = {"Firmware Activation",
 // ---- Rows -------------------------------------------------------------------------
 
 // ELS echo and CT ping run only where the host property file enables them.
-constexpr const char *kFcPingEnable = "node.hba.diagnostics.fcping.enable";
 
 constexpr CommandRow kRows[] = {
     {"-e",
@@ -364,24 +277,6 @@ constexpr CommandRow kRows[] = {
      RunNotBuilt,
      &kHelpDriverUpdate,
      AdapterUse::None,
-     kNeedsStartup,
-     nullptr},
-    {"-kl",
-     {},
-     CommandCode::LoopbackTest,
-     ParsePending<ParseLoopback>,
-     RunNotBuilt,
-     &kHelpLoopbackTest,
-     AdapterUse::One,
-     kNeedsStartup,
-     nullptr},
-    {"-kr",
-     {},
-     CommandCode::ReadWriteBufferTest,
-     ParsePending<ParseReadWriteBuffer>,
-     RunNotBuilt,
-     &kHelpReadWriteBufferTest,
-     AdapterUse::One,
      kNeedsStartup,
      nullptr},
     {"-gs",
@@ -438,42 +333,6 @@ constexpr CommandRow kRows[] = {
      AdapterUse::One,
      kNeedsStartup,
      nullptr},
-    {"-fcping",
-     {"-fcp"},
-     CommandCode::ElsEcho,
-     ParsePending<ParseElsEcho>,
-     RunNotBuilt,
-     &kHelpElsEcho,
-     AdapterUse::One,
-     kNeedsStartup,
-     kFcPingEnable},
-    {"-ctping",
-     {"-ctp"},
-     CommandCode::CtPing,
-     ParsePending<ParseCtPing>,
-     RunNotBuilt,
-     &kHelpCtPing,
-     AdapterUse::One,
-     kNeedsStartup,
-     kFcPingEnable},
-    {"-ftraceroute",
-     {"-ftr"},
-     CommandCode::FabricTraceRoute,
-     ParsePending<ParseTraceRoute>,
-     RunNotBuilt,
-     &kHelpFabricTraceRoute,
-     AdapterUse::One,
-     kNeedsStartup,
-     nullptr},
-    {"-dport",
-     {},
-     CommandCode::DPort,
-     ParsePending<ParseDPort>,
-     RunNotBuilt,
-     &kHelpDPort,
-     AdapterUse::One,
-     kNeedsStartup,
-     nullptr},
     {"-rdp",
      {},
      CommandCode::Rdp,
@@ -489,15 +348,6 @@ constexpr CommandRow kRows[] = {
      ParsePending<ParseLinkCableBeacon>,
      RunNotBuilt,
      &kHelpLinkCableBeacon,
-     AdapterUse::One,
-     kNeedsStartup,
-     nullptr},
-    {"-fcep",
-     {},
-     CommandCode::FcPing,
-     ParsePending<ParseFcPing>,
-     RunNotBuilt,
-     &kHelpFcPing,
      AdapterUse::One,
      kNeedsStartup,
      nullptr},

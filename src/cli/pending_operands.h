@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "cli/boot_operands.h"
-#include "cli/diag_operands.h"
 #include "cli/maint_operands.h"
 #include "cli/vport_operands.h"
 #include "command/operands.h"
@@ -56,7 +55,6 @@ struct PendingOperands {
     std::string secondFileName; // -op ... -src <template>
     KeywordFlags keywords;
     std::vector<std::string> subOptions; // "--word" operands, lower case without dashes
-    int diagMode = -1;                   // mode of the diagnostics table the parser filled
     int flashMode = -1;                  // -op <mode>
     int flashRegion = -1;                // -rg <region>
     int beaconCode = -1;                 // --BeaconCmd: 0 off, 1 on, 2 preset
@@ -68,6 +66,4 @@ struct PendingOperands {
     std::vector<BootDeviceRequest> bootDevices;
     std::vector<VportRequest> vports;
     std::vector<uint16_t> vsans;
-    std::vector<std::array<uint8_t, 8>> excludedTargets; // -ex target WWPNs
-    std::vector<EchoDestination> echoDestinations;
 };

@@ -7,6 +7,7 @@
 #include "binding/commands.h"
 #include "cli/pending_commands.h"
 #include "fcoe/commands.h"
+#include "diag/commands.h"
 #include "flash/commands.h"
 #include "info/commands.h"
 #include "nvram/commands.h"
@@ -21,7 +22,7 @@ std::vector<CommandRow> AssembleTable()
     for (std::span<const CommandRow> area :
          {InfoCommandRows(), NvramCommandRows(), VportCommandRows(), FlashCommandRows(),
           TargetCommandRows(), BindingCommandRows(),
-          BeaconCommandRows(), FcoeCommandRows(), CliCommandRows(), PendingCommandRows()})
+          BeaconCommandRows(), FcoeCommandRows(), DiagCommandRows(), CliCommandRows(), PendingCommandRows()})
         rows.insert(rows.end(), area.begin(), area.end());
     // Within a code the area's own order holds (a second word follows its first).
     std::stable_sort(rows.begin(), rows.end(), [](const CommandRow &a, const CommandRow &b) {

@@ -6,6 +6,7 @@
 #include "binding/commands.h"
 #include "cli/usertables.h"
 #include "fcoe/commands.h"
+#include "diag/commands.h"
 #include "flash/commands.h"
 #include "parser_fixture.h"
 #include "targets/commands.h"
@@ -272,8 +273,8 @@ TEST_F(ParserTest, LoopbackParametersAreCheckedAndStored)
         << Message();
     EXPECT_STREQ(GetUserDiagParamValueStr("DS"), "2048");
     EXPECT_STREQ(GetUserDiagParamValueStr("TestCount"), "0");
-    EXPECT_EQ(Pending().excludedTargets.size(), 1u);
-    EXPECT_EQ(Pending().diagMode, kDiagLoopback);
+    EXPECT_EQ(Request<DiagRequest>().excluded.size(), 1u);
+    EXPECT_EQ(Request<DiagRequest>().mode, kDiagLoopback);
     ASSERT_EQ(Parse({"-kl", "0", "DP", "01-02-03-04-05-06-07-08"}), 0);
     EXPECT_TRUE(UserDataPattern().set);
     EXPECT_EQ(UserDataPattern().bytes[7], 0x08);
@@ -314,9 +315,9 @@ TEST_F(ParserTest, ElsEchoUsesItsOwnTable)
     EXPECT_TRUE(ElsEchoTableSelected());
     EXPECT_STREQ(GetUserDiagEchoPingParamValueStr("-C"), "1000");
     EXPECT_STREQ(GetUserDiagEchoPingParamValueStr("--Interval"), "60");
-    ASSERT_EQ(Pending().echoDestinations.size(), 1u);
-    EXPECT_EQ(Pending().echoDestinations[0].kind, 2);
-    EXPECT_EQ(Pending().echoDestinations[0].wwn[7], 0xFD);
+    ASSERT_EQ(Request<DiagRequest>().destinations.size(), 1u);
+    EXPECT_EQ(Request<DiagRequest>().destinations[0].kind, 2);
+    EXPECT_EQ(Request<DiagRequest>().destinations[0].wwn[7], 0xFD);
     EXPECT_PARSE_FAILS(Args({"-fcping", "0", "-C", "1001"}), kParseBadDiagValue,
                        "Count value must be from 0 to 10000!");
     EXPECT_PARSE_FAILS(Args({"-fcping", "0", "-I", "61"}), kParseBadDiagValue,

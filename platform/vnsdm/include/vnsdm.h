@@ -61,6 +61,9 @@ typedef uint32_t SD_STATUS;
 #define SDERR_VPORT_EXISTS 0x2000007Bu /* WWPN already in use */
 #define SDERR_VPORT_NOT_FOUND 0x2000007Cu
 #define SDERR_LINK_DOWN 0x2000007Du /* the port is not online */
+/* Diagnostics share codes: SDRunDiagLoopback answers SDERR_DEVICE_BUSY to be
+ * retried; SDRunDportDiagEx answers it while the switch is not ready and
+ * SDERR_INVALID_REGION (0x20000073) when the switch has no D_Port support. */
 
 /* ---- Enumerations ------------------------------------------------------ */
 /* Port types */
@@ -131,6 +134,7 @@ typedef uint32_t SD_STATUS;
 /* Firmware attribute bits */
 #define SD_FW_ATTR_FEC_SUPPORTED 0x0001u
 #define SD_FW_ATTR_NPIV 0x0002u
+#define SD_FW_ATTR_DPORT 0x0004u /* firmware runs D_Port tests */
 
 /* NVRAM regions of SDGetNVRam / SDUpdateNVRam */
 #define SD_NVRAM_REGION_PARAMETERS 1
@@ -386,6 +390,44 @@ typedef struct SD_SCSI_ADDRESS {
 #define SD_DIR_IN 1
 #define SD_DIR_OUT 2
 
+/* Loopback test status record (SDRunDiagLoopback) */
+#define SD_LOOPBACK_SUCCESS 1
+#define SD_LOOPBACK_PARAM_ERROR 2
+#define SD_LOOPBACK_LOOP_DOWN 3
+#define SD_LOOPBACK_ERRORS 4
+typedef struct SD_LOOPBACK_STATUS {
+    uint32_t Result; /* SD_LOOPBACK_... */
+    uint32_t CrcErrors;
+    uint32_t DisparityErrors;
+    uint32_t FrameLengthErrors;
+    uint32_t Iterations; /* frames looped back */
+} SD_LOOPBACK_STATUS;
+
+/* D_Port test result (SDRunDportDiagEx fills SD_DPORT_RESULT_SIZE bytes):
+ * one side's results for the adapter and for the switch. Test result codes:
+ * 0 not started, 1 passed, 2 skipped, 3 failed, 4 running, 5 remote port,
+ * 6 stopped, 56 unexpected reject, 57 unexpected phase, 58 retries exceeded,
+ * 59 timeout. */
+#define SD_DPORT_RESULT_SIZE 64
+typedef struct SD_DPORT_SIDE {
+    uint8_t Capabilities;
+    uint8_t ElectricalType, ElectricalResult;
+    uint8_t OpticalType, OpticalResult;
+    uint8_t TrafficType, TrafficResult;
+    uint8_t OverallResult;
+    uint16_t RoundTripLatency; /* ns */
+    uint16_t LinkDistance;     /* m */
+    uint16_t ErrorCount;
+    uint16_t Reserved;
+} SD_DPORT_SIDE;
+typedef struct SD_DPORT_RESULT {
+    uint32_t Mbx0, Mbx1, Mbx2;   /* Mbx1: the code behind a failure */
+    uint32_t StartTime, EndTime; /* seconds since the epoch */
+    SD_DPORT_SIDE Hba;
+    SD_DPORT_SIDE Switch;
+    uint8_t Reserved[12];
+} SD_DPORT_RESULT;
+
 /* ---- Functions --------------------------------------------------------- */
 VNSDM_API SD_STATUS SDGetVersion(char *text, uint32_t size);
 VNSDM_API const char *SDGetErrorString(SD_STATUS status);
@@ -472,6 +514,18 @@ VNSDM_API SD_STATUS SDSendCTPassThru(uint32_t handle, const uint8_t *request, ui
 VNSDM_API SD_STATUS SDSendElsPassThru(uint32_t handle, const uint8_t destPortId[3],
                                       const uint8_t *request, uint32_t reqLength, uint8_t *response,
                                       uint32_t *respLength);
+
+/* Diagnostics. option: loopback kind word; the receive buffer gets what came
+ * back. Answers the status record; the call fails only when it could not run. */
+VNSDM_API SD_STATUS SDRunDiagLoopback(uint32_t handle, uint32_t port, uint32_t option,
+                                      const uint8_t *tx, uint32_t txLength, uint8_t *rx,
+                                      uint32_t rxLength, uint32_t iterations,
+                                      SD_LOOPBACK_STATUS *status);
+/* Link error counters of a port (as SDGetStatistics) */
+VNSDM_API SD_STATUS SDGetPortStatisticsFC(uint32_t handle, uint32_t port, SD_STATISTICS *stats);
+/* Runs a D_Port test with the attached switch; result is SD_DPORT_RESULT_SIZE bytes. */
+VNSDM_API SD_STATUS SDRunDportDiagEx(uint32_t handle, uint32_t port, uint8_t *result,
+                                     uint32_t size);
 
 /* Persistent target / LUN data: instance is the device-library instance of the
  * handle; buffers are whole (SD_TARGET_DATA_SIZE, SD_LUN_DATA_SIZE bytes, or more).

@@ -654,7 +654,7 @@ void ParseFirmware(const Obj &o, Instance &in, uint32_t &riscAttributes)
     if (const Json *a = o.Get("attributes"))
         f.Attributes =
             BitList(*a, o.At("attributes"),
-                    {{"fec", SD_FW_ATTR_FEC_SUPPORTED}, {"npiv", SD_FW_ATTR_NPIV}}, 0xFFFFFFFF);
+                    {{"fec", SD_FW_ATTR_FEC_SUPPORTED}, {"npiv", SD_FW_ATTR_NPIV}, {"dport", SD_FW_ATTR_DPORT}}, 0xFFFFFFFF);
     auto four = [&](const char *key, uint8_t(&dst)[4]) {
         if (const Json *m = o.Get(key)) {
             if (m->is_string() && m->get<std::string>() == "not_running") {
@@ -1323,7 +1323,41 @@ Instance ParseInstance(const Obj &o, const AdapterInfo &ad, const Fabric &fabric
 
     if (o.Has("faults")) {
         const Obj fo = o.Section("faults");
-        fo.Allow({"not_ready", "open_status", "queries", "calls", "duplicate"});
+        fo.Allow({"not_ready", "open_status", "queries", "calls", "duplicate", "diag"});
+        if (fo.Has("diag")) {
+            const Obj d = fo.Section("diag");
+            d.Allow({"loopback_results", "crc_errors", "disparity_errors", "frame_length_errors",
+                     "miscompare_at", "link_errors_at", "ct_busy", "ct_busy_reason",
+                     "dport_not_ready", "dport_switch_unsupported", "dport_result",
+                     "dport_mbx1"});
+            DiagFaults &df = in.faults.diag;
+            if (const Json *r = d.Get("loopback_results")) {
+                if (!r->is_array())
+                    Fail(d.At("loopback_results"), "expected an array, got " + Describe(*r));
+                for (size_t i = 0; i < r->size(); ++i)
+                    df.loopbackResults.push_back(
+                        uint32_t(Num((*r)[i], Idx(d.At("loopback_results"), i), 255)));
+            }
+            auto num = [&](const char *key, uint32_t &out, uint64_t max) {
+                if (d.Has(key))
+                    out = uint32_t(Num(*d.Get(key), d.At(key), max));
+            };
+            num("crc_errors", df.crcErrors, 0xFFFF);
+            num("disparity_errors", df.disparityErrors, 0xFFFF);
+            num("frame_length_errors", df.frameLengthErrors, 0xFFFF);
+            num("miscompare_at", df.miscompareAt, 1000000);
+            num("link_errors_at", df.linkErrorsAt, 1000000);
+            num("ct_busy", df.ctBusy, 1000);
+            uint32_t reason = df.ctBusyReason;
+            num("ct_busy_reason", reason, 255);
+            df.ctBusyReason = uint8_t(reason);
+            num("dport_not_ready", df.dportNotReady, 1000);
+            num("dport_result", df.dportResult, 255);
+            num("dport_mbx1", df.dportMbx1, 0xFFFFFFFF);
+            if (d.Has("dport_switch_unsupported"))
+                df.dportSwitchUnsupported =
+                    Bool(*d.Get("dport_switch_unsupported"), d.At("dport_switch_unsupported"));
+        }
         if (fo.Has("duplicate"))
             in.faults.duplicate = Bool(*fo.Get("duplicate"), fo.At("duplicate"));
         if (fo.Has("not_ready"))

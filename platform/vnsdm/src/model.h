@@ -120,6 +120,25 @@ struct CallFault {
     uint32_t seen = 0; // per-process count of calls so far
 };
 
+// Diagnostics answers and their injected troubles (counted per process).
+struct DiagFaults {
+    std::vector<uint32_t> loopbackResults; // result of each SDRunDiagLoopback call, then 1
+    uint32_t loopbackCalls = 0;
+    uint32_t crcErrors = 1, disparityErrors = 0, frameLengthErrors = 0; // with result 4
+    uint32_t miscompareAt = 0; // the nth READ BUFFER of the port answers altered data
+    uint32_t linkErrorsAt = 0; // the nth READ BUFFER of the port raises the link counters
+    uint32_t readBuffers = 0;
+    SD_STATISTICS linkErrors{}; // what the injected link errors added so far
+    uint32_t ctBusy = 0;        // ping and trace route requests answer busy this many times
+    uint8_t ctBusyReason = 0x05;
+    uint32_t ctBusySeen = 0;
+    uint32_t dportNotReady = 0; // SDRunDportDiagEx answers not ready this many times
+    uint32_t dportCalls = 0;
+    bool dportSwitchUnsupported = false;
+    uint32_t dportResult = 1; // overall result code of a run (1 passed)
+    uint32_t dportMbx1 = 0;
+};
+
 struct Faults {
     uint32_t notReady = 0; // SDOpenDevice answers not-ready this many times
     uint32_t notReadySeen = 0;
@@ -127,6 +146,7 @@ struct Faults {
     std::map<std::string, SD_STATUS> queries; // "chip", "vpd", "aen_enable" ...
     std::vector<CallFault> calls;
     bool duplicate = false; // repeats an earlier port's WWPN on purpose
+    DiagFaults diag;
 };
 
 enum class BootCodeType : uint8_t {

@@ -121,6 +121,22 @@ const Target *ResolveTarget(Simulator &sim, const Instance &in, const SD_SCSI_AD
     return nullptr;
 }
 
+// A diagnostic's injected troubles show on the nth READ BUFFER of the port:
+// altered data (a mis-compare) or raised link error counters.
+void InjectReadBufferTrouble(Instance &in, uint8_t *data, uint32_t length)
+{
+    DiagFaults &d = in.faults.diag;
+    ++d.readBuffers;
+    if (d.readBuffers == d.miscompareAt && data && length > 0)
+        data[0] ^= 0xFF;
+    if (d.readBuffers == d.linkErrorsAt) {
+        d.linkErrors.LinkFailureCount += 1;
+        d.linkErrors.LossOfSyncCount += 2;
+        d.linkErrors.LossOfSignalCount += 0;
+        d.linkErrors.InvalidCrcCount += 3;
+    }
+}
+
 SD_STATUS Scsi(uint32_t handle, const char *call, const SD_SCSI_ADDRESS *target, uint16_t lun,
                const uint8_t *cdb, uint32_t cdbLength, uint32_t direction, uint8_t *data,
                uint32_t *length, uint8_t *sense, uint32_t senseLength)
@@ -134,8 +150,11 @@ SD_STATUS Scsi(uint32_t handle, const char *call, const SD_SCSI_ADDRESS *target,
                           const Target *t = ResolveTarget(sim, in, target);
                           if (!t)
                               return SDERR_SCSI_TARGET_NOT_FOUND;
-                          return ScsiExecute(sim, *t, lun, cdb, cdbLength, direction, data, length,
-                                             sense, senseLength);
+                          SD_STATUS st = ScsiExecute(sim, *t, lun, cdb, cdbLength, direction, data,
+                                                     length, sense, senseLength);
+                          if (st == SD_OK && cdbLength > 0 && cdb[0] == 0x3C)
+                              InjectReadBufferTrouble(in, data, *length);
+                          return st;
                       });
 }
 
@@ -919,8 +938,112 @@ VNSDM_API SD_STATUS SDSendCTPassThru(uint32_t handle, const uint8_t *request, ui
         handle, "SDSendCTPassThru", [&](Simulator &sim, Instance &in, uint32_t index, Torn &) {
             if (!sim.Online(in))
                 return SDERR_LINK_DOWN;
+            DiagFaults &d = in.faults.diag;
+            // A busy management server rejects pings and trace routes for a while.
+            if (request && reqLength >= 16 && request[4] == 0xFA && request[8] == 0x04 &&
+                (request[9] == 0x00 || request[9] == 0x01) && d.ctBusySeen < d.ctBusy) {
+                ++d.ctBusySeen;
+                if (!response || !respLength || *respLength < 16)
+                    return SDERR_INVALID_PARAMETER;
+                std::memset(response, 0, *respLength);
+                std::memcpy(response, request, 8);
+                response[8] = 0x80;
+                response[9] = 0x01; // FS_RJT
+                response[13] = d.ctBusyReason;
+                *respLength = 16;
+                return SD_OK;
+            }
             return CtExecute(ViewOf(sim, in, index), request, reqLength, response, respLength);
         });
+}
+
+VNSDM_API SD_STATUS SDRunDiagLoopback(uint32_t handle, uint32_t port, uint32_t option,
+                                      const uint8_t *tx, uint32_t txLength, uint8_t *rx,
+                                      uint32_t rxLength, uint32_t iterations,
+                                      SD_LOOPBACK_STATUS *status)
+{
+    return WithDevice(
+        handle, "SDRunDiagLoopback", [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
+            if (!status || port != 0 || (txLength && !tx) || (rxLength && !rx))
+                return SDERR_INVALID_PARAMETER;
+            std::memset(status, 0, sizeof *status);
+            DiagFaults &d = in.faults.diag;
+            const uint32_t call = d.loopbackCalls++;
+            uint32_t result =
+                call < d.loopbackResults.size() ? d.loopbackResults[call] : SD_LOOPBACK_SUCCESS;
+            // An external loopback needs the link; the internal ones stay on the chip.
+            const bool external = (option & 0x0F) == 2;
+            if (external && !sim.Online(in) && result == SD_LOOPBACK_SUCCESS)
+                result = SD_LOOPBACK_LOOP_DOWN;
+            if (txLength == 0 || rxLength < txLength)
+                result = SD_LOOPBACK_PARAM_ERROR;
+            status->Result = result;
+            if (result == SD_LOOPBACK_ERRORS) {
+                status->CrcErrors = d.crcErrors;
+                status->DisparityErrors = d.disparityErrors;
+                status->FrameLengthErrors = d.frameLengthErrors;
+            }
+            if (result == SD_LOOPBACK_SUCCESS) {
+                std::memcpy(rx, tx, txLength);
+                status->Iterations = iterations;
+            }
+            return SD_OK;
+        });
+}
+
+VNSDM_API SD_STATUS SDGetPortStatisticsFC(uint32_t handle, uint32_t port, SD_STATISTICS *stats)
+{
+    return WithDevice(handle, "SDGetPortStatisticsFC",
+                      [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
+                          if (SD_STATUS s = Query(sim, in, "statistics"))
+                              return s;
+                          if (!stats || port != 0)
+                              return SDERR_INVALID_PARAMETER;
+                          *stats = sim.Statistics(in);
+                          return SD_OK;
+                      });
+}
+
+VNSDM_API SD_STATUS SDRunDportDiagEx(uint32_t handle, uint32_t port, uint8_t *result, uint32_t size)
+{
+    return WithDevice(handle, "SDRunDportDiagEx",
+                      [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
+                          if (!result || size < SD_DPORT_RESULT_SIZE || port != 0)
+                              return SDERR_INVALID_PARAMETER;
+                          if (!sim.Online(in))
+                              return SDERR_LINK_DOWN;
+                          DiagFaults &d = in.faults.diag;
+                          if (d.dportSwitchUnsupported)
+                              return SDERR_INVALID_REGION;
+                          if (d.dportCalls < d.dportNotReady) {
+                              ++d.dportCalls;
+                              return SDERR_DEVICE_BUSY;
+                          }
+                          SD_DPORT_RESULT r{};
+                          const uint8_t overall = uint8_t(d.dportResult);
+                          const uint8_t passed = 1;
+                          for (SD_DPORT_SIDE *side : {&r.Hba, &r.Switch}) {
+                              side->Capabilities = 0x07;
+                              side->ElectricalType = 0x01;
+                              side->OpticalType = 0x02;
+                              side->TrafficType = 0x03;
+                              side->ElectricalResult = passed;
+                              side->OpticalResult = passed;
+                              // The traffic test is the one that meets a bad link.
+                              side->TrafficResult = overall;
+                              side->OverallResult = overall;
+                              side->RoundTripLatency = 1240;
+                              side->LinkDistance = 3;
+                              side->ErrorCount = overall == passed ? 0 : 1;
+                          }
+                          r.Mbx0 = overall == passed ? 0x4000 : 0x4005;
+                          r.Mbx1 = d.dportMbx1;
+                          r.StartTime = uint32_t(std::time(nullptr));
+                          r.EndTime = r.StartTime + 12;
+                          std::memset(result, 0, size);
+                          std::memcpy(result, &r, sizeof r);
+                          return SD_OK;
+                      });
 }
 
 VNSDM_API SD_STATUS SDSendElsPassThru(uint32_t handle, const uint8_t destPortId[3],

@@ -322,6 +322,12 @@ SD_STATISTICS Simulator::Statistics(const Instance &in, bool raw)
         s.InvalidTransmissionWordCount += delta.InvalidTransmissionWordCount;
         s.InvalidCrcCount += delta.InvalidCrcCount;
     }
+    // Link errors injected during a diagnostic of this process.
+    const SD_STATISTICS &inj = in.faults.diag.linkErrors;
+    s.LinkFailureCount += inj.LinkFailureCount;
+    s.LossOfSyncCount += inj.LossOfSyncCount;
+    s.LossOfSignalCount += inj.LossOfSignalCount;
+    s.InvalidCrcCount += inj.InvalidCrcCount;
     StatsBaseline base{};
     if (auto b = store_.Get(Key(in), "stats_baseline"); !raw && b && FromBytes(*b, base)) {
         auto sub = [](auto a, auto b) { return a > b ? a - b : decltype(a)(0); };
