@@ -75,11 +75,8 @@ int ParseRdp(Operands &ops);
 int ParseDPort(Operands &ops);
 int ParseSmartSan(Operands &ops);
 int ParseFec(Operands &ops);
-int ParseBbcr(Operands &ops);
 int ParseFirmwareTrace(Operands &ops);
 int ParseLunQos(Operands &ops);
-int ParseStatistics(Operands &ops);
-int ParseTemperatureMonitor(Operands &ops);
 // Virtual ports, QoS, converged adapters, FCoE engine, equaliser chip.
 int ParseCna(Operands &ops);
 int ParseFcoeEngine(Operands &ops);

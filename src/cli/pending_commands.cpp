@@ -145,28 +145,6 @@ constexpr HelpTopic kHelpReadWriteBufferTest = {
     "LoopbackType (LT)\t0-4.\n"
     "-ex, -exclude\tLeave this target out of the test; may be repeated."};
 
-constexpr HelpTopic kHelpStatistics = {
-    "HBA Statistics",
-    "Displays the I/O statistics of HBA ports.\n"
-    "The counters are sampled at a fixed rate.",
-    "-gs " HBA "|all [<setting> <value> ...]\n"
-    "-gs " HBA "|all reset",
-    "AutoPoll (AP)\tNumber of samples, 0-256, 0 = until stopped; default 10.\n"
-    "SetRate (SR)\tSeconds between samples, 5-300; default 5.\n"
-    "LogToFile (LF)\tAlso write each sample to this file (CSV).\n"
-    "reset\tReset the statistics counters."};
-
-constexpr HelpTopic kHelpLinkStatus = {
-    "Link Status",
-    "Displays the link status counters of HBA ports.\n"
-    "The counters are sampled at a fixed rate.",
-    "-ls " HBA "|all [<setting> <value> ...]\n"
-    "-ls " HBA "|all reset",
-    "AutoPoll (AP)\tNumber of samples, 0-256, 0 = until stopped; default 10.\n"
-    "SetRate (SR)\tSeconds between samples, 5-300; default 5.\n"
-    "LogToFile (LF)\tAlso write each sample to this file (CSV).\n"
-    "reset\tReset the link status counters."};
-
 constexpr HelpTopic kHelpTransceiverDiag = {"Transceiver Diagnostics",
                                             "Displays the diagnostic data of transceivers (SFP).",
                                             "-dm " HBA "|all general|gen|details|det",
@@ -292,14 +270,6 @@ constexpr HelpTopic kHelpFec = {"Forward Error Correction",
                                 "Displays or changes forward error correction (FEC).",
                                 "-fec " HBA " --info|--show|--enable|--disable", nullptr};
 
-constexpr HelpTopic kHelpBbcr = {
-    "BB Credit Recovery",
-    "Displays or changes BB credit recovery.\n"
-    "Buffer-to-buffer credit recovery is enabled with its BB_SC_N value.",
-    "-bbcr " HBA " --info|--show|--disable\n"
-    "-bbcr " HBA " --enable [<bb_sc_n>]",
-    "<bb_sc_n>\tBB_SC_N value, 1-15."};
-
 constexpr HelpTopic kHelpLunQos = {"LUN QoS", "Displays or changes the QoS of targets and LUNs.",
                                    "-lunqos " HBA " --info|--show [<target wwpn> [<lun id>]]\n"
                                    "-lunqos " HBA
@@ -386,22 +356,6 @@ constexpr HelpTopic kHelpFcoeEngine = {
     "  FCoEConfigMax (FA)\t0-255\n"
     "  FCoEConfigEnable (FE)\t0-1\n"
     "  FCMap (FM)\t3 hex bytes (6 digits, or pairs with '-' or ':')"};
-
-constexpr HelpTopic kHelpTemperatureMonitor = {
-    "Temperature Monitoring",
-    "Monitors the board temperature of HBAs.\n"
-    "Samples are taken at a fixed rate and checked against alarms.",
-    "-tm " HBA "|all [<setting> <value> ...]",
-    "AutoPoll (AP)\tNumber of samples, 0-256, 0 = until stopped; default 10.\n"
-    "SetRate (SR)\tSeconds between samples, 5-300; default 5.\n"
-    "LogToFile (LF)\tAlso write each sample to this file (CSV).\n"
-    "LowAlarm (LO)\tLow alarm threshold, 0-5.\n"
-    "HiAlarm (HI)\tHigh alarm threshold, 1-100."};
-
-constexpr HelpTopic kHelpBoardTemperature = {"Board Temperature",
-                                             "Displays the board temperature of HBAs.\n"
-                                             "Without an HBA, or with all, every HBA is shown.",
-                                             "-tr [all|" HBA "]", nullptr};
 
 constexpr HelpTopic kHelpFeatureConfig = {
     "Feature Configuration", "Displays or changes the optional features of an HBA port.",
@@ -551,24 +505,6 @@ constexpr CommandRow kRows[] = {
      AdapterUse::One,
      kNeedsStartup,
      nullptr},
-    {"-gs",
-     {},
-     CommandCode::Statistics,
-     ParsePending<ParseStatistics>,
-     RunNotBuilt,
-     &kHelpStatistics,
-     AdapterUse::OneOrAll,
-     kNeedsStartup,
-     nullptr},
-    {"-ls",
-     {},
-     CommandCode::LinkStatus,
-     ParsePending<ParseStatistics>,
-     RunNotBuilt,
-     &kHelpLinkStatus,
-     AdapterUse::OneOrAll,
-     kNeedsStartup,
-     nullptr},
     {"-dm",
      {},
      CommandCode::TransceiverDiag,
@@ -695,15 +631,6 @@ constexpr CommandRow kRows[] = {
      AdapterUse::One,
      kNeedsStartup,
      nullptr},
-    {"-bbcr",
-     {},
-     CommandCode::Bbcr,
-     ParsePending<ParseBbcr>,
-     RunNotBuilt,
-     &kHelpBbcr,
-     AdapterUse::One,
-     kNeedsStartup,
-     nullptr},
     {"-lunqos",
      {},
      CommandCode::LunQos,
@@ -747,24 +674,6 @@ constexpr CommandRow kRows[] = {
      RunNotBuilt,
      &kHelpFcoeEngine,
      AdapterUse::One,
-     kNeedsStartup,
-     nullptr},
-    {"-tm",
-     {},
-     CommandCode::TemperatureMonitor,
-     ParsePending<ParseTemperatureMonitor>,
-     RunNotBuilt,
-     &kHelpTemperatureMonitor,
-     AdapterUse::OneOrAll,
-     kNeedsStartup,
-     nullptr},
-    {"-tr",
-     {},
-     CommandCode::BoardTemperature,
-     ParsePending<ParseOptionalAdapter>,
-     RunNotBuilt,
-     &kHelpBoardTemperature,
-     AdapterUse::OneOrAll,
      kNeedsStartup,
      nullptr},
     {"-pc",

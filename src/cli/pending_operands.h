@@ -64,7 +64,7 @@ struct PendingOperands {
     int flashRegion = -1;                // -rg <region>
     int targetSpeed = -1;                // -q speed in Gb/s, 0 auto
     int beaconCode = -1;                 // --BeaconCmd: 0 off, 1 on, 2 preset
-    int featureValue = -1;               // -fec/-bbcr value
+    int featureValue = -1;               // -fec value
     QosRequest qos;
     FcoeEngineRequest fcoe;
     EdcRequest edc;

@@ -6,6 +6,7 @@
 #include "cli/pending_commands.h"
 #include "flash/commands.h"
 #include "info/commands.h"
+#include "monitor/commands.h"
 #include "nvram/commands.h"
 #include "vport/commands.h"
 
@@ -16,7 +17,7 @@ std::vector<CommandRow> AssembleTable()
     std::vector<CommandRow> rows;
     for (std::span<const CommandRow> area :
          {InfoCommandRows(), NvramCommandRows(), VportCommandRows(), FlashCommandRows(),
-          CliCommandRows(), PendingCommandRows()})
+          MonitorCommandRows(), CliCommandRows(), PendingCommandRows()})
         rows.insert(rows.end(), area.begin(), area.end());
     // Within a code the area's own order holds (a second word follows its first).
     std::stable_sort(rows.begin(), rows.end(), [](const CommandRow &a, const CommandRow &b) {

@@ -17,7 +17,6 @@ struct PendingTables {
     bool echoSelected = false;
     DiagNameMode nameMode = DiagNameMode::Full;
     CustomDataPattern pattern;
-    StatTableEntry stats[kStatTableSize] = {};
     BeaconTableEntry beacon[kBeaconTableSize] = {};
 };
 
@@ -339,45 +338,6 @@ int ParseDataPattern(std::string_view text, char *msg, size_t msgSize)
                   text.data());
     CopyText(msg, msgSize, buf);
     return 4;
-}
-
-// ---- Monitoring -------------------------------------------------------------
-
-void ResetUserStatSettings()
-{
-    static const char *const kDefaults[kStatTableSize][3] = {{"AutoPoll", "AP", "10"},
-                                                             {"SetRate", "SR", "5"},
-                                                             {"LogToFile", "LF", "N/A"},
-                                                             {"LowAlarm", "LO", "30"},
-                                                             {"HiAlarm", "HI", "120"}};
-    for (int i = 0; i < kStatTableSize; ++i) {
-        StatTableEntry &e = Tables().stats[i];
-        CopyText(e.name, kDefaults[i][0]);
-        CopyText(e.alias, kDefaults[i][1]);
-        CopyText(e.value, kDefaults[i][2]);
-    }
-}
-
-const StatTableEntry *UserStatTable() { return Tables().stats; }
-
-int FindStatParam(std::string_view name, int count)
-{
-    for (int i = 0; i < count && i < kStatTableSize; ++i)
-        if (SameText(name, Tables().stats[i].name) || SameText(name, Tables().stats[i].alias))
-            return i;
-    return -1;
-}
-
-void SetUserStatValue(int index, std::string_view value)
-{
-    if (index >= 0 && index < kStatTableSize)
-        CopyText(Tables().stats[index].value, value);
-}
-
-const char *GetStatisticsUserConfig(std::string_view alias)
-{
-    int i = FindStatParam(alias, kStatTableSize);
-    return i < 0 ? nullptr : Tables().stats[i].value;
 }
 
 // ---- Target beacon ----------------------------------------------------------

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "monitor/settings.h"
+
 // ---- Diagnostics parameters ------------------------------------------------
 
 // Diagnostic modes.
@@ -72,23 +74,7 @@ const CustomDataPattern &UserDataPattern();
 // bytes; 2, 3 or 4 with the message in msg for bad hex.
 int ParseDataPattern(std::string_view text, char *msg, size_t msgSize);
 
-// ---- Monitoring (statistics, link status, temperature) ---------------------
-
-constexpr int kStatTableSize = 5;
-constexpr size_t kStatValueSize = 260; // room for a log file path
-
-struct StatTableEntry {
-    char name[20];
-    char alias[4];
-    char value[kStatValueSize];
-};
-
-void ResetUserStatSettings();
-const StatTableEntry *UserStatTable();
-// Index of a name or alias among the first `count` entries, or -1.
-int FindStatParam(std::string_view name, int count);
-void SetUserStatValue(int index, std::string_view value);
-const char *GetStatisticsUserConfig(std::string_view alias);
+// ---- Monitoring: the monitor area's table (monitor/settings.h) -----------
 
 // ---- Target beacon ---------------------------------------------------------
 

@@ -460,7 +460,7 @@ Fabric ParseFabric(const Json &j, const std::string &path)
         for (size_t i = 0; i < tg->size(); ++i) {
             Obj t((*tg)[i], Idx(o.At("targets"), i));
             t.Allow({"name", "wwnn", "wwpn", "port_id", "vendor", "product", "revision", "serial",
-                     "device_type", "buffer_size", "luns"});
+                     "device_type", "buffer_size", "link_errors_per_minute", "luns"});
             Target out;
             out.wwpn = ParseWwn(t.Need("wwpn"), t.At("wwpn"));
             out.wwnn = t.Has("wwnn") ? ParseWwn(*t.Get("wwnn"), t.At("wwnn")) : out.wwpn;
@@ -475,6 +475,9 @@ Fabric ParseFabric(const Json &j, const std::string &path)
             if (t.Has("buffer_size"))
                 out.bufferSize =
                     uint32_t(Num(*t.Get("buffer_size"), t.At("buffer_size"), 1u << 24));
+            if (t.Has("link_errors_per_minute"))
+                out.linkErrorsPerMinute = uint32_t(Num(*t.Get("link_errors_per_minute"),
+                                                       t.At("link_errors_per_minute"), 1000000));
             if (const Json *luns = t.Get("luns")) {
                 if (!luns->is_array())
                     Fail(t.At("luns"), "expected an array, got " + Describe(*luns));
@@ -759,7 +762,7 @@ Instance ParseInstance(const Obj &o, const AdapterInfo &ad, const Fabric &fabric
 {
     const std::string &path = o.path();
     o.Allow({"chip", "driver", "node", "firmware", "port", "nvram", "vpd", "flash", "beacon",
-             "temperature", "statistics", "events", "vports", "targets", "faults"});
+             "temperature", "statistics", "traffic", "events", "vports", "targets", "faults"});
     Instance in;
     in.path = path;
     ParseChip(o.Section("chip", true), in, defaultFunction);
@@ -1055,7 +1058,7 @@ Instance ParseInstance(const Obj &o, const AdapterInfo &ad, const Fabric &fabric
 
     if (o.Has("temperature")) {
         const Obj to = o.Section("temperature");
-        to.Allow({"celsius", "high_alarm", "low_alarm", "threshold"});
+        to.Allow({"celsius", "high_alarm", "low_alarm", "threshold", "steps", "step_seconds"});
         if (to.Has("celsius"))
             in.temperature.celsius = int32_t(SignedNum(*to.Get("celsius"), to.At("celsius")));
         if (to.Has("high_alarm"))
@@ -1065,6 +1068,41 @@ Instance ParseInstance(const Obj &o, const AdapterInfo &ad, const Fabric &fabric
             in.temperature.lowAlarm = int32_t(SignedNum(*to.Get("low_alarm"), to.At("low_alarm")));
         if (to.Has("threshold"))
             in.temperature.threshold = int32_t(SignedNum(*to.Get("threshold"), to.At("threshold")));
+        if (const Json *st = to.Get("steps")) {
+            if (!st->is_array() || st->empty() || st->size() > 64)
+                Fail(to.At("steps"), "expected an array of 1 to 64 temperatures, got " +
+                                         Describe(*st));
+            in.temperature.steps.clear();
+            for (size_t i = 0; i < st->size(); ++i)
+                in.temperature.steps.push_back(
+                    int32_t(SignedNum((*st)[i], Idx(to.At("steps"), i))));
+        }
+        if (to.Has("step_seconds"))
+            in.temperature.stepSeconds =
+                uint32_t(Num(*to.Get("step_seconds"), to.At("step_seconds"), 86400));
+    }
+
+    if (o.Has("traffic")) {
+        const Obj tr = o.Section("traffic");
+        Traffic &t = in.traffic;
+        const std::pair<const char *, uint32_t *> rates[] = {
+            {"io_per_second", &t.ioPerSecond},
+            {"bytes_per_io", &t.bytesPerIo},
+            {"port_errors_per_minute", &t.portErrorsPerMinute},
+            {"device_errors_per_minute", &t.deviceErrorsPerMinute},
+            {"link_errors_per_minute", &t.linkErrorsPerMinute},
+            {"credit_loss_per_minute", &t.creditLossPerMinute},
+            {"fec_errors_per_minute", &t.fecErrorsPerMinute}};
+        for (const auto &[key, member] : tr.Members()) {
+            bool known = false;
+            for (auto &[k, dst] : rates)
+                if (key == k) {
+                    *dst = uint32_t(Num(*member, tr.At(k), 1000000));
+                    known = true;
+                }
+            if (!known)
+                Fail(tr.At(key), "unknown field");
+        }
     }
 
     if (o.Has("statistics")) {
@@ -1217,14 +1255,16 @@ Instance ParseInstance(const Obj &o, const AdapterInfo &ad, const Fabric &fabric
             static const std::set<std::string> names = {
                 "chip",       "driver",      "node",  "firmware",      "port",
                 "statistics", "temperature", "nvram", "beacon",        "vpd",
-                "flash",      "aen_enable",  "aen",   "port_database", "targets"};
+                "flash",      "aen_enable",  "aen",   "port_database", "targets",
+                "private_statistics"};
             for (const auto &[key, value] : qo.Members()) {
                 std::string k = key;
                 std::replace(k.begin(), k.end(), '-', '_');
                 if (!names.count(k))
                     Fail(qo.At(key), "unknown query (chip, driver, node, firmware, port, "
                                      "statistics, temperature, nvram, beacon, vpd, flash, "
-                                     "aen_enable, aen, port_database, targets)");
+                                     "aen_enable, aen, port_database, targets, "
+                                     "private_statistics)");
                 in.faults.queries[k] = Status(*value, qo.At(key));
             }
         }
