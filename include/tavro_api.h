@@ -230,6 +230,20 @@ TAVRO_API int32_t TAVRO_FC_CommandLineParser(int32_t argc, const char *const *ar
    exit code of the host. */
 TAVRO_API int32_t TAVRO_FC_CommandLineProcessor(int32_t argc, const char **argv);
 
+/* ---- Long-running operations (diagnostics, monitors, beacons) ---- */
+
+#define TAVRO_TEST_STATE_ABORT 1
+#define TAVRO_TEST_STATE_RUNNING 2
+#define TAVRO_TEST_STATE_DONE 3
+
+/* The process-wide state word: 2 running, 1 abort requested, 3 done (0 before any). */
+TAVRO_API int32_t TAVRO_GetTestState(void);
+/* Writing 1 stops the running operation at its next check; 1 for a value outside 0-3. */
+TAVRO_API int32_t TAVRO_SetTestState(int32_t state);
+/* Waits for the completion event of the last operation: 0 signalled, 1 timed out
+ * (timeout in milliseconds of the library clock; 0xFFFFFFFF waits forever). */
+TAVRO_API int32_t TAVRO_WaitTestCompletion(uint32_t timeoutMs);
+
 #ifdef __cplusplus
 }
 #endif

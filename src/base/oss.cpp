@@ -317,6 +317,8 @@ int GetKey()
     return k;
 }
 
+bool StdoutIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
+
 bool WaitForLineFeed()
 {
     std::lock_guard<std::mutex> lock(g_keyMutex);

@@ -90,6 +90,8 @@ void RestoreConsole();
 // then discards what else a terminal has buffered. Reads byte by byte so that
 // piped input is consumed one line per call. False at end of input.
 bool WaitForLineFeed();
+// Whether standard output is a terminal (progress rows are then rewritten in place).
+bool StdoutIsTerminal();
 
 // ---- Paths and host ----------------------------------------------------
 // Full path of the shared object (or executable) that holds addr.
