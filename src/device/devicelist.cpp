@@ -6,6 +6,7 @@
 #include "base/status.h"
 #include "device/classify.h"
 #include "device/core.h"
+#include "device/discovery.h"
 #include "frame/messages.h"
 
 DeviceList &CoreDevices()
@@ -140,6 +141,9 @@ int AddDeviceToCoreList(int32_t instance, uint32_t handle)
         CoreLog(kLevelInfo, "Duplicate device found: Instance = (%d)", instance);
         return kStatusOk;
     }
+    if (RetrievePortSummaryForDevice(rec) != 0)
+        Trace(kLevelDebug, "AddDeviceToCoreList: target discovery incomplete for instance (%d)",
+              instance);
     try {
         list.handles.reserve(list.handles.size() + 1);
         AppendDevice(list, std::move(rec));

@@ -429,6 +429,55 @@ uint32_t BitList(const Json &j, const std::string &path,
 
 // ---- Fabric -----------------------------------------------------------------
 
+SenseFault ParseSenseFault(const Json &j, const std::string &path)
+{
+    using A = SenseFault::Answer;
+    static const std::map<std::string, A> answers = {
+        {"not_ready", A::NotReady},
+        {"becoming_ready", A::BecomingReady},
+        {"standby", A::Standby},
+        {"unit_attention", A::UnitAttention},
+        {"no_media", A::NoMedia},
+        {"access_denied", A::AccessDenied},
+        {"hardware_error", A::HardwareError},
+        {"empty_sense", A::EmptySense},
+        {"busy", A::Busy},
+        {"reservation_conflict", A::ReservationConflict},
+        {"timeout", A::Timeout},
+    };
+    static const std::map<std::string, SenseFault::Command> commands = {
+        {"any", SenseFault::Any},
+        {"tur", SenseFault::Tur},
+        {"inquiry", SenseFault::Inquiry},
+        {"report_luns", SenseFault::ReportLuns},
+        {"read_capacity", SenseFault::ReadCapacity},
+    };
+    Obj o(j, path);
+    o.Allow({"lun", "command", "answer", "count"});
+    SenseFault f;
+    const std::string answer = Str(o.Need("answer"), o.At("answer"));
+    auto a = answers.find(answer);
+    if (a == answers.end())
+        Fail(o.At("answer"), "unknown answer \"" + answer +
+                                 "\" (not_ready, becoming_ready, standby, unit_attention, "
+                                 "no_media, access_denied, hardware_error, empty_sense, busy, "
+                                 "reservation_conflict, timeout)");
+    f.answer = a->second;
+    if (o.Has("command")) {
+        const std::string c = Str(*o.Get("command"), o.At("command"));
+        auto it = commands.find(c);
+        if (it == commands.end())
+            Fail(o.At("command"),
+                 "unknown command \"" + c + "\" (any, tur, inquiry, report_luns, read_capacity)");
+        f.command = it->second;
+    }
+    if (o.Has("lun"))
+        f.lun = uint16_t(Num(*o.Get("lun"), o.At("lun"), 2047));
+    if (o.Has("count"))
+        f.count = uint32_t(Num(*o.Get("count"), o.At("count"), 1000000));
+    return f;
+}
+
 Fabric ParseFabric(const Json &j, const std::string &path)
 {
     Fabric f;
@@ -460,7 +509,8 @@ Fabric ParseFabric(const Json &j, const std::string &path)
         for (size_t i = 0; i < tg->size(); ++i) {
             Obj t((*tg)[i], Idx(o.At("targets"), i));
             t.Allow({"name", "wwnn", "wwpn", "port_id", "vendor", "product", "revision", "serial",
-                     "device_type", "buffer_size", "link_errors_per_minute", "luns"});
+                     "device_type", "buffer_size", "speed", "link_errors_per_minute", "luns",
+                     "sense"});
             Target out;
             out.wwpn = ParseWwn(t.Need("wwpn"), t.At("wwpn"));
             out.wwnn = t.Has("wwnn") ? ParseWwn(*t.Get("wwnn"), t.At("wwnn")) : out.wwpn;
@@ -497,6 +547,14 @@ Fabric ParseFabric(const Json &j, const std::string &path)
                         Fail(l.At("lun"), "LUN " + std::to_string(lun.number) + " is listed twice");
                     out.luns.push_back(lun);
                 }
+            }
+            if (t.Has("speed"))
+                out.speed = uint16_t(Enum(*t.Get("speed"), t.At("speed"), kSpeeds, 0xFFFF));
+            if (const Json *sn = t.Get("sense")) {
+                if (!sn->is_array())
+                    Fail(t.At("sense"), "expected an array, got " + Describe(*sn));
+                for (size_t k = 0; k < sn->size(); ++k)
+                    out.sense.push_back(ParseSenseFault((*sn)[k], Idx(t.At("sense"), k)));
             }
             if (!f.targetIndex.emplace(out.wwpn, f.targets.size()).second)
                 Fail(t.At("wwpn"), "target WWPN " + WwnText(out.wwpn) + " is listed twice");

@@ -26,6 +26,35 @@ struct Lun {
     uint32_t blockSize = 512;
 };
 
+// A SCSI answer a target or one of its LUNs gives instead of the normal one.
+struct SenseFault {
+    enum class Answer : uint8_t {
+        NotReady,            // check condition 2/04/00, cause not reportable
+        BecomingReady,       // 2/04/01
+        Standby,             // 2/04/0B, a passive path
+        UnitAttention,       // 6/29/00
+        NoMedia,             // 2/3A/00
+        AccessDenied,        // 5/20/02
+        HardwareError,       // 4/44/00
+        EmptySense,          // check condition without sense data
+        Busy,                // SDERR_DEVICE_BUSY
+        ReservationConflict, // SDERR_SCSI_RESERVATION
+        Timeout,             // SDERR_TIMEOUT
+    };
+    enum Command : uint8_t {
+        Any = 0,
+        Tur = 1,
+        Inquiry = 2,
+        ReportLuns = 3,
+        ReadCapacity = 4,
+    };
+    std::optional<uint16_t> lun; // none: every LUN of the target
+    Command command = Any;
+    Answer answer = Answer::NotReady;
+    uint32_t count = 0;        // times it is given; 0: always
+    mutable uint32_t seen = 0; // per-process count of answers given
+};
+
 struct Target {
     Wwn wwnn{};
     Wwn wwpn{};
@@ -33,8 +62,10 @@ struct Target {
     std::string vendor, product, revision, serial;
     uint8_t deviceType = 0; // SCSI peripheral device type
     uint32_t bufferSize = 65536;
+    uint16_t speed = SD_SPEED_UNKNOWN; // link speed of the target's port
     uint32_t linkErrorsPerMinute = 0; // link counters the target's port statistics gain
     std::vector<Lun> luns;
+    std::vector<SenseFault> sense;
 
     const Lun *FindLun(uint16_t number) const;
 };

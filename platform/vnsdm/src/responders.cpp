@@ -65,6 +65,77 @@ Bytes StandardInquiry(const Target &t, const Lun *lun)
     return b;
 }
 
+SenseFault::Command CommandOf(uint8_t op)
+{
+    switch (op) {
+    case 0x00:
+        return SenseFault::Tur;
+    case 0x12:
+        return SenseFault::Inquiry;
+    case 0xA0:
+        return SenseFault::ReportLuns;
+    case 0x25:
+    case 0x9E:
+        return SenseFault::ReadCapacity;
+    default:
+        return SenseFault::Any;
+    }
+}
+
+// The first injected answer that applies to this command, counted as given.
+const SenseFault *InjectedAnswer(const Target &t, uint16_t lun, uint8_t op)
+{
+    const SenseFault::Command command = CommandOf(op);
+    for (const SenseFault &f : t.sense) {
+        if (f.command != SenseFault::Any && f.command != command)
+            continue;
+        // REPORT LUNS speaks for the whole target, not for one LUN.
+        if (f.lun && (command == SenseFault::ReportLuns || *f.lun != lun))
+            continue;
+        if (f.count && f.seen >= f.count)
+            continue;
+        ++f.seen;
+        return &f;
+    }
+    return nullptr;
+}
+
+SD_STATUS Inject(const SenseFault &f, uint8_t *sense, uint32_t senseLength, uint32_t *length)
+{
+    using A = SenseFault::Answer;
+    switch (f.answer) {
+    case A::NotReady:
+        return CheckCondition(0x02, 0x04, 0x00, sense, senseLength, length);
+    case A::BecomingReady:
+        return CheckCondition(0x02, 0x04, 0x01, sense, senseLength, length);
+    case A::Standby:
+        return CheckCondition(0x02, 0x04, 0x0B, sense, senseLength, length);
+    case A::UnitAttention:
+        return CheckCondition(0x06, 0x29, 0x00, sense, senseLength, length);
+    case A::NoMedia:
+        return CheckCondition(0x02, 0x3A, 0x00, sense, senseLength, length);
+    case A::AccessDenied:
+        return CheckCondition(0x05, 0x20, 0x02, sense, senseLength, length);
+    case A::HardwareError:
+        return CheckCondition(0x04, 0x44, 0x00, sense, senseLength, length);
+    case A::EmptySense:
+        if (sense)
+            std::memset(sense, 0, senseLength);
+        *length = 0;
+        return SDERR_SCSI_CHECK_CONDITION;
+    case A::Busy:
+        *length = 0;
+        return SDERR_DEVICE_BUSY;
+    case A::ReservationConflict:
+        *length = 0;
+        return SDERR_SCSI_RESERVATION;
+    case A::Timeout:
+        *length = 0;
+        return SDERR_TIMEOUT;
+    }
+    return SDERR_FAILED;
+}
+
 bool IsBlockDevice(const Target &t)
 {
     return t.deviceType == 0 || t.deviceType == 7 || t.deviceType == 0x0E;
@@ -80,6 +151,8 @@ SD_STATUS ScsiExecute(Simulator &sim, const Target &target, uint16_t lunNumber, 
         return SDERR_INVALID_PARAMETER;
     const Lun *lun = target.FindLun(lunNumber);
     const uint8_t op = cdb[0];
+    if (const SenseFault *f = InjectedAnswer(target, lunNumber, op))
+        return Inject(*f, sense, senseLength, length);
     auto needIn = [&]() { return direction == SD_DIR_IN || *length == 0; };
     auto noLun = [&]() {
         return CheckCondition(kIllegalRequest, 0x25, 0x00, sense, senseLength, length);

@@ -77,6 +77,13 @@ SD_PORT_PROPERTY VportProperty(const SD_PORT_PROPERTY &phys, const Vport &v)
     return p;
 }
 
+// Gb/s of a speed code, for comparing two (the codes are not in speed order).
+int SpeedRank(uint16_t code)
+{
+    static const int kGbps[] = {1, 2, 0, 4, 8, 10, 16, 20, 32, 64};
+    return code < 10 ? kGbps[code] : 0;
+}
+
 // Targets of a port database view.
 std::vector<const TargetRef *> ViewTargets(Simulator &sim, const Instance &in, uint32_t index,
                                            uint32_t mode)
@@ -721,6 +728,13 @@ VNSDM_API SD_STATUS SDGetPortDatabase(uint32_t handle, uint32_t mode, uint8_t *b
                 PutLe16(e + 154, flags);
                 PutLe16(e + 158, 0x0012); // PRLI service parameters: target, no XFER_RDY on read
                 PutLe16(e + 160, 0x0008); // class 3
+                // The speed both ends run at: the slower one's, when both are known.
+                uint16_t speed = t->speed;
+                const uint16_t own = sim.PortProperty(in, index).PortSpeed;
+                const bool ownKnown = own != SD_SPEED_UNKNOWN && own != SD_SPEED_AUTO;
+                if (ownKnown && (speed == SD_SPEED_UNKNOWN || SpeedRank(own) < SpeedRank(speed)))
+                    speed = own;
+                PutLe16(e + 162, speed);
             }
             PutLe32(buffer + 4, uint32_t(refs.size()));
             return SD_OK;
