@@ -8,6 +8,7 @@
 #include "frame/frame.h"
 #include "frame/messages.h"
 #include "session/lifecycle.h"
+#include "session/longrun.h"
 
 std::string MonitorLogFileName(std::string_view name)
 {
@@ -75,7 +76,12 @@ std::string SampleTimeText()
 
 namespace {
 
-bool AbortRequested() { return Frame().abortRequested.load(); }
+// The host's stop (state word 1) or Ctrl-C; the keys are the loop's own to read,
+// since the monitors act on more of them than the abort key.
+bool AbortRequested()
+{
+    return LongRunStateWord() == kLongRunAbortRequested || Frame().abortRequested.load();
+}
 
 // Waits up to ms of scaled time; answers the key that ended the wait, or -1.
 int PauseForKey(uint32_t ms)
@@ -94,8 +100,8 @@ int PauseForKey(uint32_t ms)
 int RunPollLoop(const PollPlan &plan, const std::function<void(int)> &sample,
                 const std::function<void(int)> &onKey)
 {
-    const int abortKey = GetAsciiAbortConfigKey();
-    const uint64_t start = oss::TickMs();
+    LongRun run("RunPollLoop");
+    const int abortKey = run.AbortKey();
     int done = 0;
     while (!AbortRequested() && (plan.samples == 0 || done < plan.samples)) {
         sample(++done);
@@ -110,7 +116,7 @@ int RunPollLoop(const PollPlan &plan, const std::function<void(int)> &sample,
         onKey(key);
     }
     oss::RestoreConsole();
-    const double seconds = double(oss::TickMs() - start) / 1000.0;
-    CoreLog(kLevelInfo, "Finished %d iterations in %.0f second(s)...", done, seconds);
+    CoreLog(kLevelInfo, "Finished %d iterations in %.0f second(s)...", done, run.ElapsedSeconds());
+    run.Finish();
     return done;
 }

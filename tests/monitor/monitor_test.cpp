@@ -2,7 +2,9 @@
 // private state file, so a reset is seen by the next run as hardware would.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -109,7 +111,7 @@ TEST_F(MonitorTest, StatisticsEndAfterTheirSamplesAndLogEachOne)
         lastIo = n[4];
         if (i > 0) {
             EXPECT_GT(n[5], 0) << "I/Os per second between two samples";
-            EXPECT_EQ(n[6] % 4096, 0) << "bytes per second of 4096-byte I/Os";
+            EXPECT_EQ(n[6] / 4096, n[5]) << "bytes per second of 4096-byte I/Os";
         }
     }
     // Each sample writes the header and its row; a name without a dot gets ".csv".
@@ -130,12 +132,12 @@ TEST_F(MonitorTest, LogFileNamesFollowTheirExtension)
     };
     const Case cases[] = {{"a.CSV", "a.CSV"}, {"b.log", "b.logcsv"}, {"c", "c.csv"}};
     for (const Case &c : cases) {
-        auto r = Run({"-ls", "0", "AP", "1", "LF", dir.file(c.given)});
+        auto r = Run({"-gs", "0", "AP", "1", "LF", dir.file(c.given)});
         EXPECT_EQ(r.exitCode, 0) << r.out;
         EXPECT_TRUE(testenv::FileExists(dir.file(c.written))) << c.given;
     }
     // A directory that cannot be written: the monitor runs without its log.
-    auto r = Run({"-ls", "0", "AP", "1", "LF", dir.file("none/x.csv")});
+    auto r = Run({"-gs", "0", "AP", "1", "LF", dir.file("none/x.csv")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.out.find("Unable to open log file (" + dir.file("none/x.csv") + ")!"),
               std::string::npos);
@@ -190,17 +192,24 @@ TEST_F(MonitorTest, LinkStatusResetClearsTheLinkCountersOnly)
         << failed.out;
 }
 
-TEST_F(MonitorTest, LinkErrorsGrowAndBothXmlFormsCarryTheRows)
+TEST_F(MonitorTest, LinkErrorsOfPortAndTargetsGrowAndBothXmlFormsCarryTheRows)
 {
-    UseMachine(Machine(R"(, "traffic": { "link_errors_per_minute": 600 })"));
+    // The port's own link errors, and its target's (seen through the port).
+    UseMachine(Machine(R"(, "traffic": { "link_errors_per_minute": 600 })", "120"));
     auto r = Run({"-ls", "0", "AP", "2", "SR", "60", "LF", dir.file("link.csv")});
     ASSERT_EQ(r.exitCode, 0) << r.out;
     const auto rows = Rows(r.out);
-    ASSERT_EQ(rows.size(), 2u) << r.out;
-    EXPECT_GT(Numbers(rows[1])[1], Numbers(rows[0])[1]) << "loss of sync grows with the run";
+    ASSERT_EQ(rows.size(), 4u) << r.out; // the port and its target, twice
+    EXPECT_EQ(rows[0].rfind("21-00-00-0E-7A-16-00-01 ", 0), 0u);
+    EXPECT_EQ(rows[1].rfind("50-0C-AB-10-00-00-10-01 ", 0), 0u);
+    EXPECT_GT(Numbers(rows[2])[1], Numbers(rows[0])[1]) << "loss of sync grows with the run";
+    EXPECT_GT(Numbers(rows[3])[1], Numbers(rows[1])[1]);
+    EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(\n\tLnkFailure: \d+ SyncLoss: [1-9]\d* )")))
+        << r.out;
     const std::string csv = testenv::ReadFile(dir.file("link.csv"));
     EXPECT_EQ(CountOf(csv, "Date Time,fc-WWPN,"), 1);
     EXPECT_EQ(CountOf(csv, ",21-00-00-0E-7A-16-00-01,"), 2);
+    EXPECT_EQ(CountOf(csv, ",50-0C-AB-10-00-00-10-01,"), 2);
 
     for (const char *form : {"-x", "-x2"}) {
         SCOPED_TRACE(form);
@@ -208,11 +217,19 @@ TEST_F(MonitorTest, LinkErrorsGrowAndBothXmlFormsCarryTheRows)
         ASSERT_EQ(x.exitCode, 0) << x.out;
         xmlcheck::Document doc(x.out);
         ASSERT_TRUE(doc.ok()) << doc.error() << x.out;
-        EXPECT_EQ(doc.Count("/Vantor/LinkStatus/Port"), 2);
-        EXPECT_EQ(doc.Value("/Vantor/LinkStatus/Port[2]/@Status"), "Error");
-        EXPECT_EQ(doc.Value("/Vantor/Status"), " 0 ");
+        EXPECT_EQ(doc.Count("/Vantor/LinkStatus/Port"), 4);
+        EXPECT_EQ(doc.Value("string(/Vantor/LinkStatus/Port[3]/@Status)"), "Error");
+        EXPECT_EQ(doc.Value("string(/Vantor/LinkStatus/Port[4]/@PortName)"),
+                  "50-0C-AB-10-00-00-10-01");
+        EXPECT_EQ(doc.Value("string(/Vantor/Status)"), " 0 ");
         EXPECT_EQ(x.out.find("Refresh total"), std::string::npos) << "text-only lines";
     }
+    // A target without errors is a success.
+    UseMachine(Machine(""));
+    auto quiet = Run({"-x", "-ls", "0", "AP", "1"});
+    xmlcheck::Document doc(quiet.out);
+    ASSERT_TRUE(doc.ok()) << quiet.out;
+    EXPECT_EQ(doc.Value("string(/Vantor/LinkStatus/Port[2]/@Status)"), "Success");
 }
 
 TEST_F(MonitorTest, EnterStopsAMonitorThatPollsUntilStopped)
@@ -293,8 +310,8 @@ TEST_F(MonitorTest, EveryFailedTemperatureReadHasItsStatus)
         auto x = Run({"-x", "-tr", "0"});
         xmlcheck::Document doc(x.out);
         ASSERT_TRUE(doc.ok()) << x.out;
-        EXPECT_EQ(doc.Value("/Vantor/Status"), " 1 ");
-        EXPECT_EQ(doc.Value("/Vantor/ErrorMsg"), std::string(" ") + c.message + " ");
+        EXPECT_EQ(doc.Text("/Vantor/Status"), " 1 ");
+        EXPECT_EQ(doc.Text("/Vantor/ErrorMsg"), std::string(" ") + c.message + " ");
     }
 }
 
