@@ -15,7 +15,10 @@ template <class Body> int32_t Guarded(Body &&body)
     return GuardExport<int32_t>(kStatusGeneralFailure, std::forward<Body>(body));
 }
 
-int32_t NoAdapter() { return ReportFailure(kStatusNoAdapter, "Unable to locate the specified HBA!"); }
+int32_t NoAdapter()
+{
+    return ReportFailure(kStatusNoAdapter, "Unable to locate the specified HBA!");
+}
 
 // Sets one entry among the first `count` names after checking its value.
 int32_t AddSetting(const char *name, const char *value, int count)
@@ -42,7 +45,8 @@ TAVRO_API int32_t TAVRO_CreateThreadForHBAStatistics(FibreAdapter *adapter)
 
 TAVRO_API int32_t TAVRO_StartResetHBAStatistics(FibreAdapter *adapter)
 {
-    return Guarded([&]() -> int32_t { return adapter ? ResetHBAStatistics(*adapter) : NoAdapter(); });
+    return Guarded(
+        [&]() -> int32_t { return adapter ? ResetHBAStatistics(*adapter) : NoAdapter(); });
 }
 
 TAVRO_API int32_t TAVRO_CreateThreadForLinkStatus(FibreAdapter *adapter)

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "adapters/adapterlist.h"
-#include "base/status.h"
 #include "base/oss.h"
+#include "base/status.h"
 #include "base/text.h"
 #include "device/core.h"
 #include "frame/messages.h"
@@ -69,8 +69,8 @@ StatisticsSample GetHBAStatistics(const FibreAdapter &a)
     s.status = rec ? SDGetStatistics(rec->handle, 0, &st) : SDERR_INVALID_HANDLE;
     s.time = SampleTimeText();
     if (s.status != SD_OK) {
-        Trace(kLevelDebug, "GetHBAStatistics: SDGetStatistics failed with error %u (%s)",
-              s.status, CoreErrorString(s.status));
+        Trace(kLevelDebug, "GetHBAStatistics: SDGetStatistics failed with error %u (%s)", s.status,
+              CoreErrorString(s.status));
         return s;
     }
     const uint64_t now = NowSeconds();
@@ -110,11 +110,10 @@ const char *const kStatsHeading[] = {
     "HBA Port Errors Device Errors Reset I/O Count  IOPS  BPS        Time",
     "--- ----------- ------------- ----- ---------- ----- ---------- -----------"};
 const TableColumn kStatsColumns[] = {
-    {"HBA", 3, " "},        {"PortErrors", 11, " "}, {"DeviceErrors", 13, " "},
-    {"Reset", 5, " "},      {"IOCount", 10, " "},    {"IOPS", 5, " "},
-    {"BPS", 10, " "},       {"Time", 11, ""}};
-const TableStyle kStatsTable = {kStatsHeading,  "HBAStatistics", "    ", "Sample", "\t",
-                                "/>",           kStatsColumns};
+    {"HBA", 3, " "},      {"PortErrors", 11, " "}, {"DeviceErrors", 13, " "}, {"Reset", 5, " "},
+    {"IOCount", 10, " "}, {"IOPS", 5, " "},        {"BPS", 10, " "},          {"Time", 11, ""}};
+const TableStyle kStatsTable = {kStatsHeading, "HBAStatistics", "    ", "Sample", "\t",
+                                "/>",          kStatsColumns};
 
 const char *const kStatsCsvHeader =
     "Date Time,fc-HBA Port Errors,fc-Device Errors,fc-Reset,fc-I/O Count,fc-IOPS,fc-BPS,\n";
@@ -157,22 +156,22 @@ const char *const kLinkHeadingFc[] = {
     "Port Name               Link     Sync     Signal   Invalid  Seq Proto Invalid",
     "                        Failure  Loss     Loss     CRC      Error     Trans Word",
     "----------------------- -------- -------- -------- -------- --------- ----------"};
-const TableColumn kLinkColumnsFc[] = {{"PortName", 23, " "},    {"LinkFailure", 8, " "},
-                                      {"SyncLoss", 8, " "},     {"SignalLoss", 8, " "},
-                                      {"InvalidCRC", 8, " "},   {"PrimSeqProtErr", 9, " "},
+const TableColumn kLinkColumnsFc[] = {{"PortName", 23, " "},     {"LinkFailure", 8, " "},
+                                      {"SyncLoss", 8, " "},      {"SignalLoss", 8, " "},
+                                      {"InvalidCRC", 8, " "},    {"PrimSeqProtErr", 9, " "},
                                       {"InvalidTxWord", 10, ""}, {"Status", 0, "", " ", kInXml}};
-const TableStyle kLinkTableFc = {kLinkHeadingFc, "LinkStatus", "    ", "Port", "\t",
-                                 "/>",           kLinkColumnsFc};
+const TableStyle kLinkTableFc = {kLinkHeadingFc, "LinkStatus", "    ",        "Port",
+                                 "\t",           "/>",         kLinkColumnsFc};
 // FCoE ports: link failure, virtual link failure, symbol and frame check errors.
 const char *const kLinkHeadingFcoe[] = {
     "Port Name               Link     VirtLink  Symbol   Frame",
     "                        Failure  Failure   Error    Check",
     "----------------------- -------- --------- -------- ---------"};
-const TableColumn kLinkColumnsFcoe[] = {{"PortName", 23, " "},     {"LinkFailure", 8, " "},
-                                        {"VirtLinkFailure", 9, " "}, {"SymbolError", 9, " "},
-                                        {"FrameCheckError", 9, ""},  {"Status", 0, "", " ", kInXml}};
-const TableStyle kLinkTableFcoe = {kLinkHeadingFcoe, "LinkStatus", "    ", "Port", "\t",
-                                   "/>",             kLinkColumnsFcoe};
+const TableColumn kLinkColumnsFcoe[] = {
+    {"PortName", 23, " "},   {"LinkFailure", 8, " "},    {"VirtLinkFailure", 9, " "},
+    {"SymbolError", 9, " "}, {"FrameCheckError", 9, ""}, {"Status", 0, "", " ", kInXml}};
+const TableStyle kLinkTableFcoe = {kLinkHeadingFcoe, "LinkStatus", "    ", "Port", "\t", "/>",
+                                   kLinkColumnsFcoe};
 
 const char *const kLinkCsvHeader =
     "Date Time,fc-WWPN,fc-Link Failure Counts,fc-Loss of Sync,fc-Loss of Signal,"
@@ -183,10 +182,10 @@ Cells LinkCells(const LinkCounters &c, bool fcoe, const char *status)
     // On FCoE ports the virtual link failures, symbol and frame check errors
     // come in the loss-of-signal, transmission-word and CRC counters.
     if (fcoe)
-        return {Dashed(c.wwpn), Dec(c.linkFailure), Dec(c.signalLoss), Dec(c.invalidTxWord),
-                Dec(c.invalidCrc), status};
-    return {Dashed(c.wwpn),     Dec(c.linkFailure), Dec(c.syncLoss), Dec(c.signalLoss),
-            Dec(c.invalidCrc),  Dec(c.primSeq),     Dec(c.invalidTxWord), status};
+        return {Dashed(c.wwpn),       Dec(c.linkFailure), Dec(c.signalLoss),
+                Dec(c.invalidTxWord), Dec(c.invalidCrc),  status};
+    return {Dashed(c.wwpn),    Dec(c.linkFailure), Dec(c.syncLoss),      Dec(c.signalLoss),
+            Dec(c.invalidCrc), Dec(c.primSeq),     Dec(c.invalidTxWord), status};
 }
 
 std::string LinkCsvRow(const std::string &time, const LinkCounters &c)
@@ -201,9 +200,9 @@ std::string LinkCsvRow(const std::string &time, const LinkCounters &c)
 const char *const kTempHeading[] = {
     "Time        HBA Model Serial Number Temp(C) Threshold(C) Status",
     "----------- --------- ------------- ------- ------------ -------------------"};
-const TableColumn kTempColumns[] = {{"Time", 11, " "},        {"Model", 9, " "},
+const TableColumn kTempColumns[] = {{"Time", 11, " "},         {"Model", 9, " "},
                                     {"SerialNumber", 13, " "}, {"Temperature", 7, " "},
-                                    {"Threshold", 12, " "},   {"Status", 0, ""}};
+                                    {"Threshold", 12, " "},    {"Status", 0, ""}};
 const TableStyle kTempTable = {kTempHeading, "BoardTemperature", "    ", "Sample", "\t",
                                "/>",         kTempColumns};
 
@@ -212,8 +211,10 @@ const TableStyle kTempTable = {kTempHeading, "BoardTemperature", "    ", "Sample
 const char *const kBbcrHeading[] = {"HBA Port Transmitted  Received     Time",
                                     "No  No   Credit Lost  Credit Lost",
                                     "--- ---- ------------ ------------ -----------"};
-const TableColumn kBbcrColumns[] = {{"HBA", 3, " "},          {"Port", 4, " "},
-                                    {"TxCreditLost", 12, " "}, {"RxCreditLost", 12, " "},
+const TableColumn kBbcrColumns[] = {{"HBA", 3, " "},
+                                    {"Port", 4, " "},
+                                    {"TxCreditLost", 12, " "},
+                                    {"RxCreditLost", 12, " "},
                                     {"Time", 11, ""}};
 const TableStyle kBbcrTable = {kBbcrHeading, "BBCreditStats", "    ", "Sample", "\t",
                                "/>",         kBbcrColumns};
@@ -326,11 +327,13 @@ int MonitorLinkStatus(const std::vector<FibreAdapter *> &ports)
                 SD_STATISTICS st{};
                 SD_STATUS s = rec ? SDGetStatistics(rec->handle, 0, &st) : SDERR_INVALID_HANDLE;
                 if (s != SD_OK) {
-                    CoreLog(kLevelError, "GetLinkStatus: SDGetStatistics failed with error %u (%s)!",
-                            s, CoreErrorString(s));
+                    CoreLog(kLevelError,
+                            "GetLinkStatus: SDGetStatistics failed with error %u (%s)!", s,
+                            CoreErrorString(s));
                     LinkCounters none;
                     std::copy(a->wwpn, a->wwpn + 8, none.wwpn);
-                    r.TableRow(LinkCells(none, fcoe, "Error: Failed to retrieve adapter statistics"));
+                    r.TableRow(
+                        LinkCells(none, fcoe, "Error: Failed to retrieve adapter statistics"));
                     r.TextLine("Error: Failed to retrieve adapter statistics");
                     continue;
                 }
@@ -361,9 +364,9 @@ int MonitorLinkStatus(const std::vector<FibreAdapter *> &ports)
                         r.TextLine(Format("\tLnkFailure: %d SyncLoss: %d SignalLoss: %d "
                                           "InvalidCRC: %d InvalidTransWordCnt: %d "
                                           "PriSeqProErrCnt: %d",
-                                          int(tc.linkFailure), int(tc.syncLoss),
-                                          int(tc.signalLoss), int(tc.invalidCrc),
-                                          int(tc.invalidTxWord), int(tc.primSeq)));
+                                          int(tc.linkFailure), int(tc.syncLoss), int(tc.signalLoss),
+                                          int(tc.invalidCrc), int(tc.invalidTxWord),
+                                          int(tc.primSeq)));
                     csv += LinkCsvRow(time, tc);
                 }
             }
@@ -492,8 +495,8 @@ int MonitorTemperature(const std::vector<FibreAdapter *> &ports)
                 const char *text = TemperatureStatusText(t.status);
                 r.TableRow(Cells{time, a->model, a->serialNumber, Dec(t.temperature),
                                  Dec(t.threshold), text});
-                csv += Format("%s, %s, %d, %s\n", time.c_str(), a->serialNumber, t.temperature,
-                              text);
+                csv +=
+                    Format("%s, %s, %d, %s\n", time.c_str(), a->serialNumber, t.temperature, text);
             }
             log.Write(csv);
         },
@@ -545,8 +548,9 @@ int DisplayBoardTemperature(const std::vector<FibreAdapter *> &ports)
         r.Add(Row{nullptr, nullptr, message, std::nullopt, kInText});
         r.Add(Row{nullptr, "Instance", Dec(a->instance), std::nullopt, kInXml});
         r.Add(Row{nullptr, "Model", a->model, std::nullopt, kInXml});
-        r.Add(Row{nullptr, "Temperature", t.hostStatus == 0 && t.supported ? Dec(t.temperature) : "N/A",
-                  std::nullopt, kInXml});
+        r.Add(Row{nullptr, "Temperature",
+                  t.hostStatus == 0 && t.supported ? Dec(t.temperature) : "N/A", std::nullopt,
+                  kInXml});
         r.Add(Row{nullptr, "Status", result == 0 ? "OK" : message, std::nullopt, kInXml});
         r.EndRecord();
     }
@@ -580,8 +584,9 @@ int MonitorBBCredit(const std::vector<FibreAdapter *> &ports)
                                         : SDERR_INVALID_HANDLE;
                 const std::string time = SampleTimeText();
                 if (s != SD_OK) {
-                    r.TextLine(Format("Unable to read BB credit statistics of HBA %d (%s) (0x%x) (%s)",
-                                      a->instance, a->model, s, CoreErrorString(s)));
+                    r.TextLine(
+                        Format("Unable to read BB credit statistics of HBA %d (%s) (0x%x) (%s)",
+                               a->instance, a->model, s, CoreErrorString(s)));
                     continue;
                 }
                 Trace(kLevelDebug, "MonitorBBCredit: FEC corrected %llu uncorrected %llu",
@@ -590,9 +595,8 @@ int MonitorBBCredit(const std::vector<FibreAdapter *> &ports)
                                  Dec((long long)p.TxBufferCreditLost),
                                  Dec((long long)p.RxBufferCreditLost), time});
                 csv += Format("%s,%d,%d,%ld,%ld,%ld,%ld\n", time.c_str(), a->instance,
-                              a->portNumber, long(p.TxBufferCreditLost),
-                              long(p.RxBufferCreditLost), long(p.FecCorrected),
-                              long(p.FecUncorrected));
+                              a->portNumber, long(p.TxBufferCreditLost), long(p.RxBufferCreditLost),
+                              long(p.FecCorrected), long(p.FecUncorrected));
             }
             log.Write(csv);
         },
@@ -608,19 +612,18 @@ int MonitorBBCredit(const std::vector<FibreAdapter *> &ports)
 int ResetHBAStatistics(FibreAdapter &a)
 {
     if (!ResetCounters(a))
-        return ReportFailure(kStatusResetFailed,
-                             Format("Unable to reset statistics of HBA %d (%s)", a.instance, a.model)
-                                 .c_str());
-    return ReportResult(kStatusOk,
-                        Format("Reset statistics complete on HBA %d (%s)", a.instance, a.model)
-                            .c_str());
+        return ReportFailure(
+            kStatusResetFailed,
+            Format("Unable to reset statistics of HBA %d (%s)", a.instance, a.model).c_str());
+    return ReportResult(
+        kStatusOk, Format("Reset statistics complete on HBA %d (%s)", a.instance, a.model).c_str());
 }
 
 int ResetLinkStatus(FibreAdapter &a)
 {
     DeviceRecord *rec = RecordOf(a);
-    const SD_STATUS st = rec ? SDGetPrivStatsEx(rec->handle, 0, SD_PRIV_STATS_RESET, nullptr)
-                             : SDERR_INVALID_HANDLE;
+    const SD_STATUS st =
+        rec ? SDGetPrivStatsEx(rec->handle, 0, SD_PRIV_STATS_RESET, nullptr) : SDERR_INVALID_HANDLE;
     if (st != SD_OK) {
         Trace(kLevelDebug, "ResetLinkStatus: SDGetPrivStatsEx failed with error 0x%x (%s)", st,
               CoreErrorString(st));

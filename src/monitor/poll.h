@@ -31,8 +31,8 @@ private:
 };
 
 struct PollPlan {
-    int samples = 10;          // 0: until stopped
-    uint32_t rateSeconds = 5;  // pause between samples
+    int samples = 10;         // 0: until stopped
+    uint32_t rateSeconds = 5; // pause between samples
     bool pauseAfterFirst = true;
 };
 

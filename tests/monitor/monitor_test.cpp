@@ -83,7 +83,8 @@ protected:
         argv.insert(argv.end(), args.begin(), args.end());
         return testenv::Run(argv,
                             {"VNSDM_STATE=" + dir.file("state.db"), "VNSDM_MACHINE=" + machine,
-                             "TAVRO_CLOCK_SCALE=" + scale, "TAVRO_HBA_CONF=" + dir.file("hba.conf")},
+                             "TAVRO_CLOCK_SCALE=" + scale,
+                             "TAVRO_HBA_CONF=" + dir.file("hba.conf")},
                             input);
     }
     std::string machine;
@@ -120,7 +121,8 @@ TEST_F(MonitorTest, StatisticsEndAfterTheirSamplesAndLogEachOne)
                            "fc-IOPS,fc-BPS,\n"),
               3);
     EXPECT_EQ(CountOf(csv, "\n"), 6);
-    EXPECT_TRUE(std::regex_search(csv, std::regex(R"(\n\d\d:\d\d:\d\d [AP]M,2,0,0,\d+,\d+,\d+\n$)")))
+    EXPECT_TRUE(
+        std::regex_search(csv, std::regex(R"(\n\d\d:\d\d:\d\d [AP]M,2,0,0,\d+,\d+,\d+\n$)")))
         << csv;
 }
 
@@ -166,7 +168,8 @@ TEST_F(MonitorTest, ResetThenShowStartsFromZero)
 
 TEST_F(MonitorTest, LinkStatusResetClearsTheLinkCountersOnly)
 {
-    UseMachine(Machine(R"(, "statistics": { "io_count": 5000, "loss_of_sync": 4, "invalid_crc": 2 })"));
+    UseMachine(
+        Machine(R"(, "statistics": { "io_count": 5000, "loss_of_sync": 4, "invalid_crc": 2 })"));
     auto before = Run({"-ls", "0", "AP", "1"});
     ASSERT_EQ(before.exitCode, 0);
     EXPECT_NE(before.out.find("21-00-00-0E-7A-16-00-01        0        4        0        2"),
@@ -252,8 +255,8 @@ TEST_F(MonitorTest, TemperatureCrossesBothAlarms)
     // 3 C below the low alarm, then 50, then 101 above the high one.
     UseMachine(Machine(R"(, "temperature": { "steps": [3, 50, 101], "step_seconds": 600,
                           "threshold": 95 })"));
-    auto r = Run({"-tm", "0", "AP", "6", "SR", "300", "LO", "5", "HI", "100", "LF",
-                  dir.file("temp.csv")});
+    auto r = Run(
+        {"-tm", "0", "AP", "6", "SR", "300", "LO", "5", "HI", "100", "LF", dir.file("temp.csv")});
     ASSERT_EQ(r.exitCode, 0) << r.out;
     EXPECT_EQ(Rows(r.out).size(), 6u) << r.out;
     EXPECT_NE(r.out.find("       3           95 Error (Below Min Threshold Value)"),
@@ -289,7 +292,8 @@ TEST_F(MonitorTest, EveryFailedTemperatureReadHasItsStatus)
     };
     const Case cases[] = {
         {"SDERR_NOT_SUPPORTED", "Error (Fw mailbox unsupported)", 604,
-         "Unable to read current temperature (Fw mailbox unsupported) of HBA instance 0 (CV-2162)!"},
+         "Unable to read current temperature (Fw mailbox unsupported) of HBA instance 0 "
+         "(CV-2162)!"},
         {"SDERR_DEVICE_REMOVED", "Error (Fw mailbox failed)", 603,
          "Unable to read current temperature (Fw mailbox failed) of HBA instance 0 (CV-2162)!"},
         {"SDERR_BUFFER_TOO_SMALL", "Error (Buffer too small)", 600,
@@ -299,8 +303,8 @@ TEST_F(MonitorTest, EveryFailedTemperatureReadHasItsStatus)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.fault);
-        UseMachine(Machine(std::string(R"(, "faults": { "queries": { "temperature": ")") +
-                           c.fault + "\" } }"));
+        UseMachine(Machine(std::string(R"(, "faults": { "queries": { "temperature": ")") + c.fault +
+                           "\" } }"));
         auto m = Run({"-tm", "0", "AP", "1"});
         EXPECT_EQ(m.exitCode, 0);
         EXPECT_NE(m.out.find(c.status), std::string::npos) << m.out;
@@ -334,7 +338,8 @@ TEST_F(MonitorTest, BoardsWithoutASensorAreRefused)
 
 TEST_F(MonitorTest, CreditLossMonitorCountsAndLogs)
 {
-    UseMachine(Machine(R"(, "traffic": { "credit_loss_per_minute": 120, "fec_errors_per_minute": 60 })"));
+    UseMachine(
+        Machine(R"(, "traffic": { "credit_loss_per_minute": 120, "fec_errors_per_minute": 60 })"));
     auto r = Run({"-bbcr", "0", "--stats", "AP", "3", "SR", "30", "LF", dir.file("bbcr.csv")});
     ASSERT_EQ(r.exitCode, 0) << r.out;
     EXPECT_NE(r.out.find("HBA Port Transmitted  Received     Time"), std::string::npos);

@@ -526,8 +526,8 @@ Fabric ParseFabric(const Json &j, const std::string &path)
                 out.bufferSize =
                     uint32_t(Num(*t.Get("buffer_size"), t.At("buffer_size"), 1u << 24));
             if (t.Has("link_errors_per_minute"))
-                out.linkErrorsPerMinute = uint32_t(Num(*t.Get("link_errors_per_minute"),
-                                                       t.At("link_errors_per_minute"), 1000000));
+                out.linkErrorsPerMinute = uint32_t(
+                    Num(*t.Get("link_errors_per_minute"), t.At("link_errors_per_minute"), 1000000));
             if (const Json *luns = t.Get("luns")) {
                 if (!luns->is_array())
                     Fail(t.At("luns"), "expected an array, got " + Describe(*luns));
@@ -1128,8 +1128,8 @@ Instance ParseInstance(const Obj &o, const AdapterInfo &ad, const Fabric &fabric
             in.temperature.threshold = int32_t(SignedNum(*to.Get("threshold"), to.At("threshold")));
         if (const Json *st = to.Get("steps")) {
             if (!st->is_array() || st->empty() || st->size() > 64)
-                Fail(to.At("steps"), "expected an array of 1 to 64 temperatures, got " +
-                                         Describe(*st));
+                Fail(to.At("steps"),
+                     "expected an array of 1 to 64 temperatures, got " + Describe(*st));
             in.temperature.steps.clear();
             for (size_t i = 0; i < st->size(); ++i)
                 in.temperature.steps.push_back(
@@ -1311,10 +1311,10 @@ Instance ParseInstance(const Obj &o, const AdapterInfo &ad, const Fabric &fabric
         if (fo.Has("queries")) {
             const Obj qo = fo.Section("queries");
             static const std::set<std::string> names = {
-                "chip",       "driver",      "node",  "firmware",      "port",
-                "statistics", "temperature", "nvram", "beacon",        "vpd",
-                "flash",      "aen_enable",  "aen",   "port_database", "targets",
-                "private_statistics"};
+                "chip",   "driver",        "node",        "firmware",
+                "port",   "statistics",    "temperature", "nvram",
+                "beacon", "vpd",           "flash",       "aen_enable",
+                "aen",    "port_database", "targets",     "private_statistics"};
             for (const auto &[key, value] : qo.Members()) {
                 std::string k = key;
                 std::replace(k.begin(), k.end(), '-', '_');

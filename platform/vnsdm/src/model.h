@@ -63,7 +63,7 @@ struct Target {
     uint8_t deviceType = 0; // SCSI peripheral device type
     uint32_t bufferSize = 65536;
     uint16_t speed = SD_SPEED_UNKNOWN; // link speed of the target's port
-    uint32_t linkErrorsPerMinute = 0; // link counters the target's port statistics gain
+    uint32_t linkErrorsPerMinute = 0;  // link counters the target's port statistics gain
     std::vector<Lun> luns;
     std::vector<SenseFault> sense;
 
