@@ -38,7 +38,6 @@ struct KeywordFlags {
     bool alt3 = false;
     bool all = false; // "all" after a keyword (bind all, disable all ...)
     bool vfc = false;
-    bool reset = false;       // statistics and link status reset
     bool general = false;     // -dm general/gen
     bool details = false;     // -dm details/det
     bool autoBoot = false;    // -e <hba> 0 0 0
