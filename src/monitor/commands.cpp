@@ -150,15 +150,15 @@ constexpr HelpTopic kHelpStatistics = {
 
 constexpr HelpTopic kHelpLinkStatus = {
     "Link Status",
-    "Displays the link status counters of HBA ports and their targets.\n"
-    "The counters are sampled at a fixed rate; R resets, C and T show current or total values.",
+    "Displays the link counters of ports and their targets.\n"
+    "Sampled at a fixed rate; R resets, C and T show current or total values.",
     "-ls " HBA "|all [<setting> <value> ...]\n"
     "-ls " HBA "|all reset",
     SETTINGS "reset\tReset the firmware's link counters."};
 
 constexpr HelpTopic kHelpBbcr = {
     "BB Credit Recovery",
-    "Displays BB credit loss statistics, or changes BB credit recovery.\n"
+    "Displays credit loss statistics or sets credit recovery.\n"
     "Buffer-to-buffer credit recovery is enabled with its BB_SC_N value.",
     "-bbcr " HBA " --stats [<setting> <value> ...]\n"
     "-bbcr " HBA " --info|--show|--disable\n"
