@@ -355,6 +355,30 @@ TAVRO_API void TAVRO_SetFlashUpdateMode(int32_t mode);
 TAVRO_API int32_t TAVRO_SaveFlashToFile(const FibreAdapter *adapter, const char *path,
                                         int32_t operation);
 
+/* ---- Monitoring ---- */
+
+/* The monitors sample one port (or, with a null adapter where allowed, every
+   port) at the rate of the monitoring settings until their sample count, the
+   abort key or the abort flag ends them; each answers the host status code. */
+TAVRO_API int32_t TAVRO_CreateThreadForHBAStatistics(FibreAdapter *adapter);
+TAVRO_API int32_t TAVRO_StartResetHBAStatistics(FibreAdapter *adapter);
+TAVRO_API int32_t TAVRO_CreateThreadForLinkStatus(FibreAdapter *adapter);
+/* Resets the firmware's private counters (and with them the link error counters). */
+TAVRO_API int32_t TAVRO_StartResetLinkStatus(FibreAdapter *adapter);
+TAVRO_API int32_t TAVRO_CreateThreadForAdapterTemperatureMonitoring(FibreAdapter *adapter);
+TAVRO_API int32_t TAVRO_CreateThreadForHostTemperatureMonitoring(void);
+TAVRO_API int32_t TAVRO_CreateThreadForBBCreditStats(FibreAdapter *adapter);
+/* Set a monitoring setting by name or alias: 0, or 602 after its message.
+   The first knows AutoPoll, SetRate and LogToFile; the second also the alarms. */
+TAVRO_API int32_t TAVRO_AddUserDataForHBAStatistics(const char *name, const char *value);
+TAVRO_API int32_t TAVRO_AddUserInputForTemperatureMonitoring(const char *name, const char *value);
+/* The value of a setting by alias or name, or null. */
+TAVRO_API const char *TAVRO_GetStatisticsUserConfig(const char *alias);
+TAVRO_API void TAVRO_ResetUserStatSettings(void);
+TAVRO_API void TAVRO_DisplayUserStatSettings(void);
+TAVRO_API void TAVRO_PrintUserDataForTemperatureMonitoring(void);
+TAVRO_API void TAVRO_PrintUserDataForBBCredit(void);
+
 /* ---- Command line ---- */
 
 /* Parses a host argument vector (entry 0 the program) into the command record.

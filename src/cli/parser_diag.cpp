@@ -76,31 +76,6 @@ int ParseFec(Operands &ops)
     return AdapterAndSubOptions(ops, {"info", "show", "enable", "disable"}, {}, true);
 }
 
-// Buffer-credit recovery: --enable may carry the BB_SC_N value (1 to 15).
-int ParseBbcr(Operands &ops)
-{
-    PendingOperands &c = Pending();
-    if (int s = TakeAdapter(ops, AdapterOperand::Required))
-        return s;
-    if (!ops.More())
-        return MissingInput();
-    while (ops.More()) {
-        const std::string tok = ops.Next();
-        std::string w = SubOptionWord(tok);
-        if (w != "info" && w != "show" && w != "enable" && w != "disable")
-            return Unrecognized(tok);
-        c.subOptions.push_back(w);
-        long v = 0;
-        if (w == "enable" && ops.More() && SubOptionWord(ops.Peek()).empty()) {
-            if (!ReadDecimal(ops.Peek(), v) || v < 1 || v > 15)
-                return SetParseError(kParseTooMany, "%s", kValueInvalid);
-            ops.Next();
-            c.featureValue = int(v);
-        }
-    }
-    return 0;
-}
-
 int ParseFirmwareTrace(Operands &ops)
 {
     PendingOperands &c = Pending();
@@ -154,54 +129,3 @@ int ParseLunQos(Operands &ops)
     }
     return 0;
 }
-
-// ---- Monitoring -----------------------------------------------------------------------
-
-static int ParseMonitor(Operands &ops, int names)
-{
-    PendingOperands &c = Pending();
-    if (int s = TakeAdapter(ops, AdapterOperand::RequiredOrAll))
-        return s;
-    while (ops.More()) {
-        const std::string tok = ops.Next();
-        if (SameText(tok, "reset") || SubOptionWord(tok) == "reset") {
-            c.keywords.reset = true;
-            continue;
-        }
-        int index = FindStatParam(tok, names);
-        if (index < 0)
-            return SetParseError(kParseBadMonitorValue, "%s", kOptionInvalid);
-        if (!ops.More())
-            return MissingInput();
-        const std::string value = ops.Next();
-        long v = 0;
-        bool numeric = ReadDecimal(value, v);
-        // Numeric settings by row of the monitor table; LogToFile (row 2) takes any word.
-        struct Range {
-            bool numeric;
-            long min, max;
-            const char *message;
-        };
-        static const Range kRanges[] = {
-            // The monitor caps its samples at 256, so 256 is a value that means something.
-            {true, 0, 256, "Auto Poll value must be 0-256 (0=Auto)!"},
-            // The monitors poll every 5 to 300 seconds; the message is the one users know.
-            {true, 5, 300, "Polling Rate interval must be 5-30 (Seconds)!"},
-            {false, 0, 0, nullptr},
-            {true, 0, 5, "Minimum Threshold must be in the range 0-5!"},
-            {true, 1, 100, "Maximum Threshold must be in the range 1-100!"},
-        };
-        if (index < int(sizeof kRanges / sizeof kRanges[0]) && kRanges[index].numeric) {
-            const Range &r = kRanges[index];
-            if (!numeric)
-                return SetParseError(kParseBadMonitorValue, "%s", kValueInvalid);
-            if (v < r.min || v > r.max)
-                return SetParseError(kParseBadMonitorValue, "%s", r.message);
-        }
-        SetUserStatValue(index, value);
-    }
-    return 0;
-}
-
-int ParseStatistics(Operands &ops) { return ParseMonitor(ops, 3); }
-int ParseTemperatureMonitor(Operands &ops) { return ParseMonitor(ops, kStatTableSize); }

@@ -60,11 +60,8 @@ int ParseLinkCableBeacon(Operands &ops);
 int ParseRdp(Operands &ops);
 int ParseSmartSan(Operands &ops);
 int ParseFec(Operands &ops);
-int ParseBbcr(Operands &ops);
 int ParseFirmwareTrace(Operands &ops);
 int ParseLunQos(Operands &ops);
-int ParseStatistics(Operands &ops);
-int ParseTemperatureMonitor(Operands &ops);
 // Virtual ports, QoS, converged adapters, FCoE engine, equaliser chip.
 int ParseCna(Operands &ops);
 int ParseEdc(Operands &ops);

@@ -15,7 +15,6 @@ namespace {
 
 // ---- Help -----------------------------------------------------------------------
 
-
 constexpr HelpTopic kHelpBootDevices = {
     "Boot Devices",
     "Displays or configures the SAN boot devices of HBA ports:\n"
@@ -45,29 +44,6 @@ constexpr HelpTopic kHelpDriverSettingsSet = {
 
 constexpr HelpTopic kHelpDriverUpdate = {
     "Driver Update", "Updates the HBA driver from a driver file.", "-d <driver file>", nullptr};
-
-
-constexpr HelpTopic kHelpStatistics = {
-    "HBA Statistics",
-    "Displays the I/O statistics of HBA ports.\n"
-    "The counters are sampled at a fixed rate.",
-    "-gs " HBA "|all [<setting> <value> ...]\n"
-    "-gs " HBA "|all reset",
-    "AutoPoll (AP)\tNumber of samples, 0-256, 0 = until stopped; default 10.\n"
-    "SetRate (SR)\tSeconds between samples, 5-300; default 5.\n"
-    "LogToFile (LF)\tAlso write each sample to this file (CSV).\n"
-    "reset\tReset the statistics counters."};
-
-constexpr HelpTopic kHelpLinkStatus = {
-    "Link Status",
-    "Displays the link status counters of HBA ports.\n"
-    "The counters are sampled at a fixed rate.",
-    "-ls " HBA "|all [<setting> <value> ...]\n"
-    "-ls " HBA "|all reset",
-    "AutoPoll (AP)\tNumber of samples, 0-256, 0 = until stopped; default 10.\n"
-    "SetRate (SR)\tSeconds between samples, 5-300; default 5.\n"
-    "LogToFile (LF)\tAlso write each sample to this file (CSV).\n"
-    "reset\tReset the link status counters."};
 
 constexpr HelpTopic kHelpTransceiverDiag = {"Transceiver Diagnostics",
                                             "Displays the diagnostic data of transceivers (SFP).",
@@ -134,14 +110,6 @@ constexpr HelpTopic kHelpFec = {"Forward Error Correction",
                                 "Displays or changes forward error correction (FEC).",
                                 "-fec " HBA " --info|--show|--enable|--disable", nullptr};
 
-constexpr HelpTopic kHelpBbcr = {
-    "BB Credit Recovery",
-    "Displays or changes BB credit recovery.\n"
-    "Buffer-to-buffer credit recovery is enabled with its BB_SC_N value.",
-    "-bbcr " HBA " --info|--show|--disable\n"
-    "-bbcr " HBA " --enable [<bb_sc_n>]",
-    "<bb_sc_n>\tBB_SC_N value, 1-15."};
-
 constexpr HelpTopic kHelpLunQos = {"LUN QoS", "Displays or changes the QoS of targets and LUNs.",
                                    "-lunqos " HBA " --info|--show [<target wwpn> [<lun id>]]\n"
                                    "-lunqos " HBA
@@ -196,22 +164,6 @@ constexpr HelpTopic kHelpCnaInfo = {
     "\t--updateiscsipara --verifyiscsipara\n"
     "\t--updateiscsifd --verifyiscsifd\n"
     "\t--crbinit --mbi --ffv --rec --dup --chk --rpt"};
-
-constexpr HelpTopic kHelpTemperatureMonitor = {
-    "Temperature Monitoring",
-    "Monitors the board temperature of HBAs.\n"
-    "Samples are taken at a fixed rate and checked against alarms.",
-    "-tm " HBA "|all [<setting> <value> ...]",
-    "AutoPoll (AP)\tNumber of samples, 0-256, 0 = until stopped; default 10.\n"
-    "SetRate (SR)\tSeconds between samples, 5-300; default 5.\n"
-    "LogToFile (LF)\tAlso write each sample to this file (CSV).\n"
-    "LowAlarm (LO)\tLow alarm threshold, 0-5.\n"
-    "HiAlarm (HI)\tHigh alarm threshold, 1-100."};
-
-constexpr HelpTopic kHelpBoardTemperature = {"Board Temperature",
-                                             "Displays the board temperature of HBAs.\n"
-                                             "Without an HBA, or with all, every HBA is shown.",
-                                             "-tr [all|" HBA "]", nullptr};
 
 constexpr HelpTopic kHelpFeatureConfig = {
     "Feature Configuration", "Displays or changes the optional features of an HBA port.",
@@ -277,24 +229,6 @@ constexpr CommandRow kRows[] = {
      RunNotBuilt,
      &kHelpDriverUpdate,
      AdapterUse::None,
-     kNeedsStartup,
-     nullptr},
-    {"-gs",
-     {},
-     CommandCode::Statistics,
-     ParsePending<ParseStatistics>,
-     RunNotBuilt,
-     &kHelpStatistics,
-     AdapterUse::OneOrAll,
-     kNeedsStartup,
-     nullptr},
-    {"-ls",
-     {},
-     CommandCode::LinkStatus,
-     ParsePending<ParseStatistics>,
-     RunNotBuilt,
-     &kHelpLinkStatus,
-     AdapterUse::OneOrAll,
      kNeedsStartup,
      nullptr},
     {"-dm",
@@ -378,15 +312,6 @@ constexpr CommandRow kRows[] = {
      AdapterUse::One,
      kNeedsStartup,
      nullptr},
-    {"-bbcr",
-     {},
-     CommandCode::Bbcr,
-     ParsePending<ParseBbcr>,
-     RunNotBuilt,
-     &kHelpBbcr,
-     AdapterUse::One,
-     kNeedsStartup,
-     nullptr},
     {"-lunqos",
      {},
      CommandCode::LunQos,
@@ -421,24 +346,6 @@ constexpr CommandRow kRows[] = {
      RunNotBuilt,
      &kHelpCnaInfo,
      AdapterUse::One,
-     kNeedsStartup,
-     nullptr},
-    {"-tm",
-     {},
-     CommandCode::TemperatureMonitor,
-     ParsePending<ParseTemperatureMonitor>,
-     RunNotBuilt,
-     &kHelpTemperatureMonitor,
-     AdapterUse::OneOrAll,
-     kNeedsStartup,
-     nullptr},
-    {"-tr",
-     {},
-     CommandCode::BoardTemperature,
-     ParsePending<ParseOptionalAdapter>,
-     RunNotBuilt,
-     &kHelpBoardTemperature,
-     AdapterUse::OneOrAll,
      kNeedsStartup,
      nullptr},
     {"-pc",

@@ -35,7 +35,6 @@ struct KeywordFlags {
     bool alt3 = false;
     bool all = false; // "all" after a keyword (bind all, disable all ...)
     bool vfc = false;
-    bool reset = false;       // statistics and link status reset
     bool general = false;     // -dm general/gen
     bool details = false;     // -dm details/det
     bool autoBoot = false;    // -e <hba> 0 0 0
@@ -46,7 +45,7 @@ struct KeywordFlags {
 
 struct PendingOperands {
     TargetSelector target;
-    uint16_t lun = kNoSelection; // -lunqos
+    uint16_t lun = kNoSelection;           // -lunqos
     uint16_t virtualFabric = kNoSelection; // -vp bind/unbind
     int32_t bootSlot = -1;                 // -e disable <slot>
     VportSelector vport;
@@ -58,7 +57,7 @@ struct PendingOperands {
     int flashMode = -1;                  // -op <mode>
     int flashRegion = -1;                // -rg <region>
     int beaconCode = -1;                 // --BeaconCmd: 0 off, 1 on, 2 preset
-    int featureValue = -1;               // -fec/-bbcr value
+    int featureValue = -1;               // -fec value
     QosRequest qos;
     EdcRequest edc;
 

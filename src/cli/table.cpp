@@ -6,10 +6,11 @@
 #include "beacon/commands.h"
 #include "binding/commands.h"
 #include "cli/pending_commands.h"
-#include "fcoe/commands.h"
 #include "diag/commands.h"
+#include "fcoe/commands.h"
 #include "flash/commands.h"
 #include "info/commands.h"
+#include "monitor/commands.h"
 #include "nvram/commands.h"
 #include "targets/commands.h"
 #include "vport/commands.h"
@@ -21,8 +22,8 @@ std::vector<CommandRow> AssembleTable()
     std::vector<CommandRow> rows;
     for (std::span<const CommandRow> area :
          {InfoCommandRows(), NvramCommandRows(), VportCommandRows(), FlashCommandRows(),
-          TargetCommandRows(), BindingCommandRows(),
-          BeaconCommandRows(), FcoeCommandRows(), DiagCommandRows(), CliCommandRows(), PendingCommandRows()})
+          TargetCommandRows(), BindingCommandRows(), BeaconCommandRows(), FcoeCommandRows(),
+          DiagCommandRows(), MonitorCommandRows(), CliCommandRows(), PendingCommandRows()})
         rows.insert(rows.end(), area.begin(), area.end());
     // Within a code the area's own order holds (a second word follows its first).
     std::stable_sort(rows.begin(), rows.end(), [](const CommandRow &a, const CommandRow &b) {

@@ -11,17 +11,6 @@
 
 namespace {
 
-struct PendingTables {
-    StatTableEntry stats[kStatTableSize] = {};
-};
-
-PendingTables &Tables()
-{
-    static PendingTables tables;
-    return tables;
-}
-
-
 const RangedParam kDcbxParams[] = {
     {"PortAccessNo", "", 0, 1, "Port Selection must be 0 or 1!"},
     {"DCBXEnable", "", 0, 1, "DCBX Enable value must be 0-1!"},
@@ -42,45 +31,6 @@ const RangedParam kFcfVlanParams[] = {
 };
 
 } // namespace
-
-// ---- Monitoring -------------------------------------------------------------
-
-void ResetUserStatSettings()
-{
-    static const char *const kDefaults[kStatTableSize][3] = {{"AutoPoll", "AP", "10"},
-                                                             {"SetRate", "SR", "5"},
-                                                             {"LogToFile", "LF", "N/A"},
-                                                             {"LowAlarm", "LO", "30"},
-                                                             {"HiAlarm", "HI", "120"}};
-    for (int i = 0; i < kStatTableSize; ++i) {
-        StatTableEntry &e = Tables().stats[i];
-        CopyText(e.name, kDefaults[i][0]);
-        CopyText(e.alias, kDefaults[i][1]);
-        CopyText(e.value, kDefaults[i][2]);
-    }
-}
-
-const StatTableEntry *UserStatTable() { return Tables().stats; }
-
-int FindStatParam(std::string_view name, int count)
-{
-    for (int i = 0; i < count && i < kStatTableSize; ++i)
-        if (SameText(name, Tables().stats[i].name) || SameText(name, Tables().stats[i].alias))
-            return i;
-    return -1;
-}
-
-void SetUserStatValue(int index, std::string_view value)
-{
-    if (index >= 0 && index < kStatTableSize)
-        CopyText(Tables().stats[index].value, value);
-}
-
-const char *GetStatisticsUserConfig(std::string_view alias)
-{
-    int i = FindStatParam(alias, kStatTableSize);
-    return i < 0 ? nullptr : Tables().stats[i].value;
-}
 
 // ---- Converged-adapter tables -----------------------------------------------
 

@@ -10,24 +10,7 @@
 #include <string_view>
 
 #include "diag/params.h"
-
-// ---- Monitoring (statistics, link status, temperature) ---------------------
-
-constexpr int kStatTableSize = 5;
-constexpr size_t kStatValueSize = 260; // room for a log file path
-
-struct StatTableEntry {
-    char name[20];
-    char alias[4];
-    char value[kStatValueSize];
-};
-
-void ResetUserStatSettings();
-const StatTableEntry *UserStatTable();
-// Index of a name or alias among the first `count` entries, or -1.
-int FindStatParam(std::string_view name, int count);
-void SetUserStatValue(int index, std::string_view value);
-const char *GetStatisticsUserConfig(std::string_view alias);
+#include "monitor/settings.h"
 
 // ---- Converged-adapter parameter tables -----------------------------------
 

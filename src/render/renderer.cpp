@@ -128,6 +128,8 @@ public:
         std::string row;
         for (size_t i = 0; i < table_->columns.size(); ++i) {
             const TableColumn &column = table_->columns[i];
+            if (!(column.show & kInText))
+                continue;
             const char *cell = i < cells.size() ? cells[i].c_str() : "";
             row += Format("%*s", column.textWidth, cell);
             row += column.textAfter;
@@ -276,6 +278,8 @@ public:
         std::string row = std::string(table_->rowIndent) + "<" + table_->rowElement;
         for (size_t i = 0; i < table_->columns.size(); ++i) {
             const TableColumn &column = table_->columns[i];
+            if (!(column.show & kInXml))
+                continue;
             row += column.xmlLead;
             row += column.xmlName;
             row += "=\"" + XmlEscape(i < cells.size() ? cells[i] : std::string()) + "\"";

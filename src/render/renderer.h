@@ -65,6 +65,7 @@ struct TableColumn {
     int textWidth = 0;          // printf field width of the text cell (negative: left-aligned)
     const char *textAfter = ""; // what follows the cell in the text row
     const char *xmlLead = " ";  // what precedes the attribute in the XML row
+    unsigned show = kInBoth;    // a cell of one form only (a status the text row leaves out)
 };
 
 struct TableStyle {

@@ -305,6 +305,17 @@ typedef struct SD_BOARD_TEMP {
     int32_t BoardThreshold;
 } SD_BOARD_TEMP;
 
+/* Firmware-private counters of a port (SDGetPrivStatsEx) */
+typedef struct SD_PRIV_STATS {
+    uint64_t TxBufferCreditLost;
+    uint64_t RxBufferCreditLost;
+    uint64_t FecCorrected;
+    uint64_t FecUncorrected;
+    uint32_t Reserved[8];
+} SD_PRIV_STATS;
+#define SD_PRIV_STATS_READ 0u
+#define SD_PRIV_STATS_RESET 1u /* clears them, and the port's link error counters */
+
 /* One adapter event as SDGetAen returns it; SD_AEN_BUFFER_SIZE bytes hold 64 */
 typedef struct SD_AEN_EVENT {
     uint32_t EventType; /* SD_AEN_... */
@@ -446,6 +457,13 @@ VNSDM_API SD_STATUS SDGetHbaDevicePortProperty(uint32_t handle, uint32_t port,
 VNSDM_API SD_STATUS SDGetStatistics(uint32_t handle, uint32_t port, SD_STATISTICS *stats);
 VNSDM_API SD_STATUS SDResetStatistics(uint32_t handle, uint32_t port);
 VNSDM_API SD_STATUS SDGetBoardTemp(uint32_t handle, uint32_t port, SD_BOARD_TEMP *temp);
+/* options SD_PRIV_STATS_READ or SD_PRIV_STATS_RESET; stats may be null with the reset */
+VNSDM_API SD_STATUS SDGetPrivStatsEx(uint32_t handle, uint32_t port, uint32_t options,
+                                     SD_PRIV_STATS *stats);
+/* Link counters (the link fields of SD_STATISTICS) of a target port the HBA
+ * port sees: SDERR_SCSI_TARGET_NOT_FOUND when it does not see it (any more). */
+VNSDM_API SD_STATUS SDGetPortStatisticsFC(uint32_t handle, uint32_t port,
+                                          const uint8_t targetWwpn[8], SD_STATISTICS *stats);
 
 /* NVRAM: region SD_NVRAM_REGION_...; size 256 or 512 (the image size of the chip) */
 VNSDM_API SD_STATUS SDGetNVRam(uint32_t handle, uint32_t port, uint32_t region, uint8_t *buffer,

@@ -509,7 +509,8 @@ Fabric ParseFabric(const Json &j, const std::string &path)
         for (size_t i = 0; i < tg->size(); ++i) {
             Obj t((*tg)[i], Idx(o.At("targets"), i));
             t.Allow({"name", "wwnn", "wwpn", "port_id", "vendor", "product", "revision", "serial",
-                     "device_type", "buffer_size", "speed", "luns", "sense"});
+                     "device_type", "buffer_size", "speed", "link_errors_per_minute", "luns",
+                     "sense"});
             Target out;
             out.wwpn = ParseWwn(t.Need("wwpn"), t.At("wwpn"));
             out.wwnn = t.Has("wwnn") ? ParseWwn(*t.Get("wwnn"), t.At("wwnn")) : out.wwpn;
@@ -524,6 +525,9 @@ Fabric ParseFabric(const Json &j, const std::string &path)
             if (t.Has("buffer_size"))
                 out.bufferSize =
                     uint32_t(Num(*t.Get("buffer_size"), t.At("buffer_size"), 1u << 24));
+            if (t.Has("link_errors_per_minute"))
+                out.linkErrorsPerMinute = uint32_t(
+                    Num(*t.Get("link_errors_per_minute"), t.At("link_errors_per_minute"), 1000000));
             if (const Json *luns = t.Get("luns")) {
                 if (!luns->is_array())
                     Fail(t.At("luns"), "expected an array, got " + Describe(*luns));
@@ -652,9 +656,11 @@ void ParseFirmware(const Obj &o, Instance &in, uint32_t &riscAttributes)
     f.Minor = v.minor;
     f.Sub = v.sub;
     if (const Json *a = o.Get("attributes"))
-        f.Attributes =
-            BitList(*a, o.At("attributes"),
-                    {{"fec", SD_FW_ATTR_FEC_SUPPORTED}, {"npiv", SD_FW_ATTR_NPIV}, {"dport", SD_FW_ATTR_DPORT}}, 0xFFFFFFFF);
+        f.Attributes = BitList(*a, o.At("attributes"),
+                               {{"fec", SD_FW_ATTR_FEC_SUPPORTED},
+                                {"npiv", SD_FW_ATTR_NPIV},
+                                {"dport", SD_FW_ATTR_DPORT}},
+                               0xFFFFFFFF);
     auto four = [&](const char *key, uint8_t(&dst)[4]) {
         if (const Json *m = o.Get(key)) {
             if (m->is_string() && m->get<std::string>() == "not_running") {
@@ -874,7 +880,8 @@ Instance ParseInstance(const Obj &o, const AdapterInfo &ad, const Fabric &fabric
 {
     const std::string &path = o.path();
     o.Allow({"chip", "driver", "node", "firmware", "port", "nvram", "vpd", "flash", "beacon",
-             "temperature", "statistics", "events", "vports", "targets", "engine", "faults"});
+             "temperature", "statistics", "traffic", "events", "vports", "targets", "engine",
+             "faults"});
     Instance in;
     in.path = path;
     ParseChip(o.Section("chip", true), in, defaultFunction);
@@ -1170,7 +1177,7 @@ Instance ParseInstance(const Obj &o, const AdapterInfo &ad, const Fabric &fabric
 
     if (o.Has("temperature")) {
         const Obj to = o.Section("temperature");
-        to.Allow({"celsius", "high_alarm", "low_alarm", "threshold"});
+        to.Allow({"celsius", "high_alarm", "low_alarm", "threshold", "steps", "step_seconds"});
         if (to.Has("celsius"))
             in.temperature.celsius = int32_t(SignedNum(*to.Get("celsius"), to.At("celsius")));
         if (to.Has("high_alarm"))
@@ -1180,6 +1187,41 @@ Instance ParseInstance(const Obj &o, const AdapterInfo &ad, const Fabric &fabric
             in.temperature.lowAlarm = int32_t(SignedNum(*to.Get("low_alarm"), to.At("low_alarm")));
         if (to.Has("threshold"))
             in.temperature.threshold = int32_t(SignedNum(*to.Get("threshold"), to.At("threshold")));
+        if (const Json *st = to.Get("steps")) {
+            if (!st->is_array() || st->empty() || st->size() > 64)
+                Fail(to.At("steps"),
+                     "expected an array of 1 to 64 temperatures, got " + Describe(*st));
+            in.temperature.steps.clear();
+            for (size_t i = 0; i < st->size(); ++i)
+                in.temperature.steps.push_back(
+                    int32_t(SignedNum((*st)[i], Idx(to.At("steps"), i))));
+        }
+        if (to.Has("step_seconds"))
+            in.temperature.stepSeconds =
+                uint32_t(Num(*to.Get("step_seconds"), to.At("step_seconds"), 86400));
+    }
+
+    if (o.Has("traffic")) {
+        const Obj tr = o.Section("traffic");
+        Traffic &t = in.traffic;
+        const std::pair<const char *, uint32_t *> rates[] = {
+            {"io_per_second", &t.ioPerSecond},
+            {"bytes_per_io", &t.bytesPerIo},
+            {"port_errors_per_minute", &t.portErrorsPerMinute},
+            {"device_errors_per_minute", &t.deviceErrorsPerMinute},
+            {"link_errors_per_minute", &t.linkErrorsPerMinute},
+            {"credit_loss_per_minute", &t.creditLossPerMinute},
+            {"fec_errors_per_minute", &t.fecErrorsPerMinute}};
+        for (const auto &[key, member] : tr.Members()) {
+            bool known = false;
+            for (auto &[k, dst] : rates)
+                if (key == k) {
+                    *dst = uint32_t(Num(*member, tr.At(k), 1000000));
+                    known = true;
+                }
+            if (!known)
+                Fail(tr.At(key), "unknown field");
+        }
     }
 
     if (o.Has("statistics")) {
@@ -1328,8 +1370,7 @@ Instance ParseInstance(const Obj &o, const AdapterInfo &ad, const Fabric &fabric
             const Obj d = fo.Section("diag");
             d.Allow({"loopback_results", "crc_errors", "disparity_errors", "frame_length_errors",
                      "miscompare_at", "link_errors_at", "ct_busy", "ct_busy_reason",
-                     "dport_not_ready", "dport_switch_unsupported", "dport_result",
-                     "dport_mbx1"});
+                     "dport_not_ready", "dport_switch_unsupported", "dport_result", "dport_mbx1"});
             DiagFaults &df = in.faults.diag;
             if (const Json *r = d.Get("loopback_results")) {
                 if (!r->is_array())
@@ -1366,18 +1407,31 @@ Instance ParseInstance(const Obj &o, const AdapterInfo &ad, const Fabric &fabric
             in.faults.openStatus = Status(*fo.Get("open_status"), fo.At("open_status"));
         if (fo.Has("queries")) {
             const Obj qo = fo.Section("queries");
-            static const std::set<std::string> names = {
-                "chip",       "driver",      "node",  "firmware",      "port",
-                "statistics", "temperature", "nvram", "beacon",        "vpd",
-                "flash",      "aen_enable",  "aen",   "port_database", "targets",
-                "features"};
+            static const std::set<std::string> names = {"chip",
+                                                        "driver",
+                                                        "node",
+                                                        "firmware",
+                                                        "port",
+                                                        "statistics",
+                                                        "temperature",
+                                                        "nvram",
+                                                        "beacon",
+                                                        "vpd",
+                                                        "flash",
+                                                        "aen_enable",
+                                                        "aen",
+                                                        "port_database",
+                                                        "targets",
+                                                        "features",
+                                                        "private_statistics"};
             for (const auto &[key, value] : qo.Members()) {
                 std::string k = key;
                 std::replace(k.begin(), k.end(), '-', '_');
                 if (!names.count(k))
                     Fail(qo.At(key), "unknown query (chip, driver, node, firmware, port, "
                                      "statistics, temperature, nvram, beacon, vpd, flash, "
-                                     "aen_enable, aen, port_database, targets, features)");
+                                     "aen_enable, aen, port_database, targets, features, "
+                                     "private_statistics)");
                 in.faults.queries[k] = Status(*value, qo.At(key));
             }
         }

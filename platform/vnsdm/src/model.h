@@ -63,6 +63,7 @@ struct Target {
     uint8_t deviceType = 0; // SCSI peripheral device type
     uint32_t bufferSize = 65536;
     uint16_t speed = SD_SPEED_UNKNOWN; // link speed of the target's port
+    uint32_t linkErrorsPerMinute = 0;  // link counters the target's port statistics gain
     std::vector<Lun> luns;
     std::vector<SenseFault> sense;
 
@@ -217,6 +218,21 @@ struct Temperature {
     int32_t highAlarm = 85;
     int32_t lowAlarm = 0;
     int32_t threshold = 80;
+    // A profile over time: steps[k] from second k*stepSeconds of the run on.
+    std::vector<int32_t> steps;
+    uint32_t stepSeconds = 0;
+};
+
+// Load on the port: counters grow with the seconds of the run (the clock
+// scaled by TAVRO_CLOCK_SCALE, as the library's own waits are).
+struct Traffic {
+    uint32_t ioPerSecond = 0;
+    uint32_t bytesPerIo = 0;
+    uint32_t portErrorsPerMinute = 0;
+    uint32_t deviceErrorsPerMinute = 0;
+    uint32_t linkErrorsPerMinute = 0;
+    uint32_t creditLossPerMinute = 0;
+    uint32_t fecErrorsPerMinute = 0;
 };
 
 struct Instance {
@@ -236,6 +252,7 @@ struct Instance {
     uint32_t beacon = SD_BEACON_OFF;
     Temperature temperature;
     SD_STATISTICS stats{};
+    Traffic traffic;
     std::vector<Event> events;
     std::vector<Vport> vports;
     std::vector<TargetRef> targets;

@@ -280,12 +280,12 @@ VNSDM_API SD_STATUS SDGetHbaDevicePortProperty(uint32_t handle, uint32_t port,
 VNSDM_API SD_STATUS SDGetStatistics(uint32_t handle, uint32_t port, SD_STATISTICS *stats)
 {
     return WithDevice(handle, "SDGetStatistics",
-                      [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
+                      [&](Simulator &sim, Instance &in, uint32_t index, Torn &) {
                           if (SD_STATUS s = Query(sim, in, "statistics"))
                               return s;
                           if (!stats || port != 0)
                               return SDERR_INVALID_PARAMETER;
-                          *stats = sim.Statistics(in);
+                          *stats = sim.Statistics(in, false, index);
                           return SD_OK;
                       });
 }
@@ -293,14 +293,74 @@ VNSDM_API SD_STATUS SDGetStatistics(uint32_t handle, uint32_t port, SD_STATISTIC
 VNSDM_API SD_STATUS SDResetStatistics(uint32_t handle, uint32_t port)
 {
     return WithDevice(
-        handle, "SDResetStatistics", [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
+        handle, "SDResetStatistics", [&](Simulator &sim, Instance &in, uint32_t index, Torn &) {
             if (SD_STATUS s = Query(sim, in, "statistics"))
                 return s;
             if (port != 0)
                 return SDERR_INVALID_PARAMETER;
             const StatsBaseline base{sim.Statistics(in, true), int64_t(std::time(nullptr))};
-            return sim.Store(in, "stats_baseline", ToBytes(base));
+            if (SD_STATUS s = sim.Store(in, "stats_baseline", ToBytes(base)))
+                return s;
+            InstanceRuntime &rt = sim.Runtime(index);
+            rt.ioOrigin = rt.linkOrigin = sim.RunSeconds();
+            return SD_OK;
         });
+}
+
+VNSDM_API SD_STATUS SDGetPrivStatsEx(uint32_t handle, uint32_t port, uint32_t options,
+                                     SD_PRIV_STATS *stats)
+{
+    return WithDevice(
+        handle, "SDGetPrivStatsEx", [&](Simulator &sim, Instance &in, uint32_t index, Torn &) {
+            if (SD_STATUS s = Query(sim, in, "private_statistics"))
+                return s;
+            if (port != 0 || options > SD_PRIV_STATS_RESET ||
+                (!stats && options != SD_PRIV_STATS_RESET))
+                return SDERR_INVALID_PARAMETER;
+            if (options == SD_PRIV_STATS_RESET) {
+                // The firmware keeps the link error counters with its private
+                // ones: they restart together, the I/O counters do not.
+                StatsBaseline base{};
+                if (auto b = sim.store().Get(in.key, "stats_baseline"))
+                    FromBytes(*b, base);
+                else
+                    base.resetTime = int64_t(std::time(nullptr));
+                const SD_STATISTICS raw = sim.Statistics(in, true);
+                base.counters.LinkFailureCount = raw.LinkFailureCount;
+                base.counters.LossOfSyncCount = raw.LossOfSyncCount;
+                base.counters.LossOfSignalCount = raw.LossOfSignalCount;
+                base.counters.PrimitiveSeqProtocolErrorCount = raw.PrimitiveSeqProtocolErrorCount;
+                base.counters.InvalidTransmissionWordCount = raw.InvalidTransmissionWordCount;
+                base.counters.InvalidCrcCount = raw.InvalidCrcCount;
+                if (SD_STATUS s = sim.Store(in, "stats_baseline", ToBytes(base)))
+                    return s;
+                sim.Runtime(index).linkOrigin = sim.RunSeconds();
+            }
+            if (stats)
+                *stats = sim.PrivateStatistics(in, index);
+            return SD_OK;
+        });
+}
+
+VNSDM_API SD_STATUS SDGetPortStatisticsFC(uint32_t handle, uint32_t port,
+                                          const uint8_t targetWwpn[8], SD_STATISTICS *stats)
+{
+    return WithDevice(handle, "SDGetPortStatisticsFC",
+                      [&](Simulator &sim, Instance &in, uint32_t index, Torn &) {
+                          if (SD_STATUS s = Query(sim, in, "statistics"))
+                              return s;
+                          if (!stats || !targetWwpn || port != 0)
+                              return SDERR_INVALID_PARAMETER;
+                          Wwn wwpn{};
+                          std::copy(targetWwpn, targetWwpn + 8, wwpn.begin());
+                          for (const TargetRef *ref : sim.VisibleTargets(in))
+                              if (ref->wwpn == wwpn)
+                                  if (const Target *t = sim.machine().fabric.FindTarget(wwpn)) {
+                                      *stats = sim.TargetLinkStatistics(in, index, *t);
+                                      return SD_OK;
+                                  }
+                          return SDERR_SCSI_TARGET_NOT_FOUND;
+                      });
 }
 
 VNSDM_API SD_STATUS SDGetBoardTemp(uint32_t handle, uint32_t port, SD_BOARD_TEMP *temp)

@@ -302,7 +302,52 @@ std::vector<Vport> Simulator::Vports(const Instance &in)
     return in.vports;
 }
 
-SD_STATISTICS Simulator::Statistics(const Instance &in, bool raw)
+namespace {
+
+// The clock scale the library's OS layer reads, read the same way: the
+// simulated load follows the library's waits, not the wall clock.
+double ClockScale()
+{
+    static const double scale = [] {
+        if (const char *env = std::getenv("TAVRO_CLOCK_SCALE")) {
+            char *end = nullptr;
+            double v = std::strtod(env, &end);
+            if (end != env && v >= 1.0 && v <= 1e6)
+                return v;
+        }
+        return 1.0;
+    }();
+    return scale;
+}
+
+// Whole events at a rate per minute over a span of seconds.
+uint32_t PerMinute(uint32_t rate, double seconds)
+{
+    return seconds <= 0 ? 0 : uint32_t(double(rate) * seconds / 60.0);
+}
+
+// The link counters one rate of link errors makes, in fixed proportions.
+void AddLinkErrors(SD_STATISTICS &s, uint32_t perMinute, double seconds)
+{
+    const uint32_t n = PerMinute(perMinute, seconds);
+    s.LinkFailureCount += n / 4;
+    s.LossOfSyncCount += n;
+    s.LossOfSignalCount += n / 2;
+    s.PrimitiveSeqProtocolErrorCount += n / 8;
+    s.InvalidTransmissionWordCount += 3 * n;
+    s.InvalidCrcCount += n;
+}
+
+} // namespace
+
+double Simulator::RunSeconds() const
+{
+    const auto real = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - loadTime_);
+    return double(real.count()) / 1e6 * ClockScale();
+}
+
+SD_STATISTICS Simulator::Statistics(const Instance &in, bool raw, uint32_t instance)
 {
     SD_STATISTICS s = in.stats;
     SD_STATISTICS delta{};
@@ -355,7 +400,43 @@ SD_STATISTICS Simulator::Statistics(const Instance &in, bool raw)
             std::chrono::steady_clock::now() - loadTime_);
         s.SecondsSinceReset += uint32_t(up.count());
     }
+    // The load of this run, counted from the run's start or its last reset.
+    // A raw read (what a reset records) leaves it out: it restarts on its own.
+    if (!raw && instance < runtime_.size()) {
+        const Traffic &t = in.traffic;
+        const double now = RunSeconds();
+        const double io = now - runtime_[instance].ioOrigin;
+        const double link = now - runtime_[instance].linkOrigin;
+        const uint64_t ios = io > 0 ? uint64_t(double(t.ioPerSecond) * io) : 0;
+        s.IoCount += ios;
+        s.ReadRequests += ios / 2;
+        s.WriteRequests += ios - ios / 2;
+        s.ByteCount += ios * t.bytesPerIo;
+        s.PortErrors += PerMinute(t.portErrorsPerMinute, io);
+        s.DeviceErrors += PerMinute(t.deviceErrorsPerMinute, io);
+        AddLinkErrors(s, t.linkErrorsPerMinute, link);
+    }
     return s;
+}
+
+SD_STATISTICS Simulator::TargetLinkStatistics(const Instance &, uint32_t instance, const Target &t)
+{
+    SD_STATISTICS s{};
+    const double origin = instance < runtime_.size() ? runtime_[instance].linkOrigin : 0;
+    AddLinkErrors(s, t.linkErrorsPerMinute, RunSeconds() - origin);
+    return s;
+}
+
+SD_PRIV_STATS Simulator::PrivateStatistics(const Instance &in, uint32_t instance)
+{
+    SD_PRIV_STATS p{};
+    const double origin = instance < runtime_.size() ? runtime_[instance].linkOrigin : 0;
+    const double span = RunSeconds() - origin;
+    p.TxBufferCreditLost = PerMinute(in.traffic.creditLossPerMinute, span);
+    p.RxBufferCreditLost = PerMinute(in.traffic.creditLossPerMinute, span) / 2;
+    p.FecCorrected = PerMinute(in.traffic.fecErrorsPerMinute, span);
+    p.FecUncorrected = PerMinute(in.traffic.fecErrorsPerMinute, span) / 10;
+    return p;
 }
 
 int32_t Simulator::Temperature(const Instance &in)
@@ -363,6 +444,11 @@ int32_t Simulator::Temperature(const Instance &in)
     int32_t t = 0;
     if (auto b = store_.Get(Key(in), "temperature"); b && FromBytes(*b, t))
         return t;
+    const auto &tp = in.temperature;
+    if (!tp.steps.empty()) {
+        size_t k = tp.stepSeconds ? size_t(RunSeconds() / tp.stepSeconds) : 0;
+        return tp.steps[std::min(k, tp.steps.size() - 1)];
+    }
     return in.temperature.celsius;
 }
 

@@ -41,6 +41,9 @@ struct InstanceRuntime {
     uint32_t engineLoginPollsLeft = 0; // FCoE engine: port queries until it logs in again
     Bytes engineMemory;
     std::deque<Event> events; // the description's queue, delivered once per process
+    // Run seconds at which the traffic counters last restarted from zero.
+    double ioOrigin = 0;
+    double linkOrigin = 0;
 };
 
 class Simulator {
@@ -73,8 +76,14 @@ public:
     bool Online(const Instance &in);
     std::vector<Vport> Vports(const Instance &in);
     // raw: without the reset baseline (what a reset records)
-    SD_STATISTICS Statistics(const Instance &in, bool raw = false);
+    SD_STATISTICS Statistics(const Instance &in, bool raw = false, uint32_t instance = UINT32_MAX);
     int32_t Temperature(const Instance &in);
+    // Seconds since the machine was loaded, on the scaled clock.
+    double RunSeconds() const;
+    // Link counters of a target's port as the port sees them.
+    SD_STATISTICS TargetLinkStatistics(const Instance &in, uint32_t instance, const Target &t);
+    // Firmware-private counters: buffer credits lost, FEC errors.
+    SD_PRIV_STATS PrivateStatistics(const Instance &in, uint32_t instance);
     uint32_t Beacon(const Instance &in);
     Bytes Nvram(const Instance &in, uint32_t region);
     Bytes Vpd(const Instance &in);

@@ -1,0 +1,17 @@
+// The monitoring commands: -gs, -ls, -tm, -tr and -bbcr.
+#pragma once
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "command/table.h"
+
+// What a monitoring command asks for; the settings go to the settings table.
+struct MonitorRequest {
+    bool reset = false;                  // -gs/-ls ... reset
+    bool creditStats = false;            // -bbcr --stats
+    std::vector<std::string> subOptions; // other -bbcr sub-options
+};
+
+std::span<const CommandRow> MonitorCommandRows();
