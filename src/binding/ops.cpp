@@ -318,7 +318,7 @@ int UnbindSingleTarget(const FibreAdapter *a, const uint8_t wwnn[8])
                                     Dashed(wwnn).c_str())
                                  .c_str());
     list.erase(list.begin() + (item - list.data()));
-    if (int s = SaveTargetPersistentData(port, list))
+    if (SaveTargetPersistentData(port, list) != 0)
         return ReportFailure(
             kBindNotUnbound,
             Format("Unable to delete existing target persistent data on this HBA (Instance %lu)!",

@@ -428,7 +428,7 @@ int RunTargetTest(FibreAdapter *a, int mode)
             std::memcpy(n.wwnn, t.nodeName, 8);
             std::memcpy(n.wwpn, t.portName, 8);
             SD_STATISTICS pre{}, post{};
-            SD_STATUS st = SDGetPortStatisticsFC(rec->handle, 0, &pre);
+            SD_STATUS st = SDGetPortStatisticsFC(rec->handle, 0, t.portName, &pre);
             if (st != SD_OK) {
                 n.status = -11;
                 n.text = st == SDERR_DEVICE_REMOVED ? "Device has been removed"
@@ -443,7 +443,8 @@ int RunTargetTest(FibreAdapter *a, int mode)
                     FcPing(c, t, n, repeats);
                 else
                     CtTarget(c, t, n);
-                if (n.status == 0 && SDGetPortStatisticsFC(rec->handle, 0, &post) == SD_OK) {
+                if (n.status == 0 &&
+                    SDGetPortStatisticsFC(rec->handle, 0, t.portName, &post) == SD_OK) {
                     n.linkFailure = post.LinkFailureCount - pre.LinkFailureCount;
                     n.syncLoss = post.LossOfSyncCount - pre.LossOfSyncCount;
                     n.signalLoss = post.LossOfSignalCount - pre.LossOfSignalCount;

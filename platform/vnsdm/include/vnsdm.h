@@ -539,8 +539,6 @@ VNSDM_API SD_STATUS SDRunDiagLoopback(uint32_t handle, uint32_t port, uint32_t o
                                       const uint8_t *tx, uint32_t txLength, uint8_t *rx,
                                       uint32_t rxLength, uint32_t iterations,
                                       SD_LOOPBACK_STATUS *status);
-/* Link error counters of a port (as SDGetStatistics) */
-VNSDM_API SD_STATUS SDGetPortStatisticsFC(uint32_t handle, uint32_t port, SD_STATISTICS *stats);
 /* Runs a D_Port test with the attached switch; result is SD_DPORT_RESULT_SIZE bytes. */
 VNSDM_API SD_STATUS SDRunDportDiagEx(uint32_t handle, uint32_t port, uint8_t *result,
                                      uint32_t size);

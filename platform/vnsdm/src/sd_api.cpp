@@ -1051,19 +1051,6 @@ VNSDM_API SD_STATUS SDRunDiagLoopback(uint32_t handle, uint32_t port, uint32_t o
         });
 }
 
-VNSDM_API SD_STATUS SDGetPortStatisticsFC(uint32_t handle, uint32_t port, SD_STATISTICS *stats)
-{
-    return WithDevice(handle, "SDGetPortStatisticsFC",
-                      [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
-                          if (SD_STATUS s = Query(sim, in, "statistics"))
-                              return s;
-                          if (!stats || port != 0)
-                              return SDERR_INVALID_PARAMETER;
-                          *stats = sim.Statistics(in);
-                          return SD_OK;
-                      });
-}
-
 VNSDM_API SD_STATUS SDRunDportDiagEx(uint32_t handle, uint32_t port, uint8_t *result, uint32_t size)
 {
     return WithDevice(handle, "SDRunDportDiagEx",

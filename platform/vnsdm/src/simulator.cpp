@@ -419,9 +419,16 @@ SD_STATISTICS Simulator::Statistics(const Instance &in, bool raw, uint32_t insta
     return s;
 }
 
-SD_STATISTICS Simulator::TargetLinkStatistics(const Instance &, uint32_t instance, const Target &t)
+SD_STATISTICS Simulator::TargetLinkStatistics(const Instance &in, uint32_t instance,
+                                              const Target &t)
 {
     SD_STATISTICS s{};
+    // Link errors a diagnostic of this process injected show on every path.
+    const SD_STATISTICS &inj = in.faults.diag.linkErrors;
+    s.LinkFailureCount += inj.LinkFailureCount;
+    s.LossOfSyncCount += inj.LossOfSyncCount;
+    s.LossOfSignalCount += inj.LossOfSignalCount;
+    s.InvalidCrcCount += inj.InvalidCrcCount;
     const double origin = instance < runtime_.size() ? runtime_[instance].linkOrigin : 0;
     AddLinkErrors(s, t.linkErrorsPerMinute, RunSeconds() - origin);
     return s;
