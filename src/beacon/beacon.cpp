@@ -17,6 +17,7 @@
 #include "frame/props.h"
 #include "render/output.h"
 #include "render/renderer.h"
+#include "session/longrun.h"
 
 namespace {
 
@@ -266,15 +267,45 @@ void FreeBeaconTargetList()
     std::vector<BeaconTarget>().swap(TargetBeacon().targets);
 }
 
+namespace {
+
+const RecordStyle kBeaconPort = {
+    .element = "HBA",
+    .indent = "\t",
+    .childIndent = "\t\t",
+    .rows = XmlRows::Attributes,
+};
+
+const RecordStyle kBeaconTarget = {
+    .element = "Target",
+    .indent = "\t\t",
+    .childIndent = "\t\t\t",
+    .rows = XmlRows::Attributes,
+};
+
+} // namespace
+
 int RunTargetBeacon(const FibreAdapter *a)
 {
     DeviceRecord *rec = FindDeviceForAdapter(a);
     if (!rec)
         return ReportFailure(kStatusNoAdapter, kNoHba);
     TargetBeaconState &s = TargetBeacon();
+    // The state word, the completion event and the abort key are those of
+    // every long-running operation, so a host thread can stop and await it.
+    LongRun run("TargetBeacon");
     const uint64_t start = oss::TickMs();
     Renderer &r = CurrentRenderer();
     r.BeginDocument();
+    r.BeginRecord(kBeaconPort, kInXml);
+    r.Add(nullptr, "Instance", std::to_string(a->instance), kInXml);
+    r.Add(nullptr, "WWPN", Dashed(a->wwpn), kInXml);
+    for (const BeaconTarget &t : s.targets) {
+        r.BeginRecord(kBeaconTarget, kInXml);
+        r.Add(nullptr, "WWPN", Dashed(t.targetWwpn), kInXml);
+        r.Add(nullptr, "Request", t.request, kInXml);
+        r.EndRecord();
+    }
     r.TextLine(Format("HBA Instance %d: %s Port %d WWPN %s", a->instance, a->model, a->portNumber,
                       Dashed(a->wwpn).c_str()));
     r.TextLine("Target Beacon ");
@@ -334,16 +365,10 @@ int RunTargetBeacon(const FibreAdapter *a)
         if (!lastFailed)
             r.Piece(pass % 2 == 0 ? "\b " : "\b*", "");
         pass = (pass + 1) % 12;
-        bool enter = false;
-        while (oss::KeyHit()) {
-            const int key = oss::GetKey();
-            if (key == 13 || key == 10)
-                enter = true;
-        }
-        if (enter || (passes && done >= passes))
+        if (run.StopRequested() || (passes && done >= passes))
             break;
-        if (passes == 0 || done >= 1)
-            oss::Sleep(uint32_t(rate) * 1000u);
+        if (!run.Wait(uint32_t(rate) * 1000u))
+            break;
     }
     Trace(kLevelDebug, "Finished %d iterations in %.0f second(s)...\n", done,
           double(oss::TickMs() - start) / 1000.0);
@@ -362,6 +387,7 @@ int RunTargetBeacon(const FibreAdapter *a)
     if (log && !log.Close())
         result = 4;
     oss::Sleep(3000);
+    run.Finish();
     const int status = lastFailed ? kStatusGeneralFailure : result;
     return r.Finish(status,
                     lastFailed ? "Unable to send SCSI inquiry to the selected target!" : nullptr);

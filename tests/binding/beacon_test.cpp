@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "adapters/adapterlist.h"
 #include "base/oss.h"
@@ -158,6 +159,28 @@ TEST_F(BeaconTest, CountedPassesWriteTheLog)
     const std::string log = testenv::ReadFile(dir.file("beacon.csv"));
     EXPECT_EQ(Lines(log), 1 + 6 * 2) << log;
     EXPECT_TRUE(TargetBeacon().targets.empty());
+}
+
+TEST_F(BeaconTest, AHostThreadStopsAnOpenEndedBeaconThroughTheStateWord)
+{
+    FibreAdapter *a = Port(0);
+    const uint8_t array[8] = {0x50, 0x0c, 0xab, 0x10, 0x00, 0x00, 0x10, 0x01};
+    ASSERT_EQ(TAVRO_AddBeaconTarget(array, "on"), 0);
+    ASSERT_EQ(TAVRO_UpdateTargetBeaconControlFlag(a), 0);
+    StdinFeed none("");
+    int s = -1;
+    std::thread host([] {
+        // Once the loop runs, ask it to stop and wait for its completion event.
+        while (TAVRO_GetTestState() != 2)
+            std::this_thread::yield();
+        TAVRO_SetTestState(1);
+    });
+    Capture([&] { return TAVRO_CreateThreadForTargetBeacon(a); }, s);
+    host.join();
+    EXPECT_EQ(s, 0);
+    EXPECT_EQ(TAVRO_GetTestState(), 3);
+    EXPECT_EQ(TAVRO_WaitTestCompletion(0), 0);
+    EXPECT_EQ(FindDeviceForAdapter(a)->targets[0].beacon, 0u);
 }
 
 TEST_F(BeaconTest, EnterEndsAnOpenEndedBeacon)

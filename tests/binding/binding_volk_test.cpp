@@ -134,6 +134,17 @@ TEST_F(BindingVolkTest, LunSelectionEndToEnd)
     EXPECT_TRUE(Has(r, "<SelectiveLunInfo Enable=\"Yes\"")) << r.out;
 }
 
+TEST_F(BindingVolkTest, TargetBeaconInXmlIsOneDocumentWithThePort)
+{
+    auto r = Volk({"-x", "-tb", "0", kArrayPort, "preset"});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    ExpectDocument(r, 0, 0);
+    EXPECT_TRUE(Has(r, "<HBA Instance=\"0\"")) << r.out;
+    EXPECT_TRUE(Has(r, std::string("<Target WWPN=\"") + kArrayPort + "\" Request=\"preset\""))
+        << r.out;
+    EXPECT_FALSE(Has(r, "Press <Enter>")) << r.out;
+}
+
 TEST_F(BindingVolkTest, TargetBeaconStopsOnEnter)
 {
     std::vector<std::string> argv = {VolkPath(),        "-tb", "0", kArrayPort, "on", "LogFile",
