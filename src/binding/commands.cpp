@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/text.h"
+#include "binding/ops.h"
 #include "command/parse.h"
 #include "tavro_api.h"
 
@@ -77,14 +78,8 @@ int RunPersistentBinding(const AdapterChoice &adapters, const BindingCommand &re
     FibreAdapter *a = adapters.adapter;
     switch (req.action) {
     case BindingAction::View:
-        if (adapters.all) {
-            int last = 0;
-            for (FibreAdapter *p = TAVRO_GetAdapterList()->first; p; p = p->next)
-                if (p->portType == TAVRO_PORT_TYPE_PHYSICAL)
-                    if (int s = TAVRO_DisplayTargetPersistBinding(p))
-                        last = s;
-            return last;
-        }
+        if (adapters.all)
+            return DisplayTargetPersistBindingAll();
         return TAVRO_DisplayTargetPersistBinding(a);
     case BindingAction::BindAll:
         return adapters.all ? TAVRO_AutoConfigureTargetPersistentBindingAllHBAs()

@@ -194,26 +194,10 @@ void AddLunItemToList(std::vector<LunSelectionItem> &list, const LunSelectionIte
 
 // ---- Persistent binding ---------------------------------------------------------------
 
-int DisplayTargetPersistBinding(const FibreAdapter *a)
+namespace {
+
+void BindingRows(Renderer &r, const BindingPort &port, TargetBindingList &list)
 {
-    BindingPort port;
-    int status = 0;
-    if (!OpenPort(a, port, status))
-        return status;
-    TargetBindingList list;
-    if (LoadBindings(port, list))
-        return ReportFailure(kBindUnreadable, kUnreadable);
-    Trace(kLevelDebug, "Total of currently bound device(s) for adapter %d: %zu\n", a->instance,
-          list.size());
-    Renderer &r = CurrentRenderer();
-    if (list.empty())
-        return ReportResult(kStatusOk,
-                            Format("No target persistent binding configuration on HBA instance "
-                                   "%lu (WWPN %s).",
-                                   Inst(a), Dashed(a->wwpn).c_str())
-                                .c_str());
-    r.BeginDocument();
-    AdapterHeader(r, *a);
     r.BeginTable(kBindingTable);
     for (const BindTarget &t : port.targets) {
         const TargetBindingItem *item = FindItem(list, port.bindType, t.rec);
@@ -228,7 +212,74 @@ int DisplayTargetPersistBinding(const FibreAdapter *a)
         r.TableRow(cells);
     }
     r.EndTable();
+}
+
+std::string NoBindingsText(const FibreAdapter *a)
+{
+    return Format("No target persistent binding configuration on HBA instance %lu (WWPN %s).",
+                  Inst(a), Dashed(a->wwpn).c_str());
+}
+
+// In the all-ports view each port's table sits in its own element, so that
+// one document carries every port.
+const RecordStyle kBindingPort = {
+    .element = "HBA",
+    .indent = "\t",
+    .childIndent = "\t\t",
+    .rows = XmlRows::Attributes,
+};
+
+} // namespace
+
+int DisplayTargetPersistBinding(const FibreAdapter *a)
+{
+    BindingPort port;
+    int status = 0;
+    if (!OpenPort(a, port, status))
+        return status;
+    TargetBindingList list;
+    if (LoadBindings(port, list))
+        return ReportFailure(kBindUnreadable, kUnreadable);
+    Trace(kLevelDebug, "Total of currently bound device(s) for adapter %d: %zu\n", a->instance,
+          list.size());
+    Renderer &r = CurrentRenderer();
+    if (list.empty())
+        return ReportResult(kStatusOk, NoBindingsText(a).c_str());
+    r.BeginDocument();
+    AdapterHeader(r, *a);
+    BindingRows(r, port, list);
     return r.Finish(kStatusOk);
+}
+
+int DisplayTargetPersistBindingAll()
+{
+    const auto ports = PhysicalPorts();
+    if (ports.empty())
+        return ReportFailure(kStatusNoAdapter, "No compatible HBA(s) found in current system !");
+    Renderer &r = CurrentRenderer();
+    r.BeginDocument();
+    int last = 0;
+    for (FibreAdapter *a : ports) {
+        DeviceRecord *rec = FindDeviceForAdapter(a);
+        if (!rec)
+            continue;
+        BindingPort port = MakeBindingPort(*rec);
+        TargetBindingList list;
+        r.BeginRecord(kBindingPort, kInXml);
+        r.Add(nullptr, "Instance", std::to_string(a->instance), kInXml);
+        r.Add(nullptr, "WWPN", Dashed(a->wwpn), kInXml);
+        if (LoadBindings(port, list)) {
+            r.TextLine(kUnreadable);
+            last = kBindUnreadable;
+        } else if (list.empty()) {
+            r.TextLine(NoBindingsText(a));
+        } else {
+            AdapterHeader(r, *a);
+            BindingRows(r, port, list);
+        }
+        r.EndRecord();
+    }
+    return r.Finish(last, last ? kUnreadable : nullptr);
 }
 
 int AutoConfigureBinding(const FibreAdapter *a, bool report)

@@ -29,6 +29,8 @@ BindingState &Binding();
 void AddLunItemToList(std::vector<LunSelectionItem> &list, const LunSelectionItem &item);
 
 int DisplayTargetPersistBinding(const FibreAdapter *adapter);
+// Every physical port's bindings in one document.
+int DisplayTargetPersistBindingAll();
 int AutoConfigureBinding(const FibreAdapter *adapter, bool report = true);
 int AutoConfigureBindingAllHBAs();
 int UpdateBindingEntriesFromCmdLine(const FibreAdapter *adapter);

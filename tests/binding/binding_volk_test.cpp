@@ -112,6 +112,24 @@ TEST_F(BindingVolkTest, BindAllThenViewInASecondRun)
     EXPECT_TRUE(Has(r, "is not persistently bound!")) << r.out;
 }
 
+TEST_F(BindingVolkTest, ViewOfAllPortsIsOneDocument)
+{
+    ASSERT_EQ(Volk({"-p", "0", "bind", "all"}).exitCode, 0);
+    auto r = Volk({"-x", "-p", "all", "view"});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    ExpectDocument(r, 0, 0);
+    size_t headers = 0;
+    for (size_t at = r.out.find("<?xml"); at != std::string::npos; at = r.out.find("<?xml", at + 1))
+        ++headers;
+    EXPECT_EQ(headers, 1u) << r.out;
+    EXPECT_TRUE(Has(r, "<HBA Instance=\"0\"")) << r.out;
+    EXPECT_TRUE(Has(r, "TargetWWPN=\"50-0C-AB-20-00-00-20-01\"")) << r.out;
+    r = Volk({"-p", "all", "view"});
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_TRUE(Has(r, std::string("KELDAR KT-8 TAPE ") + kTapePort + " 02-03-00 1")) << r.out;
+    EXPECT_TRUE(Has(r, "No target persistent binding configuration on HBA instance 1 ")) << r.out;
+}
+
 TEST_F(BindingVolkTest, LunSelectionEndToEnd)
 {
     ASSERT_EQ(Volk({"-p", "0", "bind", "all"}).exitCode, 0);
