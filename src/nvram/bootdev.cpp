@@ -238,13 +238,9 @@ void DescribeBoot(Renderer &r, const FibreAdapter &a, DeviceRecord &rec, const B
     if (efi) {
         xml += Format("\t\t<BootParam EnableSelectiveLogin=\"%u\" EnableSelectiveLUN=\"%u\" />\n",
                       b.selectiveLogin, b.selectiveLun);
-        uint8_t node[8];
-        std::memcpy(node, b.nodeName, 8);
-        if (!OldEfiLayout(rec))
-            if (const TargetRecord *t = FindTargetByWwpn(rec, b.slots[0].wwpn))
-                std::memcpy(node, t->nodeName, 8);
         xml += Format("\t\t<BootDevice TargetWWNN=\"%s\" TargetWWPN=\"%s\" LUNID=\"%d\" />\n",
-                      Dashed(node).c_str(), Dashed(b.slots[0].wwpn).c_str(), int(b.slots[0].lun));
+                      Dashed(b.nodeName).c_str(), Dashed(b.slots[0].wwpn).c_str(),
+                      int(b.slots[0].lun));
     } else {
         xml += Format("\t\t<BootParam EnableSelectableBoot=\"%u\" />\n", b.selectableBoot);
         for (int i = 0; i < kMaxBootDevices; ++i)
@@ -312,6 +308,12 @@ bool GetBootDeviceInfo(DeviceRecord &rec, BootRecord &out, BootSource source)
     ExchangeRecord(v, r, false, BootUsesEfiSettings(), HasFabricAssignBootLun(rec));
     if (!v.ok)
         return false;
+    // Only older EFI layouts keep the node name; the others take it from the target list.
+    if (!(BootUsesEfiSettings() && OldEfiLayout(rec))) {
+        std::memset(r.nodeName, 0, 8);
+        if (const TargetRecord *t = FindTargetByWwpn(rec, r.slots[0].wwpn))
+            std::memcpy(r.nodeName, t->nodeName, 8);
+    }
     out = r;
     return true;
 }
