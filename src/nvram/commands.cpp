@@ -172,7 +172,7 @@ int RunParamFile(const AdapterChoice &adapters, const NvramRequest &request)
         return adapters.all ? SaveAllHBAsNVRAMToFile(request.fileName)
                             : SaveSingleAdapterNVRAMToFile(*adapters.adapter, request.fileName);
     if (adapters.all)
-        return OptionDisabled();
+        return UpdateAllHBAsNVRAMFromFile(request.fileName);
     return UpdateAdapterNVRAMFromFile(*adapters.adapter, request.fileName);
 }
 
@@ -236,7 +236,8 @@ constexpr HelpTopic kHelpParamFile = {
     "HBA Parameters File", "Restores HBA parameters from a file, or saves them.",
     "-r " HBA "|all <file>\n"
     "-r " HBA "|all save <file>",
-    "save\tSave the current parameters; with all, one file per HBA."};
+    "save\tSave the current parameters; with all, one file per HBA.\n"
+    "all\tEach HBA restores its own file of \"save\" when there is one, else <file>."};
 
 constexpr HelpTopic kHelpRawParamUpdate = {"Raw Parameter Update",
                                            "Writes HBA parameters from a raw parameter file.",
