@@ -47,6 +47,8 @@ const char *const kSlotElements[kMaxBootDevices] = {"BootDevice", "Alt1BootDevic
 
 const char *const kNoAdapters = "No compatible HBA(s) found in current system !";
 
+bool g_disableReset = false;
+
 bool ZeroName(const uint8_t name[8])
 {
     return std::all_of(name, name + 8, [](uint8_t b) { return b == 0; });
@@ -330,8 +332,15 @@ int32_t SetBootDeviceInfo(DeviceRecord &rec, const BootRecord &record)
     // One write of the whole image: a refused variable leaves the adapter untouched.
     if (!v.ok)
         return kStatusGeneralFailure;
-    return updateNVRam(rec, std::move(image));
+    const int32_t st = updateNVRam(rec, std::move(image));
+    if (st == kStatusOk)
+        for (FibreAdapter *a = Adapters().first; a; a = a->next)
+            if (a->portType == TAVRO_PORT_TYPE_PHYSICAL && FindDeviceForAdapter(a) == &rec)
+                g_disableReset = IsConfigureToBootFromSAN(*a) != 0;
+    return st;
 }
+
+bool BootWriteDisablesReset() { return g_disableReset; }
 
 int GetFCBootConfigInfo(DeviceRecord &rec)
 {

@@ -53,6 +53,9 @@ bool HasFabricAssignBootLun(const DeviceRecord &rec);
 bool GetBootDeviceInfo(DeviceRecord &rec, BootRecord &out, BootSource source);
 // Writes the record into the adapter's NVRAM in one update; updateNVRam's result.
 int32_t SetBootDeviceInfo(DeviceRecord &rec, const BootRecord &record);
+// Whether the port last written boots from SAN: a reset of such an adapter
+// would take the host's system disk away, so the flash update leaves it alone.
+bool BootWriteDisablesReset();
 // 1 when the port's own settings boot from SAN.
 int GetFCBootConfigInfo(DeviceRecord &rec);
 // 1 when the port, or any physical port of its card, boots from SAN.

@@ -9,6 +9,7 @@
 #include "../binding/fill_targets.h"
 #include "adapters/adapterlist.h"
 #include "machine_fixture.h"
+#include "nvram/bootdev.h"
 #include "tavro_api.h"
 
 namespace {
@@ -57,6 +58,7 @@ TEST_F(BootSanTest, ADeviceOnOnePortMakesTheWholeCardBootFromSan)
     ASSERT_EQ(Quiet([&] { return TAVRO_SetAutoBootDevices(Port(5)); }), 0);
     for (int i : {4, 5, 6, 7})
         EXPECT_EQ(TAVRO_IsConfigureToBootFromSAN(Port(i)), 1) << i;
+    EXPECT_TRUE(BootWriteDisablesReset());
     // Another card is not concerned.
     EXPECT_EQ(TAVRO_IsConfigureToBootFromSAN(Port(8)), 0);
     EXPECT_EQ(TAVRO_IsConfigureToBootFromSAN(nullptr), 0);
@@ -65,6 +67,7 @@ TEST_F(BootSanTest, ADeviceOnOnePortMakesTheWholeCardBootFromSan)
     EXPECT_EQ(Quiet([&] { return TAVRO_SetAdapterBootDevices(Port(5), 1, kUnknownPort, 0); }), 119);
     ASSERT_EQ(Quiet([&] { return TAVRO_ClearBootDevices(Port(5)); }), 0);
     EXPECT_EQ(TAVRO_IsConfigureToBootFromSAN(Port(4)), 0);
+    EXPECT_FALSE(BootWriteDisablesReset());
 }
 
 TEST_F(BootSanTest, SingleDevicesWithoutATargetAndAutomaticChoice)
