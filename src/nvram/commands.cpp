@@ -237,7 +237,7 @@ constexpr HelpTopic kHelpParamFile = {
     "-r " HBA "|all <file>\n"
     "-r " HBA "|all save <file>",
     "save\tSave the current parameters; with all, one file per HBA.\n"
-    "all\tEach HBA restores its own file of \"save\" when there is one, else <file>."};
+    "all\tEach HBA restores its own saved file when there is one, else <file>."};
 
 constexpr HelpTopic kHelpRawParamUpdate = {"Raw Parameter Update",
                                            "Writes HBA parameters from a raw parameter file.",
