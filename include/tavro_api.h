@@ -439,6 +439,34 @@ TAVRO_API int32_t TAVRO_AddDiagnosticsElsEchoPingDestList(const uint8_t *wwn, in
 /* selector 0 principal, 1 adjacent fabric port, 2 attached switch; 207 without adapter. */
 TAVRO_API int32_t TAVRO_GetSwitchWWN(FibreAdapter *adapter, uint8_t *wwn, int32_t selector);
 
+/* ---- Boot devices -------------------------------------------------------- */
+
+/* A candidate boot device; bootType 0 primary, 1 to 3 the alternates. */
+typedef struct TAVRO_BootDevice {
+    uint8_t wwnn[8];
+    uint8_t wwpn[8];
+    uint32_t targetNumber;
+    uint32_t lun;
+    int32_t bootType;
+    uint32_t option; /* carried through unchanged */
+    struct TAVRO_BootDevice *next;
+} TAVRO_BootDevice;
+
+TAVRO_API int32_t TAVRO_ViewAllAdaptersAllBootDevices(void);
+TAVRO_API int32_t TAVRO_ViewSingleAdapterBootDevices(FibreAdapter *adapter);
+/* 0 or a result code; a target port name of zeros boots from the LUN on any target. */
+TAVRO_API int32_t TAVRO_SetAdapterBootDevices(FibreAdapter *adapter, int32_t bootType,
+                                              const uint8_t *wwpn, int32_t lun);
+TAVRO_API int32_t TAVRO_SetAutoBootDevices(FibreAdapter *adapter);
+TAVRO_API int32_t TAVRO_ClearBootDevices(FibreAdapter *adapter);
+/* Appends an entry to *list; 0, or 115 when memory runs out. */
+TAVRO_API int32_t TAVRO_AddBootDeviceToDeviceList(TAVRO_BootDevice **list, const uint8_t *wwnn,
+                                                  const uint8_t *wwpn, uint32_t targetNumber,
+                                                  uint32_t lun, int32_t bootType, uint32_t option);
+TAVRO_API void TAVRO_FreeSDMBootDeviceList(TAVRO_BootDevice *list);
+/* 1 when the adapter, or any port of its card, boots from SAN. */
+TAVRO_API int32_t TAVRO_IsConfigureToBootFromSAN(FibreAdapter *adapter);
+
 #ifdef __cplusplus
 }
 #endif

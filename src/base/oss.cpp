@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/utsname.h>
 #include <termios.h>
 #include <unistd.h>
@@ -473,6 +474,14 @@ bool QueryHostFacts(HostFacts &facts)
     if (facts.is64Bit)
         facts.versionText += " x64";
     return ok;
+}
+
+bool IsEfiHost()
+{
+    if (const char *forced = std::getenv("TAVRO_EFI_HOST"); forced && *forced)
+        return std::strcmp(forced, "0") != 0;
+    struct stat st { };
+    return stat("/sys/firmware/efi", &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 } // namespace oss

@@ -116,4 +116,8 @@ struct HostFacts {
 // Queries the host; false when the computer name could not be read.
 bool QueryHostFacts(HostFacts &facts);
 
+// True when the host's firmware is EFI (/sys/firmware/efi exists). TAVRO_EFI_HOST
+// ("1" or "0") overrides it, so that tests see one host kind on every machine.
+bool IsEfiHost();
+
 } // namespace oss

@@ -35,7 +35,6 @@ void FreeCommandLists()
 {
     PendingOperands &c = Pending();
     // swap-with-empty gives the memory back, not just the elements
-    std::vector<BootDeviceRequest>().swap(c.bootDevices);
     std::vector<VportRequest>().swap(c.vports);
     std::vector<uint16_t>().swap(c.vsans);
 }

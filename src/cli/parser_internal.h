@@ -43,8 +43,7 @@ template <CommandParser Parse> int ParsePending(Operands &ops, CommandInput &)
     return Parse(ops);
 }
 
-// Targets, LUNs, driver settings, flash, boot devices and feature settings.
-int ParseBootDevices(Operands &ops);
+// Targets, LUNs, driver settings, flash and feature settings.
 int ParseDriverSettings(Operands &ops);
 int ParseSerdesParams(Operands &ops);
 int ParseFeatureConfig(Operands &ops);

@@ -15,22 +15,6 @@ namespace {
 
 // ---- Help -----------------------------------------------------------------------
 
-constexpr HelpTopic kHelpBootDevices = {
-    "Boot Devices",
-    "Displays or configures the SAN boot devices of HBA ports:\n"
-    "a primary device and up to three alternates.",
-    "-e " HBA "|all view|info\n"
-    "-e " HBA " <target wwnn> <target wwpn> <lun id> [prim|alt1|alt2|alt3] [...]\n"
-    "-e " HBA " 0 0 0\n"
-    "-e " HBA "|all enable\n"
-    "-e " HBA "|all disable [prim|alt1|alt2|alt3|all]",
-    "view, info\tDisplay the boot devices.\n"
-    "prim, alt1-alt3\tThe boot slot of the device; without one the groups fill\n"
-    "\tthe primary slot, then the alternates.\n"
-    "0 0 0\tBoot from the first device found.\n"
-    "enable\tEnable the boot devices.\n"
-    "disable\tDisable the boot devices, one slot or all of them."};
-
 constexpr HelpTopic kHelpDriverSettingsGet = {"Driver Settings",
                                               "Displays the driver settings of an HBA port.",
                                               "-fg " HBA " view|info", nullptr};
@@ -195,15 +179,6 @@ constexpr HelpTopic kHelpFirmwareActivate = {"Firmware Activation",
 // ELS echo and CT ping run only where the host property file enables them.
 
 constexpr CommandRow kRows[] = {
-    {"-e",
-     {},
-     CommandCode::BootDevices,
-     ParsePending<ParseBootDevices>,
-     RunNotBuilt,
-     &kHelpBootDevices,
-     AdapterUse::OneOrAll,
-     kNeedsStartup,
-     nullptr},
     {"-fg",
      {},
      CommandCode::DriverSettingsGet,

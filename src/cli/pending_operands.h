@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "cli/boot_operands.h"
 #include "cli/maint_operands.h"
 #include "cli/vport_operands.h"
 #include "command/operands.h"
@@ -29,15 +28,10 @@ struct KeywordFlags {
     bool list = false;
     bool region = false;     // -rg given
     bool allRegions = false; // -rg all
-    bool prim = false;
-    bool alt1 = false;
-    bool alt2 = false;
-    bool alt3 = false;
     bool all = false; // "all" after a keyword (bind all, disable all ...)
     bool vfc = false;
     bool general = false;     // -dm general/gen
     bool details = false;     // -dm details/det
-    bool autoBoot = false;    // -e <hba> 0 0 0
     bool versionOnly = false; // -u/-sp /version
     bool flashWizard = false; // -b ... -op, -op
     bool raw = false;         // -fwdump --raw
@@ -47,7 +41,6 @@ struct PendingOperands {
     TargetSelector target;
     uint16_t lun = kNoSelection;           // -lunqos
     uint16_t virtualFabric = kNoSelection; // -vp bind/unbind
-    int32_t bootSlot = -1;                 // -e disable <slot>
     VportSelector vport;
     std::vector<ParamPair> params;
     std::string fileName;
@@ -62,7 +55,6 @@ struct PendingOperands {
     EdcRequest edc;
 
     // Per-command lists, freed by FreeCommandLists().
-    std::vector<BootDeviceRequest> bootDevices;
     std::vector<VportRequest> vports;
     std::vector<uint16_t> vsans;
 };

@@ -1,5 +1,6 @@
 #include "info/geninfo.h"
 #include "nvram/nvops.h"
+#include "targets/listing.h"
 
 #include <cstdio>
 #include <cstring>
@@ -471,6 +472,8 @@ int32_t DisplayGeneralInfo(const std::vector<FibreAdapter *> &selected, bool wit
     if (withHeading) {
         r.TextLine("\nHBA Parameters \n");
         DescribeHBAParams(r, ports);
+        r.TextLine("\nHBA Target Information \n");
+        DescribeTargets(r, ports);
     }
     return r.Finish(kStatusOk);
 }

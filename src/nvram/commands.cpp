@@ -1,11 +1,12 @@
-// Rows and operand parsers of the adapter-parameter commands. Their run
-// functions are not built yet: each answers "Option is currently disabled!".
+// Rows and operand parsers of the adapter-parameter and boot-device commands.
 #include "nvram/commands.h"
 
 #include "nvram/nvops.h"
 #include "nvram/nvparams.h"
 
 #include "adapters/adapterlist.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -171,7 +172,7 @@ int RunParamFile(const AdapterChoice &adapters, const NvramRequest &request)
         return adapters.all ? SaveAllHBAsNVRAMToFile(request.fileName)
                             : SaveSingleAdapterNVRAMToFile(*adapters.adapter, request.fileName);
     if (adapters.all)
-        return OptionDisabled();
+        return UpdateAllHBAsNVRAMFromFile(request.fileName);
     return UpdateAdapterNVRAMFromFile(*adapters.adapter, request.fileName);
 }
 
@@ -235,7 +236,8 @@ constexpr HelpTopic kHelpParamFile = {
     "HBA Parameters File", "Restores HBA parameters from a file, or saves them.",
     "-r " HBA "|all <file>\n"
     "-r " HBA "|all save <file>",
-    "save\tSave the current parameters; with all, one file per HBA."};
+    "save\tSave the current parameters; with all, one file per HBA.\n"
+    "all\tEach HBA restores its own saved file when there is one, else <file>."};
 
 constexpr HelpTopic kHelpRawParamUpdate = {"Raw Parameter Update",
                                            "Writes HBA parameters from a raw parameter file.",
@@ -254,6 +256,124 @@ constexpr HelpTopic kHelpNovramProgram = {
     "-pn " HBA " <file> [Preserve enable|disable] [Verify enable|disable]",
     "Preserve\tKeep the HBA's identity fields (enable, disable, 1 or 0).\n"
     "Verify\tRead the memory back and compare (enable, disable, 1 or 0)."};
+
+// ---- Boot devices -------------------------------------------------------------------
+
+int BootSlotOf(std::string_view word)
+{
+    static const char *const kSlots[kMaxBootDevices] = {"prim", "alt1", "alt2", "alt3"};
+    for (int i = 0; i < kMaxBootDevices; ++i)
+        if (SameText(word, kSlots[i]))
+            return i;
+    return -1;
+}
+
+int ParseBootDevices(Operands &ops, AdapterSelector &adapter, BootRequest &request)
+{
+    if (int s = TakeAdapter(ops, AdapterOperand::RequiredOrAll, adapter))
+        return s;
+    if (int s = RequireOperand(ops))
+        return s;
+    if (AcceptViewWord(ops)) {
+        request.view = true;
+        return NoMoreOperands(ops);
+    }
+    if (ops.Accept("enable")) {
+        request.enable = true;
+        return NoMoreOperands(ops);
+    }
+    if (ops.Accept("disable")) {
+        request.disable = true;
+        if (ops.Accept("all")) {
+            request.all = true;
+        } else if (ops.More()) {
+            int slot = BootSlotOf(ops.Peek());
+            if (slot < 0)
+                return Unrecognized(ops.Peek());
+            ops.Next();
+            request.slot = slot;
+        }
+        return NoMoreOperands(ops);
+    }
+    if (adapter.kind == AdapterSelection::All)
+        return SetParseError(kParseNoAdapter, "Please specify the HBA instance or WWPN number!");
+    if (ops.Remaining() == 3 && ops.Peek(0) == "0" && ops.Peek(1) == "0" && ops.Peek(2) == "0") {
+        // Boot from the first device found.
+        for (int i = 0; i < 3; ++i)
+            ops.Next();
+        request.autoBoot = true;
+        return 0;
+    }
+    std::vector<BootDeviceRequest> &devices = request.devices;
+    while (ops.More()) {
+        if (devices.size() >= size_t(kMaxBootDevices))
+            return SetParseError(kParseTooMany,
+                                 "Maximum number of boot devices can be configured is %lu!",
+                                 static_cast<unsigned long>(kMaxBootDevices));
+        if (ops.Remaining() < 3)
+            return MissingInput();
+        BootDeviceRequest d;
+        if (int s = TakeWwn(ops, d.wwnn, true))
+            return s;
+        if (int s = TakeWwn(ops, d.wwpn, false))
+            return s;
+        long lun = 0;
+        const std::string lunText = ops.Next();
+        if (!ReadDecimal(lunText, lun))
+            return SetParseError(kParseTooMany, "Invalid number!");
+        if (lun < 0 || lun >= kNoSelection)
+            return SetParseError(kParseBadLun, "Invalid LUN ID!");
+        d.lun = int32_t(lun);
+        // Without a slot word the groups fill primary, then the alternates.
+        int slot = ops.More() ? BootSlotOf(ops.Peek()) : -1;
+        if (slot >= 0)
+            ops.Next();
+        else
+            slot = int(devices.size());
+        d.bootType = slot;
+        auto same = std::find_if(devices.begin(), devices.end(),
+                                 [&](const BootDeviceRequest &b) { return b.bootType == slot; });
+        if (same != devices.end())
+            *same = d;
+        else
+            devices.push_back(d);
+    }
+    return 0;
+}
+
+int RunBootDevices(const AdapterChoice &adapters, const BootRequest &request)
+{
+    if (request.view)
+        return adapters.all ? ViewAllAdaptersAllBootDevices()
+                            : ViewSingleAdapterBootDevices(*adapters.adapter);
+    if (request.enable)
+        return adapters.all ? EnableBootDevicesAllHBAs() : EnableBootDevices(adapters.adapter);
+    if (request.disable) {
+        // "disable" alone switches selectable boot off and keeps the devices.
+        const bool keep = !request.all && request.slot < 0;
+        return adapters.all ? ClearBootDevicesAllHBAs(request.slot, keep)
+                            : ClearBootDevices(adapters.adapter, request.slot, keep);
+    }
+    if (request.autoBoot)
+        return SetAutoBootDevices(adapters.adapter);
+    return SetAdapterBootDevices(adapters.adapter, request.devices);
+}
+
+constexpr HelpTopic kHelpBootDevices = {
+    "Boot Devices",
+    "Displays or configures the SAN boot devices of HBA ports:\n"
+    "a primary device and up to three alternates.",
+    "-e " HBA "|all view|info\n"
+    "-e " HBA " <target wwnn> <target wwpn> <lun id> [prim|alt1|alt2|alt3] [...]\n"
+    "-e " HBA " 0 0 0\n"
+    "-e " HBA "|all enable\n"
+    "-e " HBA "|all disable [prim|alt1|alt2|alt3|all]",
+    "view, info\tDisplay the boot devices.\n"
+    "prim, alt1-alt3\tThe boot slot of the device; without one the groups fill\n"
+    "\tthe primary slot, then the alternates.\n"
+    "0 0 0\tBoot from the first device found.\n"
+    "enable\tEnable the boot devices.\n"
+    "disable\tDisable the boot devices, one slot or all of them."};
 
 // ---- Rows -------------------------------------------------------------------------
 
@@ -309,6 +429,15 @@ constexpr CommandRow kRows[] = {
      ParseInto<NvramRequest, ParseFileForOneOrAll>,
      RunNotBuilt,
      &kHelpParamTemplate,
+     AdapterUse::OneOrAll,
+     kNeedsStartup,
+     nullptr},
+    {"-e",
+     {},
+     CommandCode::BootDevices,
+     ParseInto<BootRequest, ParseBootDevices>,
+     RunWith<BootRequest, RunBootDevices>,
+     &kHelpBootDevices,
      AdapterUse::OneOrAll,
      kNeedsStartup,
      nullptr},

@@ -353,6 +353,21 @@ int32_t SaveSingleAdapterNVRAMToFile(FibreAdapter &a, const std::string &file)
     return SaveOne(a, file, true);
 }
 
+namespace {
+
+// One file per port beside the named one: instance, serial number and port
+// name, then the named file's own name, tell them apart.
+std::string PortFileName(const FibreAdapter &a, const std::string &file)
+{
+    const size_t slash = file.rfind('/');
+    const std::string dir = slash == std::string::npos ? "" : file.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? file : file.substr(slash + 1);
+    return dir + Format("%d_%s_%s", a.instance, a.serialNumber, a.wwpnText) +
+           (base.empty() ? "" : "_" + base);
+}
+
+} // namespace
+
 int32_t SaveAllHBAsNVRAMToFile(const std::string &file)
 {
     int32_t last = kStatusOk;
@@ -366,10 +381,7 @@ int32_t SaveAllHBAsNVRAMToFile(const std::string &file)
                 Format("Ignored virtual HBA (%s)!", WwnText(a->wwpn, WwnStyle::Dashed).c_str()));
             continue;
         }
-        // One file per port: instance, serial number and port name tell them apart.
-        const std::string name = Format("%d_%s_%s", a->instance, a->serialNumber, a->wwpnText) +
-                                 (file.empty() ? "" : "_" + file);
-        if (int32_t s = SaveOne(*a, name, false))
+        if (int32_t s = SaveOne(*a, PortFileName(*a, file), false))
             last = s;
         ++saved;
     }
@@ -431,6 +443,26 @@ int32_t ProgramFromFile(FibreAdapter &a, const std::string &file, bool preserve,
 int32_t UpdateAdapterNVRAMFromFile(FibreAdapter &a, const std::string &file)
 {
     return ProgramFromFile(a, file, true, false);
+}
+
+int32_t UpdateAllHBAsNVRAMFromFile(const std::string &file)
+{
+    int32_t last = kStatusOk;
+    int done = 0;
+    CurrentRenderer().BeginDocument();
+    for (FibreAdapter *a = Adapters().first; a; a = a->next) {
+        if (a->portType == TAVRO_PORT_TYPE_FCOE_ENGINE || a->portType == TAVRO_PORT_TYPE_VIRTUAL)
+            continue;
+        // The port's own file from "-r all save" when there is one, else the named file.
+        const std::string own = PortFileName(*a, file);
+        const std::string path = std::ifstream(own).good() ? own : file;
+        if (int32_t s = ProgramFromFile(*a, path, true, false, false))
+            last = s;
+        ++done;
+    }
+    if (!done)
+        return Report(kNoAdapterStatus, kNoAdapters);
+    return CurrentRenderer().Finish(last);
 }
 
 int32_t ProgramAdapterNOVRAM(FibreAdapter &a, const std::string &file, bool preserve, bool verify)

@@ -25,6 +25,8 @@ int32_t SetAdapterNVRAM(FibreAdapter &a);
 int32_t SaveSingleAdapterNVRAMToFile(FibreAdapter &a, const std::string &file);
 int32_t SaveAllHBAsNVRAMToFile(const std::string &file);
 int32_t UpdateAdapterNVRAMFromFile(FibreAdapter &a, const std::string &file);
+// Every physical port: its own file of "-r all save <file>" when present, else <file>.
+int32_t UpdateAllHBAsNVRAMFromFile(const std::string &file);
 // -pn: the file's image, with or without the adapter's identity, optionally
 // read back and compared.
 int32_t ProgramAdapterNOVRAM(FibreAdapter &a, const std::string &file, bool preserve, bool verify);

@@ -272,6 +272,28 @@ std::string TargetSpeedText(uint16_t speed)
     }
 }
 
+void DescribeTargets(Renderer &r, const std::vector<FibreAdapter *> &ports)
+{
+    bool first = true;
+    for (FibreAdapter *a : ports) {
+        DeviceRecord *rec =
+            a->portType == TAVRO_PORT_TYPE_FCOE_ENGINE ? nullptr : FindDeviceForAdapter(a);
+        if (!rec)
+            continue;
+        if (!first)
+            r.TextLine("");
+        first = false;
+        BeginPort(r, *a, *rec);
+        r.BeginTable(kTargetTable);
+        for (const TargetRecord &t : rec->targets)
+            AddTargetRow(r, t, false);
+        r.EndTable();
+        if (rec->targets.empty())
+            r.TextLine("No targets found.");
+        r.EndRecord();
+    }
+}
+
 int32_t DisplayTargetInfo(const std::vector<FibreAdapter *> &selected, const TargetFilter &filter,
                           bool withSpeed)
 {

@@ -31,6 +31,10 @@ inline constexpr int32_t kAllLuns = -1;
 // A filter names one target of one port; a port that does not see it fails with 119.
 int32_t DisplayTargetInfo(const std::vector<FibreAdapter *> &ports, const TargetFilter &filter,
                           bool withSpeed);
+// The same tables inside a display already open (the summary report): every
+// port's targets, the ports that have no device record left out.
+class Renderer;
+void DescribeTargets(Renderer &r, const std::vector<FibreAdapter *> &ports);
 // -l: the LUNs of the port's targets, of one target, or one LUN.
 int32_t DisplayLunInfo(FibreAdapter *port, const TargetFilter &filter, int32_t lun);
 

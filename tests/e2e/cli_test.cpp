@@ -267,3 +267,30 @@ TEST(Processor, NoArgumentsMeansNothingToDo)
 }
 
 } // namespace
+
+// The summary report ends with the targets each port sees.
+TEST_F(CliTest, SummaryReportListsTargets)
+{
+    auto r = Volk({"-z", "0"});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    const size_t params = r.out.find("\nHBA Parameters \n");
+    const size_t targets = r.out.find("\nHBA Target Information \n");
+    ASSERT_NE(targets, std::string::npos) << r.out;
+    EXPECT_LT(params, targets);
+    EXPECT_NE(r.out.find("50-0C-AB-10-00-00-10-01", targets), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("50-0C-AB-20-00-00-20-01", targets), std::string::npos) << r.out;
+    // A port whose link is down sees nothing.
+    r = Volk({"-z", "1"});
+    EXPECT_NE(r.out.find("No targets found.", r.out.find("HBA Target Information")),
+              std::string::npos)
+        << r.out;
+
+    for (const char *form : {"-x", "-x2"}) {
+        r = Volk({"-z", "0", form});
+        ASSERT_EQ(r.exitCode, 0) << r.out;
+        xmlcheck::Document doc(r.out);
+        ASSERT_TRUE(doc.ok()) << doc.error() << r.out;
+        EXPECT_EQ(doc.Count("//Targets/Target"), 2) << r.out;
+        EXPECT_EQ(doc.Count("//HBAParam"), 1) << r.out;
+    }
+}

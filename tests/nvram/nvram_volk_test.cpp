@@ -270,3 +270,30 @@ TEST_F(NvramVolk, TornWriteFailsAndTheNextRunReadsTheOldImage)
 }
 
 } // namespace
+
+TEST_F(NvramVolk, SaveAllThenRestoreAllGivesEveryPortItsOwnImage)
+{
+    const std::string saved = dir.file("all.dat");
+    auto r = Volk({"-r", "all", "save", saved});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    const std::string port0 = Nvram("0"), port4 = Nvram("4");
+    ASSERT_EQ(Volk({"-n", "0", "DR", "4"}).exitCode, 0);
+    ASSERT_EQ(Volk({"-n", "4", "FR", "1024"}).exitCode, 0);
+    ASSERT_NE(Nvram("0"), port0);
+
+    r = Volk({"-r", "all", saved});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_TRUE(Has(r.out, "Changes have been saved to HBA instance 0.\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "Changes have been saved to HBA instance 12.\n")) << r.out;
+    EXPECT_EQ(Nvram("0"), port0);
+    EXPECT_EQ(Nvram("4"), port4);
+
+    // Without per-port files the named file goes to every port; one that does
+    // not fit is refused port by port and changes nothing there.
+    const std::string bad = dir.file("bad.dat");
+    testenv::WriteFile(bad, std::string(300, 'x'));
+    r = Volk({"-r", "all", bad});
+    EXPECT_EQ(r.exitCode, 2) << r.out;
+    EXPECT_TRUE(Has(r.out, "NVRAM file must be 256 or 512 bytes!\n")) << r.out;
+    EXPECT_EQ(Nvram("0"), port0);
+}

@@ -8,6 +8,7 @@
 #include "diag/commands.h"
 #include "fcoe/commands.h"
 #include "flash/commands.h"
+#include "nvram/commands.h"
 #include "parser_fixture.h"
 #include "targets/commands.h"
 
@@ -196,21 +197,28 @@ TEST_F(ParserTest, SelectiveLunGroupsAndKeywords)
 TEST_F(ParserTest, BootDeviceForms)
 {
     ASSERT_EQ(Parse({"-e", "0", kNode, kPort, "0", kNode, kPort2, "7", "alt3"}), 0) << Message();
-    ASSERT_EQ(Pending().bootDevices.size(), 2u);
-    EXPECT_EQ(Pending().bootDevices[0].bootType, 0);
-    EXPECT_EQ(Pending().bootDevices[1].bootType, 3);
-    EXPECT_EQ(Pending().bootDevices[1].lun, 7);
-    EXPECT_TRUE(Pending().keywords.prim && Pending().keywords.alt3);
+    ASSERT_EQ(Request<BootRequest>().devices.size(), 2u);
+    EXPECT_EQ(Request<BootRequest>().devices[0].bootType, 0);
+    EXPECT_EQ(Request<BootRequest>().devices[1].bootType, 3);
+    EXPECT_EQ(Request<BootRequest>().devices[1].lun, 7);
+    // A slot named twice keeps the later device.
+    ASSERT_EQ(Parse({"-e", "0", kNode, kPort, "1", "alt1", kNode, kPort2, "2", "alt1"}), 0);
+    ASSERT_EQ(Request<BootRequest>().devices.size(), 1u);
+    EXPECT_EQ(Request<BootRequest>().devices[0].lun, 2);
 
     ASSERT_EQ(Parse({"-e", "0", "0", "0", "0"}), 0);
-    EXPECT_TRUE(Pending().keywords.autoBoot);
+    EXPECT_TRUE(Request<BootRequest>().autoBoot);
     ASSERT_EQ(Parse({"-e", "0", "disable", "alt2"}), 0);
-    EXPECT_TRUE(Pending().keywords.disable && Pending().keywords.alt2);
-    EXPECT_EQ(Pending().bootSlot, 2);
+    EXPECT_TRUE(Request<BootRequest>().disable);
+    EXPECT_EQ(Request<BootRequest>().slot, 2);
     ASSERT_EQ(Parse({"-e", "all", "disable", "all"}), 0);
-    EXPECT_TRUE(Pending().keywords.all);
+    EXPECT_TRUE(Request<BootRequest>().all);
     ASSERT_EQ(Parse({"-e", "0", "enable"}), 0);
-    EXPECT_TRUE(Pending().keywords.enable);
+    EXPECT_TRUE(Request<BootRequest>().enable);
+    ASSERT_EQ(Parse({"-e", "all", "info"}), 0);
+    EXPECT_TRUE(Request<BootRequest>().view);
+    EXPECT_PARSE_FAILS(Args({"-e", "0", "disable", "alt4"}), kParseUnrecognized,
+                       "Unrecognized command line option 'alt4'!");
 
     Args five{"-e", "0"};
     for (int i = 0; i < 5; ++i)
