@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "flash/image.h"
+#include "flash/signature.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -30,6 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::vector<uint8_t> stamp(ILT_Header_GetTableLength(in));
     if (UdpateTimeStamp(stamp, in, {2026, 1, 2, 3, 4, 5}) && HLPR_Sum16(stamp, stamp.size() / 2))
         std::abort(); // a stamped table sums to zero
+
+    CheckImageSignature(in);
 
     ValidateFCoEPciHeaders(in, facts.deviceId);
     ValidateNICPciHeaders(in, facts.deviceId);

@@ -354,6 +354,23 @@ TAVRO_API void TAVRO_SetFlashUpdateMode(int32_t mode);
 /* Saves the whole flash (operation 0) or the boot code (1) of a port to a file. */
 TAVRO_API int32_t TAVRO_SaveFlashToFile(const FibreAdapter *adapter, const char *path,
                                         int32_t operation);
+/* A multiboot version; all 0 when it is not known. */
+typedef struct TavroMbiVersion {
+    int32_t major;
+    int32_t minor;
+    int32_t subminor;
+    int32_t known; /* 1 when the version was read */
+} TavroMbiVersion;
+/* Before an update: the MBI version in the port's flash (as its memo block
+   records it) and the image file's. 0 or a result code; nothing is printed. */
+TAVRO_API int32_t TAVRO_GetFlashImageVersionPreUpdateInfo(const FibreAdapter *adapter,
+                                                          const char *image,
+                                                          TavroMbiVersion *existing,
+                                                          TavroMbiVersion *fresh);
+/* Print the MBI version and every region's component version of an image file,
+   or of the image as it lies in the port's flash. 0 or a result code. */
+TAVRO_API int32_t TAVRO_RetrieveFirmwareMBImageVersionFromFile(const char *image);
+TAVRO_API int32_t TAVRO_RetrieveFirmwareMBImageVersionFromAdapter(const FibreAdapter *adapter);
 
 /* ---- Monitoring ---- */
 

@@ -5,6 +5,8 @@
 #include "adapters/adapterlist.h"
 #include "base/guard.h"
 #include "base/status.h"
+#include "flash/imagefile.h"
+#include "flash/preupdate.h"
 #include "flash/update.h"
 #include "render/output.h"
 
@@ -22,6 +24,22 @@ template <class Body> int32_t Guarded(Body &&body)
 }
 
 std::string Text(const char *s) { return s ? s : ""; }
+
+void Put(TavroMbiVersion *out, const flash::Version &v)
+{
+    if (out)
+        *out = {v.n[0], v.n[1], v.n[2], v.set ? 1 : 0};
+}
+
+int32_t PrintListing(const std::vector<uint8_t> &mbi, const std::string &failure)
+{
+    std::vector<std::string> lines;
+    if (flash::ImageVersionListing(mbi, lines))
+        return ReportFailure(kStatusGeneralFailure, failure.c_str());
+    for (const std::string &line : lines)
+        CurrentRenderer().TextLine(line);
+    return ReportResult(0, nullptr, 0);
+}
 
 } // namespace
 
@@ -80,6 +98,48 @@ TAVRO_API int32_t TAVRO_SaveFlashToFile(const FibreAdapter *adapter, const char 
 {
     return Guarded(
         [&] { return flash::SaveFlashToFile(Lookup(adapter), Text(path), operation == 1); });
+}
+
+TAVRO_API int32_t TAVRO_GetFlashImageVersionPreUpdateInfo(const FibreAdapter *adapter,
+                                                          const char *image,
+                                                          TavroMbiVersion *existing,
+                                                          TavroMbiVersion *fresh)
+{
+    return Guarded([&] {
+        flash::Version was, will;
+        std::string message;
+        const int status = flash::GetFlashImageVersionPreUpdateInfo(Lookup(adapter), Text(image),
+                                                                    was, will, message);
+        Put(existing, was);
+        Put(fresh, will);
+        return status;
+    });
+}
+
+TAVRO_API int32_t TAVRO_RetrieveFirmwareMBImageVersionFromFile(const char *image)
+{
+    return Guarded([&] {
+        const std::string file = Text(image);
+        std::vector<uint8_t> mbi;
+        if (flash::ReadImageFile(file, 64u << 20, mbi) != flash::ImageFileStatus::Ok)
+            return ReportFailure(
+                kStatusGeneralFailure,
+                ("Unable to open boot/multi-boot image file (" + file + ")!").c_str());
+        return PrintListing(mbi, "Selected file (" + file + ") appears to be corrupted!");
+    });
+}
+
+TAVRO_API int32_t TAVRO_RetrieveFirmwareMBImageVersionFromAdapter(const FibreAdapter *adapter)
+{
+    return Guarded([&] {
+        FibreAdapter *a = Lookup(adapter);
+        DeviceRecord *rec = a ? FindDeviceForAdapter(a) : nullptr;
+        if (!rec)
+            return ReportFailure(kStatusNoAdapter, "Unable to locate the specified HBA!");
+        return PrintListing(flash::ReadFlashImage(*rec),
+                            "No multiboot image found in the flash of HBA instance " +
+                                std::to_string(a->instance) + "!");
+    });
 }
 
 } // extern "C"

@@ -1,5 +1,6 @@
 #include "flash/update.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include "device/classify.h"
 #include "flash/image.h"
 #include "flash/imagefile.h"
+#include "flash/signature.h"
 #include "frame/frame.h"
 #include "frame/messages.h"
 #include "frame/props.h"
@@ -25,12 +27,16 @@ namespace {
 
 bool RequestLimits(uint32_t code);
 
+// FCoE firmware image, the second region the firmware-only path takes.
+constexpr uint32_t kRegionFcoeFirmware = 0xA4;
+
 // Selectors of doISPCheckForOptionROM.
 enum Selector : int {
     kSelLibraryUpdate = 1,
     kSelStdBios = 2,
     kSelStdBiosEarly = 3,
     kSelStdBiosFirst = 4,
+    kSelOsRefused = 5,
     kSelUnknown = 6,
     kSelRefused = 7,
     kSelLibraryUpdateEx = 8,
@@ -58,6 +64,37 @@ std::string WwpnDashes(const uint8_t w[8])
 }
 
 bool IsVirtual(const FibreAdapter *a) { return a->portType == TAVRO_PORT_TYPE_VIRTUAL; }
+
+// The host's platform text names the Itanium family either way round.
+bool IsIa64Host()
+{
+    const std::string &p = Frame().hostSystemProduct;
+    return p.find("IA64") != std::string::npos || p.find("ia64") != std::string::npos;
+}
+
+// The driver the operating system ships with is the old SCSI-miniport one;
+// it cannot take a flash update from the library.
+bool IsInboxDriver(const DeviceRecord &rec)
+{
+    return rec.driver.DriverType == SD_DRIVER_SCSI_MINIPORT;
+}
+
+std::string DriverVersion(const DeviceRecord &rec)
+{
+    return CutText(rec.driver.Version, sizeof rec.driver.Version);
+}
+
+// The oldest driver that passes a Fenn flash image through to the adapter.
+constexpr int kFennFlashDriver[2] = {9, 2};
+
+// Compares the driver's "major.minor..." text; an unreadable one is too old.
+bool DriverAtLeast(const DeviceRecord &rec, const int (&least)[2])
+{
+    int major = 0, minor = 0;
+    if (std::sscanf(DriverVersion(rec).c_str(), "%d.%d", &major, &minor) < 1)
+        return false;
+    return major > least[0] || (major == least[0] && minor >= least[1]);
+}
 
 // Model name with the "-S" variant's suffix.
 std::string ModelName(const FibreAdapter *a) { return CutText(a->model, sizeof a->model); }
@@ -277,6 +314,57 @@ IltFamily FamilyOfSelector(int selector)
     }
 }
 
+// Regions that hold the card's FC and NIC VPD: an image carries only a
+// template for them, so what the flash holds is written back in its place.
+bool IsVpdRegion(uint32_t code) { return code == kRegionFcVpd || code == kRegionNicVpd; }
+
+bool IsBlank(const std::vector<uint8_t> &bytes)
+{
+    for (uint8_t b : bytes)
+        if (b != 0xFF)
+            return false;
+    return true;
+}
+
+StampTime LocalNow()
+{
+    const std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+// A flash with a layout region gets the image's table, stamped with the time
+// of this update, at its start and the memo block of what was written at its
+// end. It is written with the image's regions, so all or none of it lands.
+bool StampLayoutAndMemo(const DeviceRecord &rec, const SD_FLASH_LAYOUT &layout, Bytes mbi,
+                        std::vector<RegionWrite> &writes)
+{
+    const SD_FLASH_REGION *fr = nullptr;
+    for (uint32_t i = 0; i < layout.Count && i < SD_FLASH_MAX_REGIONS; ++i)
+        if (layout.Regions[i].Code == kRegionLayoutMemo)
+            fr = &layout.Regions[i];
+    if (!fr)
+        return true;
+    std::vector<uint8_t> region(fr->Size);
+    if (SDGetOptionRomEx(rec.handle, 0, kRegionLayoutMemo, region.data(), fr->Size) != SD_OK)
+        return false;
+    const StampTime now = LocalNow();
+    const size_t tableLength = mbi.size() >= 8 ? size_t(mbi[6] | mbi[7] << 8) : 0;
+    if (fr->Size < kMemoBlockSize || tableLength + kMemoBlockSize > fr->Size) {
+        Trace(kLevelDebug, "StampLayoutAndMemo: table of %zu bytes does not fit region 0x%X",
+              tableLength, kRegionLayoutMemo);
+        return true;
+    }
+    std::fill(region.begin(), region.end() - long(kMemoBlockSize), 0xFF);
+    if (!UdpateTimeStamp(MutableBytes(region).first(tableLength), mbi, now))
+        return true;
+    if (UpdateFlashMemoBlockData(MutableBytes(region).last(kMemoBlockSize), mbi, now))
+        return false;
+    writes.push_back({kRegionLayoutMemo, std::move(region)});
+    return true;
+}
+
 // The online update writes the regions as one; the adapter activates them itself.
 SD_STATUS WriteRegionsOnline(const DeviceRecord &rec, const std::vector<RegionWrite> &writes)
 {
@@ -363,6 +451,26 @@ UpdateOutcome MultibootUpdate(const FibreAdapter *a, const DeviceRecord &rec,
         Progress("Failed");
         return Failed(kStatusGeneralFailure, Corrupted(file));
     }
+    // Fenn written offline takes only a signed image: the adapter does not
+    // check it itself as it does in the online update.
+    if (selector == kSelFenn && !online) {
+        switch (CheckImageSignature(buf)) {
+        case SignatureCheck::Ok:
+            break;
+        case SignatureCheck::BadHeader:
+            Progress("Failed");
+            return Failed(kStatusGeneralFailure,
+                          Format("Boot/Multi-boot image file %s does not have valid signature "
+                                 "header!",
+                                 file.c_str()));
+        case SignatureCheck::BadData:
+            Progress("Failed");
+            return Failed(kStatusGeneralFailure,
+                          Format("Boot/Multi-boot image file %s does not have valid signature "
+                                 "data!",
+                                 file.c_str()));
+        }
+    }
     Progress("Success");
 
     SD_FLASH_LAYOUT layout{};
@@ -386,12 +494,103 @@ UpdateOutcome MultibootUpdate(const FibreAdapter *a, const DeviceRecord &rec,
                                      "adapter!",
                                      file.c_str(), inst, ModelName(a).c_str()));
         const Bytes data = RegionData(buf, r);
-        writes.push_back({r.code, std::vector<uint8_t>(data.begin(), data.end())});
+        RegionWrite w{r.code, std::vector<uint8_t>(data.begin(), data.end())};
+        if (IsVpdRegion(r.code)) {
+            std::vector<uint8_t> kept(fr->Size);
+            if (SD_STATUS st = SDGetOptionRomEx(rec.handle, 0, r.code, kept.data(), fr->Size))
+                return Failed(kStatusGeneralFailure,
+                              Format("Unable to read VPD region 0x%X of adapter %d (%s)!", r.code,
+                                     a->instance, DeviceError(st).c_str()));
+            // The card's own VPD (serial number, part number) stays; an empty
+            // region takes the image's template.
+            if (!IsBlank(kept))
+                w.data = std::move(kept);
+        }
+        writes.push_back(std::move(w));
     }
+    if (writes.empty() && !check.toUpdate.empty())
+        Trace(kLevelDebug, "MultibootUpdate: no recorded region is in this flash");
+    if (!StampLayoutAndMemo(rec, layout, buf, writes))
+        return Failed(kStatusGeneralFailure,
+                      Format("Unable to read flash memo block of adapter %d!", a->instance));
     Progress(Format("Updating Flash on HBA port(s) - %s. Please wait...", ModelName(a).c_str()));
     if (SD_STATUS st = online ? WriteRegionsOnline(rec, writes) : WriteRegions(rec, writes))
         return WriteFailed(a, st);
     out.portsUpdated = 1;
+    return out;
+}
+
+// The firmware-only path: one firmware region, from a multiboot image (after
+// its header and that region pass their checks) or from a bare firmware file.
+UpdateOutcome FirmwareOnlyUpdate(const FibreAdapter *a, const DeviceRecord &rec,
+                                 const std::string &file, int selector, uint32_t code)
+{
+    UpdateOutcome out;
+    const unsigned long inst = (unsigned long)a->instance;
+    const std::string model = ModelName(a);
+    auto notFound = [&] {
+        return Failed(kStatusGeneralFailure,
+                      Format("Unable to complete flash update on HBA Instance %lu - %s (Region "
+                             "not found 0X%X)!",
+                             inst, model.c_str(), code));
+    };
+    uint32_t offset = 0, size = 0;
+    if (SDGetOptionRomOffset(rec.handle, 0, code, &offset, &size) != SD_OK || size == 0)
+        return notFound();
+    std::vector<uint8_t> buf;
+    if (!ReadImage(file, a, 64u << 20, buf, out))
+        return out;
+    Progress("Updating Adapter FC FW... ");
+    std::vector<uint8_t> data;
+    const AdapterFacts facts = FactsOf(rec);
+    if (ILT_Header_CompareSignature(buf)) {
+        IltCheck check;
+        if (int s = ValidateILTImageHeader(facts.ssdid, facts.ssvid, buf, facts.chipRevision,
+                                           FamilyOfSelector(selector), &check))
+            return Failed(s, Corrupted(file));
+        const IltRegion *entry = nullptr;
+        for (const IltRegion &r : check.toUpdate)
+            if (r.code == code)
+                entry = &r;
+        if (!entry)
+            return notFound();
+        ImageVersions versions;
+        const Bytes region = RegionData(buf, *entry);
+        if (region.size() != entry->length || ValidateGenericImages(*entry, buf, versions, facts))
+            return Failed(kStatusGeneralFailure, Corrupted(file));
+        data.assign(region.begin(), region.end());
+    } else {
+        // A bare firmware file: its header names one of the known attribute words.
+        const uint32_t attributes =
+            buf.size() >= 120 ? uint32_t(buf[32]) << 24 | buf[33] << 16 | buf[34] << 8 | buf[35]
+                              : 0;
+        if (attributes != 0x20 && attributes != 0x10 && attributes != 0x40 && attributes != 0x80)
+            return Failed(kStatusGeneralFailure, Corrupted(file));
+        data = std::move(buf);
+    }
+    if (data.size() > size)
+        return Failed(30, Format("%s is not an acceptable flash FW file for this HBA (Instance "
+                                 "%lu - %s), wrong size and wrong file for this specific "
+                                 "adapter!",
+                                 file.c_str(), inst, model.c_str()));
+    if (WriteRegions(rec, {{code, std::move(data)}}) != SD_OK)
+        return Failed(kStatusGeneralFailure,
+                      Format("Unable to update firmware on selected HBA (Instance %lu - %s)!", inst,
+                             model.c_str()));
+    // The image status tells whether the adapter runs the new firmware yet.
+    const uint32_t marker = GetAdapterFamilyCode(&rec) == 25 ? 0xFACEFADEu : 0xFACEFADFu;
+    uint8_t status[4] = {};
+    uint32_t statusOffset = 0, statusSize = 0;
+    bool active = false;
+    if (SDGetOptionRomOffset(rec.handle, 0, kRegionImageStatus, &statusOffset, &statusSize) ==
+            SD_OK &&
+        statusSize >= 4 && SDGetOptionRomEx(rec.handle, 0, kRegionImageStatus, status, 4) == SD_OK)
+        active = (uint32_t(status[0]) | status[1] << 8 | status[2] << 16 |
+                  uint32_t(status[3]) << 24) == marker;
+    Trace(kLevelDebug, "FirmwareOnlyUpdate: new firmware %s", active ? "active" : "not yet active");
+    out.portsUpdated = 1;
+    out.successLine =
+        Format("Firmware update completed successfully (Instance %lu - %s)", inst, model.c_str());
     return out;
 }
 
@@ -416,26 +615,61 @@ UpdateOutcome RunFlow(const FibreAdapter *a, const std::string &file)
         return Failed(kStatusNoAdapter, "Unable to locate the specified HBA!");
     const int selector = doISPCheckForOptionROM(a);
     const std::string model = ModelName(a);
+    const OptionRomRequest *request = UserOptionRomRequest();
+    const bool firmwareOnly =
+        request && (request->region == kRegionFcFirmware || request->region == kRegionFcoeFirmware);
+    if (firmwareOnly && selector == kSelBryn)
+        return FirmwareOnlyUpdate(a, *rec, file, selector, request->region);
+    if (firmwareOnly && (selector == kSelFenn || selector == kSelRook)) {
+        if (selector == kSelFenn && !DriverAtLeast(*rec, kFennFlashDriver))
+            return Failed(kUpdateDriverTooOld,
+                          Format("Flash update is unsupported with current driver %s!",
+                                 DriverVersion(*rec).c_str()));
+        return FirmwareOnlyUpdate(a, *rec, file, selector, request->region);
+    }
+    // The boot-code flows write the region the request names: a boot-code
+    // chain region, or the firmware alone; 0 and 255 leave it to the flow.
+    const uint32_t named = request ? request->region : 255;
+    auto bootCode = [&](uint32_t flowRegion) {
+        if (named == 0 || named == 255)
+            return BootCodeUpdate(a, *rec, file, flowRegion);
+        if (named == kRegionFcBoot || named == kRegionBootExpansion)
+            return BootCodeUpdate(a, *rec, file, named);
+        if (named == kRegionFcFirmware)
+            return FirmwareOnlyUpdate(a, *rec, file, selector, named);
+        return Failed(kStatusGeneralFailure,
+                      Format("Unable to complete flash update on HBA Instance %lu - %s (Region "
+                             "not found 0X%X)!",
+                             (unsigned long)a->instance, model.c_str(), named));
+    };
     switch (selector) {
     case kSelStdBios:
     case kSelStdBiosEarly:
     case kSelStdBiosFirst:
-        return BootCodeUpdate(a, *rec, file, SD_FLASH_REGION_WHOLE);
+        return bootCode(SD_FLASH_REGION_WHOLE);
     case kSelLibraryUpdate:
     case kSelLibraryUpdateEx:
-        return BootCodeUpdate(a, *rec, file, SD_FLASH_REGION_BOOT);
+        return bootCode(SD_FLASH_REGION_BOOT);
     case kSelConverged:
     case kSelK7k:
     case kSelBryn:
         return MultibootUpdate(a, *rec, file, selector);
-    case kSelFenn:
-        return MultibootUpdate(a, *rec, file, selector, FennOnline(*rec));
     case kSelRook:
         return MultibootUpdate(a, *rec, file, selector, true);
     case kSelDace:
         if (!GetKeyValue("node.hba.utility.flash.enable", 0))
             break;
         return MultibootUpdate(a, *rec, file, selector);
+    case kSelOsRefused:
+        return Failed(kUpdateOsRefused, IsInboxDriver(*rec)
+                                            ? "Option is currently disabled with this OS/driver!"
+                                            : "Flash update/save is unsupported on this OS!");
+    case kSelFenn:
+        if (!DriverAtLeast(*rec, kFennFlashDriver))
+            return Failed(kUpdateDriverTooOld,
+                          Format("Flash update is unsupported with current driver %s!",
+                                 DriverVersion(*rec).c_str()));
+        return MultibootUpdate(a, *rec, file, selector, FennOnline(*rec));
     case kSelUnknown:
         return Failed(kUpdateUnknownHba,
                       Format("Unknown HBA type (Instance %d SSVID=0x%04x SSDID=0x%04x)!",
@@ -448,7 +682,10 @@ UpdateOutcome RunFlow(const FibreAdapter *a, const std::string &file)
                          (unsigned long)a->instance, model.c_str()));
 }
 
-// The port's place on its card: 1 write through it, 2 covered by its partner.
+// The port's place on its card. 1: the port writes the card's flash; 2: its
+// partner (the card's odd port) does; 3: a second port whose partner is not
+// in the list, so it writes the card itself; 4: a port beyond the first pair
+// of a card with more ports, written only when the whole card is asked for.
 int CheckPortUpdateOption(const FibreAdapter *a)
 {
     DeviceRecord *rec = FindDeviceForAdapter(a);
@@ -456,13 +693,25 @@ int CheckPortUpdateOption(const FibreAdapter *a)
         return 6;
     if (a->portType == TAVRO_PORT_TYPE_FCOE_ENGINE)
         return 7;
+    const int family = GetAdapterFamilyCode(rec);
+    if (family < 8 && IsIa64Host())
+        return 5;
     int sharing = 0;
-    for (FibreAdapter *p = Adapters().first; p; p = p->next)
-        if (!IsVirtual(p) && std::strncmp(p->serialNumber, a->serialNumber, 32) == 0)
-            ++sharing;
-    if (GetAdapterFamilyCode(rec) > 7 && sharing <= 1)
+    bool oddPartner = false;
+    for (FibreAdapter *p = Adapters().first; p; p = p->next) {
+        if (IsVirtual(p) || std::strncmp(p->serialNumber, a->serialNumber, 32) != 0)
+            continue;
+        ++sharing;
+        if (p != a && p->portNumber % 2 == 1 && p->portNumber + 1 == a->portNumber)
+            oddPartner = true;
+    }
+    if (family > 7 && sharing <= 1)
         return 1;
-    return (a->portNumber % 2) ? 1 : 2;
+    if (a->portNumber % 2)
+        return 1;
+    if (a->portNumber > 2)
+        return 4;
+    return oddPartner ? 2 : 3;
 }
 
 FibreAdapter *FindPartnerPort(const FibreAdapter *a)
@@ -583,18 +832,25 @@ int doISPCheckForOptionROM(const FibreAdapter *adapter)
         return kSelStdBiosFirst;
     case 2:
     case 3:
-    case 4:
-        return kSelStdBios;
+    case 4: {
+        // Two OEM cards whose BIOS stays as the OEM shipped it: logged only.
+        const uint16_t ssvid = rec->chip.SubVendorId, ssdid = rec->chip.SubSystemId;
+        if ((ssvid == 0x103C && ssdid == 0x12BA) || (ssvid == kVantorVendorId && ssdid == 0x0131))
+            Trace(kLevelDebug, "Disable BIOS update on HP A7538A/HP A6826 (0x%04x/0x%04x)", ssvid,
+                  ssdid);
+        return IsIa64Host() ? kSelOsRefused : kSelStdBios;
+    }
     case 5:
         return kSelLibraryUpdateEx;
     case 6:
     case 7:
-        return kSelStdBiosEarly;
+        return IsIa64Host() ? kSelOsRefused : kSelStdBiosEarly;
+    case 12:
+        return IsInboxDriver(*rec) ? kSelOsRefused : kSelLibraryUpdate;
     case 8:
     case 9:
     case 10:
     case 11:
-    case 12:
     case 13:
         return kSelLibraryUpdate;
     case 15:
@@ -624,9 +880,19 @@ UpdateOutcome updateOptionROMSingleHBA(FibreAdapter *a, const std::string &file,
         return Failed(kUpdateVirtualPort, Format("Option is not available with virtual port HBA "
                                                  "(%s)!",
                                                  WwpnDashes(a->wwpn).c_str()));
+    if (DeviceRecord *rec = FindDeviceForAdapter(a);
+        rec && GetAdapterFamilyCode(rec) >= 12 && IsInboxDriver(*rec))
+        return Failed(kUpdateInboxDriver,
+                      Format("Command aborted! Please update existing driver (%s) and try again.",
+                             DriverVersion(*rec).c_str()));
     int type = CheckPortUpdateOption(a);
+    const DeviceRecord *rec = FindDeviceForAdapter(a);
     if (type == 2 && updateAllPorts)
         type = 1;
+    else if (type == 3 && !updateAllPorts && rec && GetAdapterFamilyCode(rec) == 25)
+        type = 13;
+    else if (type == 4 && updateAllPorts)
+        type = 3;
     if (type == 5 || type == 6 || type == 7 || type == 19)
         return Failed(kUpdateTypeRefused, Format("Flash update/save option is unsupported with "
                                                  "this HBA (Instance %lu - %s)!",
@@ -647,7 +913,8 @@ UpdateOutcome updateOptionROMSingleHBA(FibreAdapter *a, const std::string &file,
             return one;
         }
         Refresh(p);
-        Progress(SuccessLine(p));
+        Progress(one.successLine.empty() ? SuccessLine(p) : one.successLine);
+        total.successLine = one.successLine;
         total.portsUpdated += 1;
     }
     return total;
@@ -704,6 +971,12 @@ int SaveFlashToFile(FibreAdapter *a, const std::string &file, bool biosOnly)
                              Format("Flash save option is unsupported with this HBA (Instance "
                                     "%lu - %s)!",
                                     inst, model.c_str())
+                                 .c_str());
+    if (selector == kSelOsRefused)
+        return ReportFailure(kUpdateOsRefused,
+                             Format("Command is not supported with this HBA on current OS "
+                                    "(Instance %lu)!",
+                                    inst)
                                  .c_str());
     if (selector == kSelUnknown)
         return ReportFailure(

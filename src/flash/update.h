@@ -18,10 +18,20 @@ enum : int {
     kUpdateTypeRefused = 20,
     kUpdateOsRefused = 21,
     kUpdateNoPortUpdated = 34,
+    kUpdateDriverTooOld = 53,
+    kUpdateInboxDriver = 120,
     kUpdateVirtualPort = 286,
     kVersionListMissing = 330,
     kUpdateOkToo = 201,
 };
+
+// Flash regions of the card's VPD, kept across an update.
+constexpr uint32_t kRegionFcVpd = 0x14;
+constexpr uint32_t kRegionNicVpd = 0x16;
+
+// Flash region of the written image's layout table (stamped with the time of
+// the update, at its start) and the memo block (its last 48 bytes).
+constexpr uint32_t kRegionLayoutMemo = 0x1F;
 
 // The one pending option-ROM request of the library.
 struct OptionRomRequest {
@@ -44,6 +54,7 @@ struct UpdateOutcome {
     int status = 0;
     std::string message; // failure text, empty on success
     int portsUpdated = 0;
+    std::string successLine; // the flow's own success text, else the common one
 };
 
 // One port (and its card partner); updateAllPorts as the export sets it.

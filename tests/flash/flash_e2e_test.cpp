@@ -311,4 +311,48 @@ TEST_F(FlashTest, MultibootWritesOnlyTheRegionsItRecorded)
     }
 }
 
+// The default machine's 16/32 Gb card is written offline: only a signed image.
+TEST_F(FlashTest, UnsignedImageIsRefusedWithItsOwnMessage)
+{
+    const std::string before = Saved("0", "before.bin");
+    auto recipe = Cv2322();
+    recipe.fault = flashimg::Fault::SignatureData;
+    const std::string bad = Image("bad-sig.bin", recipe);
+    auto r = Volk({"-b", "0", bad});
+    EXPECT_NE(r.exitCode, 0) << r.out;
+    EXPECT_TRUE(
+        Has(r.out, "Boot/Multi-boot image file " + bad + " does not have valid signature data!"))
+        << r.out;
+    recipe.fault = flashimg::Fault::None;
+    recipe.signature = false;
+    const std::string unsigned_ = Image("unsigned.bin", recipe);
+    r = Volk({"-b", "0", unsigned_});
+    EXPECT_TRUE(Has(r.out, "Boot/Multi-boot image file " + unsigned_ +
+                               " does not have valid signature header!"))
+        << r.out;
+    EXPECT_EQ(Saved("0", "after.bin"), before);
+}
+
+// -rg on the 8 Gb card: a region the boot-code flow cannot write is named, and
+// the boot code alone is written when asked for.
+TEST_F(FlashTest, NamedRegionOnTheEightGigabitCard)
+{
+    flashimg::ImageRecipe s;
+    s.kind = flashimg::Kind::Boot;
+    s.deviceId = 0x70C0;
+    s.ssdid = 0x0084;
+    s.model = "CV-2084";
+    s.withFcode = false;
+    s.bios = {3, 46, 0};
+    const std::string boot = Image("boot.bin", s);
+    const std::string before = Saved("4", "before.bin");
+    auto r = Volk({"-b", "4", "-rg", "0x15", boot});
+    EXPECT_NE(r.exitCode, 0) << r.out;
+    EXPECT_TRUE(Has(r.out, "(Region not found 0X15)!")) << r.out;
+    EXPECT_EQ(Saved("4", "same.bin"), before);
+    r = Volk({"-b", "4", "-rg", "7", boot});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_TRUE(Has(Volk({"-i", "4"}).out, "3.46"));
+}
+
 } // namespace

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <nettle/sha2.h>
+
 namespace flashimg {
 
 namespace {
@@ -163,6 +165,30 @@ std::vector<uint8_t> BuildMbi(const ImageRecipe &s)
     regions.push_back({0x01, s.firmware, Firmware(s)});
     if (s.convergedSize)
         regions.push_back({0x97, s.firmware, Converged(s)});
+    for (const auto &[code, bytes] : s.extraRegions)
+        regions.push_back({code, Triple{}, bytes});
+    if (s.signature) {
+        // "VSIG", version 1, SHA-256 (1), covered length, header length 48, digest.
+        sha256_ctx ctx;
+        sha256_init(&ctx);
+        uint32_t covered = 0;
+        for (const Region &r : regions) {
+            sha256_update(&ctx, r.data.size(), r.data.data());
+            covered += uint32_t(r.data.size());
+        }
+        Bytes sig(48, 0);
+        std::memcpy(sig.data(), "VSIG", 4);
+        Le16(sig, 4, 1);
+        Le16(sig, 6, 1);
+        Le32(sig, 8, covered);
+        Le32(sig, 12, 48);
+        sha256_digest(&ctx, 32, sig.data() + 16);
+        if (s.fault == Fault::SignatureHeader)
+            sig[1] = 'X';
+        if (s.fault == Fault::SignatureData)
+            sig[20] ^= 0x01;
+        regions.push_back({0x9E, Triple{}, sig});
+    }
     const size_t n = regions.size() + 1; // and the time stamp
     const size_t lists = 32 * (n + 1);
     const size_t tableLength = lists + 8 + 8 + 8; // count, one list header, one entry
@@ -227,6 +253,8 @@ std::vector<uint8_t> BuildImage(const ImageRecipe &recipe)
     switch (s.fault) {
     case Fault::None:
     case Fault::DeviceId:
+    case Fault::SignatureHeader: // made by BuildMbi
+    case Fault::SignatureData:
         break;
     case Fault::Checksum:
         if (mbi) {
@@ -264,6 +292,10 @@ bool ParseFault(const std::string &word, Fault &fault)
         fault = Fault::Truncated;
     else if (word == "layout")
         fault = Fault::Layout;
+    else if (word == "signature-header")
+        fault = Fault::SignatureHeader;
+    else if (word == "signature-data")
+        fault = Fault::SignatureData;
     else
         return false;
     return true;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace flashimg {
@@ -19,7 +20,9 @@ enum class Fault {
     Checksum, // a boot image's checksum (or locator sum) no longer holds
     DeviceId, // the image names another adapter
     Truncated,
-    Layout, // the layout table (or locator) signature is wrong
+    Layout,          // the layout table (or locator) signature is wrong
+    SignatureHeader, // the signature region's header is not one
+    SignatureData,   // the signature's digest no longer fits the regions
 };
 
 struct Triple {
@@ -45,6 +48,10 @@ struct ImageRecipe {
     Triple mbiVersion{1, 2, 3};
     // Extra converged firmware region (0x97) of this many bytes, summed by its check.
     uint32_t convergedSize = 0;
+    // Further regions taken as they are (code, bytes), after the others.
+    std::vector<std::pair<uint16_t, std::vector<uint8_t>>> extraRegions;
+    // A signature region (0x9E) last, over the data of the regions before it.
+    bool signature = true;
     Fault fault = Fault::None;
 };
 

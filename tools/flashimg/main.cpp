@@ -4,7 +4,7 @@
 //   flashimg -n <instance> -o <file> [--kind boot|mbi] [--bios 3.70] [--fcode 4.20]
 //            [--efi 6.30] [--firmware 9.10.00] [--mbi 1.02.03] [--fault <fault>]
 //
-// Faults: checksum, device-id, truncated, layout.
+// Faults: checksum, device-id, truncated, layout, signature-header, signature-data.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,7 +22,7 @@ int Usage()
                  "usage: flashimg -n <instance> -o <file> [--kind boot|mbi] [--bios M.m]\n"
                  "                [--fcode M.m] [--efi M.m] [--firmware a.b.c] [--mbi a.b.c]\n"
                  "                [--no-fcode] [--no-efi] [--fault checksum|device-id|truncated|"
-                 "layout]\n");
+                 "layout|signature-header|signature-data]\n");
     return 2;
 }
 
