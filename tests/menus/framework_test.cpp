@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "adapters/adapterlist.h"
 #include "base/text.h"
 #include "frame/frame.h"
 #include "frame/menuconfig.h"
@@ -532,3 +533,75 @@ TEST_F(MenuMachine, SelectPortListsTheAdapterList)
 }
 
 } // namespace
+
+namespace {
+
+// Virtual ports in the adapter list, of one instance (or of all for -1).
+size_t VirtualPorts(int instance = -1)
+{
+    size_t n = 0;
+    for (const FibreAdapter *a = Adapters().first; a; a = a->next)
+        n += a->portType == TAVRO_PORT_TYPE_VIRTUAL && (instance < 0 || a->instance == instance);
+    return n;
+}
+
+} // namespace
+
+// Commands run from a menu: the command line's table, parser and run inside
+// the session, each with the console's text output.
+TEST_F(MenuMachine, CommandsRunInsideTheSession)
+{
+    UseMachine("");
+    Scan();
+    const uint32_t ports = Adapters().count;
+    ASSERT_GT(ports, 0u);
+    {
+        Console console("");
+        EXPECT_EQ(RunMenuCommand({"-i", "0"}), 0);
+        EXPECT_NE(console.Output().find("HBA Instance                   : 0\n"), std::string::npos);
+    }
+    {
+        // One command's XML mode ends with it.
+        Console console("");
+        EXPECT_EQ(RunMenuCommand({"-x", "-i", "0"}), 0);
+        EXPECT_NE(console.Output().find("<?xml"), std::string::npos);
+        EXPECT_FALSE(Frame().xmlMode);
+        EXPECT_EQ(RunMenuCommand({"-i", "0"}), 0);
+        std::string out = console.Output();
+        EXPECT_NE(out.find("HBA Instance                   : 0\n", out.find("</")),
+                  std::string::npos);
+    }
+    {
+        Console console("");
+        EXPECT_EQ(RunMenuCommand({"-i", "65"}), 134);
+        EXPECT_NE(console.Output().find("HBA instance number must be from 0 to 64!"),
+                  std::string::npos);
+        EXPECT_EQ(RunMenuCommand({"-i", "64"}), 8);
+    }
+    // Nothing was torn down: the lists are there for the next command.
+    EXPECT_EQ(Adapters().count, ports);
+    EXPECT_FALSE(Frame().resourcesDeallocated);
+}
+
+TEST_F(MenuMachine, VirtualPortChangesRebuildTheList)
+{
+    UseMachine("");
+    Scan();
+    const FibreAdapter *host = nullptr;
+    for (const FibreAdapter *a : Entries())
+        if (a->portType == TAVRO_PORT_TYPE_PHYSICAL && a->maxVPorts > 0) {
+            host = a;
+            break;
+        }
+    ASSERT_NE(host, nullptr);
+    const std::string instance = std::to_string(host->instance);
+    const int hostInstance = host->instance;
+    const size_t before = VirtualPorts();
+    const size_t own = VirtualPorts(hostInstance);
+    Console console("");
+    ASSERT_EQ(RunMenuCommand({"-vp", instance, "create", "auto"}), 0) << console.Output();
+    EXPECT_EQ(VirtualPorts(), before + 1);
+    ASSERT_EQ(RunMenuCommand({"-vp", instance, "delete", "all"}), 0) << console.Output();
+    EXPECT_EQ(VirtualPorts(hostInstance), 0u);
+    EXPECT_EQ(VirtualPorts(), before - own);
+}
