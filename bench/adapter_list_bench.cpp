@@ -3,14 +3,13 @@
 // machines of up to 64 four-port adapters (256 ports).
 #include <benchmark/benchmark.h>
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/resource.h>
 
 #include "adapters/adapterlist.h"
+#include "bench_machine.h"
 #include "device/core.h"
 #include "device/devicelist.h"
 #include "frame/frame.h"
@@ -18,21 +17,10 @@
 
 namespace {
 
-std::string g_dir;
-
-std::string WorkDir()
-{
-    if (g_dir.empty()) {
-        char tmpl[] = "/tmp/tavro-bench-XXXXXX";
-        g_dir = mkdtemp(tmpl);
-    }
-    return g_dir;
-}
-
 // A machine of n four-port 8 Gb cards, two chips each.
 std::string GenerateMachine(int adapters)
 {
-    std::string path = WorkDir() + "/machine-" + std::to_string(adapters) + ".json";
+    std::string path = bench::WorkDir() + "/machine-" + std::to_string(adapters) + ".json";
     std::FILE *f = std::fopen(path.c_str(), "w");
     std::fprintf(
         f, "{ \"format\": 1, \"fabric\": { \"switches\": [], \"targets\": [] }, \"adapters\": [\n");
@@ -61,17 +49,6 @@ std::string GenerateMachine(int adapters)
     return path;
 }
 
-void UseMachine(const std::string &machine)
-{
-    setenv("VNSDM_MACHINE", machine.c_str(), 1);
-    setenv("VNSDM_STATE", (WorkDir() + "/state.db").c_str(), 1);
-    VNSimReloadMachine();
-    FrameState &fr = Frame();
-    fr.installDir = TAVRO_SOURCE_DIR "/data";
-    fr.hostPropertyFile = TAVRO_SOURCE_DIR "/data/brask.properties";
-    fr.coreLogSuppressed = true;
-}
-
 void ReportMemory(benchmark::State &state)
 {
     rusage ru{};
@@ -88,7 +65,7 @@ std::string MachineFor(int adapters)
 // The device library alone: open every instance and read its properties.
 void BM_BareScan(benchmark::State &state)
 {
-    UseMachine(MachineFor(static_cast<int>(state.range(0))));
+    bench::UseMachine(MachineFor(static_cast<int>(state.range(0))));
     for (auto _ : state) {
         CoreInitializeDevices();
         state.PauseTiming();
@@ -101,7 +78,7 @@ void BM_BareScan(benchmark::State &state)
 // Start-up to a built adapter list: scan plus build.
 void BM_StartupToAdapterList(benchmark::State &state)
 {
-    UseMachine(MachineFor(static_cast<int>(state.range(0))));
+    bench::UseMachine(MachineFor(static_cast<int>(state.range(0))));
     for (auto _ : state) {
         CoreInitializeDevices();
         BuildVOLKDevices();
@@ -116,7 +93,7 @@ void BM_StartupToAdapterList(benchmark::State &state)
 // The adapter-list build alone over scanned devices; its complexity in ports.
 void BM_BuildAdapterList(benchmark::State &state)
 {
-    UseMachine(MachineFor(static_cast<int>(state.range(0))));
+    bench::UseMachine(MachineFor(static_cast<int>(state.range(0))));
     CoreInitializeDevices();
     for (auto _ : state) {
         BuildVOLKDevices();

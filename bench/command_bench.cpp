@@ -3,7 +3,11 @@
 // The machine load and volk on the default machine and on a generated
 // 256-port fabric machine, beside an empty C++ process for scale.
 //
-//   command_bench [--runs N]
+// The target: volk -i all on the default machine within 4 times the CPU of the
+// empty process. CPU time on a busy machine is noisy; --instructions also
+// counts each case's instructions once under callgrind (valgrind), which is not.
+//
+//   command_bench [--runs N] [--instructions]
 //   command_bench --write-machine FILE [PORTS]   (writes the generated machine)
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -37,15 +41,18 @@ double NowMs()
     return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
-Sample RunOnce(const std::vector<std::string> &args, const std::vector<std::string> &env)
+// errPath: where standard error goes (default: nowhere).
+Sample RunOnce(const std::vector<std::string> &args, const std::vector<std::string> &env,
+               const std::string &errPath = "/dev/null")
 {
     Sample s;
     const double start = NowMs();
     const pid_t pid = fork();
     if (pid == 0) {
         const int null = open("/dev/null", O_WRONLY);
+        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(null, STDOUT_FILENO);
-        dup2(null, STDERR_FILENO);
+        dup2(err < 0 ? null : err, STDERR_FILENO);
         for (const auto &e : env)
             putenv(const_cast<char *>(e.c_str()));
         std::vector<char *> argv;
@@ -72,11 +79,34 @@ double Median(std::vector<double> v)
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
+constexpr const char *kTarget = "volk -i all, default machine";
+
 struct Case {
     std::string name;
     std::vector<std::string> args;
     std::vector<std::string> env;
 };
+
+// Instructions the case executes, counted by callgrind; 0 when it cannot be run.
+double Instructions(const Case &c, const std::string &dir)
+{
+    std::vector<std::string> args = {"/usr/bin/valgrind", "--tool=callgrind",
+                                     "--callgrind-out-file=/dev/null"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const std::string log = dir + "/callgrind.log";
+    if (RunOnce(args, c.env, log).status != 0)
+        return 0;
+    std::FILE *f = std::fopen(log.c_str(), "r");
+    if (!f)
+        return 0;
+    char line[512];
+    double count = 0;
+    while (std::fgets(line, sizeof line, f))
+        if (const char *at = std::strstr(line, "Collected :"))
+            count = std::strtod(at + std::strlen("Collected :"), nullptr);
+    std::fclose(f);
+    return count;
+}
 
 bool WriteFile(const std::string &path, const std::string &text)
 {
@@ -92,14 +122,21 @@ bool WriteFile(const std::string &path, const std::string &text)
 int main(int argc, char **argv)
 {
     int runs = 10;
+    bool instructions = false;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--runs") && i + 1 < argc) {
             runs = std::max(1, std::atoi(argv[++i]));
+        } else if (!std::strcmp(argv[i], "--instructions")) {
+            instructions = access("/usr/bin/valgrind", X_OK) == 0;
+            if (!instructions)
+                std::fprintf(stderr, "no /usr/bin/valgrind: CPU time only\n");
         } else if (!std::strcmp(argv[i], "--write-machine") && i + 1 < argc) {
             const int ports = i + 2 < argc ? std::atoi(argv[i + 2]) : 256;
             return WriteFile(argv[i + 1], bench::FabricMachineJson(ports)) ? 0 : 1;
         } else {
-            std::fprintf(stderr, "usage: %s [--runs N] | --write-machine FILE [PORTS]\n", argv[0]);
+            std::fprintf(stderr,
+                         "usage: %s [--runs N] [--instructions] | --write-machine FILE [PORTS]\n",
+                         argv[0]);
             return 2;
         }
     }
@@ -123,9 +160,12 @@ int main(int argc, char **argv)
         {"volk -i all, 256-port fabric", {VOLK, "-i", "all"}, env("volk-fabric", fabric)},
         {"volk -g, 256-port fabric", {VOLK, "-g"}, env("volk-g-fabric", fabric)},
     };
-    std::printf("%-34s %10s %8s %10s %12s  (median of %d runs)\n", "command", "CPU ms", "x empty",
-                "wall ms", "peak RSS KiB", runs);
-    double emptyCpu = 0;
+    std::printf("%-34s %10s %8s %10s %12s", "command", "CPU ms", "x empty", "wall ms",
+                "peak RSS KiB");
+    if (instructions)
+        std::printf(" %10s %8s", "M instr", "x empty");
+    std::printf("  (median of %d runs)\n", runs);
+    double emptyCpu = 0, emptyInstr = 0, targetCpu = 0, targetInstr = 0;
     int failed = 0;
     for (const auto &c : cases) {
         std::vector<double> cpu, wall;
@@ -141,11 +181,25 @@ int main(int argc, char **argv)
         }
         if (emptyCpu == 0)
             emptyCpu = Median(cpu);
-        std::printf("%-34s %10.2f %8.1f %10.2f %12ld%s\n", c.name.c_str(), Median(cpu),
-                    emptyCpu > 0 ? Median(cpu) / emptyCpu : 0.0, Median(wall), rss,
-                    status ? "  (failed)" : "");
+        std::printf("%-34s %10.2f %8.1f %10.2f %12ld", c.name.c_str(), Median(cpu),
+                    emptyCpu > 0 ? Median(cpu) / emptyCpu : 0.0, Median(wall), rss);
+        if (instructions) {
+            const double count = Instructions(c, dir);
+            if (emptyInstr == 0)
+                emptyInstr = count;
+            std::printf(" %10.2f %8.1f", count / 1e6, emptyInstr > 0 ? count / emptyInstr : 0.0);
+            if (c.name == kTarget)
+                targetInstr = count;
+        }
+        if (c.name == kTarget)
+            targetCpu = Median(cpu);
+        std::printf("%s\n", status ? "  (failed)" : "");
         failed += status != 0;
     }
+    std::printf("\n%s: %.1f times the CPU of the empty process (target: at most 4)\n", kTarget,
+                emptyCpu > 0 ? targetCpu / emptyCpu : 0.0);
+    if (instructions && emptyInstr > 0)
+        std::printf("%s: %.1f times its instructions\n", kTarget, targetInstr / emptyInstr);
     const std::string cleanup = "rm -rf '" + dir + "'";
     if (std::system(cleanup.c_str()) != 0)
         std::fprintf(stderr, "could not remove %s\n", dir.c_str());

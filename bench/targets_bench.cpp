@@ -4,13 +4,12 @@
 // LUNs) takes under 1 s CPU, growing linearly with ports x targets x LUNs.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "adapters/adapterlist.h"
+#include "bench_machine.h"
 #include "device/core.h"
 #include "device/devicelist.h"
 #include "device/discovery.h"
@@ -23,21 +22,10 @@ namespace {
 constexpr int kTargets = 16;
 constexpr int kLuns = 64;
 
-std::string g_dir;
-
-std::string WorkDir()
-{
-    if (g_dir.empty()) {
-        char tmpl[] = "/tmp/tavro-bench-XXXXXX";
-        g_dir = mkdtemp(tmpl);
-    }
-    return g_dir;
-}
-
 // ports dual-port cards' ports, each seeing every one of kTargets arrays of kLuns LUNs.
 std::string GenerateMachine(int ports)
 {
-    std::string path = WorkDir() + "/targets-" + std::to_string(ports) + ".json";
+    std::string path = bench::WorkDir() + "/targets-" + std::to_string(ports) + ".json";
     std::FILE *f = std::fopen(path.c_str(), "w");
     std::fprintf(f, "{ \"format\": 1, \"fabric\": { \"targets\": [\n");
     std::string seen;
@@ -77,22 +65,10 @@ std::string GenerateMachine(int ports)
     return path;
 }
 
-void UseMachine(const std::string &machine)
-{
-    setenv("VNSDM_MACHINE", machine.c_str(), 1);
-    setenv("VNSDM_STATE", (WorkDir() + "/state.db").c_str(), 1);
-    VNSimReloadMachine();
-    FrameState &fr = Frame();
-    fr.installDir = TAVRO_SOURCE_DIR "/data";
-    fr.hostPropertyFile = TAVRO_SOURCE_DIR "/data/brask.properties";
-    fr.coreConfigFile = TAVRO_SOURCE_DIR "/data/agent.properties";
-    fr.coreLogSuppressed = true;
-}
-
 // Discovery of every port of the default machine, as the scan of volk -g runs it.
 void BM_DiscoveryDefaultMachine(benchmark::State &state)
 {
-    UseMachine("");
+    bench::UseMachine("");
     FreeMyDeviceList();
     CoreInitializeDevices();
     int64_t targets = 0;
@@ -111,7 +87,7 @@ void BM_DiscoveryDefaultMachine(benchmark::State &state)
 void BM_DiscoveryAndLunListing(benchmark::State &state)
 {
     const int ports = int(state.range(0));
-    UseMachine(GenerateMachine(ports));
+    bench::UseMachine(GenerateMachine(ports));
     FreeMyDeviceList();
     CoreInitializeDevices();
     BuildVOLKDevices();

@@ -141,6 +141,22 @@ void RefreshEntry(FibreAdapter *a, DeviceRecord *rec)
 
 using RecordVector = std::vector<DeviceRecord>;
 
+// A stable sort that moves each record once: records are large, and sorting
+// them in place moved each of them many times.
+template <class Less> void StableSortRecords(RecordVector &records, Less less)
+{
+    std::vector<size_t> order(records.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return less(records[a], records[b]); });
+    RecordVector out;
+    out.reserve(records.size());
+    for (size_t i : order)
+        out.push_back(std::move(records[i]));
+    records = std::move(out);
+}
+
 // Step 1 of the build: copies of the scanned records by ascending WWPN (equal
 // names keep their scan order), each FCoE engine entry right behind its source.
 //
@@ -181,10 +197,9 @@ void SortAdapterList(RecordVector &sorted)
             sorted.push_back(std::move(engine));
         }
     }
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const DeviceRecord &a, const DeviceRecord &b) {
-                         return std::memcmp(a.Wwpn(), b.Wwpn(), 8) < 0;
-                     });
+    StableSortRecords(sorted, [](const DeviceRecord &a, const DeviceRecord &b) {
+        return std::memcmp(a.Wwpn(), b.Wwpn(), 8) < 0;
+    });
 }
 
 // Step 2: a record per virtual port right behind its physical port.
@@ -232,10 +247,9 @@ void AddVirtualPortsToAdapterList(RecordVector &records)
 void BuildVOLKDeviceList(RecordVector &records)
 {
     // Ports of one adapter stay together in WWPN order, virtual ports behind them.
-    std::stable_sort(records.begin(), records.end(),
-                     [](const DeviceRecord &a, const DeviceRecord &b) {
-                         return std::strcmp(a.serialNumber, b.serialNumber) < 0;
-                     });
+    StableSortRecords(records, [](const DeviceRecord &a, const DeviceRecord &b) {
+        return std::strcmp(a.serialNumber, b.serialNumber) < 0;
+    });
     DeviceList &final = Devices();
     for (DeviceRecord &rec : records)
         AppendDevice(final, std::move(rec));

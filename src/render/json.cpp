@@ -3,6 +3,9 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <dlfcn.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -29,11 +32,45 @@ std::string &Collected()
     return text;
 }
 
+// libxml2 and what it brings (ICU, zlib, lzma) cost more to load than the
+// rest of a run; only JSON output reads XML back, so only it loads them.
+struct XmlLib {
+    decltype(&xmlReadMemory) readMemory = nullptr;
+    decltype(&xmlDocGetRootElement) rootElement = nullptr;
+    decltype(&xmlFreeDoc) freeDoc = nullptr;
+    decltype(&xmlNodeGetContent) nodeContent = nullptr;
+    xmlFreeFunc *freeText = nullptr;
+};
+
+const XmlLib *Xml()
+{
+    static const XmlLib lib = [] {
+        XmlLib l;
+        void *h = dlopen("libxml2.so.2", RTLD_NOW | RTLD_LOCAL);
+        if (!h) {
+            std::fprintf(stderr, "%s\n", dlerror());
+            return l;
+        }
+        l.readMemory = reinterpret_cast<decltype(l.readMemory)>(dlsym(h, "xmlReadMemory"));
+        l.rootElement = reinterpret_cast<decltype(l.rootElement)>(dlsym(h, "xmlDocGetRootElement"));
+        l.freeDoc = reinterpret_cast<decltype(l.freeDoc)>(dlsym(h, "xmlFreeDoc"));
+        l.nodeContent = reinterpret_cast<decltype(l.nodeContent)>(dlsym(h, "xmlNodeGetContent"));
+        l.freeText = static_cast<xmlFreeFunc *>(dlsym(h, "xmlFree"));
+        if (!l.readMemory || !l.rootElement || !l.freeDoc || !l.nodeContent || !l.freeText ||
+            !*l.freeText) {
+            std::fprintf(stderr, "libxml2.so.2: %s\n", "a function is missing");
+            l = XmlLib{};
+        }
+        return l;
+    }();
+    return lib.readMemory ? &lib : nullptr;
+}
+
 struct DocFree {
-    void operator()(xmlDoc *d) const { xmlFreeDoc(d); }
+    void operator()(xmlDoc *d) const { Xml()->freeDoc(d); }
 };
 struct TextFree {
-    void operator()(xmlChar *t) const { xmlFree(t); }
+    void operator()(xmlChar *t) const { (*Xml()->freeText)(t); }
 };
 
 std::string Trimmed(std::string_view text)
@@ -101,7 +138,7 @@ Json Element(const xmlNode *e, const Repeats &repeats)
         return text;
     Json object = Json::object();
     for (const xmlAttr *a = e->properties; a; a = a->next) {
-        std::unique_ptr<xmlChar, TextFree> value(xmlNodeGetContent(a->children));
+        std::unique_ptr<xmlChar, TextFree> value(Xml()->nodeContent(a->children));
         AddMember(object, Chars(a->name), Trimmed(Chars(value.get())));
     }
     for (const xmlNode *c = e->children; c; c = c->next)
@@ -127,9 +164,10 @@ void AddDocument(Json &out, std::string_view xml, bool &statusPlaced, int status
 {
     const int options = XML_PARSE_RECOVER | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
                         XML_PARSE_NONET | XML_PARSE_NOBLANKS;
+    const XmlLib *lib = Xml();
     std::unique_ptr<xmlDoc, DocFree> doc(
-        xmlReadMemory(xml.data(), int(xml.size()), nullptr, nullptr, options));
-    const xmlNode *root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
+        lib ? lib->readMemory(xml.data(), int(xml.size()), nullptr, nullptr, options) : nullptr);
+    const xmlNode *root = doc ? lib->rootElement(doc.get()) : nullptr;
     if (!root) {
         AddMember(out, "Messages", Trimmed(xml));
         return;

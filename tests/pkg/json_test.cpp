@@ -190,3 +190,31 @@ TEST(JsonConversion, NothingCollectedStillGivesADocument)
     const Json broken = Json::parse(XmlOutputToJson("<?xml version=\"1.0\"?>\n<Vantor><A>", 1));
     EXPECT_EQ(broken["status"], 1);
 }
+
+// libxml2 (with ICU, zlib and lzma behind it) is loaded only by JSON output:
+// text and XML runs start without it, and JSON output still finds it.
+TEST_F(JsonOutput, OnlyJsonOutputLoadsLibxml2)
+{
+    auto run = [&](const std::vector<std::string> &args) {
+        std::vector<std::string> argv = {VolkPath()};
+        argv.insert(argv.end(), args.begin(), args.end());
+        // The dynamic loader names every library it opens on standard error.
+        return testenv::Run(argv, {"VNSDM_STATE=" + dir.file("state.db"), "VNSDM_MACHINE=",
+                                   "TAVRO_HBA_CONF=" + dir.file("hba.conf"), "LD_DEBUG=files"});
+    };
+    const testenv::RunResult text = run({"-i", "all"});
+    ASSERT_EQ(text.exitCode, 0) << text.err;
+    ASSERT_NE(text.err.find("libtavro.so"), std::string::npos) << "the loader said nothing";
+    EXPECT_EQ(text.err.find("libxml2"), std::string::npos);
+    EXPECT_EQ(text.err.find("libicu"), std::string::npos);
+    const testenv::RunResult xml = run({"-i", "all", "-x"});
+    ASSERT_EQ(xml.exitCode, 0) << xml.err;
+    EXPECT_EQ(xml.err.find("libxml2"), std::string::npos);
+    const testenv::RunResult json = run({"-i", "all", "--json"});
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    EXPECT_NE(json.err.find("libxml2"), std::string::npos);
+    const Json doc = Parse(json);
+    std::vector<PortFacts> ports;
+    CollectPorts(doc, ports);
+    EXPECT_GE(ports.size(), 8u) << json.out;
+}
