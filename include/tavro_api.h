@@ -136,6 +136,16 @@ TAVRO_API int32_t TAVRO_SetAdapterAlias(const FibreAdapter *adapter, int32_t kin
                                         const char *alias);
 TAVRO_API int32_t TAVRO_DisplayAdapterAlias(const FibreAdapter *adapter, int32_t kind);
 
+/* Vital product data of one port, or of every port but the FCoE engine entries
+ * (1000 ms apart; interactive runs wait for Enter after each). The all-ports
+ * form answers the last failure other than 165 (no VPD on that adapter). The
+ * XML forms write the same content as an XML document whatever the output
+ * settings say. */
+TAVRO_API int32_t TAVRO_GetHBAVPDData(const FibreAdapter *adapter);
+TAVRO_API int32_t TAVRO_GetAllHBAsVPDData(void);
+TAVRO_API int32_t TAVRO_XML_EmitHbaVPDInfo(const FibreAdapter *adapter);
+TAVRO_API int32_t TAVRO_XML_EmitAllHBAsVPDData(void);
+
 /* ---- Targets and LUNs ---- */
 
 /* Targets every port sees, one line each (WWPN, WWNN, port ID, identity, LUN count). */
@@ -184,6 +194,15 @@ TAVRO_API int32_t TAVRO_DisplaySingleLunByDevWWPNAndTargetPortID(const uint8_t *
    or one port; targetWwpn (8 bytes) narrows it to one target, or null. */
 TAVRO_API int32_t TAVRO_DisplayTargetLinkSpeeds(const FibreAdapter *adapter,
                                                 const uint8_t *targetWwpn);
+/* Sets the link speed the port uses with targets: speed in Gb/s (1, 2, 4, 8,
+ * 16, 32, 64; 0 negotiates). Selected: count target WWPNs of 8 bytes each, one
+ * after the other. All: every target of the port, or of every port when the
+ * adapter is null. A speed the port cannot run or a target it does not see is
+ * refused before anything changes. */
+TAVRO_API int32_t TAVRO_SetFCTargetLinkSpeedSelectedTargets(FibreAdapter *adapter,
+                                                            const uint8_t *targetWwpns,
+                                                            uint32_t count, int32_t speed);
+TAVRO_API int32_t TAVRO_SetFCTargetLinkSpeedAllTargets(FibreAdapter *adapter, int32_t speed);
 
 /* ---- Display mode and exit codes ---- */
 
@@ -455,6 +474,12 @@ TAVRO_API void TAVRO_DeleteAllDeviceFromDisableDiagList(void);
 TAVRO_API int32_t TAVRO_AddDiagnosticsElsEchoPingDestList(const uint8_t *wwn, int32_t kind);
 /* selector 0 principal, 1 adjacent fabric port, 2 attached switch; 207 without adapter. */
 TAVRO_API int32_t TAVRO_GetSwitchWWN(FibreAdapter *adapter, uint8_t *wwn, int32_t selector);
+
+/* ---- Adapter parameters ---------------------------------------------------- */
+
+/* Writes the pending parameter settings of this run to the port's NVRAM:
+ * 0 or a result code; a null adapter is refused with 130. */
+TAVRO_API int32_t TAVRO_SetAdapterNVRAM(FibreAdapter *adapter);
 
 /* ---- Boot devices -------------------------------------------------------- */
 

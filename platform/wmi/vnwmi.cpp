@@ -303,6 +303,22 @@ VNWMI_API VNWMI_STATUS VNWmiExecGetVFIDBitMap(const uint8_t physWwpn[8],
     });
 }
 
+VNWMI_API VNWMI_STATUS VNWmiQueryFirmwareType(uint32_t *type)
+{
+    if (!type)
+        return VNWMI_E_INVALID_PARAMETER;
+    switch (VNSimGetHostFirmware()) {
+    case VNSIM_HOST_FIRMWARE_BIOS:
+        *type = VNWMI_FIRMWARE_BIOS;
+        return VNWMI_OK;
+    case VNSIM_HOST_FIRMWARE_EFI:
+        *type = VNWMI_FIRMWARE_UEFI;
+        return VNWMI_OK;
+    default:
+        return VNWMI_E_NOT_FOUND;
+    }
+}
+
 VNWMI_API const char *VNWmiStatusText(VNWMI_STATUS status)
 {
     switch (status) {

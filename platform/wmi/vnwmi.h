@@ -123,6 +123,13 @@ VNWMI_API VNWMI_STATUS VNWmiExecModifyVirtualPort(const uint8_t physWwpn[8],
 VNWMI_API VNWMI_STATUS VNWmiExecGetVFIDBitMap(const uint8_t physWwpn[8],
                                               uint8_t bitmap[VNWMI_VFID_BITMAP_SIZE]);
 
+/* The firmware the host booted with (GetFirmwareType): VNWMI_FIRMWARE_BIOS or
+ * VNWMI_FIRMWARE_UEFI as the simulated machine's description says, or
+ * VNWMI_E_NOT_FOUND when it says nothing and the caller asks the host itself. */
+#define VNWMI_FIRMWARE_BIOS 1u
+#define VNWMI_FIRMWARE_UEFI 2u
+VNWMI_API VNWMI_STATUS VNWmiQueryFirmwareType(uint32_t *type);
+
 /* A short text for a status, for traces. */
 VNWMI_API const char *VNWmiStatusText(VNWMI_STATUS status);
 

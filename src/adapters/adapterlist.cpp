@@ -422,6 +422,15 @@ DeviceRecord *FindDeviceForAdapter(const FibreAdapter *adapter)
     return nullptr;
 }
 
+std::string DisplayModel(const FibreAdapter &adapter)
+{
+    const std::string model = CutText(adapter.model, sizeof adapter.model);
+    const DeviceRecord *rec = FindDeviceForAdapter(&adapter);
+    if (!rec && adapter.portType == TAVRO_PORT_TYPE_VIRTUAL)
+        rec = FindDeviceForAdapter(FindPhysicalAdapterEntryByVirtualPort(&adapter));
+    return ModelWithSuffixS(rec, model);
+}
+
 FibreAdapter *FindAdapterByDevice(const DeviceRecord *rec)
 {
     if (!rec)

@@ -32,6 +32,10 @@ int RemoveAllAdaptersFromAdapterList();
 int FindLocationInAdapterEntryList(const FibreAdapter *a, const FibreAdapter *b);
 
 DeviceRecord *FindDeviceForAdapter(const FibreAdapter *adapter);
+// The model name every display and message shows: the entry's model, with
+// "-S" appended for the boards classified so when the name lacks it. A
+// virtual port shows its physical port's.
+std::string DisplayModel(const FibreAdapter &adapter);
 FibreAdapter *FindAdapterByDevice(const DeviceRecord *rec);
 FibreAdapter *FindAdapterEntryForDevice(DeviceRecord *rec);
 FibreAdapter *FindAdapterInAdapterListByWWN(const uint8_t wwpn[8]);

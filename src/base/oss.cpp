@@ -506,10 +506,17 @@ bool QueryHostFacts(HostFacts &facts)
     return ok;
 }
 
+namespace {
+std::atomic<FirmwareQuery> g_firmwareQuery{nullptr};
+} // namespace
+
+void SetFirmwareQuery(FirmwareQuery query) { g_firmwareQuery = query; }
+
 bool IsEfiHost()
 {
-    if (const char *forced = std::getenv("TAVRO_EFI_HOST"); forced && *forced)
-        return std::strcmp(forced, "0") != 0;
+    if (FirmwareQuery query = g_firmwareQuery.load())
+        if (int answer = query(); answer >= 0)
+            return answer == 1;
     struct stat st { };
     return stat("/sys/firmware/efi", &st) == 0 && S_ISDIR(st.st_mode);
 }

@@ -123,8 +123,13 @@ struct HostFacts {
 // Queries the host; false when the computer name could not be read.
 bool QueryHostFacts(HostFacts &facts);
 
-// True when the host's firmware is EFI (/sys/firmware/efi exists). TAVRO_EFI_HOST
-// ("1" or "0") overrides it, so that tests see one host kind on every machine.
+// True when the host's firmware is EFI. The platform's own answer counts when
+// a query is registered and answers (a simulated machine says which kind it
+// is, so that tests see one host kind on every machine); else the host itself
+// decides: /sys/firmware/efi exists.
 bool IsEfiHost();
+// How to ask the platform: 1 EFI, 0 legacy BIOS, -1 no answer. Null unregisters.
+using FirmwareQuery = int (*)();
+void SetFirmwareQuery(FirmwareQuery query);
 
 } // namespace oss

@@ -306,8 +306,8 @@ int RunTargetBeacon(const FibreAdapter *a)
         r.Add(nullptr, "Request", t.request, kInXml);
         r.EndRecord();
     }
-    r.TextLine(Format("HBA Instance %d: %s Port %d WWPN %s", a->instance, a->model, a->portNumber,
-                      Dashed(a->wwpn).c_str()));
+    r.TextLine(Format("HBA Instance %d: %s Port %d WWPN %s", a->instance, DisplayModel(*a).c_str(),
+                      a->portNumber, Dashed(a->wwpn).c_str()));
     r.TextLine("Target Beacon ");
     r.TextLine(std::string(50, '-'));
     r.TextLine("Press <Enter> to abort");

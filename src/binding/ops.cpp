@@ -29,8 +29,8 @@ unsigned long Inst(const FibreAdapter *a) { return (unsigned long)a->instance; }
 
 void AdapterHeader(Renderer &r, const FibreAdapter &a)
 {
-    r.TextLine(Format("HBA Instance %d: %s Port %d WWPN %s", a.instance, a.model, a.portNumber,
-                      Dashed(a.wwpn).c_str()));
+    r.TextLine(Format("HBA Instance %d: %s Port %d WWPN %s", a.instance, DisplayModel(a).c_str(),
+                      a.portNumber, Dashed(a.wwpn).c_str()));
     r.TextLine(std::string(80, '-'));
 }
 

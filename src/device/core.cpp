@@ -112,6 +112,8 @@ void CoreInitialize()
 
 void CoreInitializeDevices()
 {
+    // The machine may say which host kind it is; the OS layer asks it first.
+    oss::SetFirmwareQuery(&QueryPlatformFirmware);
     for (uint32_t instance = 0; instance < kMaxInstances; ++instance) {
         uint32_t handle = 0;
         SD_STATUS st = SDOpenDevice(instance, &handle);

@@ -197,3 +197,12 @@ VNWMI_STATUS SDVportSetQos(const uint8_t physWwpn[8], const uint8_t vportWwpn[8]
 {
     return Modify(physWwpn, vportWwpn, VNWMI_MODIFY_QOS, 0, type, value);
 }
+
+int QueryPlatformFirmware()
+{
+    uint32_t type = 0;
+    const VNWMI_STATUS st = VNWmiQueryFirmwareType(&type);
+    if (st != VNWMI_OK)
+        return -1;
+    return type == VNWMI_FIRMWARE_UEFI ? 1 : 0;
+}

@@ -7,6 +7,10 @@
 
 #include "vnwmi.h"
 
+// The host kind as the platform answers it (GetFirmwareType): 1 EFI, 0 legacy
+// BIOS, -1 when it leaves the question to the host itself.
+int QueryPlatformFirmware();
+
 // Reads the virtual ports of every physical port of the core device list.
 int VNWmiGetVPortInfo();
 // Reads the virtual fabric binding of those virtual ports.

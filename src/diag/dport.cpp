@@ -231,39 +231,39 @@ int RunDPortTest(FibreAdapter *a, bool bfsOverride)
     if (family != 24 && family != 25 && family != 27)
         return ReportFailure(kStatusGeneralFailure,
                              Format("This feature is not supported on this HBA (Instance %d - %s)!",
-                                    a->instance, a->model)
+                                    a->instance, DisplayModel(*a).c_str())
                                  .c_str());
     if (!(rec->firmware.Attributes & SD_FW_ATTR_DPORT))
-        return ReportFailure(
-            kStatusGeneralFailure,
-            Format("Unsupported firmware on HBA %d (%s)", a->instance, a->model).c_str());
+        return ReportFailure(kStatusGeneralFailure, Format("Unsupported firmware on HBA %d (%s)",
+                                                           a->instance, DisplayModel(*a).c_str())
+                                                        .c_str());
     if (BootFromSan(*rec) && !bfsOverride)
         return ReportFailure(kStatusGeneralFailure,
                              Format("Diagnotics Port  test has been suspended, current HBA %d "
                                     "(%s) has BFS configuration!",
-                                    a->instance, a->model)
+                                    a->instance, DisplayModel(*a).c_str())
                                  .c_str());
     Renderer &r = CurrentRenderer();
     if (r.Form() == OutputForm::Text)
         PrintMessageF("Starting diagnostic port test of HBA %d (%s), please wait...", a->instance,
-                      a->model);
+                      DisplayModel(*a).c_str());
     if (!DPortEnabled(*rec))
         return ReportFailure(kStatusGeneralFailure,
                              Format("Diagnostic Port test is currently disable with HBA %d (%s)!",
-                                    a->instance, a->model)
+                                    a->instance, DisplayModel(*a).c_str())
                                  .c_str());
     if (rec->port.PortState == SD_PORT_STATE_DIAG)
         return ReportFailure(kStatusGeneralFailure,
                              Format("Unable to start Diagnostics Port test with current HBA %d "
                                     "(%s). Selected port is in Diagnostics mode.",
-                                    a->instance, a->model)
+                                    a->instance, DisplayModel(*a).c_str())
                                  .c_str());
     if (rec->port.LinkState2 == SD_LINK2_SFP_MISSING ||
         rec->port.LinkState2 == SD_LINK2_SFP_INVALID)
         return ReportFailure(kStatusGeneralFailure,
                              Format("Unable to start Diagnostics Port test with current HBA %d "
                                     "(%s). No valid SFP module detected!",
-                                    a->instance, a->model)
+                                    a->instance, DisplayModel(*a).c_str())
                                  .c_str());
     const uint16_t speed = rec->port.PortSpeed;
     if (speed != SD_SPEED_16G && speed != SD_SPEED_20G && speed != SD_SPEED_32G &&
@@ -271,7 +271,7 @@ int RunDPortTest(FibreAdapter *a, bool bfsOverride)
         return ReportFailure(kStatusGeneralFailure,
                              Format("Unable to start Diagnostics Port test from HBA %d (%s). "
                                     "Minimum link speed must be 16Gbps!",
-                                    a->instance, a->model)
+                                    a->instance, DisplayModel(*a).c_str())
                                  .c_str());
     SD_DPORT_RESULT res{};
     SD_STATUS st = AppRunDportDiagEx(*rec, res, run);
@@ -280,10 +280,10 @@ int RunDPortTest(FibreAdapter *a, bool bfsOverride)
           run.ElapsedSeconds());
     run.Finish();
     if (st != SD_OK)
-        return ReportFailure(
-            kStatusGeneralFailure,
-            Format("Unable to start diagnostic port test on HBA %d (%s)!", a->instance, a->model)
-                .c_str());
+        return ReportFailure(kStatusGeneralFailure,
+                             Format("Unable to start diagnostic port test on HBA %d (%s)!",
+                                    a->instance, DisplayModel(*a).c_str())
+                                 .c_str());
     r.BeginDocument();
     Describe(r, *a, res);
     const int status = DPortResultStatus(res.Hba.OverallResult);
@@ -299,7 +299,7 @@ int DisplayAdapterDPortCfgInfo(FibreAdapter *a)
         return ReportFailure(kStatusNoAdapter, "Unable to locate the specified HBA!");
     Renderer &r = CurrentRenderer();
     r.BeginDocument();
-    r.TextLine(Format("%s (SN %s) ", a->model, a->serialNumber));
+    r.TextLine(Format("%s (SN %s) ", DisplayModel(*a).c_str(), a->serialNumber));
     // Every port of the adapter, in port order.
     for (DeviceRecord &d : Devices().records) {
         if (d.IsVirtual() || std::strcmp(d.serialNumber, rec->serialNumber) != 0 ||
@@ -307,10 +307,10 @@ int DisplayAdapterDPortCfgInfo(FibreAdapter *a)
             continue;
         uint8_t image[512] = {};
         if (SDGetNVRam(d.handle, 0, SD_NVRAM_REGION_PARAMETERS, image, sizeof image) != SD_OK)
-            return ReportFailure(
-                kStatusGeneralFailure,
-                Format("Unable to read current NVRAM of adapter %d (%s)", d.instance, a->model)
-                    .c_str());
+            return ReportFailure(kStatusGeneralFailure,
+                                 Format("Unable to read current NVRAM of adapter %d (%s)",
+                                        d.instance, DisplayModel(*a).c_str())
+                                     .c_str());
         uint32_t v = 0;
         SDGetVariableValue(d.handle, image, kNvEnableDPort, &v);
         r.TextLine(Format("Port %d: DPort  : %s", d.portNumber, v ? "Enable" : "Disable"));
@@ -327,16 +327,16 @@ int ConfigureAdapterDPortSettings(FibreAdapter *a, int value)
         return ReportFailure(kDiagInvalidValue,
                              Format("Unable to modify NVRAM settings of %d (%s). Invalid setting "
                                     "(Val=%d)",
-                                    a->instance, a->model, value)
+                                    a->instance, DisplayModel(*a).c_str(), value)
                                  .c_str());
     uint8_t image[512] = {};
     uint32_t current = 0;
     if (SDGetNVRam(rec->handle, 0, SD_NVRAM_REGION_PARAMETERS, image, sizeof image) != SD_OK ||
         SDGetVariableValue(rec->handle, image, kNvEnableDPort, &current) != SD_OK)
-        return ReportFailure(
-            kStatusGeneralFailure,
-            Format("Unable to read current NVRAM of adapter %d (%s)", a->instance, a->model)
-                .c_str());
+        return ReportFailure(kStatusGeneralFailure,
+                             Format("Unable to read current NVRAM of adapter %d (%s)", a->instance,
+                                    DisplayModel(*a).c_str())
+                                 .c_str());
     // An unchanged option needs no write and no reboot.
     if (current == uint32_t(value))
         return ReportResult(kStatusOk, Format("HBA Parameters update complete. Changes have been "

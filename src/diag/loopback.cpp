@@ -163,7 +163,7 @@ int RunLoopbackTest(FibreAdapter *a)
         return ReportFailure(
             kStatusNoAdapter,
             Format("Loopback is not supported for this adapter type (HBA instance %d - %s)!",
-                   a->instance, a->model)
+                   a->instance, DisplayModel(*a).c_str())
                 .c_str());
     const int family = rec->facts.familyCode;
     DiagSettings s;
@@ -173,7 +173,7 @@ int RunLoopbackTest(FibreAdapter *a)
         return ReportFailure(
             kDiagInvalidValue,
             Format("Unsupported loopback settings for selected adapter (HBA instance %d - %s)!",
-                   a->instance, a->model)
+                   a->instance, DisplayModel(*a).c_str())
                 .c_str());
     Renderer &r = CurrentRenderer();
     const bool text = r.Form() == OutputForm::Text;
@@ -181,7 +181,7 @@ int RunLoopbackTest(FibreAdapter *a)
         return ReportFailure(
             kDiagInvalidValue,
             Format("Internal loopback is not supported with selected HBA (Instance %d - %s)",
-                   a->instance, a->model)
+                   a->instance, DisplayModel(*a).c_str())
                 .c_str());
     const bool p2p = rec->port.ConnectionMode == SD_CONNECTION_P2P;
     if (p2p) {

@@ -174,7 +174,8 @@ EngineManageResult &BeginManage()
 
 std::string Named(const FibreAdapter *a)
 {
-    return Format("(Instance %lu - %s)", static_cast<unsigned long>(a->instance), a->model);
+    return Format("(Instance %lu - %s)", static_cast<unsigned long>(a->instance),
+                  DisplayModel(*a).c_str());
 }
 
 // The device record of an engine port, or the refusal printed.
@@ -186,11 +187,12 @@ const DeviceRecord *EnginePort(const FibreAdapter *a, int &status)
         return nullptr;
     }
     if (!IsQuillAdapter(rec)) {
-        status = ReportFailure(kFcoeNotEngine,
-                               Format("Selected port is not a FCoE engine  (HBA Instance %lu - "
-                                      "%s)!",
-                                      static_cast<unsigned long>(a->instance), a->model)
-                                   .c_str());
+        status =
+            ReportFailure(kFcoeNotEngine,
+                          Format("Selected port is not a FCoE engine  (HBA Instance %lu - "
+                                 "%s)!",
+                                 static_cast<unsigned long>(a->instance), DisplayModel(*a).c_str())
+                              .c_str());
         return nullptr;
     }
     return rec;
@@ -258,7 +260,7 @@ void DescribeParams(Renderer &r, const FibreAdapter *a, int port, const EnginePa
     r.Add(nullptr, "Port", std::to_string(port), kInXml);
     r.Add("Host Name", "HostName", Frame().host.computerName);
     r.Add("HBA Instance", "Instance", std::to_string(a->instance));
-    r.Add("HBA Model", "Model", a->model);
+    r.Add("HBA Model", "Model", DisplayModel(*a).c_str());
     r.Add("HBA Description", "Description", a->description);
     r.Add("Port Type", "PortType",
           p.portType == 0   ? "Access"
@@ -401,7 +403,7 @@ int DisplayQuillGeneralInfo(const FibreAdapter *a)
     out.BeginDocument();
     out.BeginRecord(kGeneral);
     out.Add("Host Name", "HostName", Frame().host.computerName);
-    out.Add("HBA Model", "Model", a->model);
+    out.Add("HBA Model", "Model", DisplayModel(*a).c_str());
     out.Add("HBA Description", "Description", a->description);
     out.Add("Running Firmware Version", "FirmwareVersion", version);
     out.EndRecord();
@@ -525,7 +527,7 @@ int ResetQuillChip(const FibreAdapter *a)
             Format("resetquill: Unable to reset Quill (0x%x) - %s!", st, CoreErrorString(st));
         Trace(kLevelDebug, "ResetQuillChip: %s", res.text.c_str());
         return ReportFailure(res.status, Format("Unable to reset FCoE engine (Instance %d - %s)!",
-                                                a->instance, a->model)
+                                                a->instance, DisplayModel(*a).c_str())
                                              .c_str());
     }
     res.status = 0;

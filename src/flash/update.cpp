@@ -97,7 +97,7 @@ bool DriverAtLeast(const DeviceRecord &rec, const int (&least)[2])
 }
 
 // Model name with the "-S" variant's suffix.
-std::string ModelName(const FibreAdapter *a) { return CutText(a->model, sizeof a->model); }
+std::string ModelName(const FibreAdapter *a) { return DisplayModel(*a); }
 
 AdapterFacts FactsOf(const DeviceRecord &rec)
 {

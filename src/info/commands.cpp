@@ -68,7 +68,7 @@ int RunAdapterInformation(const AdapterChoice &adapters, const InfoRequest &requ
     if (request.vfc)
         return TAVRO_DisplayVFCInfo(adapters.adapter);
     if (request.vpd)
-        return adapters.all ? GetAllHBAsVPDData() : GetHBAVPDData(*adapters.adapter);
+        return adapters.all ? TAVRO_GetAllHBAsVPDData() : TAVRO_GetHBAVPDData(adapters.adapter);
     if (adapters.all)
         return TAVRO_DisplayAllHBAGeneralInfo();
     const FibreAdapter *a = adapters.adapter;

@@ -209,7 +209,7 @@ struct GenInfo {
 GenInfo Collect(const FibreAdapter &a, DeviceRecord &rec)
 {
     GenInfo g;
-    g.model = a.model;
+    g.model = DisplayModel(a);
     g.wwnn = Dashed(a.wwnn);
     g.wwpn = Dashed(a.wwpn);
     int family = GetAdapterFamilyCode(&rec);
@@ -505,7 +505,7 @@ int32_t DisplayVantorDevices()
     for (DeviceRecord &record : devices) {
         DeviceRecord *rec = &record;
         const FibreAdapter *a = FindAdapterByDevice(rec);
-        const std::string model = a ? a->model : ModelWithSuffixS(rec, rec->node.Model);
+        const std::string model = a ? DisplayModel(*a) : ModelWithSuffixS(rec, rec->node.Model);
         const std::string serial = a && a->serialNumber[0] ? a->serialNumber : GetSerialNo(*rec);
         const std::string status = GetAdapterStatus(*rec);
         // One group per adapter: its ports follow each other with one serial number.

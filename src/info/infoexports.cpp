@@ -14,6 +14,7 @@
 #include "frame/messages.h"
 #include "info/alias.h"
 #include "info/geninfo.h"
+#include "info/vpd_display.h"
 #include "render/output.h"
 #include "render/renderer.h"
 #include "tavro_api.h"
@@ -211,10 +212,10 @@ TAVRO_API int32_t TAVRO_SetAdapterAlias(const FibreAdapter *adapter, int32_t kin
             return Fail(kStatusGeneralFailure,
                         Format(port ? "Failed to update HBA Port alias (HBA ID %d-%s)!"
                                     : "Failed to update HBA Alias (HBA ID %d-%s)!",
-                               adapter->instance, adapter->model));
+                               adapter->instance, DisplayModel(*adapter).c_str()));
         const std::string done = Format(port ? "HBA Port Alias successfully updated (HBA ID %d-%s)"
                                              : "HBA Alias successfully updated (HBA ID %d-%s)",
-                                        adapter->instance, adapter->model);
+                                        adapter->instance, DisplayModel(*adapter).c_str());
         return ReportResult(kStatusOk, done.c_str());
     });
 }
@@ -228,7 +229,8 @@ TAVRO_API int32_t TAVRO_DisplayAdapterAlias(const FibreAdapter *adapter, int32_t
         Renderer &r = CurrentRenderer();
         r.BeginDocument();
         r.BeginRecord(kAlias);
-        r.Add("HBA ID", nullptr, Format("%d-%s", adapter->instance, adapter->model), kInText);
+        r.Add("HBA ID", nullptr, Format("%d-%s", adapter->instance, DisplayModel(*adapter).c_str()),
+              kInText);
         r.Add(nullptr, "Instance", std::to_string(adapter->instance), kInXml);
         r.Add(nullptr, "Port", std::to_string(adapter->portNumber), kInXml);
         r.Add(nullptr, "Type", port ? "Port" : "HBA", kInXml);
@@ -236,6 +238,32 @@ TAVRO_API int32_t TAVRO_DisplayAdapterAlias(const FibreAdapter *adapter, int32_t
         r.EndRecord();
         return r.Finish(kStatusOk);
     });
+}
+
+TAVRO_API int32_t TAVRO_GetHBAVPDData(const FibreAdapter *adapter)
+{
+    return Guarded([&] {
+        if (!adapter)
+            return Fail(kStatusNoAdapter, kNotLocated);
+        return GetHBAVPDData(*adapter);
+    });
+}
+
+TAVRO_API int32_t TAVRO_GetAllHBAsVPDData(void)
+{
+    return Guarded([] { return GetAllHBAsVPDData(); });
+}
+
+TAVRO_API int32_t TAVRO_XML_EmitHbaVPDInfo(const FibreAdapter *adapter)
+{
+    XmlOutputScope xml;
+    return TAVRO_GetHBAVPDData(adapter);
+}
+
+TAVRO_API int32_t TAVRO_XML_EmitAllHBAsVPDData(void)
+{
+    XmlOutputScope xml;
+    return TAVRO_GetAllHBAsVPDData();
 }
 
 } // extern "C"

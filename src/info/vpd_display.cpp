@@ -69,8 +69,8 @@ const RecordStyle kVpdAdapter = {
 void DescribeVpd(Renderer &r, const FibreAdapter &a, std::span<const uint8_t> image)
 {
     r.BeginRecord(kVpdAdapter);
-    r.TextLine(Format("HBA Instance %d: %s Port %d WWPN %s", a.instance, a.model, a.portNumber,
-                      WwnText(a.wwpn, WwnStyle::Dashed).c_str()));
+    r.TextLine(Format("HBA Instance %d: %s Port %d WWPN %s", a.instance, DisplayModel(a).c_str(),
+                      a.portNumber, WwnText(a.wwpn, WwnStyle::Dashed).c_str()));
     r.TextLine(std::string(80, '-'));
     std::set<std::string> named; // an attribute appears once
     auto add = [&](const char *label, const char *xml, const std::string &value,
@@ -318,10 +318,10 @@ int32_t GetAllHBAsVPDData()
             if (st != kVpdStatusUnsupported)
                 last = st;
         }
-        if (n + 1 < ports.size()) {
-            r.PageBreak();
+        // Interactive runs wait after every adapter, the last one too.
+        r.PageBreak();
+        if (n + 1 < ports.size())
             oss::Sleep(1000);
-        }
     }
     r.EndRecord();
     if (!answered)

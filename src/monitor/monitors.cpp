@@ -261,7 +261,8 @@ int MonitorHBAStatistics(const std::vector<FibreAdapter *> &ports)
                 const StatisticsSample s = GetHBAStatistics(*a);
                 if (s.status != SD_OK) {
                     r.TextLine(Format("Unable to get statistics of HBA %d (%s) (0x%x) (%s)",
-                                      a->instance, a->model, s.status, CoreErrorString(s.status)));
+                                      a->instance, DisplayModel(*a).c_str(), s.status,
+                                      CoreErrorString(s.status)));
                     continue;
                 }
                 r.TableRow(Cells{Dec(a->instance), Dec(s.portErrors), Dec(s.deviceErrors),
@@ -493,8 +494,8 @@ int MonitorTemperature(const std::vector<FibreAdapter *> &ports)
                 const TemperatureSample t = ReadAdapterTemperature(*a);
                 const std::string time = SampleTimeText();
                 const char *text = TemperatureStatusText(t.status);
-                r.TableRow(Cells{time, a->model, a->serialNumber, Dec(t.temperature),
-                                 Dec(t.threshold), text});
+                r.TableRow(Cells{time, DisplayModel(*a).c_str(), a->serialNumber,
+                                 Dec(t.temperature), Dec(t.threshold), text});
                 csv +=
                     Format("%s, %s, %d, %s\n", time.c_str(), a->serialNumber, t.temperature, text);
             }
@@ -522,22 +523,22 @@ int DisplayBoardTemperature(const std::vector<FibreAdapter *> &ports)
         int result = t.hostStatus;
         if (!t.supported) {
             message = Format("Option is unsupported with selected HBA (Instance %d - %s)!",
-                             a->instance, a->model);
+                             a->instance, DisplayModel(*a).c_str());
             result = kStatusOptionUnsupported;
         } else if (t.hostStatus == 0) {
             message = Format("Current temperature of HBA instance %d (%s) is %d C", a->instance,
-                             a->model, t.temperature);
+                             DisplayModel(*a).c_str(), t.temperature);
         } else if (t.status == kTempMailboxFailed) {
             message = Format("Unable to read current temperature (Fw mailbox failed) of HBA "
                              "instance %d (%s)!",
-                             a->instance, a->model);
+                             a->instance, DisplayModel(*a).c_str());
         } else if (t.status == kTempMailboxUnsupported) {
             message = Format("Unable to read current temperature (Fw mailbox unsupported) of HBA "
                              "instance %d (%s)!",
-                             a->instance, a->model);
+                             a->instance, DisplayModel(*a).c_str());
         } else {
             message = Format("Unable to read current temperature of HBA instance %d (%s)!",
-                             a->instance, a->model);
+                             a->instance, DisplayModel(*a).c_str());
         }
         if (ports.size() == 1 && result != 0)
             return r.Finish(result, message.c_str());
@@ -547,7 +548,7 @@ int DisplayBoardTemperature(const std::vector<FibreAdapter *> &ports)
         r.BeginRecord(kStyle);
         r.Add(Row{nullptr, nullptr, message, std::nullopt, kInText});
         r.Add(Row{nullptr, "Instance", Dec(a->instance), std::nullopt, kInXml});
-        r.Add(Row{nullptr, "Model", a->model, std::nullopt, kInXml});
+        r.Add(Row{nullptr, "Model", DisplayModel(*a).c_str(), std::nullopt, kInXml});
         r.Add(Row{nullptr, "Temperature",
                   t.hostStatus == 0 && t.supported ? Dec(t.temperature) : "N/A", std::nullopt,
                   kInXml});
@@ -586,7 +587,7 @@ int MonitorBBCredit(const std::vector<FibreAdapter *> &ports)
                 if (s != SD_OK) {
                     r.TextLine(
                         Format("Unable to read BB credit statistics of HBA %d (%s) (0x%x) (%s)",
-                               a->instance, a->model, s, CoreErrorString(s)));
+                               a->instance, DisplayModel(*a).c_str(), s, CoreErrorString(s)));
                     continue;
                 }
                 Trace(kLevelDebug, "MonitorBBCredit: FEC corrected %llu uncorrected %llu",
@@ -612,11 +613,12 @@ int MonitorBBCredit(const std::vector<FibreAdapter *> &ports)
 int ResetHBAStatistics(FibreAdapter &a)
 {
     if (!ResetCounters(a))
-        return ReportFailure(
-            kStatusResetFailed,
-            Format("Unable to reset statistics of HBA %d (%s)", a.instance, a.model).c_str());
-    return ReportResult(
-        kStatusOk, Format("Reset statistics complete on HBA %d (%s)", a.instance, a.model).c_str());
+        return ReportFailure(kStatusResetFailed, Format("Unable to reset statistics of HBA %d (%s)",
+                                                        a.instance, DisplayModel(a).c_str())
+                                                     .c_str());
+    return ReportResult(kStatusOk, Format("Reset statistics complete on HBA %d (%s)", a.instance,
+                                          DisplayModel(a).c_str())
+                                       .c_str());
 }
 
 int ResetLinkStatus(FibreAdapter &a)
@@ -629,10 +631,10 @@ int ResetLinkStatus(FibreAdapter &a)
               CoreErrorString(st));
         return ReportFailure(kStatusResetFailed,
                              Format("Unable to reset fw counters of this HBA (Instance %lu - %s)!",
-                                    (unsigned long)a.instance, a.model)
+                                    (unsigned long)a.instance, DisplayModel(a).c_str())
                                  .c_str());
     }
     return ReportResult(kStatusOk, Format("FW counters of HBA %d (%s) have been reset successfully",
-                                          a.instance, a.model)
+                                          a.instance, DisplayModel(a).c_str())
                                        .c_str());
 }

@@ -167,8 +167,8 @@ DeviceRecord *ChangeableAdapter(FibreAdapter *a, int &status, std::string &messa
     DeviceRecord *rec = FindDeviceForAdapter(a);
     if (!rec || a->portType == TAVRO_PORT_TYPE_FCOE_ENGINE) {
         status = kStatusUnsupported;
-        message =
-            Format("Unsupported HBA (Instance %lu - %s)!", (unsigned long)a->instance, a->model);
+        message = Format("Unsupported HBA (Instance %lu - %s)!", (unsigned long)a->instance,
+                         DisplayModel(*a).c_str());
         return nullptr;
     }
     return rec;
@@ -219,8 +219,8 @@ void DescribeBoot(Renderer &r, const FibreAdapter &a, DeviceRecord &rec, const B
     const char *rule = "--------------------------------------------------------------------------"
                        "------\n";
     auto onOff = [](uint32_t v) { return v ? "Enabled" : "Disabled"; };
-    std::string text = Format("HBA Instance %d: %s Port %d WWPN %s\n", a.instance, a.model,
-                              a.portNumber, Dashed(a.wwpn).c_str());
+    std::string text = Format("HBA Instance %d: %s Port %d WWPN %s\n", a.instance,
+                              DisplayModel(a).c_str(), a.portNumber, Dashed(a.wwpn).c_str());
     text += "Boot Device Settings:\n";
     text += rule;
     text += Format("Selectable Boot: %s\n", onOff(b.selectableBoot));
@@ -444,7 +444,7 @@ int32_t SetAdapterBootDevices(FibreAdapter *a, const std::vector<BootDeviceReque
         if (d.bootType < 0 || d.bootType >= kMaxBootDevices || (efi && d.bootType != 0))
             return Report(kStatusUnsupported,
                           Format("Option is unsupported with selected HBA (Instance %d - %s)!",
-                                 a->instance, a->model));
+                                 a->instance, DisplayModel(*a).c_str()));
         BootSlot &slot = next.slots[d.bootType];
         const bool zeroPort = ZeroName(d.wwpn);
         const TargetRecord *target = nullptr;

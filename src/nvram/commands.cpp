@@ -161,7 +161,7 @@ int RunParamsChange(const AdapterChoice &adapters, const NvramRequest &request)
     ResetUserNVRAMConfig();
     for (const ParamPair &p : request.params)
         AddUserNVRAMConfig(p.name.c_str(), int32_t(p.number));
-    const int status = SetAdapterNVRAM(*adapters.adapter);
+    const int status = TAVRO_SetAdapterNVRAM(adapters.adapter);
     ResetUserNVRAMConfig();
     return status;
 }

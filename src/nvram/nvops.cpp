@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "adapters/adapterlist.h"
+#include "base/guard.h"
 #include "base/oss.h"
 #include "base/status.h"
 #include "base/text.h"
@@ -105,8 +106,8 @@ void DescribeParams(Renderer &r, const FibreAdapter &a, const int32_t (&values)[
     r.BeginRecord(kParamRecord);
     r.Add("Instance", "Instance", std::to_string(a.instance), kInXml);
     r.Add("Port", "Port", std::to_string(a.portNumber), kInXml);
-    r.TextLine(Format("HBA Instance %d: %s Port %d WWPN %s", a.instance, a.model, a.portNumber,
-                      WwnText(a.wwpn, WwnStyle::Dashed).c_str()));
+    r.TextLine(Format("HBA Instance %d: %s Port %d WWPN %s", a.instance, DisplayModel(a).c_str(),
+                      a.portNumber, WwnText(a.wwpn, WwnStyle::Dashed).c_str()));
     r.TextLine(std::string(80, '-'));
     for (int i = 0; i < kNvramParamCount; ++i) {
         if (i == kNvLinkDownError || i == kNvFastErrorReporting)
@@ -239,12 +240,13 @@ int32_t SetAdapterNVRAM(FibreAdapter &a)
             return Report(kStatusChangeDenied,
                           Format("Unable to apply new settings to HBA instance %d (%s). Change is "
                                  "not permitted!",
-                                 a.instance, a.model));
+                                 a.instance, DisplayModel(a).c_str()));
         if (!ParamPresent(generation, i))
             return Report(kStatusBadValue,
                           Format("Specify HBA parameter '%s' is unsupported with HBA instance %lu "
                                  "(%s)!",
-                                 pending[i].longName, (unsigned long)a.instance, a.model));
+                                 pending[i].longName, (unsigned long)a.instance,
+                                 DisplayModel(a).c_str()));
         if (i == kNvDataRate && !PortRunsRate(*rec, pending[i].value))
             return Report(kStatusBadValue,
                           Format("Invalid HBA parameter setting for HBA instance %d (%s=%d)!",
@@ -339,7 +341,7 @@ int32_t SaveOne(FibreAdapter &a, const std::string &file, bool finish)
         return finish ? Report(kStatusFileAccess, m) : (PrintMessage(m.c_str()), kStatusFileAccess);
     }
     const std::string m = Format("HBA Parameters saved successfully (HBA instance %lu - %s).",
-                                 (unsigned long)a.instance, a.model);
+                                 (unsigned long)a.instance, DisplayModel(a).c_str());
     return finish ? Report(kStatusOk, m) : (r.TextLine(m), kStatusOk);
 }
 
@@ -426,7 +428,7 @@ int32_t ProgramFromFile(FibreAdapter &a, const std::string &file, bool preserve,
         return Report(kStatusInvalidInput,
                       Format("Incorrect file detected. Please select different NVRAM file for "
                              "this HBA (Instance %d - %s)!",
-                             a.instance, a.model));
+                             a.instance, DisplayModel(a).c_str()));
     case NvramFileCheck::Ok:
         break;
     }
@@ -622,10 +624,10 @@ int32_t RestoreDefaultOne(FibreAdapter &a, bool finish)
         return report(
             kStatusInvalidInput,
             Format("Adapter subsystem vendor/device id mismatched (HBA instance %lu - %s)!",
-                   (unsigned long)a.instance, a.model));
+                   (unsigned long)a.instance, DisplayModel(a).c_str()));
     CurrentRenderer().TextLine(
         Format("Restoring default settings on HBA instance  %d - %s. Please wait...", a.instance,
-               a.model));
+               DisplayModel(a).c_str()));
     if (int32_t s = updateNVRam(*rec, std::move(defaults)))
         return report(s, Format("Unable to restore defaults settings on this HBA (Instance %lu)!",
                                 (unsigned long)a.instance));
@@ -658,3 +660,17 @@ int32_t RestoreNVRAMDefaultAllHBAs()
         return Report(kNoAdapterStatus, kNoAdapters);
     return CurrentRenderer().Finish(last);
 }
+
+extern "C" {
+
+TAVRO_API int32_t TAVRO_SetAdapterNVRAM(FibreAdapter *adapter)
+{
+    return GuardExport<int32_t>(kStatusGeneralFailure, [&] {
+        if (!adapter)
+            return Report(kStatusAdapterNotGiven,
+                          "Please specify the HBA instance or WWPN number!");
+        return SetAdapterNVRAM(*adapter);
+    });
+}
+
+} // extern "C"

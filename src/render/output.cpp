@@ -87,6 +87,10 @@ void SetXmlOutput(int form)
     f.xmlForm = form == 2 ? 2 : 1;
 }
 
+XmlOutputScope::XmlOutputScope() : wasXml_(Frame().xmlMode) { Frame().xmlMode = true; }
+
+XmlOutputScope::~XmlOutputScope() { Frame().xmlMode = wasXml_; }
+
 bool OpenOutputFile(std::string_view name)
 {
     CloseOutputFile();

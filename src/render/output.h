@@ -44,6 +44,18 @@
 void ResetOutputSettings();
 // XML output in form 1 ("-x") or form 2 ("-x2").
 void SetXmlOutput(int form);
+// XML output for one display whatever the settings (the exports that always
+// write XML); the form already chosen is kept, the settings come back after.
+class XmlOutputScope {
+public:
+    XmlOutputScope();
+    ~XmlOutputScope();
+    XmlOutputScope(const XmlOutputScope &) = delete;
+    XmlOutputScope &operator=(const XmlOutputScope &) = delete;
+
+private:
+    bool wasXml_;
+};
 // Opens the output file for appending, its name cut to 255 characters; a
 // previous output file is closed first. False when it cannot be opened;
 // OutputFileName() then names the file that failed, for the caller's message.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/text.h"
+#include "targets/linkspeed.h"
 #include "targets/listing.h"
 #include "tavro_api.h"
 
@@ -151,14 +152,20 @@ int RunLunInfo(const AdapterChoice &adapters, const TargetListRequest &request)
     }
 }
 
-// Without a speed the link speeds are listed; setting one is not built yet.
+// Without a speed the link speeds are listed; with one it is set for the
+// named target, or for every target of the port(s).
 int RunTargetLinkSpeed(const AdapterChoice &adapters, const TargetListRequest &request)
 {
-    if (request.speed >= 0)
-        return OptionDisabled();
     const uint8_t *target =
         request.target.kind == TargetSelection::Wwpn ? request.target.wwpn : nullptr;
-    return TAVRO_DisplayTargetLinkSpeeds(adapters.all ? nullptr : adapters.adapter, target);
+    FibreAdapter *port = adapters.all ? nullptr : adapters.adapter;
+    if (request.speed < 0)
+        return TAVRO_DisplayTargetLinkSpeeds(port, target);
+    if (target && port)
+        return TAVRO_SetFCTargetLinkSpeedSelectedTargets(port, target, 1, request.speed);
+    if (target)
+        return SetTargetLinkSpeedAllPorts(request.speed, target);
+    return TAVRO_SetFCTargetLinkSpeedAllTargets(port, request.speed);
 }
 
 // ---- Help ---------------------------------------------------------------------

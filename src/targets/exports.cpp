@@ -9,6 +9,7 @@
 #include "base/status.h"
 #include "base/text.h"
 #include "render/output.h"
+#include "targets/linkspeed.h"
 #include "targets/listing.h"
 #include "tavro_api.h"
 
@@ -237,6 +238,27 @@ TAVRO_API int32_t TAVRO_DisplayTargetLinkSpeeds(const FibreAdapter *adapter,
         if (adapter && ports.empty())
             return ReportFailure(kStatusNoAdapter, kNotLocated);
         return DisplayTargetInfo(ports, ByTargetWwpn(targetWwpn), true);
+    });
+}
+
+TAVRO_API int32_t TAVRO_SetFCTargetLinkSpeedSelectedTargets(FibreAdapter *adapter,
+                                                            const uint8_t *targetWwpns,
+                                                            uint32_t count, int32_t speed)
+{
+    return Guarded([&] {
+        if (!targetWwpns || !count)
+            return ReportFailure(kStatusParseFailed, "Option requires additional input(s)!");
+        std::vector<const uint8_t *> wwpns;
+        for (uint32_t i = 0; i < count; ++i)
+            wwpns.push_back(targetWwpns + 8 * size_t(i));
+        return SetTargetLinkSpeed(adapter, wwpns, speed);
+    });
+}
+
+TAVRO_API int32_t TAVRO_SetFCTargetLinkSpeedAllTargets(FibreAdapter *adapter, int32_t speed)
+{
+    return Guarded([&] {
+        return adapter ? SetTargetLinkSpeed(adapter, {}, speed) : SetTargetLinkSpeedAllPorts(speed);
     });
 }
 

@@ -125,15 +125,15 @@ void BeginPort(Renderer &r, const FibreAdapter &a, const DeviceRecord &rec)
     const bool online = rec.port.PortState == SD_PORT_STATE_ONLINE;
     r.BeginRecord(kPort);
     r.Add(nullptr, nullptr,
-          Format("HBA Instance %d: %s Port %d WWPN %s PortID %s%s", a.instance, a.model,
-                 a.portNumber, Dashed(a.wwpn).c_str(), PortIdText(a.portId).c_str(),
-                 online ? "" : " (Link Down)"),
+          Format("HBA Instance %d: %s Port %d WWPN %s PortID %s%s", a.instance,
+                 DisplayModel(a).c_str(), a.portNumber, Dashed(a.wwpn).c_str(),
+                 PortIdText(a.portId).c_str(), online ? "" : " (Link Down)"),
           kInText);
     r.Add(nullptr, nullptr, std::string(80, '-'), kInText);
     r.Add(nullptr, "Instance", Num(a.instance), kInXml);
     r.Add(nullptr, "Port", Num(a.portNumber), kInXml);
     r.Add(nullptr, "WWPN", Dashed(a.wwpn), kInXml);
-    r.Add(nullptr, "Model", a.model, kInXml);
+    r.Add(nullptr, "Model", DisplayModel(a).c_str(), kInXml);
     r.Add(nullptr, "PortID", PortIdText(a.portId), kInXml);
     r.Add(nullptr, "LinkState", online ? "Online" : "Link Down", kInXml);
 }

@@ -35,7 +35,7 @@ int CheckNpivPort(const FibreAdapter *a, uint32_t &maxVports)
         return ReportFailure(a->portType == TAVRO_PORT_TYPE_VIRTUAL ? kVportNotAllowed
                                                                     : kVportUnsupported,
                              Format("This feature is not supported on this HBA (Instance %d - %s)!",
-                                    a->instance, a->model)
+                                    a->instance, DisplayModel(*a).c_str())
                                  .c_str());
     }
     VNWMI_STATUS st = SDGetMaxVports(a->wwpn, maxVports);
@@ -44,7 +44,7 @@ int CheckNpivPort(const FibreAdapter *a, uint32_t &maxVports)
     Trace(kLevelDebug, "CheckNpivPort: SDGetMaxVports failed (%s)", VNWmiStatusText(st));
     return ReportFailure(kVportUnsupported,
                          Format("This feature is not supported on this HBA (Instance %d - %s)!",
-                                a->instance, a->model)
+                                a->instance, DisplayModel(*a).c_str())
                              .c_str());
 }
 
@@ -143,20 +143,20 @@ int CreateVirtualPort(FibreAdapter *a, const TavroVportOptions &o)
     if (WwpnInUse(wwpn))
         return ReportFailure(kVportWwpnInUse,
                              Format("Duplicate vPort WWPN %s (HBA instance %d - %s!",
-                                    Dashed(wwpn).c_str(), a->instance, a->model)
+                                    Dashed(wwpn).c_str(), a->instance, DisplayModel(*a).c_str())
                                  .c_str());
     uint32_t slot = 0;
     VNWMI_STATUS st = SDVportCreate(a->wwpn, wwpn, slot);
     if (st == VNWMI_E_EXISTS)
         return ReportFailure(kVportWwpnInUse,
                              Format("Duplicate vPort WWPN %s (HBA instance %d - %s!",
-                                    Dashed(wwpn).c_str(), a->instance, a->model)
+                                    Dashed(wwpn).c_str(), a->instance, DisplayModel(*a).c_str())
                                  .c_str());
     if (st != VNWMI_OK) {
         Trace(kLevelDebug, "CreateVirtualPort: SDVportCreate failed (%s)", VNWmiStatusText(st));
         return ReportFailure(kStatusGeneralFailure,
                              Format("Unable to create vPort %s of HBA instance %d - %s!",
-                                    Dashed(wwpn).c_str(), a->instance, a->model)
+                                    Dashed(wwpn).c_str(), a->instance, DisplayModel(*a).c_str())
                                  .c_str());
     }
     const int instance = a->instance;
@@ -176,7 +176,7 @@ int DeleteVirtualPorts(FibreAdapter *a, const TavroVportOptions &o)
     if (int s = ReadVports(a, list))
         return ReportFailure(s, Format("Unable to delete selected virtual port(s) of HBA instance "
                                        "%d - %s!",
-                                       a->instance, a->model)
+                                       a->instance, DisplayModel(*a).c_str())
                                     .c_str());
     std::vector<VportView> chosen;
     if (o.select == TAVRO_VPORT_SELECT_WWPN) {
@@ -206,7 +206,7 @@ int DeleteVirtualPorts(FibreAdapter *a, const TavroVportOptions &o)
         ++deleted;
     }
     const int instance = a->instance;
-    const std::string model = a->model;
+    const std::string model = DisplayModel(*a).c_str();
     std::string message;
     int status = kStatusOk;
     if (deleted != int(chosen.size())) {
@@ -265,7 +265,7 @@ void DescribeVport(Renderer &r, const FibreAdapter *a, const VportView &v, bool 
     const FibreAdapter *entry = FindAdapterInAdapterListByWWN(v.wwpn);
     r.BeginRecord(last ? kVportRecordLast : kVportRecord);
     r.Add("HBA Instance", "Instance", std::to_string(a->instance));
-    r.Add("HBA Model", "Model", a->model);
+    r.Add("HBA Model", "Model", DisplayModel(*a).c_str());
     r.Add("HBA Description", "Description", a->description);
     r.Add("Virtual Port", "VirtualPort", std::to_string(s.VpIndex));
     r.Add("Node Name", "WWNN", Dashed(s.WWNN));

@@ -97,6 +97,35 @@ TEST_F(AdapterListTest, LookupsByWwnAndByVirtualPort)
     EXPECT_EQ(TAVRO_GetAdapterList(), &Adapters());
 }
 
+TEST_F(AdapterListTest, DisplayModelMarksThePartnerBoardsOnce)
+{
+    UseMachine(testenv::ReadFile(TAVRO_SOURCE_DIR "/machines/partner-boards.json"));
+    Scan();
+    ASSERT_EQ(Entries().size(), 3u);
+    auto byWwpn = [&](const char *text) {
+        for (const FibreAdapter *a : Entries())
+            if (Wwpn(a) == text)
+                return a;
+        ADD_FAILURE() << "no entry " << text;
+        return Entries().front();
+    };
+    const FibreAdapter *partner = byWwpn("2100000e7a832001");
+    EXPECT_EQ(DisplayModel(*partner), "CV-2082-S");
+    EXPECT_EQ(DisplayModel(*byWwpn("2100000e7a832002")), "CV-2082-S");
+    EXPECT_EQ(DisplayModel(*byWwpn("2100000e7a081009")), "CV-2081");
+    // Whatever the entry's model text holds, the suffix appears once.
+    FibreAdapter copy = *partner;
+    copy.next = nullptr;
+    CopyText(copy.model, "CV-2082");
+    EXPECT_EQ(DisplayModel(copy), "CV-2082-S");
+    CopyText(copy.model, "CV-S-2082");
+    EXPECT_EQ(DisplayModel(copy), "CV-S-2082");
+    // A port the scan does not know is shown as named.
+    copy.wwpn[7] ^= 0xFF;
+    CopyText(copy.model, "CV-2082");
+    EXPECT_EQ(DisplayModel(copy), "CV-2082");
+}
+
 FibreAdapter Entry(const char *wwpnText, uint16_t deviceId, uint16_t portType = 1, int instance = 0)
 {
     FibreAdapter a{};

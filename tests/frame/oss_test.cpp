@@ -103,4 +103,20 @@ TEST(Host, FactsAreFilled)
     EXPECT_NE(facts.versionText.find("(Build "), std::string::npos) << facts.versionText;
 }
 
+TEST(Host, ThePlatformsAnswerOnTheFirmwareKindComesFirst)
+{
+    struct Unregister {
+        ~Unregister() { oss::SetFirmwareQuery(nullptr); }
+    } unregister;
+    const bool hostIsEfi = access("/sys/firmware/efi", F_OK) == 0;
+    EXPECT_EQ(oss::IsEfiHost(), hostIsEfi);
+    oss::SetFirmwareQuery([] { return 1; });
+    EXPECT_TRUE(oss::IsEfiHost());
+    oss::SetFirmwareQuery([] { return 0; });
+    EXPECT_FALSE(oss::IsEfiHost());
+    // No answer: the host decides.
+    oss::SetFirmwareQuery([] { return -1; });
+    EXPECT_EQ(oss::IsEfiHost(), hostIsEfi);
+}
+
 } // namespace

@@ -22,8 +22,7 @@ protected:
     void SetUp() override
     {
         MachineTest::SetUp();
-        setenv("TAVRO_EFI_HOST", "0", 1);
-        UseMachine("");
+        UseMachine(testenv::DefaultMachineText("bios"));
         Scan();
         for (FibreAdapter *a = Adapters().first; a; a = a->next)
             if (DeviceRecord *rec = FindDeviceForAdapter(a))

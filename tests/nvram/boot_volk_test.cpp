@@ -37,13 +37,15 @@ std::string Row(const char *slot, const std::string &wwpn, int lun)
 
 class BootVolk : public VolkFixture {
 protected:
+    // The default machine on a host of the kind asked for.
     testenv::RunResult Run(std::vector<std::string> args, bool efi = false)
     {
+        const std::string machine = dir.file(efi ? "efi.json" : "bios.json");
+        testenv::WriteFile(machine, testenv::DefaultMachineText(efi ? "efi" : "bios"));
         args.insert(args.begin(), VolkPath());
-        return testenv::Run(args, {"VNSDM_STATE=" + dir.file("state.db"),
-                                   "VNSDM_MACHINE=", "TAVRO_CLOCK_SCALE=1000",
-                                   "TAVRO_HBA_CONF=" + dir.file("hba.conf"),
-                                   std::string("TAVRO_EFI_HOST=") + (efi ? "1" : "0")});
+        return testenv::Run(args,
+                            {"VNSDM_STATE=" + dir.file("state.db"), "VNSDM_MACHINE=" + machine,
+                             "TAVRO_CLOCK_SCALE=1000", "TAVRO_HBA_CONF=" + dir.file("hba.conf")});
     }
     std::string Nvram(const std::string &port)
     {

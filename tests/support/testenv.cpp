@@ -77,4 +77,13 @@ RunResult Run(const std::vector<std::string> &argv, const std::vector<std::strin
     return r;
 }
 
+std::string DefaultMachineText(const std::string &hostFirmware)
+{
+    std::string text = ReadFile(std::string(TAVRO_SOURCE_DIR) + "/machines/default.json");
+    if (!hostFirmware.empty())
+        text.insert(text.find('{') + 1,
+                    "\n  \"host\": { \"firmware\": \"" + hostFirmware + "\" },");
+    return text;
+}
+
 } // namespace testenv

@@ -22,6 +22,9 @@ private:
 
 void WriteFile(const std::string &path, const std::string &content);
 std::string ReadFile(const std::string &path);
+// The default machine's description, with the host kind fixed ("efi" or
+// "bios") when one is given, so that a test sees the same host everywhere.
+std::string DefaultMachineText(const std::string &hostFirmware = "");
 bool FileExists(const std::string &path);
 
 // Result of running a program.

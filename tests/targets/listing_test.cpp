@@ -190,10 +190,102 @@ TEST_F(ListingTest, LinkSpeedsOfTheTargets)
     xmlcheck::Document d(x.out);
     ASSERT_TRUE(d.ok()) << d.error();
     EXPECT_EQ(d.Text("/Vantor/HBA/Targets/Target[1]/@LinkSpeed"), "32 Gb/s");
-    // Setting a speed is not carried out.
-    auto set = Volk({"-q", "0", "16"});
-    EXPECT_EQ(set.exitCode, 136);
-    EXPECT_EQ(set.out, "Option is currently disabled!\n");
+}
+
+TEST_F(ListingTest, SetSpeedOfEveryTargetIsShownByTheNextRun)
+{
+    auto set = Volk({"-q", "0", "-t", "16"});
+    ASSERT_EQ(set.exitCode, 0) << set.out;
+    EXPECT_EQ(set.out, "Target link speed set to 16 Gb/s for 2 target(s) of HBA (Instance 0 - "
+                       "CV-2322).\n");
+    auto r = Volk({"-q", "0"});
+    EXPECT_TRUE(Has(LineWith(r.out, kArray), "  16 Gb/s")) << r.out;
+    EXPECT_TRUE(Has(LineWith(r.out, kTape), "  16 Gb/s")) << r.out;
+
+    // Back to what the two ends negotiate.
+    set = Volk({"-q", "0", "auto"});
+    ASSERT_EQ(set.exitCode, 0) << set.out;
+    r = Volk({"-q", "0"});
+    EXPECT_TRUE(Has(LineWith(r.out, kArray), "  32 Gb/s")) << r.out;
+    EXPECT_TRUE(Has(LineWith(r.out, kTape), "  8 Gb/s")) << r.out;
+}
+
+TEST_F(ListingTest, SetSpeedOfOneTargetLeavesTheOthers)
+{
+    auto set = Volk({"-q", "0", kTape, "16", "-x"});
+    ASSERT_EQ(set.exitCode, 0) << set.out;
+    xmlcheck::Document d(set.out);
+    ASSERT_TRUE(d.ok()) << d.error() << set.out;
+    EXPECT_EQ(d.Text("/Vantor/Status"), " 0 ");
+    auto r = Volk({"-x", "-q", "0"});
+    xmlcheck::Document after(r.out);
+    ASSERT_TRUE(after.ok()) << after.error() << r.out;
+    EXPECT_EQ(after.Text("//Target[@WWPN='" + std::string(kTape) + "']/@LinkSpeed"), "16 Gb/s")
+        << r.out;
+    EXPECT_EQ(after.Text("//Target[@WWPN='" + std::string(kArray) + "']/@LinkSpeed"), "32 Gb/s")
+        << r.out;
+}
+
+TEST_F(ListingTest, RefusedSpeedsAndTargetsChangeNothing)
+{
+    const std::string before = Volk({"-q", "0"}).out;
+    // The port runs 8, 16 and 32 Gb/s only.
+    auto r = Volk({"-q", "0", "-t", "64"});
+    EXPECT_EQ(r.exitCode, 60);
+    EXPECT_EQ(r.out, "Link speed 64 Gb/s is not supported with HBA (Instance 0 - CV-2322)!\n");
+    EXPECT_EQ(Volk({"-q", "0", "4"}).exitCode, 60);
+    // 128 Gb/s is a word the parser takes, but no port runs it.
+    EXPECT_EQ(Volk({"-q", "0", kArray, "128"}).exitCode, 60);
+    r = Volk({"-q", "0", "50-0C-AB-99-00-00-10-01", "16"});
+    EXPECT_EQ(r.exitCode, 119);
+    EXPECT_EQ(r.out, "Specified device not found (50-0C-AB-99-00-00-10-01)!\n");
+    r = Volk({"-x", "-q", "0", "-t", "64"});
+    EXPECT_EQ(r.exitCode, 60);
+    xmlcheck::Document d(r.out);
+    ASSERT_TRUE(d.ok()) << d.error() << r.out;
+    EXPECT_EQ(d.Text("/Vantor/Status"), " 1 ");
+    // The link-down port sees nothing to set.
+    r = Volk({"-q", "1", "-t", "16"});
+    EXPECT_EQ(r.exitCode, 119);
+    EXPECT_EQ(r.out, "No target devices found on HBA (Instance 1 - CV-2322)!\n");
+    EXPECT_EQ(Volk({"-q", "0"}).out, before);
+}
+
+TEST_F(ListingTest, EveryPortOrNoneWithAll)
+{
+    const std::string before = Volk({"-q", "all"}).out;
+    // The converged cards run 10 Gb/s only: the whole command is refused.
+    auto r = Volk({"-q", "all", "-t", "16"});
+    EXPECT_EQ(r.exitCode, 60) << r.out;
+    EXPECT_EQ(Volk({"-q", "all"}).out, before);
+    // One target on every port that sees it; nobody sees this one.
+    r = Volk({"-q", "all", "50-0C-AB-99-00-00-10-01", "8"});
+    EXPECT_EQ(r.exitCode, 119);
+    EXPECT_EQ(r.out, "Specified device not found (50-0C-AB-99-00-00-10-01)!\n");
+    r = Volk({"-q", "all", "-t", "auto"});
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_TRUE(Has(r.out, "Target link speed set to Auto for 2 target(s) of HBA (Instance 0 - "
+                           "CV-2322).\n"))
+        << r.out;
+}
+
+TEST_F(ListingTest, PartnerBoardsCarryTheirSuffixInListingsAndMessages)
+{
+    const std::string machine = TAVRO_SOURCE_DIR "/machines/partner-boards.json";
+    auto r = Volk({"-t", "0"}, machine);
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_TRUE(Has(r.out, "HBA Instance 0: CV-2082-S Port 1 WWPN 21-00-00-0E-7A-83-20-01"))
+        << r.out;
+    r = Volk({"-i", "1"}, machine);
+    EXPECT_TRUE(Has(r.out, "HBA Model                      : CV-2082-S\n")) << r.out;
+    r = Volk({"-q", "1", "-t", "16"}, machine);
+    EXPECT_EQ(r.exitCode, 60);
+    EXPECT_EQ(r.out, "Link speed 16 Gb/s is not supported with HBA (Instance 1 - CV-2082-S)!\n");
+    // The maker's own card beside it keeps its name.
+    r = Volk({"-i", "2"}, machine);
+    EXPECT_TRUE(Has(r.out, "HBA Model                      : CV-2081\n")) << r.out;
+    r = Volk({"-x", "-t", "2"}, machine);
+    EXPECT_FALSE(Has(r.out, "-S")) << r.out;
 }
 
 TEST_F(ListingTest, LoopMachineShowsInjectedAnswersOutcome)

@@ -43,6 +43,17 @@ protected:
     }
 };
 
+TEST_F(LoaderTest, HostSectionTakesOnlyAFirmwareKind)
+{
+    ASSERT_EQ(UseMachine(R"({ "host": { "firmware": "efi" }, "instances": [] })"), SD_OK);
+    EXPECT_EQ(VNSimGetHostFirmware(), VNSIM_HOST_FIRMWARE_EFI);
+    ASSERT_EQ(UseMachine(R"({ "instances": [] })"), SD_OK);
+    EXPECT_EQ(VNSimGetHostFirmware(), VNSIM_HOST_FIRMWARE_UNSET);
+    ExpectOneLine(R"({ "host": { "firmware": "uefi" }, "instances": [] })",
+                  {"host.firmware", "unknown value", "bios, efi"});
+    ExpectOneLine(R"({ "host": { "bootloader": "grub" }, "instances": [] })", {"host"});
+}
+
 TEST_F(LoaderTest, MinimalInstanceGetsDefaults)
 {
     ASSERT_EQ(

@@ -224,3 +224,45 @@ TEST_F(WmiTest, QueriesOfAPortWithoutNpiv)
 }
 
 } // namespace
+
+namespace {
+
+class HostFirmwareTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        unsetenv("VNSDM_MACHINE");
+        unsetenv("VNSDM_STATE");
+    }
+    // Loads a machine with the given top-level host section (empty: none).
+    void Load(const std::string &host)
+    {
+        setenv("VNSDM_STATE", dir_.file("state.db").c_str(), 1);
+        testenv::WriteFile(dir_.file("machine.json"),
+                           "{ " + host + (host.empty() ? "" : ", ") + R"("instances": [] })");
+        setenv("VNSDM_MACHINE", dir_.file("machine.json").c_str(), 1);
+        VNSimReloadMachine();
+    }
+    testenv::TempDir dir_;
+};
+
+TEST_F(HostFirmwareTest, TheDescriptionSaysWhichKindOfHostItIs)
+{
+    uint32_t type = 0;
+    Load(R"("host": { "firmware": "efi" })");
+    ASSERT_EQ(VNWmiQueryFirmwareType(&type), VNWMI_OK);
+    EXPECT_EQ(type, VNWMI_FIRMWARE_UEFI);
+    Load(R"("host": { "firmware": "BIOS" })");
+    ASSERT_EQ(VNWmiQueryFirmwareType(&type), VNWMI_OK);
+    EXPECT_EQ(type, VNWMI_FIRMWARE_BIOS);
+    // Silent on it: the caller asks the host itself.
+    type = 7;
+    Load("");
+    EXPECT_EQ(VNWmiQueryFirmwareType(&type), VNWMI_E_NOT_FOUND);
+    EXPECT_EQ(type, 7u);
+    Load(R"("host": {})");
+    EXPECT_EQ(VNWmiQueryFirmwareType(&type), VNWMI_E_NOT_FOUND);
+    EXPECT_EQ(VNWmiQueryFirmwareType(nullptr), VNWMI_E_INVALID_PARAMETER);
+}
+
+} // namespace

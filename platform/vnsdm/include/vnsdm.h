@@ -465,6 +465,14 @@ VNSDM_API SD_STATUS SDGetPrivStatsEx(uint32_t handle, uint32_t port, uint32_t op
 VNSDM_API SD_STATUS SDGetPortStatisticsFC(uint32_t handle, uint32_t port,
                                           const uint8_t targetWwpn[8], SD_STATISTICS *stats);
 
+/* Sets the link speed (SD_SPEED_...) the port uses with a target it sees; the
+ * port database reports it from then on, SD_SPEED_AUTO negotiates again. Kept
+ * with the port's settings. SDERR_SCSI_TARGET_NOT_FOUND when the port does not
+ * see the target, SDERR_NOT_SUPPORTED for a speed outside the port's supported
+ * speeds, SDERR_INVALID_PARAMETER for a code that is no speed. */
+VNSDM_API SD_STATUS SDSetTargetLinkSpeed(uint32_t handle, uint32_t port,
+                                         const uint8_t targetWwpn[8], uint16_t speed);
+
 /* NVRAM: region SD_NVRAM_REGION_...; size 256 or 512 (the image size of the chip) */
 VNSDM_API SD_STATUS SDGetNVRam(uint32_t handle, uint32_t port, uint32_t region, uint8_t *buffer,
                                uint32_t size);

@@ -27,6 +27,13 @@ VNSDM_API SD_STATUS VNSimReloadMachine(void);
 VNSDM_API uint32_t VNSimGetInstanceCount(void);
 VNSDM_API SD_STATUS VNSimGetMachineSource(char *text, uint32_t size);
 
+/* The host's firmware as the description's "host" section gives it:
+ * VNSIM_HOST_FIRMWARE_UNSET when it says nothing (the real host's counts). */
+#define VNSIM_HOST_FIRMWARE_UNSET 0u
+#define VNSIM_HOST_FIRMWARE_BIOS 1u
+#define VNSIM_HOST_FIRMWARE_EFI 2u
+VNSDM_API uint32_t VNSimGetHostFirmware(void);
+
 /* WWPN of a physical instance; SDERR_INVALID_INSTANCE past the last. */
 VNSDM_API SD_STATUS VNSimGetInstanceWwpn(uint32_t instance, uint8_t wwpn[8]);
 /* First physical instance with that WWPN; SDERR_INVALID_INSTANCE when none. */

@@ -1487,7 +1487,15 @@ Machine ParseMachine(const Json &root)
 {
     Machine m;
     Obj top(root, "");
-    top.Allow({"format", "comment", "fabric", "adapters", "instances"});
+    top.Allow({"format", "comment", "host", "fabric", "adapters", "instances"});
+    if (const Json *h = top.Get("host")) {
+        Obj host(*h, "host");
+        host.Allow({"firmware"});
+        if (const Json *fw = host.Get("firmware"))
+            m.hostFirmware = HostFirmware(Enum(
+                *fw, host.At("firmware"),
+                {{"bios", uint32_t(HostFirmware::Bios)}, {"efi", uint32_t(HostFirmware::Efi)}}, 0));
+    }
     if (const Json *f = top.Get("format"))
         if (Num(*f, "format", 0xFFFF) != 1)
             Fail("format", "unsupported format " + Describe(*f) + " (this library reads format 1)");

@@ -264,8 +264,16 @@ struct Instance {
     const FlashRegion *Region(uint32_t code) const;
 };
 
+// The host's firmware as the description gives it; unset: the real host's.
+enum class HostFirmware : uint32_t {
+    Unset = 0,
+    Bios = 1,
+    Efi = 2,
+};
+
 struct Machine {
     std::string source; // file name, "<embedded>", or "" when refused
+    HostFirmware hostFirmware = HostFirmware::Unset;
     std::vector<Instance> instances;
     Fabric fabric;
 };

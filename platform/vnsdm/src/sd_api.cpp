@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <new>
 
 #include "engine.h"
@@ -361,6 +362,31 @@ VNSDM_API SD_STATUS SDGetPortStatisticsFC(uint32_t handle, uint32_t port,
                                   }
                           return SDERR_SCSI_TARGET_NOT_FOUND;
                       });
+}
+
+VNSDM_API SD_STATUS SDSetTargetLinkSpeed(uint32_t handle, uint32_t port,
+                                         const uint8_t targetWwpn[8], uint16_t speed)
+{
+    return WithDevice(
+        handle, "SDSetTargetLinkSpeed", [&](Simulator &sim, Instance &in, uint32_t index, Torn &) {
+            if (!targetWwpn || port != 0)
+                return SDERR_INVALID_PARAMETER;
+            // The supported-speed bit of each speed code (auto needs none).
+            static const uint32_t kBits[] = {
+                SD_SUPPORTED_1G,  SD_SUPPORTED_2G,  0, SD_SUPPORTED_4G,  SD_SUPPORTED_8G,
+                SD_SUPPORTED_10G, SD_SUPPORTED_16G, 0, SD_SUPPORTED_32G, SD_SUPPORTED_64G};
+            if (speed >= std::size(kBits) || (speed != SD_SPEED_AUTO && kBits[speed] == 0))
+                return SDERR_INVALID_PARAMETER;
+            if (speed != SD_SPEED_AUTO &&
+                !(sim.PortProperty(in, index).SupportedSpeeds & kBits[speed]))
+                return SDERR_NOT_SUPPORTED;
+            Wwn wwpn{};
+            std::copy(targetWwpn, targetWwpn + 8, wwpn.begin());
+            for (const TargetRef *ref : sim.VisibleTargets(in))
+                if (ref->wwpn == wwpn)
+                    return sim.Store(in, "target_speed/" + WwnKey(wwpn), ToBytes(speed));
+            return SDERR_SCSI_TARGET_NOT_FOUND;
+        });
 }
 
 VNSDM_API SD_STATUS SDGetBoardTemp(uint32_t handle, uint32_t port, SD_BOARD_TEMP *temp)
@@ -771,12 +797,17 @@ VNSDM_API SD_STATUS SDGetPortDatabase(uint32_t handle, uint32_t mode, uint8_t *b
                 PutLe16(e + 154, flags);
                 PutLe16(e + 158, 0x0012); // PRLI service parameters: target, no XFER_RDY on read
                 PutLe16(e + 160, 0x0008); // class 3
-                // The speed both ends run at: the slower one's, when both are known.
-                uint16_t speed = t->speed;
-                const uint16_t own = sim.PortProperty(in, index).PortSpeed;
-                const bool ownKnown = own != SD_SPEED_UNKNOWN && own != SD_SPEED_AUTO;
-                if (ownKnown && (speed == SD_SPEED_UNKNOWN || SpeedRank(own) < SpeedRank(speed)))
-                    speed = own;
+                // A speed chosen for the target holds; else both ends run at
+                // the slower one's, when both are known.
+                uint16_t speed = sim.TargetSpeed(in, t->wwpn);
+                if (speed == SD_SPEED_AUTO) {
+                    speed = t->speed;
+                    const uint16_t own = sim.PortProperty(in, index).PortSpeed;
+                    const bool ownKnown = own != SD_SPEED_UNKNOWN && own != SD_SPEED_AUTO;
+                    if (ownKnown &&
+                        (speed == SD_SPEED_UNKNOWN || SpeedRank(own) < SpeedRank(speed)))
+                        speed = own;
+                }
                 PutLe16(e + 162, speed);
             }
             PutLe32(buffer + 4, uint32_t(refs.size()));

@@ -141,6 +141,14 @@ VNSDM_API uint32_t VNSimGetInstanceCount(void)
     return uint32_t(sim.machine().instances.size());
 }
 
+VNSDM_API uint32_t VNSimGetHostFirmware(void)
+{
+    Simulator &sim = Simulator::Get();
+    std::lock_guard<std::mutex> lock(sim.mu);
+    sim.EnsureLoaded();
+    return uint32_t(sim.machine().hostFirmware);
+}
+
 VNSDM_API SD_STATUS VNSimGetMachineSource(char *text, uint32_t size)
 {
     Simulator &sim = Simulator::Get();

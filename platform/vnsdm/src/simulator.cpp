@@ -467,6 +467,14 @@ uint32_t Simulator::Beacon(const Instance &in)
     return in.beacon;
 }
 
+uint16_t Simulator::TargetSpeed(const Instance &in, const Wwn &target)
+{
+    uint16_t v = SD_SPEED_AUTO;
+    if (auto b = store_.Get(Key(in), "target_speed/" + WwnKey(target)); b && FromBytes(*b, v))
+        return v;
+    return SD_SPEED_AUTO;
+}
+
 std::optional<Bytes> Simulator::Validated(const Instance &in, const std::string &item,
                                           bool (*valid)(const Bytes &))
 {

@@ -85,6 +85,9 @@ public:
     // Firmware-private counters: buffer credits lost, FEC errors.
     SD_PRIV_STATS PrivateStatistics(const Instance &in, uint32_t instance);
     uint32_t Beacon(const Instance &in);
+    // The link speed the port was told to use with a target; SD_SPEED_AUTO
+    // when it negotiates (nothing chosen).
+    uint16_t TargetSpeed(const Instance &in, const Wwn &target);
     Bytes Nvram(const Instance &in, uint32_t region);
     Bytes Vpd(const Instance &in);
     // Flash as it is now: what was written, else what the description makes.
