@@ -1,6 +1,7 @@
 // volk: the storage administrator's Fibre Channel command-line program. It
 // holds no device logic: one command line goes to libtavro's command-line
-// processor, whose status is the exit code.
+// processor, whose status is the exit code; without arguments (or with "int")
+// it runs libtavro's interactive menus.
 #include <limits.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "tavro_api.h"
@@ -61,6 +63,32 @@ int Flushed(int status)
     return status;
 }
 
+#ifndef VOLK_VERSION_MAJOR
+#define VOLK_VERSION_MAJOR 0
+#define VOLK_VERSION_MINOR 0
+#define VOLK_VERSION_PATCH 0
+#define VOLK_VERSION_TWEAK 0
+#endif
+
+// The menus: one session from start-up to clean-up; quitting them is success.
+int RunMenus(const std::string &dir)
+{
+    TAVRO_Initialize(dir.c_str());
+    TAVRO_InitFCMenus();
+    TAVRO_CoreMenuInfo info{};
+    info.major = VOLK_VERSION_MAJOR;
+    info.minor = VOLK_VERSION_MINOR;
+    info.subMinor = VOLK_VERSION_PATCH;
+    info.build = VOLK_VERSION_TWEAK;
+    std::snprintf(info.title, sizeof info.title, "%s",
+                  "Vantor Corvane Fibre Channel Adapter Management (volk)");
+    TAVRO_RegisterCoreMenuInfo(&info);
+    TAVRO_MainMenu();
+    TAVRO_Cleanup();
+    std::puts("");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -70,10 +98,7 @@ int main(int argc, char **argv)
     signal(SIGPIPE, SIG_IGN);
     std::string dir = InstallationDirectory();
     TAVRO_SetApplicationPath(dir.c_str());
-    if (Interactive(argc, argv)) {
-        std::puts("The interactive menus are not available in this version of volk.");
-        std::puts("Run \"volk -h\" for the command line.");
-        return Flushed(0);
-    }
+    if (Interactive(argc, argv))
+        return Flushed(RunMenus(dir));
     return Flushed(TAVRO_FC_CommandLineProcessor(argc, const_cast<const char **>(argv)));
 }

@@ -484,6 +484,47 @@ TAVRO_API void TAVRO_FreeSDMBootDeviceList(TAVRO_BootDevice *list);
 /* 1 when the adapter, or any port of its card, boots from SAN. */
 TAVRO_API int32_t TAVRO_IsConfigureToBootFromSAN(FibreAdapter *adapter);
 
+/* ---- Interactive menus ------------------------------------------------- */
+
+/* What the host shows at the top of every menu: four version numbers, then
+ * the title text at byte 16. */
+typedef struct TAVRO_CoreMenuInfo {
+    uint32_t major;
+    uint32_t minor;
+    uint32_t subMinor;
+    uint32_t build;
+    char title[256];
+} TAVRO_CoreMenuInfo;
+
+/* 0; -1 for a null pointer. */
+TAVRO_API int32_t TAVRO_RegisterCoreMenuInfo(const TAVRO_CoreMenuInfo *info);
+/* Computes the menu enable flags from the machine and the property files and
+ * sets interactive mode; 0. */
+TAVRO_API int32_t TAVRO_InitFCMenus(void);
+/* The menu enable flags (1 enabled, 0 not). */
+TAVRO_API int32_t TAVRO_IsHBAParametersMenuEnabled(void);
+TAVRO_API int32_t TAVRO_IsTargetPersistentBindingMenuEnabled(void);
+TAVRO_API int32_t TAVRO_IsBootDeviceMenuEnabled(void);
+TAVRO_API int32_t TAVRO_IsVirtualPortMenuEnabled(void);
+TAVRO_API int32_t TAVRO_IsTargetLinkSpeedMenuEnabled(void);
+TAVRO_API int32_t TAVRO_IsDriverParametersMenuEnabled(void);
+TAVRO_API int32_t TAVRO_IsSelectiveLUNsMenuEnabled(void);
+TAVRO_API int32_t TAVRO_IsPersistentNamesMenuEnabled(void);
+TAVRO_API int32_t TAVRO_IsQoSMenuEnabled(void);
+/* Runs the main menu until the user quits (or standard input ends); 0. */
+TAVRO_API int32_t TAVRO_MainMenu(void);
+
+/* Console input. One line of standard input: 0 with the text; -1 when it is
+ * longer than the buffer holds; -2 when nothing was entered (or input ended). */
+TAVRO_API int32_t TUIX_GetStandardUserInput(char *buffer, int32_t size);
+/* A number of at most maxLength digits: 0 with it (the default for a bare
+ * Enter); -1 (value -1) for a non-digit or too long input; -2 at end of input. */
+TAVRO_API int32_t TUIX_GetDefaultMenuUserInput(int32_t *value, int32_t defaultValue,
+                                               int32_t maxLength);
+/* Prompts "Enter a file name or Hit <Enter> to abort: " and reads the name
+ * into buffer (512 bytes); as TUIX_GetStandardUserInput. */
+TAVRO_API int32_t TUIX_GetFilename(char *buffer, int32_t size);
+
 #ifdef __cplusplus
 }
 #endif

@@ -7,6 +7,7 @@ packages=(
   libhbaapi-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   groff-base man-db   # the man page test renders volk(1)
+  python3-pexpect     # the menus are tested on a pseudo-terminal
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -347,6 +347,36 @@ bool WaitForLineFeed()
     return true;
 }
 
+void RawConsole()
+{
+    std::lock_guard<std::mutex> lock(g_keyMutex);
+    EnterRawMode();
+}
+
+int ReadConsoleByte()
+{
+    std::lock_guard<std::mutex> lock(g_keyMutex);
+    if (g_pendingKey >= 0) {
+        int k = g_pendingKey;
+        g_pendingKey = -1;
+        return k;
+    }
+    for (;;) {
+        // Raw mode reads return at once: wait for the byte first.
+        pollfd p{STDIN_FILENO, POLLIN, -1};
+        if (poll(&p, 1, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        unsigned char c;
+        ssize_t n = read(STDIN_FILENO, &c, 1);
+        if (n < 0 && errno == EINTR)
+            continue;
+        return n == 1 ? c : -1;
+    }
+}
+
 void RestoreConsole()
 {
     if (g_rawMode) {

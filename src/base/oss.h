@@ -86,6 +86,13 @@ bool KeyHit();
 int GetKey();
 // Restores the terminal mode if polling changed it.
 void RestoreConsole();
+// Puts a terminal into the raw mode of key polling (single keys, no echo);
+// RestoreConsole, the Ctrl-C handling and exit undo it. Nothing for a pipe.
+void RawConsole();
+// Blocks for the next byte of standard input (a key already taken by polling
+// first); -1 at end of input. Reads byte by byte, as the routines above do,
+// so that none of them loses what another has not read yet.
+int ReadConsoleByte();
 // Blocks until a line feed (or carriage return) arrives on standard input,
 // then discards what else a terminal has buffered. Reads byte by byte so that
 // piped input is consumed one line per call. False at end of input.

@@ -155,6 +155,45 @@ int RunCommandLine(int32_t argc, const char **argv)
 
 } // namespace
 
+int RunInteractiveCommand(const std::vector<std::string> &args)
+{
+    RegisterCommandLineHooks();
+    FrameState &f = Frame();
+    const bool interactive = f.interactiveMode;
+    // Each command starts from the console settings: an earlier -x or output
+    // file must not carry over into the next one.
+    ResetCommandRecord();
+    f.interactiveMode = interactive;
+    std::vector<const char *> argv;
+    argv.push_back("volk");
+    for (const std::string &a : args)
+        argv.push_back(a.c_str());
+    ParseArg(static_cast<int>(argv.size()), argv.data());
+    const CommandRecord &c = Cmd();
+    const CommandCode code = c.command;
+    int result;
+    if (Outcome().helpRequested && !Outcome().parseError) {
+        if (!f.xmlMode)
+            HelpPrinter(code);
+        result = 0;
+    } else {
+        result = ProcessCommand();
+    }
+    EmitJsonDocument(result);
+    result = FinishCommandOutput(result);
+    CloseOutputFile();
+    ResetOutputSettings();
+    f.interactiveMode = interactive;
+    // The session lives on after this command: nothing may block its clean-up.
+    SetCleanupBlocked(false, false);
+    if ((code == CommandCode::VirtualPorts && result == 0) || f.refreshRequired ||
+        AdapterModel().rebuildRequired) {
+        RefreshAdapterList();
+        f.refreshRequired = false;
+    }
+    return result;
+}
+
 extern "C" TAVRO_API int32_t TAVRO_FC_CommandLineProcessor(int32_t argc, const char **argv)
 {
     return GuardExport<int32_t>(kStatusGeneralFailure, [&] { return RunCommandLine(argc, argv); });

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/files.h"
+#include "base/text.h"
 #include "frame/frame.h"
 #include "frame/messages.h"
 
@@ -16,6 +17,8 @@ std::vector<MenuSwitch> &Switches()
     return switches;
 }
 
+constexpr size_t kMaxLeadingBlanks = 100;
+
 } // namespace
 
 bool ParseMenuConfiguration(const std::string &path, std::vector<MenuSwitch> &out)
@@ -24,29 +27,63 @@ bool ParseMenuConfiguration(const std::string &path, std::vector<MenuSwitch> &ou
     FileHandle file(path, "r");
     if (!file)
         return false;
-    std::FILE *fp = file.get();
+    ParseMenuConfiguration(file.get(), out);
+    return true;
+}
+
+void ParseMenuConfiguration(std::FILE *fp, std::vector<MenuSwitch> &out)
+{
+    out.clear();
     char line[512];
-    while (std::fgets(line, sizeof line, fp) && out.size() < kMaxMenuSwitches) {
-        const char *p = line + std::strspn(line, " \t");
-        if (*p == ';' || *p == '#' || *p == '\r' || *p == '\n' || *p == '\0')
+    while (out.size() < kMaxMenuSwitches && std::fgets(line, sizeof line, fp)) {
+        char *p = line;
+        for (size_t skipped = 0;
+             skipped < kMaxLeadingBlanks && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n');
+             ++skipped)
+            ++p;
+        if (*p == ';' || *p == '#' || *p == '\0')
             continue;
         // Tokens at '=', CR, LF and tab: the first names the switch, the last is its value.
         std::vector<std::string> tokens;
         char *save = nullptr;
-        for (char *t = strtok_r(line, "=\r\n\t", &save); t; t = strtok_r(nullptr, "=\r\n\t", &save))
+        for (char *t = strtok_r(p, "=\r\n\t", &save); t; t = strtok_r(nullptr, "=\r\n\t", &save))
             tokens.emplace_back(t);
-        if (tokens.size() < 2)
+        if (tokens.empty())
             continue;
-        out.push_back({tokens.front(), std::atoi(tokens.back().c_str())});
+        MenuSwitch entry;
+        entry.index = static_cast<int>(out.size());
+        entry.name = tokens.front();
+        for (size_t i = 1; i < tokens.size(); ++i)
+            entry.value = std::atoi(tokens[i].c_str());
+        Trace(kLevelDebug, "BuildAndParseMenuConfigFile: line=%d Name=%s value=%d", entry.index,
+              entry.name.c_str(), entry.value);
+        out.push_back(std::move(entry));
     }
-    return !std::ferror(fp);
 }
 
 const std::vector<MenuSwitch> &MenuSwitches() { return Switches(); }
 
-void LoadMenuConfiguration()
+int BuildAndParseMenuConfigFile()
 {
     const std::string &path = Frame().menuFile;
+    Trace(kLevelDebug, "BuildAndParseMenuConfigFile: menufile=%s", path.c_str());
     if (!ParseMenuConfiguration(path, Switches()))
-        PrintWithLevel(kLevelWarning, "Cannot open/read file (%s)!\n", path.c_str());
+        return -1;
+    int count = static_cast<int>(Switches().size());
+    Trace(kLevelDebug, "BuildAndParseMenuConfigFile: return line count=%d", count);
+    return count;
+}
+
+int GetMenuConfigValue(const std::string &key)
+{
+    for (const MenuSwitch &s : Switches())
+        if (SameText(s.name, key))
+            return s.value;
+    return -1;
+}
+
+void LoadMenuConfiguration()
+{
+    // A missing file leaves the table empty: every menu keeps its default.
+    BuildAndParseMenuConfigFile();
 }

@@ -1,3 +1,6 @@
+// Added since the first version of this interface (compatible): InputEnded,
+// and the -2 answer of the Prompt* routines at end of input.
+//
 // The menu framework: a menu record, the screen that shows it, the answer read
 // from the console, and the console input routines that every menu tree uses.
 // Menus draw on the console with printf, never on the output file.
@@ -56,11 +59,17 @@ int GetConfirmation(const std::string &title);
 // Single key presses without echo, '1' on and '0' off per item; Enter ends.
 // 0 with the choices ("1011"), -1 when more keys came than maxCount.
 int GetMultiSelection(std::string &choices, int maxCount);
+// True once standard input has ended (a script of answers ran out): RunMenu
+// then answers kMenuQuit at once, so every tree unwinds to the host. A loop
+// that asks again after a refused answer must stop on it too.
+bool InputEnded();
+
 // "\n\tPress <Enter> to continue: " and a wait for a line feed.
 void PressEnterToContinue(bool listing = false);
 
 // Prompted input. Each prints the prompt, reads one line and answers as the
-// console routines do: 0 with the value, -2 for a bare Enter, -1 when unusable.
+// console routines do: 0 with the value, -2 for a bare Enter, -1 when unusable;
+// -2 also at end of input (InputEnded).
 int PromptText(const std::string &prompt, std::string &text, size_t maxLength = 511);
 // A number; a bare Enter gives def. -1 for a non-digit or too long input.
 int PromptNumber(const std::string &prompt, long &value, long def, int maxLength = 10);

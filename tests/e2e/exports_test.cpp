@@ -32,7 +32,8 @@ std::set<std::string> DeclaredExports(const std::string &header)
 {
     std::set<std::string> out;
     std::string text = testenv::ReadFile(header);
-    std::regex decl("TAVRO_API[^;(]*\\b(TAVRO_[A-Za-z0-9_]+)\\s*\\(");
+    // The console input routines keep their own prefix.
+    std::regex decl("TAVRO_API[^;(]*\\b((?:TAVRO|TUIX)_[A-Za-z0-9_]+)\\s*\\(");
     for (std::sregex_iterator it(text.begin(), text.end(), decl), end; it != end; ++it)
         out.insert((*it)[1]);
     return out;
