@@ -51,6 +51,15 @@ class AreaTrees(fw.Base):
                 return screen
         self.fail("no entry %r on the screen:\n%s" % (text, screen))
 
+    def choose_port(self, s, instance):
+        """Answers the port chooser with the physical port of an HBA instance."""
+        screen = s.expect(PROMPT)
+        for entry, number in entries_of(screen).items():
+            if re.match(r"HBA\s+%d\s+Port" % instance, entry):
+                s.send(str(number))
+                return
+        self.fail("no HBA %d on the screen:\n%s" % (instance, screen))
+
     def open_area(self, s, area):
         screen, _ = self.main_menu(s)
         self.choose(s, area, screen)
@@ -77,7 +86,7 @@ class AreaTrees(fw.Base):
                 first = min(entries_of(screen).values())
                 s.send(str(first))
                 chooser = s.expect(PROMPT)
-                self.assertRegex(chooser, r"HBA \d+ ")
+                self.assertRegex(chooser, r"HBA\s+\d+\s+Port")
                 s.send("p")
                 self.assertIn(title, s.expect(PROMPT))
                 s.send("p")
@@ -95,7 +104,7 @@ class AreaTrees(fw.Base):
         s = self.start()
         self.open_area(s, "Diagnostics")
         s.send(str(1))  # Loopback Test
-        self.choose(s, "HBA 4 ")
+        self.choose_port(s, 4)
         # pattern, size, count, increment, on error, loopback type
         for answer in ("", "", "65535", "", "", ""):
             s.expect(": ")
@@ -114,7 +123,7 @@ class AreaTrees(fw.Base):
         s = self.start()
         self.open_area(s, "Virtual Ports")
         s.send("2")  # Create Virtual Ports (Generated WWPNs)
-        self.choose(s, "HBA 0 ")
+        self.choose_port(s, 0)
         s.child.expect(r"Number of vPort\(s\) to generate \(1-(\d+)\): ")
         self.assertGreaterEqual(int(s.child.match.group(1)), 2)
         s.send("2")
@@ -139,7 +148,7 @@ class AreaTrees(fw.Base):
         # A count out of range: nothing is created.
         self.open_area(s, "Virtual Ports")
         s.send("2")
-        self.choose(s, "HBA 0 ")
+        self.choose_port(s, 0)
         s.child.expect(r"Number of vPort\(s\) to generate \(1-(\d+)\): ")
         most = int(s.child.match.group(1))
         s.send(str(most + 1))
@@ -151,7 +160,7 @@ class AreaTrees(fw.Base):
         s.send("m")
         self.open_area(s, "Diagnostics")
         s.send("1")
-        self.choose(s, "HBA 4 ")
+        self.choose_port(s, 4)
         for answer in ("", ""):
             s.expect(": ")
             s.send(answer)
@@ -166,7 +175,7 @@ class AreaTrees(fw.Base):
         s.send("m")
         self.open_area(s, "Monitoring")
         s.send("1")
-        self.choose(s, "HBA 0 ")
+        self.choose_port(s, 0)
         s.expect(": ")
         s.send("")
         s.expect(": ")
@@ -187,7 +196,7 @@ class AreaTrees(fw.Base):
         flash = str(entries_of(main)["Flash Update"])
         chooser = subprocess.run([volk], input=flash + "\n4\nx\n", env=self.install.env,
                                  capture_output=True, text=True, timeout=60).stdout
-        port = [n for e, n in entries_of(chooser).items() if e.startswith("HBA 0 ")]
+        port = [n for e, n in entries_of(chooser).items() if re.match(r"HBA\s+0\s+Port", e)]
         self.assertEqual(len(port), 1, chooser)
         # Flash Update, Save Flash, HBA 0, the file, Enter, quit.
         script = "\n".join([flash, "4", str(port[0]), menu_file, "", "x", ""])
