@@ -538,6 +538,13 @@ TAVRO_API int32_t TAVRO_IsPersistentNamesMenuEnabled(void);
 TAVRO_API int32_t TAVRO_IsQoSMenuEnabled(void);
 /* Runs the main menu until the user quits (or standard input ends); 0. */
 TAVRO_API int32_t TAVRO_MainMenu(void);
+/* The menu trees of single areas, each run until the user leaves it: -10 or
+ * -5 going back, -4 for the main menu, -3 to quit. */
+TAVRO_API int32_t TAVRO_FlashMenu(void);
+TAVRO_API int32_t TAVRO_DiagnosticsMenu(void);
+TAVRO_API int32_t TAVRO_MonitoringMenu(void);
+TAVRO_API int32_t TAVRO_VirtualPortsMenu(void);
+TAVRO_API int32_t TAVRO_FcoeEngineMenu(void);
 
 /* Console input. One line of standard input: 0 with the text; -1 when it is
  * longer than the buffer holds; -2 when nothing was entered (or input ended). */

@@ -30,21 +30,21 @@ struct Area {
 const Area kAreas[] = {
     {"Adapter Information", "menu.adapter.information.enable", Always, AdapterInformationMenu},
     // {"Adapter Configuration", "menu.configuration.enable", Always, ConfigurationMenu},
-    // {"Flash Update", "menu.flash.enable", Always, FlashMenu},
+    {"Flash Update", "menu.flash.enable", Always, FlashMenu},
     // {"Targets and LUNs", "menu.targets.enable", Always, TargetsMenu},
-    // {"Diagnostics", "menu.diagnostics.enable", Always, DiagnosticsMenu},
-    // {"Monitoring", "menu.monitoring.enable", Always, MonitoringMenu},
-    // {"Virtual Ports", nullptr,
-    //  [] { return MenuEnabled(MenuFlag::VirtualPort) || MenuEnabled(MenuFlag::Qos); },
-    //  VirtualPortsMenu},
-    // {"FCoE Engine", "menu.fcoe.engine.enable",
-    //  [] {
-    //      for (const FibreAdapter *a = Adapters().first; a; a = a->next)
-    //          if (a->portType == TAVRO_PORT_TYPE_FCOE_ENGINE)
-    //              return true;
-    //      return false;
-    //  },
-    //  FcoeEngineMenu},
+    {"Diagnostics", "menu.diagnostics.enable", Always, DiagnosticsMenu},
+    {"Monitoring", "menu.monitoring.enable", Always, MonitoringMenu},
+    {"Virtual Ports", nullptr,
+     [] { return MenuEnabled(MenuFlag::VirtualPort) || MenuEnabled(MenuFlag::Qos); },
+     VirtualPortsMenu},
+    {"FCoE Engine", "menu.fcoe.engine.enable",
+     [] {
+         for (const FibreAdapter *a = Adapters().first; a; a = a->next)
+             if (a->portType == TAVRO_PORT_TYPE_FCOE_ENGINE)
+                 return true;
+         return false;
+     },
+     FcoeEngineMenu},
     {"Utilities", "menu.utilities.enable", Always, UtilitiesMenu},
 };
 

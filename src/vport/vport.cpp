@@ -114,6 +114,49 @@ uint8_t GenerateVportByte(const uint8_t phys[8])
     }
 }
 
+std::vector<uint8_t> PopulateVportWwnArray(const uint8_t phys[8], int n)
+{
+    std::vector<uint8_t> batch;
+    for (int i = 0; i < n; ++i) {
+        oss::Sleep(100);
+        // Within one second every port starts from the same seed; the draws
+        // that follow the seed (not a new seed) get past the bytes taken.
+        std::srand(static_cast<unsigned>(oss::Now()));
+        for (;;) {
+            const uint8_t byte = static_cast<uint8_t>(std::rand() & 0xFF);
+            uint8_t w[8];
+            VirtualWwpn(phys, byte, w);
+            bool taken = false;
+            for (uint8_t b : batch)
+                taken = taken || b == byte;
+            if (!Reserved(byte) && !WwpnInUse(w) && !taken) {
+                batch.push_back(byte);
+                break;
+            }
+        }
+    }
+    return batch;
+}
+
+int AvailableVirtualPorts(const FibreAdapter *a, uint32_t &available)
+{
+    available = 0;
+    uint32_t maxVports = 0;
+    if (int s = CheckNpivPort(a, maxVports))
+        return s;
+    std::vector<VportView> list;
+    if (int s = ReadVports(a, list))
+        return s;
+    uint32_t used = 0;
+    for (const VportView &v : list) {
+        uint8_t same[8];
+        VirtualWwpn(a->wwpn, v.wwpn[1], same);
+        used += std::memcmp(same, v.wwpn, 8) == 0;
+    }
+    available = used < maxVports ? maxVports - used : 0;
+    return kStatusOk;
+}
+
 int CreateVirtualPort(FibreAdapter *a, const TavroVportOptions &o)
 {
     uint32_t maxVports = 0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "tavro_api.h"
 
@@ -23,6 +24,13 @@ void VirtualWwpn(const uint8_t phys[8], uint8_t secondByte, uint8_t out[8]);
 // current time, drawn until it is not reserved and the WWPN is not in use.
 uint8_t GenerateVportByte(const uint8_t phys[8]);
 
+// Second bytes for n new virtual ports of phys at once (populateVPortWWNArray):
+// each drawn as for one port, 100 ms apart, and never one that an earlier
+// port of the batch took.
+std::vector<uint8_t> PopulateVportWwnArray(const uint8_t phys[8], int n);
+// How many more virtual ports a physical port takes: the driver's maximum less
+// the port's virtual ports. 0, or the refusal's status with its message printed.
+int AvailableVirtualPorts(const FibreAdapter *adapter, uint32_t &available);
 int CreateVirtualPort(FibreAdapter *adapter, const TavroVportOptions &options);
 int DeleteVirtualPorts(FibreAdapter *adapter, const TavroVportOptions &options);
 int ListVirtualPorts(FibreAdapter *adapter, const TavroVportOptions &options);
