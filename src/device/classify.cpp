@@ -157,6 +157,8 @@ constexpr SubsystemPair kFeatureUnsupported[] = {
 constexpr SubsystemPair k16GN4FcOnly[] = {{kMakerSsvid, 0x0164}, {kOemSsvidDell, 0x0164}};
 constexpr SubsystemPair kLongReach[] = {{kMakerSsvid, 0x0166}, {kMakerSsvid, 0x0326}};
 constexpr SubsystemPair kCnaLongReach[] = {{kMakerSsvid, 0x0214}, {kOemSsvidDell, 0x0214}};
+// 8 Gb boards (family 12) that carry a board temperature sensor.
+constexpr SubsystemPair kFc8GTemperatureSensor[] = {{kMakerSsvid, 0x0182}, {kMakerSsvid, 0x0184}};
 constexpr SubsystemPair kEdcUpdate[] = {
     {kMakerSsvid, 0x0212}, {kMakerSsvid, 0x0214}, {kOemSsvidSun, 0x0212}};
 
@@ -571,6 +573,14 @@ int isEDCUpdateSupported(const DeviceRecord *dev)
     if (dev != nullptr && dev->facts.known)
         return dev->facts.edcUpdate ? 1 : 0;
     return OemTest("isEDCUpdateSupported", kEdcUpdate, dev);
+}
+
+bool HasTemperatureSensor(const DeviceRecord *dev)
+{
+    if (!dev)
+        return false;
+    const int family = GetAdapterFamilyCode(dev);
+    return family >= 20 || (family == 12 && HasPair(kFc8GTemperatureSensor, *dev));
 }
 
 int OemBladeClass(const DeviceRecord *dev)

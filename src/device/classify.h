@@ -129,6 +129,9 @@ int is16GN4FCOnlyHBA(const DeviceRecord *dev);
 int isAdapterLRType(const DeviceRecord *dev);
 int isCNAWithLROptionEnable(const DeviceRecord *dev);
 int isEDCUpdateSupported(const DeviceRecord *dev);
+// Boards whose temperature the firmware reads: family codes from 20 on, and
+// the 8 Gb boards (code 12) that carry a sensor.
+bool HasTemperatureSensor(const DeviceRecord *dev);
 // 12 for the blade boards whose port number comes from the PCI location,
 // else 0; 8 for null.
 int OemBladeClass(const DeviceRecord *dev);

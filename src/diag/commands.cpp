@@ -180,6 +180,10 @@ int RunDPort(const AdapterChoice &c, const DPortRequest &req)
         return ConfigureAdapterDPortSettings(c.adapter, 0);
     if (is("info") || is("show"))
         return DisplayAdapterDPortCfgInfo(c.adapter);
+    if (is("stats") || is("detail"))
+        return DisplayDPortResult(c.adapter, is("detail"));
+    if (is("clear"))
+        return ClearDPortResult(c.adapter);
     return OptionDisabled();
 }
 
@@ -259,8 +263,8 @@ constexpr HelpTopic kHelpDPort = {
     "--enable, --disable\tTurn the D_Port option on or off.\n"
     "--configure\tChange the D_Port configuration.\n"
     "--trigger\tStart the test (--bfs: on a boot-from-SAN port too).\n"
-    "--stats, --detail\tDisplay the results of both ends, in brief or in detail.\n"
-    "--clear\tClear the results."};
+    "--stats, --detail\tThe last test's results; --detail adds both ends.\n"
+    "--clear\tClear the results the adapter keeps."};
 
 constexpr HelpTopic kHelpFcPing = {
     "FC Ping",

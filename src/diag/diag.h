@@ -102,6 +102,13 @@ int RunEchoPingTest(FibreAdapter *a);
 int RunDPortTest(FibreAdapter *a, bool bfsOverride);
 int CheckExDevicesToRunDiagnostics(FibreAdapter *a);
 
+// The result of the port's last D_Port test, as the firmware keeps it: the
+// table of the test (detail: both ends in full), or cleared.
+int DisplayDPortResult(FibreAdapter *a, bool detail);
+int ClearDPortResult(FibreAdapter *a);
+// No D_Port test ran on the port since its results were last cleared.
+constexpr int kDPortNoResult = 73;
+
 // D_Port option in NVRAM.
 int DisplayAdapterDPortCfgInfo(FibreAdapter *a);
 int ConfigureAdapterDPortSettings(FibreAdapter *a, int value);

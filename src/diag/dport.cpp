@@ -90,7 +90,52 @@ bool DPortEnabled(const DeviceRecord &rec)
     return SDGetVariableValue(rec.handle, rec.nvramRegion1, kNvEnableDPort, &v) == SD_OK && v != 0;
 }
 
-void Describe(Renderer &r, const FibreAdapter &a, const SD_DPORT_RESULT &res)
+// Both ends of a kept result in full: what --detail adds to the brief table.
+void DescribeSides(Renderer &r, const SD_DPORT_RESULT &res)
+{
+    struct Side {
+        const char *title;
+        const char *element;
+        const SD_DPORT_SIDE &side;
+    };
+    const Side sides[] = {{"HBA", "HBASide", res.Hba}, {"Switch", "SwitchSide", res.Switch}};
+    if (r.Form() == OutputForm::Text) {
+        for (const Side &s : sides) {
+            const SD_DPORT_SIDE &d = s.side;
+            PrintMessage("");
+            PrintMessageF("%s side:", s.title);
+            PrintMessageF("  Test Capabilities     : 0x%02X", d.Capabilities);
+            PrintMessageF("  Round-Trip Latency    : %u ns", d.RoundTripLatency);
+            PrintMessageF("  Link Distance         : %u m", d.LinkDistance);
+            PrintMessageF("  Electrical Loopback   : 0x%02X %s", d.ElectricalType,
+                          DPortResultText(d.ElectricalResult));
+            PrintMessageF("  Optical Loopback      : 0x%02X %s", d.OpticalType,
+                          DPortResultText(d.OpticalResult));
+            PrintMessageF("  Link Traffic          : 0x%02X %s", d.TrafficType,
+                          DPortResultText(d.TrafficResult));
+            PrintMessageF("  Overall Result        : %s", DPortResultText(d.OverallResult));
+            PrintMessageF("  Errors                : %u", d.ErrorCount);
+        }
+        return;
+    }
+    for (const Side &s : sides) {
+        static RecordStyle style;
+        style = {.element = s.element, .indent = "\t\t", .childIndent = "\t\t"};
+        const SD_DPORT_SIDE &d = s.side;
+        r.BeginRecord(style);
+        r.Add(nullptr, "Capabilities", Format("0x%X", d.Capabilities));
+        r.Add(nullptr, "RoundTripLatency", std::to_string(d.RoundTripLatency));
+        r.Add(nullptr, "LinkDistance", std::to_string(d.LinkDistance));
+        r.Add(nullptr, "ElectricalLoopbackResult", DPortResultText(d.ElectricalResult));
+        r.Add(nullptr, "OpticalLoopbackResult", DPortResultText(d.OpticalResult));
+        r.Add(nullptr, "LinkTrafficResult", DPortResultText(d.TrafficResult));
+        r.Add(nullptr, "OverallResult", DPortResultText(d.OverallResult));
+        r.Add(nullptr, "ErrorCount", std::to_string(d.ErrorCount));
+        r.EndRecord();
+    }
+}
+
+void Describe(Renderer &r, const FibreAdapter &a, const SD_DPORT_RESULT &res, bool detail = false)
 {
     const SD_DPORT_SIDE &h = res.Hba;
     if (r.Form() == OutputForm::Text) {
@@ -112,6 +157,8 @@ void Describe(Renderer &r, const FibreAdapter &a, const SD_DPORT_RESULT &res)
             PrintMessageF("Details (Mbx1): 0x%x", res.Mbx1);
             PrintMessageF("Details (Mbx2): 0x%x", res.Mbx2);
         }
+        if (detail)
+            DescribeSides(r, res);
         return;
     }
     static const RecordStyle kDiag = {.element = "Diagnostics", .indent = "", .childIndent = "\t"};
@@ -143,8 +190,37 @@ void Describe(Renderer &r, const FibreAdapter &a, const SD_DPORT_RESULT &res)
     r.Add(nullptr, "HBAOveralTestResult", Format("0x%X", h.OverallResult));
     r.Add(nullptr, "HBAOveralTestStatus", DPortResultText(h.OverallResult));
     r.EndRecord();
+    if (detail)
+        DescribeSides(r, res);
     r.EndRecord();
     r.EndRecord();
+}
+
+// The kept result belongs to a physical port of a D_Port family.
+DeviceRecord *DPortPort(FibreAdapter *a, int &status)
+{
+    DeviceRecord *rec = a ? FindDeviceForAdapter(a) : nullptr;
+    if (!rec) {
+        status = ReportFailure(kStatusNoAdapter, "Unable to locate the specified HBA!");
+        return nullptr;
+    }
+    if (rec->IsVirtual()) {
+        status = ReportFailure(kStatusGeneralFailure,
+                               Format("Option is not available with virtual port HBA (%s)!",
+                                      WwnText(a->wwpn, WwnStyle::Dashed).c_str())
+                                   .c_str());
+        return nullptr;
+    }
+    const int family = rec->facts.familyCode;
+    if (family != 24 && family != 25 && family != 27) {
+        status = ReportFailure(kStatusGeneralFailure,
+                               Format("This feature is not supported on this HBA (Instance %d - "
+                                      "%s)!",
+                                      a->instance, a->model)
+                                   .c_str());
+        return nullptr;
+    }
+    return rec;
 }
 
 } // namespace
@@ -356,4 +432,55 @@ int ConfigureAdapterDPortSettings(FibreAdapter *a, int value)
                                a->instance)
                             .c_str(),
                         1);
+}
+
+int DisplayDPortResult(FibreAdapter *a, bool detail)
+{
+    int status = kStatusOk;
+    DeviceRecord *rec = DPortPort(a, status);
+    if (!rec)
+        return status;
+    uint8_t buf[SD_DPORT_RESULT_SIZE] = {};
+    const SD_STATUS st = SDGetDportResult(rec->handle, 0, buf, sizeof buf);
+    if (st == SDERR_PERSIST_EMPTY)
+        return ReportFailure(
+            kDPortNoResult,
+            Format("No diagnostic port test results on HBA %d (%s)!", a->instance, a->model)
+                .c_str());
+    if (st != SD_OK) {
+        Trace(kLevelDebug, "DisplayDPortResult: SDGetDportResult failed with error 0x%x (%s)", st,
+              CoreErrorString(st));
+        return ReportFailure(kStatusGeneralFailure,
+                             Format("Unable to read diagnostic port test results of HBA %d (%s)!",
+                                    a->instance, a->model)
+                                 .c_str());
+    }
+    SD_DPORT_RESULT res{};
+    std::memcpy(&res, buf, sizeof res);
+    Renderer &r = CurrentRenderer();
+    r.BeginDocument();
+    Describe(r, *a, res, detail);
+    // Showing a result is not running a test: it succeeds whatever the result.
+    return r.Finish(kStatusOk);
+}
+
+int ClearDPortResult(FibreAdapter *a)
+{
+    int status = kStatusOk;
+    DeviceRecord *rec = DPortPort(a, status);
+    if (!rec)
+        return status;
+    const SD_STATUS st = SDClearDportResult(rec->handle, 0);
+    if (st != SD_OK) {
+        Trace(kLevelDebug, "ClearDPortResult: SDClearDportResult failed with error 0x%x (%s)", st,
+              CoreErrorString(st));
+        return ReportFailure(kStatusGeneralFailure,
+                             Format("Unable to clear diagnostic port test results of HBA %d (%s)!",
+                                    a->instance, a->model)
+                                 .c_str());
+    }
+    return ReportResult(kStatusOk, Format("Diagnostic port test results of HBA %d (%s) have been "
+                                          "cleared",
+                                          a->instance, a->model)
+                                       .c_str());
 }

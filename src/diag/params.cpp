@@ -12,8 +12,8 @@
 namespace {
 
 struct DiagTables {
-    DiagTableEntry standard[kDiagTableSize] = {};
-    DiagTableEntry echo[kDiagTableSize] = {};
+    DiagTable standard;
+    DiagTable echo;
     bool echoSelected = false;
     DiagNameMode nameMode = DiagNameMode::Full;
     CustomDataPattern pattern;
@@ -25,44 +25,35 @@ DiagTables &Tables()
     return tables;
 }
 
-void FillEntry(DiagTableEntry &e, const char *alias, const char *name, const char *value)
-{
-    CopyText(e.alias, alias);
-    CopyText(e.name, name);
-    CopyText(e.value, value);
-}
-
 void FillStandardTable(int mode)
 {
-    DiagTableEntry *t = Tables().standard;
-    FillEntry(t[0], "DP", "DataPattern", "Random");
-    FillEntry(t[1], "DS", "DataSize", mode == 0 ? "512" : "8");
-    FillEntry(t[2], "TC", "TestCount", "10");
-    FillEntry(t[3], "TI", "TestIncrement", "1");
-    FillEntry(t[4], "OE", "OnError", "0");
+    DiagTable &t = Tables().standard;
+    t.Fill(0, "DP", "DataPattern", "Random");
+    t.Fill(1, "DS", "DataSize", mode == 0 ? "512" : "8");
+    t.Fill(2, "TC", "TestCount", "10");
+    t.Fill(3, "TI", "TestIncrement", "1");
+    t.Fill(4, "OE", "OnError", "0");
     char type[4] = "2";
     if (mode == 0 || mode == 1 || mode == 3 || mode == 4 || mode == 5 || mode == 6)
         std::snprintf(type, sizeof type, "%d", mode);
-    FillEntry(t[5], "LT", "LoopbackType", type);
+    t.Fill(5, "LT", "LoopbackType", type);
 }
 
 void FillEchoTable()
 {
-    DiagTableEntry *t = Tables().echo;
-    FillEntry(t[0], "-P", "--PayloadPattern", "RPAT");
-    FillEntry(t[1], "-L", "--PayloadSize", "8");
-    FillEntry(t[2], "-C", "--Count", "1");
-    FillEntry(t[3], "-I", "--Interval", "1");
-    FillEntry(t[4], "-E", "--Error", "0");
-    FillEntry(t[5], "-T", "--Type", "6");
+    DiagTable &t = Tables().echo;
+    t.Fill(0, "-P", "--PayloadPattern", "RPAT");
+    t.Fill(1, "-L", "--PayloadSize", "8");
+    t.Fill(2, "-C", "--Count", "1");
+    t.Fill(3, "-I", "--Interval", "1");
+    t.Fill(4, "-E", "--Error", "0");
+    t.Fill(5, "-T", "--Type", "6");
 }
 
-DiagTableEntry *FindEntry(DiagTableEntry *table, std::string_view key)
+DiagTable &Current()
 {
-    for (int i = 0; i < kDiagTableSize; ++i)
-        if (SameText(key, table[i].alias) || SameText(key, table[i].name))
-            return &table[i];
-    return nullptr;
+    DiagTables &t = Tables();
+    return t.echoSelected ? t.echo : t.standard;
 }
 
 bool IsHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
@@ -122,35 +113,24 @@ void ResetUserDiagnosticsTables()
 
 void AddUserDiagnosticsData(std::string_view key, std::string_view value)
 {
-    DiagTables &t = Tables();
-    if (DiagTableEntry *e = FindEntry(t.echoSelected ? t.echo : t.standard, key))
-        CopyText(e->value, value);
+    Current().Set(key, value);
 }
 
 void AddUserDiagnosticsElsEchoPingData(std::string_view key, std::string_view value)
 {
-    DiagTableEntry *e = FindEntry(Tables().echo, key);
+    DiagTable &echo = Tables().echo;
+    int i = echo.Find(key);
     // The validation list names the sixth entry "--Echo".
-    if (!e && SameText(key, "--Echo"))
-        e = &Tables().echo[5];
-    if (e)
-        CopyText(e->value, value);
+    if (i < 0 && SameText(key, "--Echo"))
+        i = 5;
+    echo.Set(i, value);
 }
 
-const DiagTableEntry *UserDiagnosticsTable()
-{
-    DiagTables &t = Tables();
-    return t.echoSelected ? t.echo : t.standard;
-}
+const DiagTableEntry *UserDiagnosticsTable() { return Current().data(); }
 
 bool ElsEchoTableSelected() { return Tables().echoSelected; }
 
-const char *GetUserDiagParamValueStr(std::string_view alias)
-{
-    DiagTables &t = Tables();
-    DiagTableEntry *e = FindEntry(t.echoSelected ? t.echo : t.standard, alias);
-    return e ? e->value : nullptr;
-}
+const char *GetUserDiagParamValueStr(std::string_view alias) { return Current().Value(alias); }
 
 int GetUserDiagParamValue(std::string_view alias)
 {
@@ -160,8 +140,7 @@ int GetUserDiagParamValue(std::string_view alias)
 
 const char *GetUserDiagEchoPingParamValueStr(std::string_view alias)
 {
-    DiagTableEntry *e = FindEntry(Tables().echo, alias);
-    return e ? e->value : nullptr;
+    return Tables().echo.Value(alias);
 }
 
 void SetDiagnosticsNameMode(DiagNameMode mode) { Tables().nameMode = mode; }

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/paramtable.h"
 // ---- Diagnostics parameters ------------------------------------------------
 
 // Diagnostic modes.
@@ -24,11 +25,8 @@ enum : int {
 constexpr int kDiagTableSize = 6;
 constexpr size_t kDiagValueSize = 20; // 19 characters
 
-struct DiagTableEntry {
-    char alias[4];
-    char name[20];
-    char value[kDiagValueSize];
-};
+using DiagTable = ParamTable<kDiagTableSize, kDiagValueSize>;
+using DiagTableEntry = DiagTable::Entry;
 
 // Fills the standard table (DataSize "512" for mode 0, else "8"; LoopbackType
 // the mode) unless the ELS echo table is selected; mode 6 selects and fills

@@ -3,6 +3,7 @@
 
 #include "base/text.h"
 #include "command/parse.h"
+#include "monitor/bbcr.h"
 #include "monitor/monitors.h"
 #include "monitor/settings.h"
 
@@ -93,8 +94,12 @@ int ParseBbcr(Operands &ops, AdapterSelector &adapter, MonitorRequest &req)
             if (!ReadDecimal(ops.Peek(), v) || v < 1 || v > 15)
                 return SetParseError(kParseTooMany, "%s", kValueInvalid);
             ops.Next();
+            req.bbScN = int(v);
         }
     }
+    // One action a command: showing and changing do not mix.
+    if (req.subOptions.size() > 1)
+        return Unrecognized(std::string("--") + req.subOptions[1]);
     return 0;
 }
 
@@ -134,10 +139,12 @@ int RunBoardTemperature(const AdapterChoice &c, const MonitorRequest &)
 
 int RunBbcr(const AdapterChoice &c, const MonitorRequest &req)
 {
-    // Credit recovery itself lives in the adapter's settings, not here.
-    if (!req.creditStats)
-        return OptionDisabled();
-    return MonitorBBCredit(MonitorPorts(c.adapter));
+    if (req.creditStats)
+        return MonitorBBCredit(MonitorPorts(c.adapter));
+    const std::string &w = req.subOptions.front();
+    if (w == "enable" || w == "disable")
+        return ConfigureBbcr(c.adapter, w == "enable", req.bbScN);
+    return DisplayBbcrInfo(c.adapter);
 }
 
 constexpr HelpTopic kHelpStatistics = {
@@ -164,7 +171,10 @@ constexpr HelpTopic kHelpBbcr = {
     "-bbcr " HBA " --info|--show|--disable\n"
     "-bbcr " HBA " --enable [<bb_sc_n>]",
     "--stats\tSample the transmitted and received credits lost.\n" SETTINGS
-    "<bb_sc_n>\tBB_SC_N value, 1-15."};
+    "--info, --show\tDisplay the credit recovery setting and its state.\n"
+    "--enable\tTurn credit recovery on.\n"
+    "--disable\tTurn credit recovery off.\n"
+    "<bb_sc_n>\tBB_SC_N value, 1-15; default: the configured one."};
 
 constexpr HelpTopic kHelpTemperatureMonitor = {
     "Temperature Monitoring",

@@ -12,6 +12,7 @@ struct MonitorRequest {
     bool reset = false;                  // -gs/-ls ... reset
     bool creditStats = false;            // -bbcr --stats
     std::vector<std::string> subOptions; // other -bbcr sub-options
+    int bbScN = 0;                       // -bbcr --enable <bb_sc_n>; 0 keeps the configured one
 };
 
 std::span<const CommandRow> MonitorCommandRows();

@@ -1,5 +1,7 @@
 #include "monitor/monitors.h"
 
+#include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -7,12 +9,14 @@
 #include "base/oss.h"
 #include "base/status.h"
 #include "base/text.h"
+#include "device/classify.h"
 #include "device/core.h"
 #include "frame/messages.h"
 #include "monitor/poll.h"
 #include "monitor/settings.h"
 #include "render/output.h"
 #include "render/renderer.h"
+#include "session/longrun.h"
 
 namespace {
 
@@ -139,6 +143,14 @@ struct LinkCounters {
     }
 };
 
+LinkCounters *FindCounters(std::vector<LinkCounters> &list, const uint8_t wwpn[8])
+{
+    for (LinkCounters &c : list)
+        if (std::equal(c.wwpn, c.wwpn + 8, wwpn))
+            return &c;
+    return nullptr;
+}
+
 LinkCounters FromStatistics(const uint8_t wwpn[8], const SD_STATISTICS &s)
 {
     LinkCounters c;
@@ -150,6 +162,20 @@ LinkCounters FromStatistics(const uint8_t wwpn[8], const SD_STATISTICS &s)
     c.primSeq = s.PrimitiveSeqProtocolErrorCount;
     c.invalidTxWord = s.InvalidTransmissionWordCount;
     return c;
+}
+
+// An FCoE port's read may leave the primitive sequence protocol error count
+// out (it reads 0): the count of the port's previous read stands.
+void CarryPrimitiveSequence(LinkCounters &c, std::vector<LinkCounters> &previous)
+{
+    LinkCounters *last = FindCounters(previous, c.wwpn);
+    if (!last) {
+        previous.push_back(c);
+        return;
+    }
+    if (c.primSeq == 0)
+        c.primSeq = last->primSeq;
+    *last = c;
 }
 
 const char *const kLinkHeadingFc[] = {
@@ -219,7 +245,135 @@ const TableColumn kBbcrColumns[] = {{"HBA", 3, " "},
 const TableStyle kBbcrTable = {kBbcrHeading, "BBCreditStats", "    ", "Sample", "\t",
                                "/>",         kBbcrColumns};
 
+// ---- The monitor run ------------------------------------------------------------
+
+// What one monitor shows around its samples.
+struct MonitorScreen {
+    const char *title;
+    const char *shortcuts;
+    const TableStyle *table;
+    const char *logHeader = nullptr; // written once, when the log opens
+    bool pauseAfterFirst = true;
+    // A sample of one row rewrites the previous one on a terminal.
+    bool rewriteRows = false;
+};
+
+// What one sample writes: table rows, message lines and log rows. The text
+// form is held until the sample is whole, so that a sample of a single row
+// can be rewritten in place and every other one is printed line by line.
+class MonitorSample {
+public:
+    MonitorSample(Renderer &r, const MonitorScreen &screen, ProgressRows &rows, MonitorLog &log)
+            : r_(r), screen_(screen), rows_(rows), log_(log), text_(r.Form() == OutputForm::Text)
+    {
+    }
+    void Row(const Cells &cells)
+    {
+        if (text_)
+            pending_.push_back({TextTableRow(*screen_.table, cells), true});
+        else
+            r_.TableRow(cells);
+    }
+    // A text line under the rows (a failed read, a target's counters).
+    void Line(const std::string &line)
+    {
+        if (text_)
+            pending_.push_back({line, false});
+        else
+            r_.TextLine(line);
+    }
+    void Log(const std::string &csv) { csv_ += csv; }
+    void Fail(int status) { status_ = status; }
+    int Status() const { return status_; }
+
+    void Flush()
+    {
+        log_.Write(csv_);
+        csv_.clear();
+        if (screen_.rewriteRows && pending_.size() == 1 && pending_[0].row) {
+            rows_.Update(CutText(pending_[0].text, kOutputLineSize - 1));
+        } else {
+            // Anything else stays on the screen, under a row that was open.
+            rows_.End();
+            for (const Pending &p : pending_)
+                PrintMessage(CutText(p.text, kOutputLineSize - 1).c_str());
+        }
+        pending_.clear();
+    }
+
+private:
+    struct Pending {
+        std::string text;
+        bool row;
+    };
+    Renderer &r_;
+    const MonitorScreen &screen_;
+    ProgressRows &rows_;
+    MonitorLog &log_;
+    bool text_;
+    std::vector<Pending> pending_;
+    std::string csv_;
+    int status_ = kStatusOk;
+};
+
+using SampleFn = std::function<void(MonitorSample &)>;
+using KeyFn = std::function<void(int key, MonitorSample &)>;
+
+// The run every monitor shares: its log, screen, sampling loop on the
+// settings table, and the status it ends with.
+int RunMonitor(const std::vector<FibreAdapter *> &ports, const MonitorScreen &screen,
+               const SampleFn &sample, const KeyFn &onKey = {})
+{
+    Renderer &r = CurrentRenderer();
+    if (ports.empty())
+        return ReportFailure(kStatusNoAdapter, "No compatible HBA(s) found in current system !");
+    MonitorLog log;
+    const bool logged = log.Open(StatLogFile());
+    if (log.IsOpen() && screen.logHeader)
+        log.Write(screen.logHeader);
+    r.BeginDocument();
+    r.TextLine(screen.title);
+    r.TextLine(screen.shortcuts);
+    r.BeginTable(*screen.table);
+    ProgressRows rows;
+    MonitorSample out(r, screen, rows, log);
+    if (!logged)
+        out.Fail(kStatusGeneralFailure);
+    RunPollLoop(
+        PlanFromSettings(screen.pauseAfterFirst),
+        [&](int) {
+            sample(out);
+            out.Flush();
+        },
+        [&](int key) {
+            if (onKey)
+                onKey(key, out);
+        });
+    rows.End();
+    r.EndTable();
+    if (!log.Close())
+        out.Fail(kStatusGeneralFailure);
+    return r.Finish(out.Status());
+}
+
 bool Monitorable(const FibreAdapter &a) { return a.portType != TAVRO_PORT_TYPE_FCOE_ENGINE; }
+
+std::string DriverVersionText(const DeviceRecord &rec)
+{
+    return CutText(rec.driver.Version, sizeof rec.driver.Version);
+}
+
+// The 8 Gb boards' sensor is read through a pass-through that came with
+// driver 9.2; the later boards answer from the firmware with any driver.
+bool DriverTooOldForTemperature(const DeviceRecord &rec)
+{
+    if (GetAdapterFamilyCode(&rec) != 12)
+        return false;
+    int major = 0, minor = 0;
+    if (std::sscanf(DriverVersionText(rec).c_str(), "%d.%d", &major, &minor) < 1)
+        return true;
+    return major < 9 || (major == 9 && minor < 2);
+}
 
 } // namespace
 
@@ -241,88 +395,80 @@ std::vector<FibreAdapter *> MonitorPorts(FibreAdapter *one)
 
 int MonitorHBAStatistics(const std::vector<FibreAdapter *> &ports)
 {
-    Renderer &r = CurrentRenderer();
-    if (ports.empty())
-        return ReportFailure(kStatusNoAdapter, "No compatible HBA(s) found in current system !");
-    MonitorLog log;
-    int status = log.Open(StatLogFile()) ? kStatusOk : kStatusGeneralFailure;
-    r.BeginDocument();
-    r.TextLine("Monitoring");
-    r.TextLine("General keyboard shortcuts:\n      R     - Clear all counters next iteration in "
-               "this session \n      ENTER - Stop");
-    r.BeginTable(kStatsTable);
+    static const MonitorScreen kScreen = {
+        "Monitoring",
+        "General keyboard shortcuts:\n      R     - Clear all counters next iteration in "
+        "this session \n      ENTER - Stop",
+        &kStatsTable,
+        nullptr,
+        false,
+        true};
     bool resetNext = false;
-    RunPollLoop(
-        PlanFromSettings(false),
-        [&](int) {
+    return RunMonitor(
+        ports, kScreen,
+        [&](MonitorSample &out) {
             for (FibreAdapter *a : ports) {
                 if (resetNext && !ResetCounters(*a))
-                    status = kStatusResetFailed;
+                    out.Fail(kStatusResetFailed);
                 const StatisticsSample s = GetHBAStatistics(*a);
                 if (s.status != SD_OK) {
-                    r.TextLine(Format("Unable to get statistics of HBA %d (%s) (0x%x) (%s)",
-                                      a->instance, DisplayModel(*a).c_str(), s.status,
-                                      CoreErrorString(s.status)));
+                    out.Line(Format("Unable to get statistics of HBA %d (%s) (0x%x) (%s)",
+                                    a->instance, DisplayModel(*a).c_str(), s.status,
+                                    CoreErrorString(s.status)));
                     continue;
                 }
-                r.TableRow(Cells{Dec(a->instance), Dec(s.portErrors), Dec(s.deviceErrors),
-                                 Dec(s.resets), Dec(s.ioCount), Dec(s.iops), Dec(s.bps), s.time});
-                log.Write(std::string(kStatsCsvHeader) +
-                          Format("%s,%ld,%ld,%ld,%ld,%ld,%ld\n", s.time.c_str(), s.portErrors,
-                                 s.deviceErrors, s.resets, s.ioCount, s.iops, s.bps));
+                out.Row(Cells{Dec(a->instance), Dec(s.portErrors), Dec(s.deviceErrors),
+                              Dec(s.resets), Dec(s.ioCount), Dec(s.iops), Dec(s.bps), s.time});
+                out.Log(std::string(kStatsCsvHeader) +
+                        Format("%s,%ld,%ld,%ld,%ld,%ld,%ld\n", s.time.c_str(), s.portErrors,
+                               s.deviceErrors, s.resets, s.ioCount, s.iops, s.bps));
             }
             resetNext = false;
         },
-        [&](int key) {
+        [&](int key, MonitorSample &) {
             if (key == 'R' || key == 'r')
                 resetNext = true;
         });
-    r.EndTable();
-    if (!log.Close())
-        status = kStatusGeneralFailure;
-    return r.Finish(status);
 }
 
 // ---- Link status monitor -------------------------------------------------------
 
 int MonitorLinkStatus(const std::vector<FibreAdapter *> &ports)
 {
-    Renderer &r = CurrentRenderer();
-    if (ports.empty())
-        return ReportFailure(kStatusNoAdapter, "No compatible HBA(s) found in current system !");
-    MonitorLog log;
-    int status = log.Open(StatLogFile()) ? kStatusOk : kStatusGeneralFailure;
     // FCoE or FC counters, decided once for the run by its first port.
-    const DeviceRecord *first = RecordOf(*ports.front());
+    const DeviceRecord *first = ports.empty() ? nullptr : RecordOf(*ports.front());
     const bool fcoe = first && first->facts.converged;
-    if (log.IsOpen())
-        log.Write(kLinkCsvHeader);
-    r.BeginDocument();
-    r.TextLine("Link Status");
-    r.TextLine("General keyboard shortcuts:\n      R     - Reset current\n      C     - Refresh "
-               "current\n      T     - Refresh total\n      ENTER - Cancel the current task");
-    r.BeginTable(fcoe ? kLinkTableFcoe : kLinkTableFc);
+    const MonitorScreen screen = {
+        "Link Status",
+        "General keyboard shortcuts:\n      R     - Reset current\n      C     - Refresh "
+        "current\n      T     - Refresh total\n      ENTER - Cancel the current task",
+        fcoe ? &kLinkTableFcoe : &kLinkTableFc,
+        kLinkCsvHeader,
+        true,
+        false};
     std::vector<LinkCounters> totals;
+    std::vector<LinkCounters> previous; // the last read of each port, for the FCoE carry-over
     bool showTotals = false;
     auto addTotal = [&](const LinkCounters &c) {
-        for (LinkCounters &t : totals)
-            if (std::equal(t.wwpn, t.wwpn + 8, c.wwpn)) {
-                t.Add(c);
-                return;
-            }
-        totals.push_back(c);
+        if (LinkCounters *t = FindCounters(totals, c.wwpn))
+            t->Add(c);
+        else
+            totals.push_back(c);
     };
-    auto findTotal = [&](const LinkCounters &c) -> const LinkCounters & {
-        for (const LinkCounters &t : totals)
-            if (std::equal(t.wwpn, t.wwpn + 8, c.wwpn))
-                return t;
+    auto shown = [&](const LinkCounters &c) -> const LinkCounters & {
+        const LinkCounters *t = showTotals ? FindCounters(totals, c.wwpn) : nullptr;
+        return t ? *t : c;
+    };
+    auto read = [&](const uint8_t wwpn[8], const SD_STATISTICS &st) {
+        LinkCounters c = FromStatistics(wwpn, st);
+        if (fcoe)
+            CarryPrimitiveSequence(c, previous);
         return c;
     };
-    RunPollLoop(
-        PlanFromSettings(true),
-        [&](int) {
+    return RunMonitor(
+        ports, screen,
+        [&](MonitorSample &out) {
             const std::string time = SampleTimeText();
-            std::string csv;
             for (FibreAdapter *a : ports) {
                 DeviceRecord *rec = RecordOf(*a);
                 SD_STATISTICS st{};
@@ -333,20 +479,17 @@ int MonitorLinkStatus(const std::vector<FibreAdapter *> &ports)
                             CoreErrorString(s));
                     LinkCounters none;
                     std::copy(a->wwpn, a->wwpn + 8, none.wwpn);
-                    r.TableRow(
-                        LinkCells(none, fcoe, "Error: Failed to retrieve adapter statistics"));
-                    r.TextLine("Error: Failed to retrieve adapter statistics");
+                    out.Row(LinkCells(none, fcoe, "Error: Failed to retrieve adapter statistics"));
+                    out.Line("Error: Failed to retrieve adapter statistics");
                     continue;
                 }
-                const LinkCounters port = FromStatistics(a->wwpn, st);
+                const LinkCounters port = read(a->wwpn, st);
                 addTotal(port);
-                r.TableRow(LinkCells(showTotals ? findTotal(port) : port, fcoe,
-                                     port.Any() ? "Error" : "Success"));
-                csv += LinkCsvRow(time, port);
+                out.Row(LinkCells(shown(port), fcoe, port.Any() ? "Error" : "Success"));
+                out.Log(LinkCsvRow(time, port));
                 for (const TargetRecord &t : rec->targets) {
                     SD_STATISTICS ts{};
                     s = SDGetPortStatisticsFC(rec->handle, 0, t.portName, &ts);
-                    LinkCounters tc = FromStatistics(t.portName, ts);
                     if (s != SD_OK) {
                         const std::string msg =
                             s == SDERR_DEVICE_REMOVED || s == SDERR_SCSI_TARGET_NOT_FOUND
@@ -354,33 +497,33 @@ int MonitorLinkStatus(const std::vector<FibreAdapter *> &ports)
                                          CoreErrorString(s))
                                 : Format("Unable to query target for link status (0x%x) (%s)", s,
                                          CoreErrorString(s));
-                        r.TableRow(LinkCells(tc, fcoe, msg.c_str()));
-                        r.TextLine(msg);
+                        out.Row(LinkCells(FromStatistics(t.portName, ts), fcoe, msg.c_str()));
+                        out.Line(msg);
                         continue;
                     }
+                    const LinkCounters tc = read(t.portName, ts);
                     addTotal(tc);
-                    r.TableRow(LinkCells(showTotals ? findTotal(tc) : tc, fcoe,
-                                         tc.Any() ? "Error" : "Success"));
+                    out.Row(LinkCells(shown(tc), fcoe, tc.Any() ? "Error" : "Success"));
                     if (tc.Any())
-                        r.TextLine(Format("\tLnkFailure: %d SyncLoss: %d SignalLoss: %d "
-                                          "InvalidCRC: %d InvalidTransWordCnt: %d "
-                                          "PriSeqProErrCnt: %d",
-                                          int(tc.linkFailure), int(tc.syncLoss), int(tc.signalLoss),
-                                          int(tc.invalidCrc), int(tc.invalidTxWord),
-                                          int(tc.primSeq)));
-                    csv += LinkCsvRow(time, tc);
+                        out.Line(Format("\tLnkFailure: %d SyncLoss: %d SignalLoss: %d "
+                                        "InvalidCRC: %d InvalidTransWordCnt: %d "
+                                        "PriSeqProErrCnt: %d",
+                                        int(tc.linkFailure), int(tc.syncLoss), int(tc.signalLoss),
+                                        int(tc.invalidCrc), int(tc.invalidTxWord),
+                                        int(tc.primSeq)));
+                    out.Log(LinkCsvRow(time, tc));
                 }
             }
-            log.Write(csv);
         },
-        [&](int key) {
+        [&](int key, MonitorSample &out) {
             switch (key) {
             case 'R':
             case 'r':
                 for (FibreAdapter *a : ports)
                     if (!ResetCounters(*a))
-                        status = kStatusResetFailed;
+                        out.Fail(kStatusResetFailed);
                 totals.clear();
+                previous.clear();
                 showTotals = false;
                 break;
             case 'C':
@@ -395,10 +538,6 @@ int MonitorLinkStatus(const std::vector<FibreAdapter *> &ports)
                 break;
             }
         });
-    r.EndTable();
-    if (!log.Close())
-        status = kStatusGeneralFailure;
-    return r.Finish(status);
 }
 
 // ---- Temperature ---------------------------------------------------------------
@@ -432,10 +571,16 @@ TemperatureSample ReadAdapterTemperature(const FibreAdapter &a)
     t.highAlarm = StatHiAlarm();
     DeviceRecord *rec = RecordOf(a);
     // Only the boards with a sensor the firmware reads answer.
-    t.supported = rec && rec->facts.familyCode >= 20;
+    t.supported = HasTemperatureSensor(rec);
     if (!t.supported) {
         t.status = kTempGood;
         t.hostStatus = 0;
+        return t;
+    }
+    if (DriverTooOldForTemperature(*rec)) {
+        t.driverTooOld = true;
+        Trace(kLevelDebug, "ReadAdapterTemperature: driver %s cannot read the sensor",
+              DriverVersionText(*rec).c_str());
         return t;
     }
     SD_BOARD_TEMP bt{};
@@ -475,37 +620,23 @@ TemperatureSample ReadAdapterTemperature(const FibreAdapter &a)
 
 int MonitorTemperature(const std::vector<FibreAdapter *> &ports)
 {
-    Renderer &r = CurrentRenderer();
-    if (ports.empty())
-        return ReportFailure(kStatusNoAdapter, "No compatible HBA(s) found in current system !");
-    MonitorLog log;
-    int status = log.Open(StatLogFile()) ? kStatusOk : kStatusGeneralFailure;
-    if (log.IsOpen())
-        log.Write("Time, HBA_Serial_Number, Temperature(C), Status\n");
-    r.BeginDocument();
-    r.TextLine("HBA Board Thermal Temperature");
-    r.TextLine("General keyboard shortcuts:\n      <Enter>    - Cancel the current task");
-    r.BeginTable(kTempTable);
-    RunPollLoop(
-        PlanFromSettings(true),
-        [&](int) {
-            std::string csv;
-            for (FibreAdapter *a : ports) {
-                const TemperatureSample t = ReadAdapterTemperature(*a);
-                const std::string time = SampleTimeText();
-                const char *text = TemperatureStatusText(t.status);
-                r.TableRow(Cells{time, DisplayModel(*a).c_str(), a->serialNumber,
-                                 Dec(t.temperature), Dec(t.threshold), text});
-                csv +=
-                    Format("%s, %s, %d, %s\n", time.c_str(), a->serialNumber, t.temperature, text);
-            }
-            log.Write(csv);
-        },
-        [](int) {});
-    r.EndTable();
-    if (!log.Close())
-        status = kStatusGeneralFailure;
-    return r.Finish(status);
+    static const MonitorScreen kScreen = {
+        "HBA Board Thermal Temperature",
+        "General keyboard shortcuts:\n      <Enter>    - Cancel the current task",
+        &kTempTable,
+        "Time, HBA_Serial_Number, Temperature(C), Status\n",
+        true,
+        false};
+    return RunMonitor(ports, kScreen, [&](MonitorSample &out) {
+        for (FibreAdapter *a : ports) {
+            const TemperatureSample t = ReadAdapterTemperature(*a);
+            const std::string time = SampleTimeText();
+            const char *text = TemperatureStatusText(t.status);
+            out.Row(Cells{time, DisplayModel(*a).c_str(), a->serialNumber, Dec(t.temperature),
+                          Dec(t.threshold), text});
+            out.Log(Format("%s, %s, %d, %s\n", time.c_str(), a->serialNumber, t.temperature, text));
+        }
+    });
 }
 
 int DisplayBoardTemperature(const std::vector<FibreAdapter *> &ports)
@@ -525,6 +656,11 @@ int DisplayBoardTemperature(const std::vector<FibreAdapter *> &ports)
             message = Format("Option is unsupported with selected HBA (Instance %d - %s)!",
                              a->instance, DisplayModel(*a).c_str());
             result = kStatusOptionUnsupported;
+        } else if (t.driverTooOld) {
+            const DeviceRecord *rec = RecordOf(*a);
+            message = Format("Command aborted! Please update existing driver (%s) and try again.",
+                             rec ? DriverVersionText(*rec).c_str() : "");
+            result = kStatusDriverTooOld;
         } else if (t.hostStatus == 0) {
             message = Format("Current temperature of HBA instance %d (%s) is %d C", a->instance,
                              DisplayModel(*a).c_str(), t.temperature);
@@ -562,50 +698,36 @@ int DisplayBoardTemperature(const std::vector<FibreAdapter *> &ports)
 
 int MonitorBBCredit(const std::vector<FibreAdapter *> &ports)
 {
-    Renderer &r = CurrentRenderer();
-    if (ports.empty())
-        return ReportFailure(kStatusNoAdapter, "No compatible HBA(s) found in current system !");
-    MonitorLog log;
-    int status = log.Open(StatLogFile()) ? kStatusOk : kStatusGeneralFailure;
-    if (log.IsOpen())
-        log.Write("Date Time,fc-HBA,fc-Port,fc-Transmitted Credit Lost,fc-Received Credit Lost,"
-                  "fc-FEC Corrected,fc-FEC Uncorrected,\n");
-    r.BeginDocument();
-    r.TextLine("HBA BBCR Stats");
-    r.TextLine("General keyboard shortcuts:\n        ENTER - Cancel the current task");
-    r.BeginTable(kBbcrTable);
-    RunPollLoop(
-        PlanFromSettings(true),
-        [&](int) {
-            std::string csv;
-            for (FibreAdapter *a : ports) {
-                DeviceRecord *rec = RecordOf(*a);
-                SD_PRIV_STATS p{};
-                const SD_STATUS s = rec ? SDGetPrivStatsEx(rec->handle, 0, SD_PRIV_STATS_READ, &p)
-                                        : SDERR_INVALID_HANDLE;
-                const std::string time = SampleTimeText();
-                if (s != SD_OK) {
-                    r.TextLine(
-                        Format("Unable to read BB credit statistics of HBA %d (%s) (0x%x) (%s)",
-                               a->instance, DisplayModel(*a).c_str(), s, CoreErrorString(s)));
-                    continue;
-                }
-                Trace(kLevelDebug, "MonitorBBCredit: FEC corrected %llu uncorrected %llu",
-                      (unsigned long long)p.FecCorrected, (unsigned long long)p.FecUncorrected);
-                r.TableRow(Cells{Dec(a->instance), Dec(a->portNumber),
-                                 Dec((long long)p.TxBufferCreditLost),
-                                 Dec((long long)p.RxBufferCreditLost), time});
-                csv += Format("%s,%d,%d,%ld,%ld,%ld,%ld\n", time.c_str(), a->instance,
-                              a->portNumber, long(p.TxBufferCreditLost), long(p.RxBufferCreditLost),
-                              long(p.FecCorrected), long(p.FecUncorrected));
+    static const MonitorScreen kScreen = {
+        "HBA BBCR Stats",
+        "General keyboard shortcuts:\n        ENTER - Cancel the current task",
+        &kBbcrTable,
+        "Date Time,fc-HBA,fc-Port,fc-Transmitted Credit Lost,fc-Received Credit Lost,"
+        "fc-FEC Corrected,fc-FEC Uncorrected,\n",
+        true,
+        true};
+    return RunMonitor(ports, kScreen, [&](MonitorSample &out) {
+        for (FibreAdapter *a : ports) {
+            DeviceRecord *rec = RecordOf(*a);
+            SD_PRIV_STATS p{};
+            const SD_STATUS s = rec ? SDGetPrivStatsEx(rec->handle, 0, SD_PRIV_STATS_READ, &p)
+                                    : SDERR_INVALID_HANDLE;
+            const std::string time = SampleTimeText();
+            if (s != SD_OK) {
+                out.Line(Format("Unable to read BB credit statistics of HBA %d (%s) (0x%x) (%s)",
+                                a->instance, DisplayModel(*a).c_str(), s, CoreErrorString(s)));
+                continue;
             }
-            log.Write(csv);
-        },
-        [](int) {});
-    r.EndTable();
-    if (!log.Close())
-        status = kStatusGeneralFailure;
-    return r.Finish(status);
+            Trace(kLevelDebug, "MonitorBBCredit: FEC corrected %llu uncorrected %llu",
+                  (unsigned long long)p.FecCorrected, (unsigned long long)p.FecUncorrected);
+            out.Row(Cells{Dec(a->instance), Dec(a->portNumber),
+                          Dec((long long)p.TxBufferCreditLost),
+                          Dec((long long)p.RxBufferCreditLost), time});
+            out.Log(Format("%s,%d,%d,%ld,%ld,%ld,%ld\n", time.c_str(), a->instance, a->portNumber,
+                           long(p.TxBufferCreditLost), long(p.RxBufferCreditLost),
+                           long(p.FecCorrected), long(p.FecUncorrected)));
+        }
+    });
 }
 
 // ---- Resets --------------------------------------------------------------------

@@ -29,6 +29,8 @@ enum : int {
 constexpr int kStatusResetFailed = 51;
 // The operation does not apply to the selected adapter.
 constexpr int kStatusOptionUnsupported = 7;
+// The installed driver cannot read the board's sensor.
+constexpr int kStatusDriverTooOld = 120;
 
 struct TemperatureSample {
     int temperature = 0;
@@ -38,6 +40,7 @@ struct TemperatureSample {
     int highAlarm = 0;
     int hostStatus = kHostTempNotRead;
     bool supported = false;
+    bool driverTooOld = false; // not read: the driver is too old for this board
 };
 const char *TemperatureStatusText(int status);
 // Reads one port's board temperature against the table's alarms.

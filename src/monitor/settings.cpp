@@ -8,12 +8,19 @@
 
 namespace {
 
-StatTableEntry g_stats[kStatTableSize] = {};
+StatTable g_stats;
+
+StatTable &Table()
+{
+    if (!g_stats.Filled())
+        ResetUserStatSettings();
+    return g_stats;
+}
 
 int ValueOf(int index, int fallback)
 {
     long v = 0;
-    return ReadDecimal(g_stats[index].value, v) ? int(v) : fallback;
+    return ReadDecimal(Table().ValueAt(index), v) ? int(v) : fallback;
 }
 
 } // namespace
@@ -25,41 +32,17 @@ void ResetUserStatSettings()
                                                              {"LogToFile", "LF", "N/A"},
                                                              {"LowAlarm", "LO", "30"},
                                                              {"HiAlarm", "HI", "120"}};
-    for (int i = 0; i < kStatTableSize; ++i) {
-        CopyText(g_stats[i].name, kDefaults[i][0]);
-        CopyText(g_stats[i].alias, kDefaults[i][1]);
-        CopyText(g_stats[i].value, kDefaults[i][2]);
-    }
+    for (int i = 0; i < kStatTableSize; ++i)
+        g_stats.Fill(i, kDefaults[i][1], kDefaults[i][0], kDefaults[i][2]);
 }
 
-const StatTableEntry *UserStatTable()
-{
-    if (!g_stats[0].name[0])
-        ResetUserStatSettings();
-    return g_stats;
-}
+const StatTableEntry *UserStatTable() { return Table().data(); }
 
-int FindStatParam(std::string_view name, int count)
-{
-    const StatTableEntry *t = UserStatTable();
-    for (int i = 0; i < count && i < kStatTableSize; ++i)
-        if (SameText(name, t[i].name) || SameText(name, t[i].alias))
-            return i;
-    return -1;
-}
+int FindStatParam(std::string_view name, int count) { return Table().Find(name, count); }
 
-void SetUserStatValue(int index, std::string_view value)
-{
-    UserStatTable();
-    if (index >= 0 && index < kStatTableSize)
-        CopyText(g_stats[index].value, value);
-}
+void SetUserStatValue(int index, std::string_view value) { Table().Set(index, value); }
 
-const char *GetStatisticsUserConfig(std::string_view alias)
-{
-    int i = FindStatParam(alias, kStatTableSize);
-    return i < 0 ? nullptr : g_stats[i].value;
-}
+const char *GetStatisticsUserConfig(std::string_view alias) { return Table().Value(alias); }
 
 int ValidateStatSetting(int index, std::string_view value, const char **msg)
 {
@@ -97,7 +80,7 @@ int StatHiAlarm() { return ValueOf(kStatHiAlarm, 120); }
 
 const char *StatLogFile()
 {
-    const char *v = UserStatTable()[kStatLogToFile].value;
+    const char *v = Table().ValueAt(kStatLogToFile);
     return SameText(v, "N/A") ? "" : v;
 }
 

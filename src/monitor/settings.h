@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "base/paramtable.h"
+
 constexpr int kStatTableSize = 5;
 constexpr size_t kStatValueSize = 260; // room for a log file path
 
@@ -21,11 +23,8 @@ enum StatSetting : int {
 // The statistics, link status and credit monitors know the first three names.
 constexpr int kStatNamesGeneral = 3;
 
-struct StatTableEntry {
-    char name[20];
-    char alias[4];
-    char value[kStatValueSize];
-};
+using StatTable = ParamTable<kStatTableSize, kStatValueSize>;
+using StatTableEntry = StatTable::Entry;
 
 // An invalid monitoring setting.
 constexpr int kStatusBadMonitorSetting = 602;

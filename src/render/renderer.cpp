@@ -12,6 +12,20 @@
 #include "frame/messages.h"
 #include "render/output.h"
 
+std::string TextTableRow(const TableStyle &style, std::span<const std::string> cells)
+{
+    std::string row;
+    for (size_t i = 0; i < style.columns.size(); ++i) {
+        const TableColumn &column = style.columns[i];
+        if (!(column.show & kInText))
+            continue;
+        const char *cell = i < cells.size() ? cells[i].c_str() : "";
+        row += Format("%*s", column.textWidth, cell);
+        row += column.textAfter;
+    }
+    return row;
+}
+
 namespace {
 
 const char *const kRule80 =
@@ -125,16 +139,7 @@ public:
             WaitForEnter();
             rowsSincePause_ = 0;
         }
-        std::string row;
-        for (size_t i = 0; i < table_->columns.size(); ++i) {
-            const TableColumn &column = table_->columns[i];
-            if (!(column.show & kInText))
-                continue;
-            const char *cell = i < cells.size() ? cells[i].c_str() : "";
-            row += Format("%*s", column.textWidth, cell);
-            row += column.textAfter;
-        }
-        Line(CutText(row, kOutputLineSize - 1));
+        Line(CutText(TextTableRow(*table_, cells), kOutputLineSize - 1));
         ++rowsSincePause_;
     }
 

@@ -79,6 +79,10 @@ struct TableStyle {
     int pageRows = 0; // interactive text listings pause after this many rows
 };
 
+// The text form of one table row: each cell at its column's width, then the
+// column's separator; cells of the XML form only are left out.
+std::string TextTableRow(const TableStyle &style, std::span<const std::string> cells);
+
 enum class DateTimePlace {
     TopLevel,    // text "\n%s"; XML "\n<DateTime>\n", time, "</DateTime>\n"
     InAdapter,   // text "\n%s"; XML "\t<DateTime>\n", "\t%s", "\t</DateTime>\n"

@@ -306,4 +306,47 @@ TEST_F(DiagTest, DPortOptionIsShownAndChanged)
         << r.out;
 }
 
+TEST_F(DiagTest, DPortResultsAreKeptUntilCleared)
+{
+    auto none = Run({"-dport", "7", "--stats"});
+    EXPECT_EQ(none.exitCode, 73) << none.out;
+    EXPECT_NE(none.out.find("No diagnostic port test results on HBA 7 (CV-2322)!"),
+              std::string::npos)
+        << none.out;
+
+    ASSERT_EQ(Run({"-dport", "7", "--trigger"}).exitCode, 71);
+    // The kept result is shown by a later process; showing it is not a failure.
+    auto brief = Run({"-dport", "7", "--stats"});
+    EXPECT_EQ(brief.exitCode, 0) << brief.out;
+    EXPECT_TRUE(
+        std::regex_search(brief.out, std::regex(R"(Result\s+Failed\s+Passed\s+Passed\s+Failed)")))
+        << brief.out;
+    EXPECT_NE(brief.out.find("Details: Test Timeout (0x4)"), std::string::npos);
+    EXPECT_EQ(brief.out.find("Switch side:"), std::string::npos);
+
+    auto detail = Run({"-dport", "7", "--detail"});
+    EXPECT_EQ(detail.exitCode, 0) << detail.out;
+    EXPECT_NE(detail.out.find("Switch side:"), std::string::npos) << detail.out;
+    EXPECT_NE(detail.out.find("  Round-Trip Latency    : 1240 ns"), std::string::npos);
+    EXPECT_NE(detail.out.find("  Link Distance         : 3 m"), std::string::npos);
+    EXPECT_EQ(Count(detail.out, "  Errors                : 1"), 2u) << detail.out;
+
+    auto xml = Run({"-x", "-dport", "7", "--detail"});
+    xmlcheck::Document doc(xml.out);
+    ASSERT_TRUE(doc.ok()) << doc.error() << xml.out;
+    EXPECT_EQ(doc.Text("//DiagnosticsPortTest/HBAOverAllTest/HBAOveralTestStatus"), "Failed");
+    EXPECT_EQ(doc.Text("//DiagnosticsPortTest/SwitchSide/RoundTripLatency"), "1240");
+    EXPECT_EQ(doc.Text("//DiagnosticsPortTest/HBASide/LinkTrafficResult"), "Failed");
+
+    // Another port's result is its own.
+    EXPECT_EQ(Run({"-dport", "0", "--stats"}).exitCode, 73);
+
+    auto clear = Run({"-dport", "7", "--clear"});
+    EXPECT_EQ(clear.exitCode, 0) << clear.out;
+    EXPECT_NE(clear.out.find("Diagnostic port test results of HBA 7 (CV-2322) have been cleared"),
+              std::string::npos)
+        << clear.out;
+    EXPECT_EQ(Run({"-dport", "7", "--detail"}).exitCode, 73);
+}
+
 } // namespace

@@ -2,7 +2,13 @@
 // private state file, so a reset is seen by the next run as hardware would.
 #include <gtest/gtest.h>
 
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -87,8 +93,78 @@ protected:
                              "TAVRO_HBA_CONF=" + dir.file("hba.conf")},
                             input);
     }
+    // As Run, with standard input and output on a terminal of their own.
+    testenv::RunResult RunOnTerminal(const std::vector<std::string> &args)
+    {
+        testenv::RunResult r;
+        int master = -1;
+        const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+        if (pid < 0)
+            return r;
+        if (pid == 0) {
+            setenv("VNSDM_STATE", dir.file("state.db").c_str(), 1);
+            setenv("VNSDM_MACHINE", machine.c_str(), 1);
+            setenv("TAVRO_CLOCK_SCALE", "1000", 1);
+            setenv("TAVRO_HBA_CONF", dir.file("hba.conf").c_str(), 1);
+            std::vector<std::string> all = {VolkPath()};
+            all.insert(all.end(), args.begin(), args.end());
+            std::vector<char *> argv;
+            for (std::string &a : all)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        char buf[4096];
+        for (ssize_t n; (n = read(master, buf, sizeof buf)) > 0;)
+            r.out.append(buf, size_t(n));
+        close(master);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return r;
+    }
     std::string machine;
 };
+
+// An 8 Gb board (family 12) with a temperature sensor, on the given driver.
+std::string SensorBoard(const std::string &driver, const std::string &temperature)
+{
+    return R"({ "adapters": [ { "model": "CV-2182", "serial": "CVA1820001",
+      "defaults": { "chip": { "device_id": "0x70C0", "subsystem_id": "0x0182" },
+                    "driver": { "version": ")" +
+           driver + R"(" }, "temperature": )" + temperature + R"( },
+      "ports": [ { "port": { "wwpn": "21:00:00:0e:7a:18:00:01", "port_id": "0x010100" } } ] } ] })";
+}
+
+// A port whose reads leave the primitive sequence count out every third time.
+std::string ConvergedPort(const std::string &deviceId)
+{
+    return R"({ "adapters": [ { "model": "CV-8102", "serial": "CVC1020001",
+      "defaults": { "chip": { "device_id": ")" +
+           deviceId + R"(" } },
+      "ports": [ { "port": { "wwpn": "21:00:00:0e:7a:c1:00:01", "port_id": "0x010100" },
+                   "statistics": { "primitive_seq_errors": 7, "link_failures": 1 },
+                   "faults": { "diag": { "primseq_gap": 3 } } } ] } ] })";
+}
+
+// The primitive sequence column of each port row of a link status log.
+std::vector<long> PrimitiveSequenceColumn(const std::string &csv)
+{
+    std::vector<long> out;
+    std::istringstream in(csv);
+    std::string line;
+    std::getline(in, line); // header
+    while (std::getline(in, line)) {
+        std::vector<std::string> cells;
+        std::istringstream row(line);
+        for (std::string cell; std::getline(row, cell, ',');)
+            cells.push_back(cell);
+        if (cells.size() == 8)
+            out.push_back(std::stol(cells[6]));
+    }
+    return out;
+}
 
 TEST_F(MonitorTest, StatisticsEndAfterTheirSamplesAndLogEachOne)
 {
@@ -252,22 +328,24 @@ TEST_F(MonitorTest, EnterStopsAMonitorThatPollsUntilStopped)
 
 TEST_F(MonitorTest, TemperatureCrossesBothAlarms)
 {
-    // 3 C below the low alarm, then 50, then 101 above the high one.
-    UseMachine(Machine(R"(, "temperature": { "steps": [3, 50, 101], "step_seconds": 600,
+    // 3 C below the low alarm, then 50, then 101 above the high one. Each
+    // step spans four samples, so a loaded machine's slower samples still
+    // meet every step.
+    UseMachine(Machine(R"(, "temperature": { "steps": [3, 50, 101], "step_seconds": 1200,
                           "threshold": 95 })"));
     auto r = Run(
-        {"-tm", "0", "AP", "6", "SR", "300", "LO", "5", "HI", "100", "LF", dir.file("temp.csv")});
+        {"-tm", "0", "AP", "9", "SR", "300", "LO", "5", "HI", "100", "LF", dir.file("temp.csv")});
     ASSERT_EQ(r.exitCode, 0) << r.out;
-    EXPECT_EQ(Rows(r.out).size(), 6u) << r.out;
+    EXPECT_EQ(Rows(r.out).size(), 9u) << r.out;
     EXPECT_NE(r.out.find("       3           95 Error (Below Min Threshold Value)"),
               std::string::npos)
         << r.out;
-    EXPECT_NE(r.out.find("      50           95 Good"), std::string::npos);
+    EXPECT_NE(r.out.find("      50           95 Good"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("     101           95 Error (Exceeded Max Threshold Value)"),
               std::string::npos);
     const std::string csv = testenv::ReadFile(dir.file("temp.csv"));
     EXPECT_EQ(csv.rfind("Time, HBA_Serial_Number, Temperature(C), Status\n", 0), 0u);
-    EXPECT_EQ(CountOf(csv, "\n"), 7);
+    EXPECT_EQ(CountOf(csv, "\n"), 10);
     EXPECT_NE(csv.find(", CVA1620001, 101, Error (Exceeded Max Threshold Value)\n"),
               std::string::npos);
 
@@ -347,11 +425,146 @@ TEST_F(MonitorTest, CreditLossMonitorCountsAndLogs)
     ASSERT_EQ(rows.size(), 3u) << r.out;
     EXPECT_GT(Numbers(rows[2])[2], Numbers(rows[0])[2]);
     EXPECT_EQ(CountOf(testenv::ReadFile(dir.file("bbcr.csv")), "\n"), 4);
-    // Credit recovery settings are not built here.
-    EXPECT_EQ(Run({"-bbcr", "0", "--info"}).exitCode, 136);
     auto bad = Run({"-bbcr", "0", "--stats", "SR", "4"});
     EXPECT_EQ(bad.exitCode, 134);
     EXPECT_NE(bad.out.find("Polling Rate interval must be 5-30 (Seconds)!"), std::string::npos);
+}
+
+TEST_F(MonitorTest, EightGigabitSensorBoardsAreReadOnANewEnoughDriver)
+{
+    UseMachine(SensorBoard("9.4.1.20", R"({ "celsius": 47 })"));
+    auto once = Run({"-tr", "0"});
+    EXPECT_EQ(once.exitCode, 0) << once.out;
+    EXPECT_NE(once.out.find("Current temperature of HBA instance 0 (CV-2182) is 47 C"),
+              std::string::npos)
+        << once.out;
+    auto mon = Run({"-tm", "0", "AP", "2", "HI", "40"});
+    ASSERT_EQ(mon.exitCode, 0) << mon.out;
+    const auto rows = Rows(mon.out);
+    ASSERT_EQ(rows.size(), 2u) << mon.out;
+    EXPECT_NE(rows[1].find("     47 "), std::string::npos) << rows[1];
+    EXPECT_NE(rows[1].find("Error (Exceeded Max Threshold Value)"), std::string::npos);
+
+    // A driver before 9.2 cannot reach the sensor: the read is refused, not faked.
+    UseMachine(SensorBoard("9.1.7", R"({ "celsius": 47 })"));
+    auto old = Run({"-tr", "0"});
+    EXPECT_EQ(old.exitCode, 120);
+    EXPECT_NE(old.out.find("Command aborted! Please update existing driver (9.1.7) and try again."),
+              std::string::npos)
+        << old.out;
+    EXPECT_EQ(old.out.find("47 C"), std::string::npos);
+    auto oldMon = Run({"-tm", "0", "AP", "1"});
+    ASSERT_EQ(Rows(oldMon.out).size(), 1u) << oldMon.out;
+    EXPECT_NE(Rows(oldMon.out)[0].find("Error (Unable to read temperature)"), std::string::npos);
+
+    // Another 8 Gb board of the same chip has no sensor.
+    UseMachine(R"({ "adapters": [ { "model": "CV-2081", "serial": "CVA0810002",
+      "defaults": { "chip": { "device_id": "0x70C0", "subsystem_id": "0x0183" } },
+      "ports": [ { "port": { "wwpn": "21:00:00:0e:7a:08:00:02", "port_id": "0x010100" } } ] } ] })");
+    EXPECT_EQ(Run({"-tr", "0"}).exitCode, 7);
+}
+
+TEST_F(MonitorTest, ConvergedPortsCarryThePrimitiveSequenceCountOver)
+{
+    // Every third read of the process leaves the count out; start-up reads
+    // the counters once, so samples 2 and 5 meet the gaps. An FC port shows
+    // them: the fault is real.
+    UseMachine(ConvergedPort("0x7190"));
+    auto fc = Run({"-ls", "0", "AP", "5", "LF", dir.file("fc.csv")});
+    ASSERT_EQ(fc.exitCode, 0) << fc.out;
+    const auto plain = PrimitiveSequenceColumn(testenv::ReadFile(dir.file("fc.csv")));
+    ASSERT_EQ(plain.size(), 5u);
+    EXPECT_EQ(std::count(plain.begin(), plain.end(), 0), 2) << "reads 3 and 6 of the process";
+    EXPECT_EQ(std::count(plain.begin(), plain.end(), 7), 3);
+
+    UseMachine(ConvergedPort("0x70F0"));
+    auto fcoe = Run({"-ls", "0", "AP", "5", "LF", dir.file("fcoe.csv")});
+    ASSERT_EQ(fcoe.exitCode, 0) << fcoe.out;
+    EXPECT_NE(fcoe.out.find("Port Name               Link     VirtLink  Symbol   Frame"),
+              std::string::npos)
+        << fcoe.out;
+    const auto carried = PrimitiveSequenceColumn(testenv::ReadFile(dir.file("fcoe.csv")));
+    EXPECT_EQ(carried, (std::vector<long>(5, 7))) << "each gap keeps the previous count";
+}
+
+TEST_F(MonitorTest, OnATerminalSampleRowsOverwriteEachOther)
+{
+    UseMachine(Machine(R"(, "traffic": { "io_per_second": 1000, "bytes_per_io": 512 })"));
+    auto r = RunOnTerminal({"-gs", "0", "AP", "3"});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    // Each row ends in a carriage return; the terminal's line feeds come only
+    // after the last one.
+    const std::regex row(R"(\r?  0 +0 +0 +0 +\d+ +\d+ +\d+ \d\d:\d\d:\d\d [AP]M\r)");
+    const auto begin = std::sregex_iterator(r.out.begin(), r.out.end(), row);
+    std::vector<size_t> at;
+    for (auto it = begin; it != std::sregex_iterator(); ++it)
+        at.push_back(size_t(it->position()));
+    ASSERT_EQ(at.size(), 3u) << r.out;
+    EXPECT_EQ(r.out.substr(at[0], at[2] - at[0]).find('\n'), std::string::npos) << r.out;
+
+    // The link status rows stay, one a line.
+    auto ls = RunOnTerminal({"-ls", "0", "AP", "2"});
+    ASSERT_EQ(ls.exitCode, 0) << ls.out;
+    EXPECT_EQ(CountOf(ls.out, "21-00-00-0E-7A-16-00-01 "), 2);
+    EXPECT_EQ(CountOf(ls.out, "        0\r\n"), 4) << ls.out;
+
+    // Piped, the same statistics rows are printed once each, finished.
+    auto piped = Run({"-gs", "0", "AP", "3"});
+    EXPECT_EQ(Rows(piped.out).size(), 3u);
+    EXPECT_EQ(piped.out.find('\r'), std::string::npos);
+}
+
+TEST_F(MonitorTest, CreditRecoveryIsSetShownAndKept)
+{
+    UseMachine(Machine(R"(, "firmware": { "version": "9.08.01", "attributes": ["bbcr"] })"));
+    auto info = Run({"-bbcr", "0", "--info"});
+    ASSERT_EQ(info.exitCode, 0) << info.out;
+    EXPECT_NE(info.out.find("BB Credit Recovery of HBA 0 (CV-2162)"), std::string::npos);
+    EXPECT_TRUE(std::regex_search(info.out, std::regex(R"(BB Credit Recovery\s*: Disabled)")))
+        << info.out;
+    EXPECT_TRUE(std::regex_search(info.out, std::regex(R"(BB_SC_N \(in use\)\s*: 0\n)")));
+    EXPECT_TRUE(std::regex_search(info.out, std::regex(R"(State\s*: Off\n)")));
+
+    auto on = Run({"-bbcr", "0", "--enable", "12"});
+    EXPECT_EQ(on.exitCode, 0) << on.out;
+    EXPECT_NE(on.out.find("BB credit recovery enabled on HBA 0 (CV-2162) (BB_SC_N 12)"),
+              std::string::npos)
+        << on.out;
+    info = Run({"-bbcr", "0", "--show"});
+    EXPECT_TRUE(std::regex_search(info.out, std::regex(R"(BB Credit Recovery\s*: Enabled)")))
+        << info.out;
+    EXPECT_TRUE(std::regex_search(info.out, std::regex(R"(BB_SC_N \(in use\)\s*: 12\n)")));
+    EXPECT_TRUE(std::regex_search(info.out, std::regex(R"(State\s*: Online\n)")));
+
+    // Off and on again without a value: the configured BB_SC_N stays.
+    auto off = Run({"-bbcr", "0", "--disable"});
+    EXPECT_EQ(off.exitCode, 0);
+    EXPECT_NE(off.out.find("BB credit recovery disabled on HBA 0 (CV-2162)"), std::string::npos);
+    EXPECT_NE(Run({"-bbcr", "0", "--enable"}).out.find("(BB_SC_N 12)"), std::string::npos);
+
+    // A value out of range is refused and changes nothing.
+    auto bad = Run({"-bbcr", "0", "--enable", "16"});
+    EXPECT_EQ(bad.exitCode, 134) << bad.out;
+    EXPECT_NE(bad.out.find("Invalid/unsupported value!"), std::string::npos);
+    auto x = Run({"-x", "-bbcr", "0", "--info"});
+    xmlcheck::Document doc(x.out);
+    ASSERT_TRUE(doc.ok()) << doc.error() << x.out;
+    EXPECT_EQ(doc.Value("string(//BBCreditRecovery/@BBSCN)"), "12");
+    EXPECT_EQ(doc.Value("string(//BBCreditRecovery/@Enabled)"), "Enabled");
+
+    // Firmware without recovery, and a board before the 16 Gb generation.
+    UseMachine(Machine(""));
+    auto fw = Run({"-bbcr", "0", "--enable", "4"});
+    EXPECT_EQ(fw.exitCode, 7);
+    EXPECT_NE(fw.out.find("Unsupported firmware on HBA 0 (CV-2162)"), std::string::npos) << fw.out;
+    UseMachine(R"({ "adapters": [ { "model": "CV-2081", "serial": "CVA0810001",
+      "defaults": { "chip": { "device_id": "0x70C0" }, "firmware": { "attributes": ["bbcr"] } },
+      "ports": [ { "port": { "wwpn": "21:00:00:0e:7a:08:00:01", "port_id": "0x010100" } } ] } ] })");
+    auto old = Run({"-bbcr", "0", "--info"});
+    EXPECT_EQ(old.exitCode, 7);
+    EXPECT_NE(old.out.find("This feature is not supported on this HBA (Instance 0 - CV-2081)!"),
+              std::string::npos)
+        << old.out;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "base/paramtable.h"
 #include "monitor/poll.h"
 #include "monitor/settings.h"
 #include "tavro_api.h"
@@ -63,6 +64,31 @@ TEST(MonitorSettings, SampleTimeIsATwelveHourClock)
     setenv("TAVRO_FIXED_TIME", "46800", 1); // 13:00
     EXPECT_EQ(SampleTimeText(), "01:00:00 PM");
     unsetenv("TAVRO_FIXED_TIME");
+}
+
+// The table shape the monitors and the diagnostics share.
+TEST(SettingsTable, NamesAndAliasesAnswerInAnyCaseWithinTheirCount)
+{
+    ParamTable<3, 8> t;
+    EXPECT_FALSE(t.Filled());
+    t.Fill(0, "AP", "AutoPoll", "10");
+    t.Fill(1, "SR", "SetRate", "5");
+    t.Fill(2, "LF", "LogToFile", "N/A");
+    EXPECT_TRUE(t.Filled());
+    EXPECT_EQ(t.Find("autopoll"), 0);
+    EXPECT_EQ(t.Find("sr"), 1);
+    EXPECT_EQ(t.Find("LogToFile", 2), -1) << "outside the names the caller knows";
+    EXPECT_EQ(t.Find("AutoPol"), -1);
+    EXPECT_EQ(t.Value("XX"), nullptr);
+
+    EXPECT_TRUE(t.Set("setrate", "30"));
+    EXPECT_STREQ(t.Value("SR"), "30");
+    // A value longer than the table's width is cut, never written past it.
+    EXPECT_TRUE(t.Set(2, "a-very-long-name.csv"));
+    EXPECT_STREQ(t.ValueAt(2), "a-very-");
+    EXPECT_FALSE(t.Set("nothing", "1"));
+    EXPECT_FALSE(t.Set(3, "1"));
+    EXPECT_STREQ(t[1].name, "SetRate");
 }
 
 } // namespace

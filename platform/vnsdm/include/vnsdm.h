@@ -135,6 +135,7 @@ typedef uint32_t SD_STATUS;
 #define SD_FW_ATTR_FEC_SUPPORTED 0x0001u
 #define SD_FW_ATTR_NPIV 0x0002u
 #define SD_FW_ATTR_DPORT 0x0004u /* firmware runs D_Port tests */
+#define SD_FW_ATTR_BBCR 0x0008u  /* firmware recovers lost buffer credits */
 
 /* NVRAM regions of SDGetNVRam / SDUpdateNVRam */
 #define SD_NVRAM_REGION_PARAMETERS 1
@@ -351,7 +352,8 @@ typedef struct SD_DISC_TARGET {
 #define SD_PERSIST_HEADER_SIZE 32u
 #define SD_PERSIST_MAX_ENTRIES 256u
 #define SD_TARGET_DATA_ENTRY_SIZE 32u
-#define SD_TARGET_DATA_SIZE (SD_PERSIST_HEADER_SIZE + SD_PERSIST_MAX_ENTRIES * SD_TARGET_DATA_ENTRY_SIZE)
+#define SD_TARGET_DATA_SIZE                                                                        \
+    (SD_PERSIST_HEADER_SIZE + SD_PERSIST_MAX_ENTRIES * SD_TARGET_DATA_ENTRY_SIZE)
 #define SD_LUN_DATA_LUNS 2048u
 #define SD_LUN_DATA_ENTRY_SIZE (32u + SD_LUN_DATA_LUNS)
 #define SD_LUN_DATA_SIZE (SD_PERSIST_HEADER_SIZE + SD_PERSIST_MAX_ENTRIES * SD_LUN_DATA_ENTRY_SIZE)
@@ -438,6 +440,21 @@ typedef struct SD_DPORT_RESULT {
     SD_DPORT_SIDE Switch;
     uint8_t Reserved[12];
 } SD_DPORT_RESULT;
+
+/* Buffer-to-buffer credit recovery of a port (SDGetBbcrConfig, SDSetBbcrConfig).
+ * BbScN (1-15) is the configured BB_SC_N; ActiveBbScN is what the port agreed
+ * with the switch at its last login (0 while recovery is off or the link down). */
+typedef struct SD_BBCR_CONFIG {
+    uint8_t Enabled;
+    uint8_t BbScN;
+    uint8_t ActiveBbScN;
+    uint8_t State; /* SD_BBCR_STATE_... */
+    uint32_t Reserved[3];
+} SD_BBCR_CONFIG;
+#define SD_BBCR_STATE_OFF 0
+#define SD_BBCR_STATE_ONLINE 1
+#define SD_BBCR_STATE_OFFLINE 2 /* enabled, but not in use: the link is down */
+#define SD_BBCR_MAX_BB_SC_N 15
 
 /* ---- Functions --------------------------------------------------------- */
 VNSDM_API SD_STATUS SDGetVersion(char *text, uint32_t size);
@@ -550,6 +567,15 @@ VNSDM_API SD_STATUS SDRunDiagLoopback(uint32_t handle, uint32_t port, uint32_t o
 /* Runs a D_Port test with the attached switch; result is SD_DPORT_RESULT_SIZE bytes. */
 VNSDM_API SD_STATUS SDRunDportDiagEx(uint32_t handle, uint32_t port, uint8_t *result,
                                      uint32_t size);
+/* The result of the port's last D_Port test, which the firmware keeps until it
+ * is cleared: SDERR_PERSIST_EMPTY when no test ran since. */
+VNSDM_API SD_STATUS SDGetDportResult(uint32_t handle, uint32_t port, uint8_t *result,
+                                     uint32_t size);
+VNSDM_API SD_STATUS SDClearDportResult(uint32_t handle, uint32_t port);
+/* Credit recovery: a set takes Enabled and BbScN (1-15 when enabled) and
+ * answers SDERR_NOT_SUPPORTED on firmware without it. */
+VNSDM_API SD_STATUS SDGetBbcrConfig(uint32_t handle, uint32_t port, SD_BBCR_CONFIG *config);
+VNSDM_API SD_STATUS SDSetBbcrConfig(uint32_t handle, uint32_t port, const SD_BBCR_CONFIG *config);
 
 /* Persistent target / LUN data: instance is the device-library instance of the
  * handle; buffers are whole (SD_TARGET_DATA_SIZE, SD_LUN_DATA_SIZE bytes, or more).

@@ -659,7 +659,8 @@ void ParseFirmware(const Obj &o, Instance &in, uint32_t &riscAttributes)
         f.Attributes = BitList(*a, o.At("attributes"),
                                {{"fec", SD_FW_ATTR_FEC_SUPPORTED},
                                 {"npiv", SD_FW_ATTR_NPIV},
-                                {"dport", SD_FW_ATTR_DPORT}},
+                                {"dport", SD_FW_ATTR_DPORT},
+                                {"bbcr", SD_FW_ATTR_BBCR}},
                                0xFFFFFFFF);
     auto four = [&](const char *key, uint8_t(&dst)[4]) {
         if (const Json *m = o.Get(key)) {
@@ -1370,7 +1371,8 @@ Instance ParseInstance(const Obj &o, const AdapterInfo &ad, const Fabric &fabric
             const Obj d = fo.Section("diag");
             d.Allow({"loopback_results", "crc_errors", "disparity_errors", "frame_length_errors",
                      "miscompare_at", "link_errors_at", "ct_busy", "ct_busy_reason",
-                     "dport_not_ready", "dport_switch_unsupported", "dport_result", "dport_mbx1"});
+                     "dport_not_ready", "dport_switch_unsupported", "dport_result", "dport_mbx1",
+                     "primseq_gap"});
             DiagFaults &df = in.faults.diag;
             if (const Json *r = d.Get("loopback_results")) {
                 if (!r->is_array())
@@ -1395,6 +1397,7 @@ Instance ParseInstance(const Obj &o, const AdapterInfo &ad, const Fabric &fabric
             num("dport_not_ready", df.dportNotReady, 1000);
             num("dport_result", df.dportResult, 255);
             num("dport_mbx1", df.dportMbx1, 0xFFFFFFFF);
+            num("primseq_gap", df.primSeqGap, 1000);
             if (d.Has("dport_switch_unsupported"))
                 df.dportSwitchUnsupported =
                     Bool(*d.Get("dport_switch_unsupported"), d.At("dport_switch_unsupported"));

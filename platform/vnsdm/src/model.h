@@ -138,6 +138,10 @@ struct DiagFaults {
     bool dportSwitchUnsupported = false;
     uint32_t dportResult = 1; // overall result code of a run (1 passed)
     uint32_t dportMbx1 = 0;
+    // Every nth statistics read leaves the primitive sequence count out (0),
+    // as the FCoE firmware does when it has not refreshed it.
+    uint32_t primSeqGap = 0;
+    uint32_t statisticsReads = 0;
 };
 
 struct Faults {

@@ -287,6 +287,9 @@ VNSDM_API SD_STATUS SDGetStatistics(uint32_t handle, uint32_t port, SD_STATISTIC
                           if (!stats || port != 0)
                               return SDERR_INVALID_PARAMETER;
                           *stats = sim.Statistics(in, false, index);
+                          DiagFaults &d = in.faults.diag;
+                          if (d.primSeqGap && ++d.statisticsReads % d.primSeqGap == 0)
+                              stats->PrimitiveSeqProtocolErrorCount = 0;
                           return SD_OK;
                       });
 }
@@ -1118,10 +1121,90 @@ VNSDM_API SD_STATUS SDRunDportDiagEx(uint32_t handle, uint32_t port, uint8_t *re
                           r.Mbx1 = d.dportMbx1;
                           r.StartTime = uint32_t(std::time(nullptr));
                           r.EndTime = r.StartTime + 12;
+                          // The firmware keeps the last result until it is cleared.
+                          if (SD_STATUS s = sim.Store(in, "dport_result", ToBytes(r)))
+                              return s;
                           std::memset(result, 0, size);
                           std::memcpy(result, &r, sizeof r);
                           return SD_OK;
                       });
+}
+
+VNSDM_API SD_STATUS SDGetDportResult(uint32_t handle, uint32_t port, uint8_t *result, uint32_t size)
+{
+    return WithDevice(handle, "SDGetDportResult",
+                      [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
+                          if (!result || size < SD_DPORT_RESULT_SIZE || port != 0)
+                              return SDERR_INVALID_PARAMETER;
+                          SD_DPORT_RESULT r{};
+                          const auto b = sim.store().Get(in.key, "dport_result");
+                          if (!b || !FromBytes(*b, r))
+                              return SDERR_PERSIST_EMPTY;
+                          std::memset(result, 0, size);
+                          std::memcpy(result, &r, sizeof r);
+                          return SD_OK;
+                      });
+}
+
+VNSDM_API SD_STATUS SDClearDportResult(uint32_t handle, uint32_t port)
+{
+    return WithDevice(handle, "SDClearDportResult",
+                      [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
+                          if (port != 0)
+                              return SDERR_INVALID_PARAMETER;
+                          return sim.store().Erase(in.key, "dport_result") ? SD_OK : SDERR_STATE_IO;
+                      });
+}
+
+namespace {
+
+SD_BBCR_CONFIG BbcrConfig(Simulator &sim, const Instance &in)
+{
+    SD_BBCR_CONFIG c{};
+    c.BbScN = 8; // the firmware's default, used once recovery is enabled
+    if (auto b = sim.store().Get(in.key, "bbcr"))
+        FromBytes(*b, c);
+    // What the port agreed with the switch follows the link.
+    const bool online = sim.Online(in);
+    c.ActiveBbScN = c.Enabled && online ? c.BbScN : 0;
+    c.State = !c.Enabled ? SD_BBCR_STATE_OFF
+              : online   ? SD_BBCR_STATE_ONLINE
+                         : SD_BBCR_STATE_OFFLINE;
+    return c;
+}
+
+} // namespace
+
+VNSDM_API SD_STATUS SDGetBbcrConfig(uint32_t handle, uint32_t port, SD_BBCR_CONFIG *config)
+{
+    return WithDevice(handle, "SDGetBbcrConfig",
+                      [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
+                          if (!config || port != 0)
+                              return SDERR_INVALID_PARAMETER;
+                          if (!(in.firmware.Attributes & SD_FW_ATTR_BBCR))
+                              return SDERR_NOT_SUPPORTED;
+                          *config = BbcrConfig(sim, in);
+                          return SD_OK;
+                      });
+}
+
+VNSDM_API SD_STATUS SDSetBbcrConfig(uint32_t handle, uint32_t port, const SD_BBCR_CONFIG *config)
+{
+    return WithDevice(
+        handle, "SDSetBbcrConfig", [&](Simulator &sim, Instance &in, uint32_t, Torn &) {
+            if (!config || port != 0 || config->Enabled > 1 ||
+                (config->Enabled && (config->BbScN < 1 || config->BbScN > SD_BBCR_MAX_BB_SC_N)))
+                return SDERR_INVALID_PARAMETER;
+            if (!(in.firmware.Attributes & SD_FW_ATTR_BBCR))
+                return SDERR_NOT_SUPPORTED;
+            SD_BBCR_CONFIG stored = BbcrConfig(sim, in);
+            stored.Enabled = config->Enabled;
+            if (config->Enabled)
+                stored.BbScN = config->BbScN;
+            stored.ActiveBbScN = 0;
+            stored.State = 0;
+            return sim.Store(in, "bbcr", ToBytes(stored));
+        });
 }
 
 VNSDM_API SD_STATUS SDSendElsPassThru(uint32_t handle, const uint8_t destPortId[3],
