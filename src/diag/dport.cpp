@@ -216,7 +216,7 @@ DeviceRecord *DPortPort(FibreAdapter *a, int &status)
         status = ReportFailure(kStatusGeneralFailure,
                                Format("This feature is not supported on this HBA (Instance %d - "
                                       "%s)!",
-                                      a->instance, a->model)
+                                      a->instance, DisplayModel(*a).c_str())
                                    .c_str());
         return nullptr;
     }
@@ -445,14 +445,14 @@ int DisplayDPortResult(FibreAdapter *a, bool detail)
     if (st == SDERR_PERSIST_EMPTY)
         return ReportFailure(
             kDPortNoResult,
-            Format("No diagnostic port test results on HBA %d (%s)!", a->instance, a->model)
+            Format("No diagnostic port test results on HBA %d (%s)!", a->instance, DisplayModel(*a).c_str())
                 .c_str());
     if (st != SD_OK) {
         Trace(kLevelDebug, "DisplayDPortResult: SDGetDportResult failed with error 0x%x (%s)", st,
               CoreErrorString(st));
         return ReportFailure(kStatusGeneralFailure,
                              Format("Unable to read diagnostic port test results of HBA %d (%s)!",
-                                    a->instance, a->model)
+                                    a->instance, DisplayModel(*a).c_str())
                                  .c_str());
     }
     SD_DPORT_RESULT res{};
@@ -476,11 +476,11 @@ int ClearDPortResult(FibreAdapter *a)
               CoreErrorString(st));
         return ReportFailure(kStatusGeneralFailure,
                              Format("Unable to clear diagnostic port test results of HBA %d (%s)!",
-                                    a->instance, a->model)
+                                    a->instance, DisplayModel(*a).c_str())
                                  .c_str());
     }
     return ReportResult(kStatusOk, Format("Diagnostic port test results of HBA %d (%s) have been "
                                           "cleared",
-                                          a->instance, a->model)
+                                          a->instance, DisplayModel(*a).c_str())
                                        .c_str());
 }

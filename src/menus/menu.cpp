@@ -239,7 +239,7 @@ int SelectPort(const std::string &title, bool allowAll)
             continue;
         menu.Add(Format("HBA %2d  Port %d  WWPN %s  %s", a->instance,
                         a->portNumber > 0 ? a->portNumber : 1,
-                        WwnText(a->wwpn, WwnStyle::Dashed).c_str(), a->model),
+                        WwnText(a->wwpn, WwnStyle::Dashed).c_str(), DisplayModel(*a).c_str()),
                  a->instance);
     }
     if (allowAll)

@@ -49,7 +49,7 @@ DeviceRecord *BbcrPort(FibreAdapter *a, int &status)
         status = ReportFailure(kStatusOptionUnsupported,
                                Format("This feature is not supported on this HBA (Instance %d - "
                                       "%s)!",
-                                      a->instance, a->model)
+                                      a->instance, DisplayModel(*a).c_str())
                                    .c_str());
         return nullptr;
     }
@@ -63,10 +63,10 @@ int BbcrFailure(const FibreAdapter &a, SD_STATUS st, const char *what)
     if (st == SDERR_NOT_SUPPORTED)
         return ReportFailure(
             kStatusOptionUnsupported,
-            Format("Unsupported firmware on HBA %d (%s)", a.instance, a.model).c_str());
+            Format("Unsupported firmware on HBA %d (%s)", a.instance, DisplayModel(a).c_str()).c_str());
     return ReportFailure(
         kStatusGeneralFailure,
-        Format("Unable to access BB credit recovery settings of HBA %d (%s)!", a.instance, a.model)
+        Format("Unable to access BB credit recovery settings of HBA %d (%s)!", a.instance, DisplayModel(a).c_str())
             .c_str());
 }
 
@@ -84,7 +84,7 @@ int DisplayBbcrInfo(FibreAdapter *a)
     static const RecordStyle kStyle = {"BBCreditRecovery", "    ", "\t", XmlRows::Attributes};
     Renderer &r = CurrentRenderer();
     r.BeginDocument();
-    r.TextLine(Format("BB Credit Recovery of HBA %d (%s)", a->instance, a->model));
+    r.TextLine(Format("BB Credit Recovery of HBA %d (%s)", a->instance, DisplayModel(*a).c_str()));
     r.BeginRecord(kStyle);
     r.Add("BB Credit Recovery", "Enabled", c.Enabled ? "Enabled" : "Disabled");
     r.Add("BB_SC_N (configured)", "BBSCN", std::to_string(c.BbScN));
@@ -112,8 +112,8 @@ int ConfigureBbcr(FibreAdapter *a, bool enable, int bbScN)
     if (!enable)
         return ReportResult(
             kStatusOk,
-            Format("BB credit recovery disabled on HBA %d (%s)", a->instance, a->model).c_str());
+            Format("BB credit recovery disabled on HBA %d (%s)", a->instance, DisplayModel(*a).c_str()).c_str());
     return ReportResult(kStatusOk, Format("BB credit recovery enabled on HBA %d (%s) (BB_SC_N %d)",
-                                          a->instance, a->model, int(c.BbScN))
+                                          a->instance, DisplayModel(*a).c_str(), int(c.BbScN))
                                        .c_str());
 }
