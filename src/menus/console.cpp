@@ -43,16 +43,16 @@ bool ReadInputLine(std::string &line, size_t &count)
         }
         if (c == '\n')
             break;
+        // CR is no character of an answer: a script with CR LF line ends, or
+        // the Enter that aborted a test (polling hands it over as CR), would
+        // otherwise spoil the answer it lands in.
+        if (c == '\r')
+            continue;
         ++count;
         // The buffer starts over when full; only the count remembers the rest.
         if (line.size() == kInputBufferSize - 1)
             line.clear();
         line.push_back(static_cast<char>(c));
-    }
-    // A script written with CR LF line ends answers as one with LF.
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-        --count;
     }
     return true;
 }

@@ -12,7 +12,7 @@ constexpr size_t kInputBufferSize = 1024;
 constexpr size_t kStandardInputSize = 512;
 constexpr size_t kFileNameSize = 512;
 
-// One line of standard input without its line feed (and a CR before it): the
+// One line of standard input without its line feed (CRs dropped): the
 // text (the last buffer's worth) and how many characters came. False at end
 // of input, which InputEnded then reports.
 bool ReadInputLine(std::string &line, size_t &count);

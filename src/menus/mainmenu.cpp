@@ -59,6 +59,8 @@ bool Offered(const Area &area)
 
 int MainMenu()
 {
+    // What start-up had to say comes before the first screen.
+    ReleaseHeldLines();
     for (;;) {
         // Built anew each time: a command may have changed the adapter list.
         Menu menu("Main Menu");

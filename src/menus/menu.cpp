@@ -233,14 +233,12 @@ int SelectPort(const std::string &title, bool allowAll)
     for (const FibreAdapter *a = list.first; a; a = a->next) {
         // A virtual port shares its instance with its physical port: the
         // command line names it by WWPN, and so do the virtual port menus.
-        if (a->portType == TAVRO_PORT_TYPE_VIRTUAL)
+        // The FCoE engine entry shares its instance with the adapter's first
+        // port too; it has a menu of its own.
+        if (a->portType == TAVRO_PORT_TYPE_VIRTUAL || a->portType == TAVRO_PORT_TYPE_FCOE_ENGINE)
             continue;
-        std::string kind;
-        if (a->portType == TAVRO_PORT_TYPE_FCOE_ENGINE)
-            kind = "FCoE Engine";
-        else
-            kind = Format("Port %d", a->portNumber > 0 ? a->portNumber : 1);
-        menu.Add(Format("HBA %d  %-11s WWPN %s  %s", a->instance, kind.c_str(),
+        menu.Add(Format("HBA %2d  Port %d  WWPN %s  %s", a->instance,
+                        a->portNumber > 0 ? a->portNumber : 1,
                         WwnText(a->wwpn, WwnStyle::Dashed).c_str(), a->model),
                  a->instance);
     }
@@ -287,6 +285,8 @@ int RunMenuCommand(const std::vector<std::string> &args)
         line += " " + a;
     Trace(kLevelDebug, "RunMenuCommand:%s", line.c_str());
     int status = RunInteractiveCommand(args);
+    // A long-running test polls keys in raw mode: the menus read lines again.
+    oss::RestoreConsole();
     std::fflush(stdout);
     return status;
 }

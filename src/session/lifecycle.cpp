@@ -411,6 +411,8 @@ void cleanup()
     if (f.resourcesDeallocated.exchange(true))
         return;
     CoreLog(kLevelPlain, "Shutting Down...");
+    // A menu or a test that polled keys may have left the terminal raw.
+    oss::RestoreConsole();
     f.critSectionReady = false;
     StopEventThread();
     StopDevices();

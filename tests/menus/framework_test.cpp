@@ -2,10 +2,15 @@
 // screens, console input routines and the menu configuration file.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <thread>
 
 #include "base/text.h"
 #include "frame/frame.h"
@@ -241,6 +246,45 @@ TEST(MultiSelection, KeysOnAndOff)
     }
 }
 
+// On a terminal: single keys without echo, and the settings given back.
+TEST(MultiSelection, TerminalKeysWithoutEcho)
+{
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    termios before{};
+    ASSERT_EQ(tcgetattr(slave, &before), 0);
+    Console console(""); // standard output to a file
+    const int savedIn = dup(0);
+    dup2(slave, 0);
+    // Typed once the keys are read raw: echo would show now if it were on.
+    std::thread typist([master] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ssize_t n = write(master, "1x01\r", 5);
+        (void)n;
+    });
+    std::string choices;
+    int rc = GetMultiSelection(choices, 4);
+    typist.join();
+    dup2(savedIn, 0);
+    close(savedIn);
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(choices, "101");
+    EXPECT_EQ(console.Output(), "1[x] 2[ ] 3[x] \n");
+    pollfd p{master, POLLIN, 0};
+    EXPECT_EQ(poll(&p, 1, 200), 0) << "the keys were echoed";
+    termios after{};
+    ASSERT_EQ(tcgetattr(slave, &after), 0);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(std::memcmp(after.c_cc, before.c_cc, sizeof before.c_cc), 0);
+    close(slave);
+    close(master);
+}
+
 TEST(ConsoleInput, DefaultMenuUserInput)
 {
     struct Case {
@@ -287,8 +331,9 @@ TEST(ConsoleInput, StandardUserInput)
         char buffer[1024];
         std::memset(buffer, 'Z', sizeof buffer);
         EXPECT_EQ(TUIX_GetStandardUserInput(buffer, c.size), c.result) << c.typed.size();
-        if (c.text)
+        if (c.text) {
             EXPECT_STREQ(buffer, c.text);
+        }
     }
 }
 
@@ -458,10 +503,10 @@ TEST_F(MenuMachine, SelectPortListsTheAdapterList)
 {
     UseMachine("");
     Scan();
-    // Virtual ports are chosen by WWPN in their own menus, not here.
+    // Virtual ports and the FCoE engine have menus of their own.
     std::vector<const FibreAdapter *> entries;
     for (const FibreAdapter *e : Entries())
-        if (e->portType != TAVRO_PORT_TYPE_VIRTUAL)
+        if (e->portType != TAVRO_PORT_TYPE_VIRTUAL && e->portType != TAVRO_PORT_TYPE_FCOE_ENGINE)
             entries.push_back(e);
     ASSERT_GE(entries.size(), 2u);
     const std::string choice = std::to_string(entries.size() + 1) + "\n"; // "All HBA Ports"

@@ -23,7 +23,7 @@ import pexpect.fdpexpect
 BUILD = None
 MAIN = "    Main Menu"
 PROMPT = "Please Enter Selection: "
-CONF = "# private SNIA configuration\nvendor.library=/opt/vendor/libhba.so\n"
+CONF = "# SNIA libraries of this host\ncom.other.hba\t/usr/lib/other.so\n"
 
 
 class Install:
@@ -212,11 +212,13 @@ class MenusOnATerminal(Base):
         s.send("2")  # HBA Information: choose a port
         screen = s.expect(PROMPT)
         self.assertIn("All HBA Ports", screen)
-        self.assertIn("HBA 0  Port 1", screen)
+        self.assertIn("HBA  0  Port 1  WWPN 21-00-00-0E-7A-32-20-01  CV-2322", screen)
         s.send("100")
         s.expect("Invalid selection!")
         s.expect(PROMPT)
-        s.send("1")
+        number = next(line.split(":")[0].strip() for line in screen.splitlines()
+                      if "HBA  0  Port 1" in line)
+        s.send(number)
         out = s.expect("Press <Enter> to continue: ")
         self.assertIn("HBA Instance                   : 0", out)
         s.send("")
@@ -229,6 +231,9 @@ class MenusOnATerminal(Base):
             with self.subTest(where=where):
                 s = self.start()
                 _, entries = self.main_menu(s)
+                # The session registered the vendor library: there is something to put back.
+                with open(self.install.conf) as f:
+                    self.assertIn("com.vantor.corvane", f.read())
                 if where != "main":
                     s.send(str(entries["Adapter Information"]))
                     s.expect(PROMPT)
