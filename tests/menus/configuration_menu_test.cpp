@@ -97,19 +97,22 @@ TEST_F(ConfigurationMenuTest, RefusedValuesGetTheCommandLineMessageAndChangeNoth
 
 TEST_F(ConfigurationMenuTest, AliasesSetThroughTheMenusShowOnTheCommandLine)
 {
+    // Aliases live in the installation directory: a private one keeps the build's as it is.
+    const std::string volk = PrivateVolk("");
     auto r = Menus(area + kAliases + kFirstPort + "2\nrack 4 left\n" + kEnter + "5\nfabric-a\n" +
-                   kEnter + "1\n" + kEnter + "m\nx\n");
+                       kEnter + "1\n" + kEnter + "m\nx\n",
+                   volk);
     EXPECT_EQ(r.exitCode, 0) << r.out;
-    auto view = Cli({"-ha", "0", "view"});
+    auto view = Cli({"-ha", "0", "view"}, volk);
     EXPECT_TRUE(Has(view.out, "rack 4 left")) << view.out;
-    view = Cli({"-pa", "0", "view"});
+    view = Cli({"-pa", "0", "view"}, volk);
     EXPECT_TRUE(Has(view.out, "fabric-a")) << view.out;
 
     // Deleting the HBA alias from the menu leaves the port alias.
-    r = Menus(area + kAliases + kFirstPort + "3\n" + kEnter + "m\nx\n");
+    r = Menus(area + kAliases + kFirstPort + "3\n" + kEnter + "m\nx\n", volk);
     EXPECT_EQ(r.exitCode, 0) << r.out;
-    EXPECT_FALSE(Has(Cli({"-ha", "0", "view"}).out, "rack 4 left"));
-    EXPECT_TRUE(Has(Cli({"-pa", "0", "view"}).out, "fabric-a"));
+    EXPECT_FALSE(Has(Cli({"-ha", "0", "view"}, volk).out, "rack 4 left"));
+    EXPECT_TRUE(Has(Cli({"-pa", "0", "view"}, volk).out, "fabric-a"));
 }
 
 TEST_F(ConfigurationMenuTest, BootDeviceChosenFromTheTargetList)

@@ -25,7 +25,14 @@ protected:
                              "TAVRO_CLOCK_SCALE=1000", "TAVRO_HBA_CONF=" + dir.file("hba.conf")},
                             script);
     }
-    testenv::RunResult Cli(const std::vector<std::string> &args) { return Volk(args, Machine()); }
+    testenv::RunResult Cli(const std::vector<std::string> &args, const std::string &volk = "")
+    {
+        std::vector<std::string> argv = {volk.empty() ? VolkPath() : volk};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return testenv::Run(argv,
+                            {"VNSDM_STATE=" + dir.file("state.db"), "VNSDM_MACHINE=" + Machine(),
+                             "TAVRO_CLOCK_SCALE=1000", "TAVRO_HBA_CONF=" + dir.file("hba.conf")});
+    }
 
     // The number a screen shows for the entry with this text ("" when none).
     static std::string Entry(const std::string &screen, const std::string &text)
@@ -55,7 +62,7 @@ protected:
         return n;
     }
     // A private installation (volk, its library and its files) whose
-    // menu.properties is the test's own; the build's stays untouched.
+    // menu.properties (and alias file) is the test's own; the build's stays untouched.
     std::string PrivateVolk(const std::string &menuProperties)
     {
         const std::string bin = std::string(TAVRO_BINARY_DIR) + "/bin";
