@@ -538,6 +538,12 @@ TAVRO_API int32_t TAVRO_IsPersistentNamesMenuEnabled(void);
 TAVRO_API int32_t TAVRO_IsQoSMenuEnabled(void);
 /* Runs the main menu until the user quits (or standard input ends); 0. */
 TAVRO_API int32_t TAVRO_MainMenu(void);
+/* The trees of the main menu's areas, each on its own: they return when the
+ * user leaves them (-10 or -5), goes to the main menu (-4) or quits (-3). */
+TAVRO_API int32_t TAVRO_ConfigurationMenu(void);
+TAVRO_API int32_t TAVRO_TargetsMenu(void);
+/* The selective LUN screens of the targets tree. */
+TAVRO_API int32_t TAVRO_SelectiveLUNsMenu(void);
 /* The menu trees of single areas, each run until the user leaves it: -10 or
  * -5 going back, -4 for the main menu, -3 to quit. */
 TAVRO_API int32_t TAVRO_FlashMenu(void);

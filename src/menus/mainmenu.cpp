@@ -29,9 +29,9 @@ struct Area {
 // One line per area; an area's tree owner adds (or uncomments) its own line.
 const Area kAreas[] = {
     {"Adapter Information", "menu.adapter.information.enable", Always, AdapterInformationMenu},
-    // {"Adapter Configuration", "menu.configuration.enable", Always, ConfigurationMenu},
+    {"Adapter Configuration", "menu.configuration.enable", Always, ConfigurationMenu},
     {"Flash Update", "menu.flash.enable", Always, FlashMenu},
-    // {"Targets and LUNs", "menu.targets.enable", Always, TargetsMenu},
+    {"Targets and LUNs", "menu.targets.enable", Always, TargetsMenu},
     {"Diagnostics", "menu.diagnostics.enable", Always, DiagnosticsMenu},
     {"Monitoring", "menu.monitoring.enable", Always, MonitoringMenu},
     {"Virtual Ports", nullptr,

@@ -149,6 +149,30 @@ int FindNvramParam(std::string_view name)
     return -1;
 }
 
+std::string NvramParamRange(int index)
+{
+    const ParamRule &rule = kRules[index];
+    // The three refused by name before the table is consulted.
+    if (!rule.message || index == kNvEnableExtendedLogging)
+        return "not supported";
+    switch (rule.check) {
+    case Check::Range:
+        return std::to_string(rule.min) + "-" + std::to_string(rule.max);
+    case Check::AtLeast:
+        return std::to_string(rule.min) + " or more";
+    case Check::List: {
+        std::string text;
+        for (long allowed : rule.list)
+            if (allowed >= 0 && !(allowed == 0 && !text.empty()))
+                text += (text.empty() ? "" : ", ") + std::to_string(allowed);
+        return text;
+    }
+    case Check::Refused:
+        break;
+    }
+    return "not supported";
+}
+
 int ParseNVRAMParameter(const char *name, const char *value)
 {
     if (!name || !*name || !value || !*value) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 constexpr int kNvramParamCount = 30;
@@ -50,6 +51,9 @@ struct NvramParamInfo {
 const NvramParamInfo &NvramParam(int index);
 // Index of a long or short name (any case), or -1.
 int FindNvramParam(std::string_view name);
+// The values the parser accepts for a row, as a user reads them ("0-255",
+// "512, 1024, 2048", "1 or more", "not supported").
+std::string NvramParamRange(int index);
 
 // One pending setting: value -1 means "not set".
 struct UserNvramConfig {
