@@ -26,7 +26,7 @@ struct Area {
     int (*tree)();
 };
 
-// One line per area; an area's tree owner adds (or uncomments) its own line.
+// One line per area, in the order the main menu shows them.
 const Area kAreas[] = {
     {"Adapter Information", "menu.adapter.information.enable", Always, AdapterInformationMenu},
     {"Adapter Configuration", "menu.configuration.enable", Always, ConfigurationMenu},
