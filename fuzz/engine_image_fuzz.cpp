@@ -1,10 +1,12 @@
 // Fuzzes what the FCoE engine area reads from outside: engine firmware files
-// (check, version, segments) and the engine's parameter block.
+// (check, version, segments), the engine's parameter block and its log blocks.
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
 #include "fcoe/engine.h"
 #include "fcoe/image.h"
+#include "vnsdm.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -25,5 +27,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (DecodeEngineParams(data, size, port, p) && p.fcoeConfigItem && size < 168)
             __builtin_trap();
     }
+    // Every decoded log entry lies whole inside the block.
+    if (DecodeLogLayout(input).size() * SD_ENGINE_LOG_LAYOUT_SIZE + SD_ENGINE_LOG_HEADER_SIZE >
+        std::max<size_t>(size, SD_ENGINE_LOG_HEADER_SIZE))
+        __builtin_trap();
+    for (const EngineLogEntry &e : DecodeLogEntries(input))
+        if (e.text.size() >= SD_ENGINE_LOG_TEXT_SIZE)
+            __builtin_trap();
     return 0;
 }

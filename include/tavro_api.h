@@ -352,6 +352,22 @@ TAVRO_API int32_t TAVRO_SetQuillParameters(const FibreAdapter *adapter,
 TAVRO_API int32_t TAVRO_ResetQuillChip(const FibreAdapter *adapter);
 /* At most 393,216 bytes; written in segments of 65,536. */
 TAVRO_API int32_t TAVRO_QuillFirmwareUpdate(const FibreAdapter *adapter, const char *file);
+/* The engine's counters: of the chip, or per engine port (0 or 1, -1 both). */
+TAVRO_API int32_t TAVRO_GetQuillStatisticsASIC(const FibreAdapter *adapter);
+TAVRO_API int32_t TAVRO_GetQuillStatisticsCPU(const FibreAdapter *adapter);
+TAVRO_API int32_t TAVRO_GetQuillStatisticsEthernet(const FibreAdapter *adapter, int32_t port);
+TAVRO_API int32_t TAVRO_GetQuillStatisticsFC(const FibreAdapter *adapter, int32_t port);
+TAVRO_API int32_t TAVRO_GetQuillStatisticsNSL(const FibreAdapter *adapter, int32_t port);
+/* Engine memory: length bytes from address shown in rows of eight (at most
+   32,768 bytes, within the engine's 64 KiB); a 32-bit word written little-endian. */
+TAVRO_API int32_t TAVRO_QuillReadMemory(const FibreAdapter *adapter, uint32_t address,
+                                        uint32_t length);
+TAVRO_API int32_t TAVRO_QuillWriteMemoryCmdLine(const FibreAdapter *adapter, uint32_t address,
+                                                uint32_t value);
+/* The engine's logs: their layout, the entries of one log, the saved panic text. */
+TAVRO_API int32_t TAVRO_ListQuillLogEntryLayOut(const FibreAdapter *adapter);
+TAVRO_API int32_t TAVRO_DisplayQuillLogDataPerLogID(const FibreAdapter *adapter, int32_t logId);
+TAVRO_API int32_t TAVRO_GetQuillPanicLog(const FibreAdapter *adapter);
 /* ---- Flash update ---- */
 
 /* One key of the pending option-ROM request ("all", "fw", "boot", "region", "act",

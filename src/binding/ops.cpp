@@ -105,14 +105,23 @@ bool OpenPort(const FibreAdapter *a, BindingPort &port, int &status)
     return true;
 }
 
-// The physical ports of the list, in order.
-std::vector<FibreAdapter *> PhysicalPorts()
+// Runs body for every physical port of the list, in order, inside one
+// document; answers the number of ports, or 0 with the refusal reported when
+// there is none (status then holds its code).
+template <class Body> int ForEachPhysicalPort(int &status, Body &&body)
 {
-    std::vector<FibreAdapter *> out;
+    std::vector<FibreAdapter *> ports;
     for (FibreAdapter *a = Adapters().first; a; a = a->next)
         if (a->portType == TAVRO_PORT_TYPE_PHYSICAL)
-            out.push_back(a);
-    return out;
+            ports.push_back(a);
+    if (ports.empty()) {
+        status = ReportFailure(kStatusNoAdapter, "No compatible HBA(s) found in current system !");
+        return 0;
+    }
+    CurrentRenderer().BeginDocument();
+    for (FibreAdapter *a : ports)
+        body(a);
+    return int(ports.size());
 }
 
 // Frees the request list whatever happens.
@@ -253,16 +262,12 @@ int DisplayTargetPersistBinding(const FibreAdapter *a)
 
 int DisplayTargetPersistBindingAll()
 {
-    const auto ports = PhysicalPorts();
-    if (ports.empty())
-        return ReportFailure(kStatusNoAdapter, "No compatible HBA(s) found in current system !");
     Renderer &r = CurrentRenderer();
-    r.BeginDocument();
-    int last = 0;
-    for (FibreAdapter *a : ports) {
+    int last = 0, status = 0;
+    const int count = ForEachPhysicalPort(status, [&](FibreAdapter *a) {
         DeviceRecord *rec = FindDeviceForAdapter(a);
         if (!rec)
-            continue;
+            return;
         BindingPort port = MakeBindingPort(*rec);
         TargetBindingList list;
         r.BeginRecord(kBindingPort, kInXml);
@@ -278,7 +283,9 @@ int DisplayTargetPersistBindingAll()
             BindingRows(r, port, list);
         }
         r.EndRecord();
-    }
+    });
+    if (!count)
+        return status;
     return r.Finish(last, last ? kUnreadable : nullptr);
 }
 
@@ -293,13 +300,9 @@ int AutoConfigureBinding(const FibreAdapter *a, bool report)
 
 int AutoConfigureBindingAllHBAs()
 {
-    const auto ports = PhysicalPorts();
-    if (ports.empty())
-        return ReportFailure(kStatusNoAdapter, "No compatible HBA(s) found in current system !");
     Renderer &r = CurrentRenderer();
-    r.BeginDocument();
-    int failures = 0, last = 0;
-    for (FibreAdapter *a : ports) {
+    int failures = 0, last = 0, status = 0;
+    const int count = ForEachPhysicalPort(status, [&](FibreAdapter *a) {
         std::string message;
         const int s = AutoConfigure(a, message);
         r.TextLine(message);
@@ -307,10 +310,12 @@ int AutoConfigureBindingAllHBAs()
             ++failures;
             last = s;
         }
-    }
+    });
+    if (!count)
+        return status;
     if (failures == 0)
         return ReportResult(kStatusOk, "Binding configuration is saved successfully.", 1);
-    if (failures < int(ports.size()))
+    if (failures < count)
         return ReportResult(last, "Configuration saved with some errors!");
     return ReportResult(last, "Unable to save persistent binding configuration!");
 }
@@ -425,13 +430,9 @@ int UnbindAllTargets(const FibreAdapter *a, bool report)
 
 int UnbindAllTargetsAllHBAs()
 {
-    const auto ports = PhysicalPorts();
-    if (ports.empty())
-        return ReportFailure(kStatusNoAdapter, "No compatible HBA(s) found in current system !");
     Renderer &r = CurrentRenderer();
-    r.BeginDocument();
-    int last = 0, done = 0;
-    for (FibreAdapter *a : ports) {
+    int last = 0, done = 0, status = 0;
+    const int count = ForEachPhysicalPort(status, [&](FibreAdapter *a) {
         std::string message;
         const int s = UnbindAll(a, message);
         r.TextLine(message);
@@ -439,7 +440,9 @@ int UnbindAllTargetsAllHBAs()
             last = s;
         else
             ++done;
-    }
+    });
+    if (!count)
+        return status;
     return ReportResult(last, nullptr, done ? 1 : 0);
 }
 

@@ -44,6 +44,19 @@ bool IsAnyOf(const std::string &w, std::initializer_list<const char *> words)
     return std::any_of(words.begin(), words.end(), [&](const char *k) { return w == k; });
 }
 
+// A 32-bit number, decimal or 0x hex.
+bool ReadWord(const std::string &text, uint32_t &out)
+{
+    long n = -1;
+    if (!ReadNumberOrHex(text, n) || n < 0 || n > 0xFFFFFFFFL)
+        return false;
+    out = uint32_t(n);
+    return true;
+}
+
+// Without a length, --read shows this many bytes.
+constexpr uint32_t kDefaultReadLength = 256;
+
 int ParseFcoeEngine(Operands &ops, AdapterSelector &adapter, FcoeCommand &req)
 {
     if (int s = TakeAdapter(ops, AdapterOperand::Required, adapter))
@@ -51,7 +64,8 @@ int ParseFcoeEngine(Operands &ops, AdapterSelector &adapter, FcoeCommand &req)
     if (int s = RequireOperand(ops))
         return s;
     bool getParam = false, setParam = false, reset = false, info = false, other = false,
-         loadFw = false, anyValue = false;
+         loadFw = false, anyValue = false, stats = false, log = false, list = false, panic = false,
+         read = false, write = false;
     int32_t *values = req.params.values;
     while (ops.More()) {
         const std::string tok = ops.Next();
@@ -67,8 +81,22 @@ int ParseFcoeEngine(Operands &ops, AdapterSelector &adapter, FcoeCommand &req)
             reset = true;
         } else if (w == "info" || w == "geninfo") {
             info = true;
-        } else if (IsAnyOf(w, {"stats", "asic", "cpu", "eth", "fc", "nsl", "log", "list", "panic",
-                               "diag", "clear", "show"})) {
+        } else if (w == "stats") {
+            stats = true;
+        } else if (IsAnyOf(w, {"asic", "cpu", "eth", "fc", "nsl"})) {
+            stats = true;
+            req.stats = w == "asic"  ? FcoeStats::Asic
+                        : w == "cpu" ? FcoeStats::Cpu
+                        : w == "eth" ? FcoeStats::Ethernet
+                        : w == "fc"  ? FcoeStats::Fc
+                                     : FcoeStats::Nsl;
+        } else if (w == "log") {
+            log = true;
+        } else if (w == "list") {
+            list = true;
+        } else if (w == "panic") {
+            panic = true;
+        } else if (IsAnyOf(w, {"diag", "clear", "show"})) {
             other = true;
             req.words.push_back(w);
         } else if (IsAnyOf(w, {"loadfw", "id", "read", "write", "modwrite"})) {
@@ -78,6 +106,25 @@ int ParseFcoeEngine(Operands &ops, AdapterSelector &adapter, FcoeCommand &req)
             if (w == "loadfw") {
                 loadFw = true;
                 req.fileName = CutText(value, kMaxFileName);
+            } else if (w == "id") {
+                long n = -1;
+                if (!ReadNumberOrHex(value, n) || n < 0 || n > 0xFFFF)
+                    return Unrecognized(value);
+                req.logId = int(n);
+            } else if (w == "read" || w == "write") {
+                if (!ReadWord(value, req.address))
+                    return Unrecognized(value);
+                uint32_t &second = w == "read" ? req.length : req.value;
+                if (w == "write" && !ops.More())
+                    return MissingInput();
+                if (w == "write" || (ops.More() && !ops.Peek().starts_with("-"))) {
+                    const std::string v = ops.Next();
+                    if (!ReadWord(v, second))
+                        return Unrecognized(v);
+                } else {
+                    req.length = kDefaultReadLength;
+                }
+                (w == "read" ? read : write) = true;
             } else {
                 long n = -1;
                 if (!ReadNumberOrHex(value, n))
@@ -131,7 +178,23 @@ int ParseFcoeEngine(Operands &ops, AdapterSelector &adapter, FcoeCommand &req)
         req.action = FcoeAction::GetParams;
     else if (info)
         req.action = FcoeAction::GeneralInfo;
-    else if (other)
+    else if (write)
+        req.action = FcoeAction::WriteMemory;
+    else if (read)
+        req.action = FcoeAction::ReadMemory;
+    else if (stats) {
+        if (req.stats == FcoeStats::None)
+            return MissingInput();
+        req.action = FcoeAction::Statistics;
+    } else if (panic)
+        req.action = FcoeAction::PanicLog;
+    else if (req.logId >= 0)
+        req.action = FcoeAction::LogData;
+    else if (log || list) {
+        if (!list)
+            return MissingInput();
+        req.action = FcoeAction::LogLayout;
+    } else if (other)
         req.action = FcoeAction::Other;
     else
         return MissingInput();
@@ -152,11 +215,37 @@ int RunFcoeEngine(const AdapterChoice &adapters, const FcoeCommand &req)
         return TAVRO_ResetQuillChip(a);
     case FcoeAction::LoadFirmware:
         return TAVRO_QuillFirmwareUpdate(a, req.fileName.c_str());
+    case FcoeAction::Statistics:
+        switch (req.stats) {
+        case FcoeStats::Asic:
+            return TAVRO_GetQuillStatisticsASIC(a);
+        case FcoeStats::Cpu:
+            return TAVRO_GetQuillStatisticsCPU(a);
+        case FcoeStats::Ethernet:
+            return TAVRO_GetQuillStatisticsEthernet(a, req.port);
+        case FcoeStats::Fc:
+            return TAVRO_GetQuillStatisticsFC(a, req.port);
+        case FcoeStats::Nsl:
+            return TAVRO_GetQuillStatisticsNSL(a, req.port);
+        case FcoeStats::None:
+            break;
+        }
+        break;
+    case FcoeAction::ReadMemory:
+        return TAVRO_QuillReadMemory(a, req.address, req.length);
+    case FcoeAction::WriteMemory:
+        return TAVRO_QuillWriteMemoryCmdLine(a, req.address, req.value);
+    case FcoeAction::LogLayout:
+        return TAVRO_ListQuillLogEntryLayOut(a);
+    case FcoeAction::LogData:
+        return TAVRO_DisplayQuillLogDataPerLogID(a, req.logId);
+    case FcoeAction::PanicLog:
+        return TAVRO_GetQuillPanicLog(a);
     case FcoeAction::None:
     case FcoeAction::Other:
         break;
     }
-    // The engine's statistics, logs and memory views are not offered here.
+    // The engine's diagnostics and counter clearing are not offered here.
     return OptionDisabled();
 }
 
@@ -166,13 +255,25 @@ constexpr HelpTopic kHelpFcoeEngine = {
     "It covers parameters, firmware, information and reset.",
     "-fcoe " HBA " [--port0|--port1] --getparam|--info|--geninfo|--reset\n"
     "-fcoe " HBA " [--port0|--port1] --setparam <parameter> <value> [...]\n"
-    "-fcoe " HBA " --loadfw <firmware file>",
+    "-fcoe " HBA " --loadfw <firmware file>\n"
+    "-fcoe " HBA " [--port0|--port1] --stats --asic|--cpu|--eth|--fc|--nsl\n"
+    "-fcoe " HBA " --log --list|--panic\n"
+    "-fcoe " HBA " --log --id <log id>\n"
+    "-fcoe " HBA " --read <address> [<length>]\n"
+    "-fcoe " HBA " --write <address> <32-bit value>",
     "--port0, --port1\tThe engine port; without one, both are shown.\n"
     "--getparam, --setparam\tDisplay or change the engine parameters.\n"
     "--info, --geninfo\tEngine general information.\n"
     "--reset\tReset the engine.\n"
     "--loadfw\tUpdate the engine firmware from a file\n"
     "\t(393,216 bytes at most).\n"
+    "--stats\tEngine counters: --asic, --cpu (the chip),\n"
+    "\t--eth, --fc, --nsl (per engine port).\n"
+    "--log\t--list the engine's logs, --id one log's entries,\n"
+    "\t--panic the text of the last panic.\n"
+    "--read\tShow engine memory (256 bytes unless a length\n"
+    "\tis given, 32,768 at most).\n"
+    "--write\tWrite one 32-bit word of engine memory.\n"
     "Parameters:\t\n"
     "  PortSelection (PS)\t0-1\n"
     "  PortType (AT)\t0 access, 1 trunk\n"

@@ -15,7 +15,22 @@ enum class FcoeAction {
     SetParams,
     Reset,
     LoadFirmware,
-    Other, // statistics, logs and memory views
+    Statistics, // view in FcoeCommand::stats
+    ReadMemory,
+    WriteMemory,
+    LogLayout,
+    LogData,
+    PanicLog,
+    Other, // words this command does not offer
+};
+
+enum class FcoeStats {
+    None,
+    Asic,
+    Cpu,
+    Ethernet,
+    Fc,
+    Nsl
 };
 
 // One engine parameter as the user names it, with its range and refusal.
@@ -35,6 +50,11 @@ struct FcoeCommand {
     int port = -1; // --port0, --port1 or PortSelection; -1 both
     TavroFcoeParams params{};
     std::string fileName; // --loadfw
+    FcoeStats stats = FcoeStats::None;
+    uint32_t address = 0; // --read, --write
+    uint32_t length = 0;  // --read
+    uint32_t value = 0;   // --write
+    int logId = -1;       // --id
     std::vector<std::string> words;
 
     FcoeCommand()

@@ -320,6 +320,20 @@ int Refuse(const FibreAdapter *a, bool unsupported, int index, int value)
 
 } // namespace
 
+const DeviceRecord *EngineDeviceOf(const FibreAdapter *a, int &status)
+{
+    return EnginePort(a, status);
+}
+
+std::string EngineNamed(const FibreAdapter *a) { return Named(a); }
+
+int EngineManage(const DeviceRecord *rec, uint16_t operation, uint32_t p1, uint32_t p2,
+                 uint32_t count, const uint8_t *data)
+{
+    BeginManage();
+    return ManageCall(rec, operation, p1, p2, count, data);
+}
+
 const EngineManageResult &LastManageResult()
 {
     static const EngineManageResult kNone{};

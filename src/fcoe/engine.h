@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,53 @@ const EngineManageResult &LastManageResult();
 // Decodes the parameter block (information type 6) for one engine port;
 // false when the block is too short to hold that port.
 bool DecodeEngineParams(const uint8_t *block, size_t length, int port, EngineParams &out);
+
+struct DeviceRecord;
+
+// ---- Shared by the engine's views ----------------------------------------------------
+// The device record of an engine port, or null with the refusal reported.
+const DeviceRecord *EngineDeviceOf(const FibreAdapter *adapter, int &status);
+// "(Instance %lu - %s)" of the adapter, as the engine's messages name it.
+std::string EngineNamed(const FibreAdapter *adapter);
+// One manage call (memory read or write, get information) into the manage
+// result record: 0, or kFcoeManageFailed with its text and device status.
+// count is the memory length; information calls take the largest buffer.
+int EngineManage(const DeviceRecord *rec, uint16_t operation, uint32_t p1, uint32_t p2,
+                 uint32_t count = 0, const uint8_t *data = nullptr);
+
+// The engine's log layout and one log's entries, decoded from their blocks;
+// a short block gives what it holds whole.
+struct EngineLogInfo {
+    int id = 0;
+    int entrySize = 0;
+    uint32_t entries = 0;
+    std::string name;
+};
+std::vector<EngineLogInfo> DecodeLogLayout(std::span<const uint8_t> block);
+struct EngineLogEntry {
+    uint32_t time = 0;
+    uint16_t code = 0;
+    uint8_t severity = 0;
+    std::string text;
+};
+std::vector<EngineLogEntry> DecodeLogEntries(std::span<const uint8_t> block);
+
+// The engine's views over the same channel.
+enum class EngineStatsView {
+    Asic,
+    Cpu,
+    Ethernet,
+    Fc,
+    Nsl
+};
+// port 0 or 1, or -1 for both (ignored by the chip's own views).
+int GetQuillStatistics(const FibreAdapter *adapter, EngineStatsView view, int port);
+// At most SD_ENGINE_MAX_DATA bytes within the engine's memory.
+int QuillReadMemory(const FibreAdapter *adapter, uint32_t address, uint32_t length);
+int QuillWriteMemory(const FibreAdapter *adapter, uint32_t address, uint32_t value);
+int ListQuillLogEntryLayOut(const FibreAdapter *adapter);
+int DisplayQuillLogDataPerLogID(const FibreAdapter *adapter, int logId);
+int GetQuillPanicLog(const FibreAdapter *adapter);
 
 // The exported operations; each prints its own messages and answers a status.
 int DisplayQuillGeneralInfo(const FibreAdapter *adapter);

@@ -51,11 +51,12 @@ TAVRO_API int32_t TAVRO_addUserOptionROMRequest(const char *key, const char *val
 }
 
 TAVRO_API int32_t TAVRO_UpdateOptionROMSingleHBA(const FibreAdapter *adapter, const char *image,
-                                                 uint32_t *portsUpdated, int32_t)
+                                                 uint32_t *portsUpdated, int32_t disableReset)
 {
     return Guarded([&] {
         FibreAdapter *a = Lookup(adapter);
-        flash::UpdateOutcome out = flash::updateOptionROMSingleHBA(a, Text(image), true);
+        flash::UpdateOutcome out =
+            flash::updateOptionROMSingleHBA(a, Text(image), true, disableReset != 0);
         if (portsUpdated)
             *portsUpdated = uint32_t(out.portsUpdated);
         if (out.status)

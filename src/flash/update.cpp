@@ -19,6 +19,7 @@
 #include "frame/messages.h"
 #include "frame/props.h"
 #include "info/flashver.h"
+#include "nvram/bootdev.h"
 #include "render/output.h"
 
 namespace flash {
@@ -86,6 +87,20 @@ std::string DriverVersion(const DeviceRecord &rec)
 
 // The oldest driver that passes a Fenn flash image through to the adapter.
 constexpr int kFennFlashDriver[2] = {9, 2};
+// The oldest driver that can leave the adapter running after a flash write.
+constexpr int kNoResetDriver[2] = {9, 1};
+
+// Whether the writes of the update under way leave the adapter un-reset: it
+// then runs its old image until it is reset or the host reboots.
+bool &NoResetWrites()
+{
+    static bool noReset = false;
+    return noReset;
+}
+struct NoResetScope {
+    explicit NoResetScope(bool on) { NoResetWrites() = on; }
+    ~NoResetScope() { NoResetWrites() = false; }
+};
 
 // Compares the driver's "major.minor..." text; an unreadable one is too old.
 bool DriverAtLeast(const DeviceRecord &rec, const int (&least)[2])
@@ -137,17 +152,18 @@ SD_STATUS WriteRegions(const DeviceRecord &rec, const std::vector<RegionWrite> &
             return st;
         saved.push_back(std::move(old));
     }
+    const uint32_t options = NoResetWrites() ? SD_FLASH_OPT_NO_RESET : 0;
     for (size_t i = 0; i < writes.size(); ++i) {
         const RegionWrite &w = writes[i];
-        SD_STATUS st =
-            SDUpdateOptionRomEx2(rec.handle, 0, w.code, w.data.data(), uint32_t(w.data.size()), 0);
+        SD_STATUS st = SDUpdateOptionRomEx2(rec.handle, 0, w.code, w.data.data(),
+                                            uint32_t(w.data.size()), options);
         if (st == SD_OK)
             continue;
         Trace(kLevelDebug, "WriteRegions: region 0x%X failed (0x%x), restoring", w.code, st);
         for (size_t k = 0; k <= i; ++k) {
             SD_STATUS back =
                 SDUpdateOptionRomEx2(rec.handle, 0, saved[k].code, saved[k].data.data(),
-                                     uint32_t(saved[k].data.size()), 0);
+                                     uint32_t(saved[k].data.size()), options);
             if (back != SD_OK)
                 Trace(kLevelDebug, "WriteRegions: restore of region 0x%X failed (0x%x)",
                       saved[k].code, back);
@@ -871,8 +887,21 @@ int doISPCheckForOptionROM(const FibreAdapter *adapter)
     }
 }
 
+// The disable-reset flag as the update keeps it: only with a driver that can
+// leave the adapter running; asked for, or for a newer adapter that boots
+// from SAN; never when the new firmware is to be activated.
+static bool KeepDisableReset(const FibreAdapter *a, const DeviceRecord &rec, bool asked)
+{
+    if (GetAdapterFamilyCode(&rec) < 12 || !DriverAtLeast(rec, kNoResetDriver))
+        return false;
+    bool keep = asked || (GetAdapterFamilyCode(&rec) >= 15 && IsConfigureToBootFromSAN(*a));
+    if (const OptionRomRequest *r = UserOptionRomRequest(); r && r->activateFirmware)
+        keep = false;
+    return keep;
+}
+
 UpdateOutcome updateOptionROMSingleHBA(FibreAdapter *a, const std::string &file,
-                                       bool updateAllPorts)
+                                       bool updateAllPorts, bool disableReset)
 {
     if (!a)
         return Failed(kStatusNoAdapter, "Unable to locate the specified HBA!");
@@ -887,6 +916,9 @@ UpdateOutcome updateOptionROMSingleHBA(FibreAdapter *a, const std::string &file,
                              DriverVersion(*rec).c_str()));
     int type = CheckPortUpdateOption(a);
     const DeviceRecord *rec = FindDeviceForAdapter(a);
+    const NoResetScope noReset(rec && KeepDisableReset(a, *rec, disableReset));
+    if (NoResetWrites())
+        Trace(kLevelDebug, "updateOptionROMSingleHBA: the adapter is not reset after writing");
     if (type == 2 && updateAllPorts)
         type = 1;
     else if (type == 3 && !updateAllPorts && rec && GetAdapterFamilyCode(rec) == 25)
@@ -920,9 +952,9 @@ UpdateOutcome updateOptionROMSingleHBA(FibreAdapter *a, const std::string &file,
     return total;
 }
 
-int UpdateOptionROMSingleHBA(FibreAdapter *adapter, const std::string &file)
+int UpdateOptionROMSingleHBA(FibreAdapter *adapter, const std::string &file, bool disableReset)
 {
-    UpdateOutcome out = updateOptionROMSingleHBA(adapter, file, true);
+    UpdateOutcome out = updateOptionROMSingleHBA(adapter, file, true, disableReset);
     if (out.status)
         return ReportFailure(out.status, out.message.c_str());
     return ReportResult(0, nullptr, 1);

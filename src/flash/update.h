@@ -58,12 +58,16 @@ struct UpdateOutcome {
 };
 
 // One port (and its card partner); updateAllPorts as the export sets it.
+// disableReset asks that the adapter is not reset after writing (kept only
+// where the driver allows it): it then shows the new versions after its next
+// reset or the host's reboot.
 UpdateOutcome updateOptionROMSingleHBA(FibreAdapter *adapter, const std::string &file,
-                                       bool updateAllPorts);
+                                       bool updateAllPorts, bool disableReset = false);
 // Runs the single path over the list and reports once; answers the status.
 int UpdateOptionROMAllHBAs(const std::string &file);
 // Runs one port and reports; answers the status.
-int UpdateOptionROMSingleHBA(FibreAdapter *adapter, const std::string &file);
+int UpdateOptionROMSingleHBA(FibreAdapter *adapter, const std::string &file,
+                             bool disableReset = false);
 
 // Whole flash (biosOnly false) or the boot code alone to a file; reports.
 int SaveFlashToFile(FibreAdapter *adapter, const std::string &file, bool biosOnly);

@@ -19,6 +19,7 @@
 #include "machine_fixture.h"
 #include "testenv.h"
 #include "vnsdm.h"
+#include "vnsdm_sim.h"
 
 using namespace flash;
 
@@ -235,6 +236,96 @@ TEST_F(VpdKeepTest, TheCardsVpdSurvivesAndTheFirmwareIsNew)
     const std::vector<uint8_t> fw = Region(0x01, 120);
     EXPECT_EQ(fw[19], 9);
     EXPECT_EQ(fw[23], 21);
+}
+
+// ---- Updates that leave the adapter running ----------------------------------------
+
+class NoResetTest : public VpdKeepTest {
+protected:
+    SD_NODE_PROPERTY Node()
+    {
+        SD_NODE_PROPERTY n{};
+        const DeviceRecord *rec = FindDeviceForAdapter(Port(1));
+        EXPECT_NE(rec, nullptr);
+        if (rec) {
+            EXPECT_EQ(SDGetHbaDeviceNodeProperty(rec->handle, &n), SD_OK);
+        }
+        return n;
+    }
+    static std::pair<int, int> Firmware(const SD_NODE_PROPERTY &n)
+    {
+        return {n.FlashFwMajor, n.FlashFwMinor};
+    }
+};
+
+TEST_F(NoResetTest, TheAdapterRunsItsOldImageUntilItIsReset)
+{
+    LoadWithVpd("");
+    const SD_NODE_PROPERTY before = Node();
+    ASSERT_NE(Firmware(before), std::make_pair(9, 21));
+    const UpdateOutcome out = updateOptionROMSingleHBA(Port(1), Image(kTemplate), true, true);
+    ASSERT_EQ(out.status, 0) << out.message;
+    // The flash holds the new firmware; the adapter still reports the old.
+    EXPECT_EQ(Region(0x01, 120)[23], 21);
+    EXPECT_EQ(Firmware(Node()), Firmware(before));
+    EXPECT_EQ(Node().BiosMajor, before.BiosMajor);
+    EXPECT_EQ(Node().BiosMinor, before.BiosMinor);
+    // A second such update changes nothing the adapter runs either.
+    ASSERT_EQ(updateOptionROMSingleHBA(Port(1), Image(kTemplate), true, true).status, 0);
+    EXPECT_EQ(Firmware(Node()), Firmware(before));
+    // The reset (a reboot) brings the new image up, and it stays up.
+    ASSERT_EQ(VNSimResetAdapter(Port(1)->wwpn), SD_OK);
+    EXPECT_EQ(Firmware(Node()), std::make_pair(9, 21));
+    Scan();
+    EXPECT_EQ(Firmware(Node()), std::make_pair(9, 21));
+}
+
+TEST_F(NoResetTest, WithoutTheFlagTheNewImageRunsAtOnce)
+{
+    LoadWithVpd("");
+    ASSERT_EQ(updateOptionROMSingleHBA(Port(1), Image(kTemplate), true, false).status, 0);
+    EXPECT_EQ(Firmware(Node()), std::make_pair(9, 21));
+}
+
+TEST_F(NoResetTest, ActivatingTheFirmwareResetsTheAdapter)
+{
+    LoadWithVpd("");
+    ASSERT_EQ(addUserOptionROMRequest("act", "1"), 0);
+    ASSERT_EQ(updateOptionROMSingleHBA(Port(1), Image(kTemplate), true, true).status, 0);
+    EXPECT_EQ(Firmware(Node()), std::make_pair(9, 21));
+}
+
+TEST_F(NoResetTest, ADriverThatCannotLeaveTheAdapterRunningResetsIt)
+{
+    Load(CardWithPorts("0x7180", "0x0180", "CVT0001804", {1},
+                       R"({ "version": "9.0.5.2" }, "flash": { "regions": [
+                           { "code": "0x14", "size": 4096 } ] })"));
+    const SD_NODE_PROPERTY before = Node();
+    ASSERT_EQ(updateOptionROMSingleHBA(Port(1), Image(kTemplate), true, true).status, 0);
+    EXPECT_NE(Firmware(Node()), Firmware(before));
+    EXPECT_EQ(Firmware(Node()), std::make_pair(9, 21));
+}
+
+TEST_F(NoResetTest, TheDeviceLibraryHoldsWhatTheAdapterRan)
+{
+    LoadWithVpd("");
+    const DeviceRecord *rec = FindDeviceForAdapter(Port(1));
+    ASSERT_NE(rec, nullptr);
+    const SD_NODE_PROPERTY before = Node();
+    const std::vector<uint8_t> fw = Region(0x01, 0x80000);
+    // Options it does not know are refused and write nothing.
+    EXPECT_EQ(SDUpdateOptionRomEx2(rec->handle, 0, 0x01, fw.data(), uint32_t(fw.size()), 0x2),
+              SDERR_INVALID_PARAMETER);
+    // A write without the option is a reset: what was held is dropped.
+    const std::vector<uint8_t> boot = Region(0x07, 0x40000);
+    ASSERT_EQ(SDUpdateOptionRomEx2(rec->handle, 0, 0x07, boot.data(), uint32_t(boot.size()),
+                                   SD_FLASH_OPT_NO_RESET),
+              SD_OK);
+    ASSERT_EQ(updateOptionROMSingleHBA(Port(1), Image(kTemplate), true, true).status, 0);
+    EXPECT_EQ(Firmware(Node()), Firmware(before));
+    ASSERT_EQ(SDUpdateOptionRomEx2(rec->handle, 0, 0x07, boot.data(), uint32_t(boot.size()), 0),
+              SD_OK);
+    EXPECT_EQ(Firmware(Node()), std::make_pair(9, 21));
 }
 
 TEST_F(VpdKeepTest, AnEmptyVpdRegionTakesTheImagesTemplate)

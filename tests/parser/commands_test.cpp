@@ -502,14 +502,17 @@ TEST_F(ParserTest, FcoeEngineActions)
         {{"-fcoe", "0", "--reset"}, FcoeAction::Reset, -1},
         {{"-fcoe", "0", "--port0", "--setparam", "CS", "5"}, FcoeAction::SetParams, 0},
         {{"-fcoe", "0", "--loadfw", "/tmp/engine.bin"}, FcoeAction::LoadFirmware, -1},
-        {{"-fcoe", "0", "--stats"}, FcoeAction::Other, -1},
+        {{"-fcoe", "0", "--diag"}, FcoeAction::Other, -1},
+        {{"-fcoe", "0", "--port1", "--stats", "--nsl"}, FcoeAction::Statistics, 1},
     };
     for (const Case &c : cases) {
         ASSERT_EQ(Parse(c.args), 0) << c.args[2] << " " << Message();
         EXPECT_EQ(Request<FcoeCommand>().action, c.action) << c.args[2];
         EXPECT_EQ(Request<FcoeCommand>().port, c.port) << c.args[2];
     }
-    EXPECT_EQ(Request<FcoeCommand>().words.at(0), "stats");
+    EXPECT_EQ(Request<FcoeCommand>().stats, FcoeStats::Nsl);
+    EXPECT_PARSE_FAILS(Args({"-fcoe", "0", "--stats"}), kParseMissingInput,
+                       "Option requires additional input(s)!");
     ASSERT_EQ(Parse({"-fcoe", "0", "--loadfw", "/tmp/engine.bin"}), 0);
     EXPECT_EQ(Request<FcoeCommand>().fileName, "/tmp/engine.bin");
     EXPECT_PARSE_FAILS(Args({"-fcoe", "0", "--setparam"}), kParseMissingInput,

@@ -115,8 +115,8 @@ TEST_F(ParserTest, EveryOptionTakesItsTwoDashSpelling)
 TEST_F(ParserTest, TwoDashFcIsTheFcoeSubOptionNotTheFcOption)
 {
     ASSERT_EQ(Parse({"-fcoe", "0", "--fc"}), 0) << Message();
-    ASSERT_EQ(Request<FcoeCommand>().words.size(), 1u);
-    EXPECT_EQ(Request<FcoeCommand>().words[0], "fc");
+    EXPECT_EQ(Request<FcoeCommand>().action, FcoeAction::Statistics);
+    EXPECT_EQ(Request<FcoeCommand>().stats, FcoeStats::Fc);
     EXPECT_PARSE_FAILS(Args{"--fc"}, kParseUnrecognized,
                        "Unrecognized command line option '--fc'!");
     EXPECT_EQ(Parse({"/fc"}), 0);

@@ -219,6 +219,29 @@ TEST_F(LoaderTest, UnknownFieldIsRefused)
                   {"instances[0].beacn", "unknown field"});
 }
 
+TEST_F(LoaderTest, EngineCountersAndLogsAreCheckedWhereTheyStand)
+{
+    auto engine = [](const std::string &body) {
+        return R"({ "instances": [ )" +
+               MinimalInstance("21:00:00:0e:7a:10:00:01", R"("engine": )" + body) + " ] }";
+    };
+    ExpectOneLine(engine(R"({ "statistics": { "asic": [ 1, 2, 3, 4, 5, 6, 7, 8, 9 ] } })"),
+                  {"instances[0].engine.statistics.asic", "at most 8 counters"});
+    ExpectOneLine(engine(R"({ "statistics": { "fc": [ [ 1 ], [ 2 ], [ 3 ] ] } })"),
+                  {"instances[0].engine.statistics.fc", "at most two engine ports"});
+    ExpectOneLine(engine(R"({ "statistics": { "nsl": [ [ -1 ] ] } })"),
+                  {"instances[0].engine.statistics.nsl[0][0]"});
+    ExpectOneLine(engine(R"({ "logs": [ { "name": "no id" } ] })"),
+                  {"instances[0].engine.logs[0]", "id"});
+    ExpectOneLine(engine(R"({ "logs": [ { "id": 1, "entries": [ { "severity": 3 } ] } ] })"),
+                  {"instances[0].engine.logs[0].entries[0].severity"});
+    ExpectOneLine(engine(R"({ "statistic": {} })"),
+                  {"instances[0].engine.statistic", "unknown field"});
+    EXPECT_EQ(UseMachine(engine(R"({ "statistics": { "fc": [ [ 18446744073709551615 ] ] },
+                                     "logs": [], "panic_log": "" })")),
+              SD_OK);
+}
+
 TEST_F(LoaderTest, TargetMustBeInTheFabric)
 {
     ExpectOneLine(R"({ "instances": [ )" +

@@ -509,6 +509,11 @@ VNSDM_API SD_STATUS SDGetOptionRomEx(uint32_t handle, uint32_t port, uint32_t re
                                      uint8_t *buffer, uint32_t size);
 VNSDM_API SD_STATUS SDUpdateOptionRomEx2(uint32_t handle, uint32_t port, uint32_t region,
                                          const uint8_t *buffer, uint32_t size, uint32_t options);
+/* options of SDUpdateOptionRomEx2: write without resetting the adapter. The
+ * flash holds the new image at once, but the adapter goes on running (and
+ * reporting) what it ran until it is reset; a write without this option
+ * resets it. */
+#define SD_FLASH_OPT_NO_RESET 0x1u
 /* Flash update capabilities: 0, or the online (secured) update kinds below */
 #define SD_FLASH_CAP_ONLINE 0x2u
 #define SD_FLASH_CAP_SECURED 0x4u
@@ -641,6 +646,51 @@ VNSDM_API SD_STATUS SDGetAen(uint32_t handle, uint8_t *buffer, uint32_t size, ui
 #define SD_ENGINE_OP_GET_INFO 3
 
 #define SD_ENGINE_INFO_PARAMS 6 /* SD_ENGINE_PARAMS_... block of both engine ports */
+/* Statistics: little-endian counter records. The Ethernet, FC and NSL views are
+ * per engine port (Param2 the port, 0 or 1); ASIC and CPU are the chip's. */
+#define SD_ENGINE_INFO_STATS_ASIC 1     /* SD_ENGINE_ASIC_STATS_SIZE bytes */
+#define SD_ENGINE_INFO_STATS_CPU 2      /* SD_ENGINE_CPU_STATS_SIZE bytes */
+#define SD_ENGINE_INFO_STATS_ETHERNET 3 /* SD_ENGINE_ETH_STATS_SIZE bytes */
+#define SD_ENGINE_INFO_STATS_FC 4       /* SD_ENGINE_FC_STATS_SIZE bytes */
+#define SD_ENGINE_INFO_STATS_NSL 5      /* SD_ENGINE_NSL_STATS_SIZE bytes */
+/* Logs: the layout of every log, one log's entries (Param2 the log ID), and
+ * the text the engine saved at its last panic (empty when it never panicked). */
+#define SD_ENGINE_INFO_LOG_LAYOUT 7
+#define SD_ENGINE_INFO_LOG_DATA 8
+#define SD_ENGINE_INFO_PANIC_LOG 9
+
+/* ASIC: u32 uptime seconds, resets, temperature (Celsius), ECC corrected,
+ * ECC uncorrected, parity errors, watchdog expiries, firmware loads. */
+#define SD_ENGINE_ASIC_STATS_SIZE 32
+/* CPU: u32 load (percent), idle (percent), interrupts, context switches,
+ * tasks, heap used (KiB), heap free (KiB), exceptions. */
+#define SD_ENGINE_CPU_STATS_SIZE 32
+/* Ethernet: u64 frames received, frames sent, bytes received, bytes sent;
+ * u32 pause frames received, pause frames sent, PFC frames received, PFC
+ * frames sent, CRC errors, oversize frames. */
+#define SD_ENGINE_ETH_STATS_SIZE 56
+/* FC: u64 frames received, frames sent, words received, words sent; u32 link
+ * failures, loss of sync, loss of signal, invalid CRC, FLOGI, FDISC. */
+#define SD_ENGINE_FC_STATS_SIZE 56
+/* NSL (name-server logins through the engine): u32 FIP solicitations sent,
+ * advertisements received, FLOGI sent, FLOGI accepted, FLOGI rejected,
+ * keep-alives sent, clear virtual links received, VLAN requests sent,
+ * name-server logins, RSCNs received. */
+#define SD_ENGINE_NSL_STATS_SIZE 40
+
+/* Log layout (SD_ENGINE_INFO_LOG_LAYOUT): u16 number of logs, u16 0, then per
+ * log SD_ENGINE_LOG_LAYOUT_SIZE bytes: u16 log ID, u16 entry size, u32 entries
+ * held, 32 characters of name (NUL padded). */
+#define SD_ENGINE_LOG_HEADER_SIZE 4
+#define SD_ENGINE_LOG_LAYOUT_SIZE 40
+#define SD_ENGINE_LOG_NAME_SIZE 32
+/* Log data (SD_ENGINE_INFO_LOG_DATA): u32 entries, u32 entry size, then the
+ * entries, oldest first: u32 engine time (seconds), u16 event code, u8
+ * severity (0 info, 1 warning, 2 error), u8 0, 56 characters of text. An
+ * unknown log ID answers SDERR_INVALID_PARAMETER. */
+#define SD_ENGINE_LOG_DATA_HEADER_SIZE 8
+#define SD_ENGINE_LOG_ENTRY_SIZE 64
+#define SD_ENGINE_LOG_TEXT_SIZE 56
 
 /* Configuration items (SD_ENGINE_OP_CONFIG) */
 #define SD_ENGINE_ITEM_PORT_TYPE 2   /* Param2 port type (0 access, 1 trunk) */

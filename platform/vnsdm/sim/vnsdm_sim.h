@@ -61,6 +61,10 @@ VNSDM_API SD_STATUS VNSimSetPortState(const uint8_t wwpn[8], uint16_t state, uin
 /* Forgets a state set above: the description's state holds again. */
 VNSDM_API SD_STATUS VNSimClearPortState(const uint8_t wwpn[8]);
 
+/* Resets the port's adapter, as a host reboot does: after a flash write made
+ * without a reset (SD_FLASH_OPT_NO_RESET) it runs, and reports, the new image. */
+VNSDM_API SD_STATUS VNSimResetAdapter(const uint8_t wwpn[8]);
+
 /* Board temperature in degrees Celsius; persisted. */
 VNSDM_API SD_STATUS VNSimSetTemperature(const uint8_t wwpn[8], int32_t celsius);
 

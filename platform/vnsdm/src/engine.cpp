@@ -99,6 +99,109 @@ Bytes ParameterBlock(const Engine &e, const EngineSaved &s)
     return b;
 }
 
+void Put32(uint8_t *p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (8 * i));
+}
+void Put64(uint8_t *p, uint64_t v)
+{
+    for (int i = 0; i < 8; ++i)
+        p[i] = uint8_t(v >> (8 * i));
+}
+
+// A counter record: the first wide64 counters 64-bit, the rest 32-bit (cut).
+template <size_t N> Bytes CounterRecord(const std::array<uint64_t, N> &row, size_t wide64)
+{
+    Bytes b(wide64 * 8 + (N - wide64) * 4, 0);
+    size_t at = 0;
+    for (size_t i = 0; i < N; ++i) {
+        if (i < wide64) {
+            Put64(&b[at], row[i]);
+            at += 8;
+        } else {
+            Put32(&b[at], uint32_t(row[i]));
+            at += 4;
+        }
+    }
+    return b;
+}
+
+// The block an information type answers: SDERR_NOT_SUPPORTED for an unknown
+// type, SDERR_INVALID_PARAMETER for an engine port or log ID it does not have.
+SD_STATUS InfoBlock(Simulator &sim, const Instance &host, uint32_t type, uint32_t context,
+                    Bytes &out)
+{
+    const Engine &e = *host.engine;
+    const EngineCounters &c = e.counters;
+    const bool perPort = type == SD_ENGINE_INFO_STATS_ETHERNET || type == SD_ENGINE_INFO_STATS_FC ||
+                         type == SD_ENGINE_INFO_STATS_NSL;
+    if (perPort && context > 1)
+        return SDERR_INVALID_PARAMETER;
+    switch (type) {
+    case SD_ENGINE_INFO_PARAMS:
+        out = ParameterBlock(e, EngineCurrent(sim, host));
+        return SD_OK;
+    case SD_ENGINE_INFO_STATS_ASIC:
+        out = CounterRecord(c.asic, 0);
+        return SD_OK;
+    case SD_ENGINE_INFO_STATS_CPU:
+        out = CounterRecord(c.cpu, 0);
+        return SD_OK;
+    case SD_ENGINE_INFO_STATS_ETHERNET:
+        out = CounterRecord(c.ethernet[context], 4);
+        return SD_OK;
+    case SD_ENGINE_INFO_STATS_FC:
+        out = CounterRecord(c.fc[context], 4);
+        return SD_OK;
+    case SD_ENGINE_INFO_STATS_NSL:
+        out = CounterRecord(c.nsl[context], 0);
+        return SD_OK;
+    case SD_ENGINE_INFO_LOG_LAYOUT: {
+        out.assign(SD_ENGINE_LOG_HEADER_SIZE + e.logs.size() * SD_ENGINE_LOG_LAYOUT_SIZE, 0);
+        Put16(&out[0], uint16_t(e.logs.size()));
+        for (size_t i = 0; i < e.logs.size(); ++i) {
+            uint8_t *r = &out[SD_ENGINE_LOG_HEADER_SIZE + i * SD_ENGINE_LOG_LAYOUT_SIZE];
+            Put16(r, e.logs[i].id);
+            Put16(r + 2, SD_ENGINE_LOG_ENTRY_SIZE);
+            Put32(r + 4, uint32_t(e.logs[i].entries.size()));
+            std::memcpy(r + 8, e.logs[i].name.data(),
+                        std::min<size_t>(e.logs[i].name.size(), SD_ENGINE_LOG_NAME_SIZE - 1));
+        }
+        return SD_OK;
+    }
+    case SD_ENGINE_INFO_LOG_DATA: {
+        auto log = std::find_if(e.logs.begin(), e.logs.end(),
+                                [&](const EngineLog &l) { return l.id == context; });
+        if (log == e.logs.end())
+            return SDERR_INVALID_PARAMETER;
+        // As many entries as the largest answer holds, the newest kept.
+        const size_t room =
+            (SD_ENGINE_MAX_DATA - SD_ENGINE_LOG_DATA_HEADER_SIZE) / SD_ENGINE_LOG_ENTRY_SIZE;
+        const size_t skip = log->entries.size() > room ? log->entries.size() - room : 0;
+        const size_t n = log->entries.size() - skip;
+        out.assign(SD_ENGINE_LOG_DATA_HEADER_SIZE + n * SD_ENGINE_LOG_ENTRY_SIZE, 0);
+        Put32(&out[0], uint32_t(n));
+        Put32(&out[4], SD_ENGINE_LOG_ENTRY_SIZE);
+        for (size_t i = 0; i < n; ++i) {
+            const EngineLogEntry &en = log->entries[skip + i];
+            uint8_t *r = &out[SD_ENGINE_LOG_DATA_HEADER_SIZE + i * SD_ENGINE_LOG_ENTRY_SIZE];
+            Put32(r, en.time);
+            Put16(r + 4, en.code);
+            r[6] = en.severity;
+            std::memcpy(r + 8, en.text.data(),
+                        std::min<size_t>(en.text.size(), SD_ENGINE_LOG_TEXT_SIZE - 1));
+        }
+        return SD_OK;
+    }
+    case SD_ENGINE_INFO_PANIC_LOG:
+        out.assign(e.panicLog.begin(), e.panicLog.end());
+        return SD_OK;
+    default:
+        return SDERR_NOT_SUPPORTED;
+    }
+}
+
 // One configuration item; the change is stored only when the call succeeds.
 SD_STATUS Configure(Simulator &sim, Instance &in, Instance &host, const SD_ENGINE_REQUEST &r)
 {
@@ -182,9 +285,9 @@ SD_STATUS Manage(Simulator &sim, Instance &in, Instance &host, uint32_t hostInde
     case SD_ENGINE_OP_GET_INFO: {
         if (auto f = sim.CallFault(in, "SDQuillMgt.info"))
             return *f;
-        if (r.Param1 != SD_ENGINE_INFO_PARAMS)
-            return SDERR_NOT_SUPPORTED;
-        const Bytes block = ParameterBlock(*host.engine, EngineCurrent(sim, host));
+        Bytes block;
+        if (SD_STATUS st = InfoBlock(sim, host, r.Param1, r.Param2, block))
+            return st;
         if (!r.Data || r.ByteCount < block.size()) {
             r.ByteCount = uint32_t(block.size());
             return SDERR_BUFFER_TOO_SMALL;

@@ -852,9 +852,74 @@ void ParseEnginePort(const Obj &o, EnginePort &p)
     }
 }
 
+template <size_t N>
+void ParseCounterRow(const Json &j, const std::string &path, std::array<uint64_t, N> &row)
+{
+    if (!j.is_array() || j.size() > N)
+        Fail(path,
+             "expected an array of at most " + std::to_string(N) + " counters, got " + Describe(j));
+    for (size_t i = 0; i < j.size(); ++i)
+        row[i] = Num(j[i], Idx(path, i), UINT64_MAX);
+}
+
+// Per engine port: an array of one or two counter rows.
+template <size_t N>
+void ParsePortCounters(const Json &j, const std::string &path,
+                       std::array<std::array<uint64_t, N>, 2> &rows)
+{
+    if (!j.is_array() || j.size() > 2)
+        Fail(path, "expected an array of at most two engine ports, got " + Describe(j));
+    for (size_t i = 0; i < j.size(); ++i)
+        ParseCounterRow(j[i], Idx(path, i), rows[i]);
+}
+
+void ParseEngineCounters(const Obj &o, EngineCounters &c)
+{
+    o.Allow({"asic", "cpu", "ethernet", "fc", "nsl"});
+    if (const Json *v = o.Get("asic"))
+        ParseCounterRow(*v, o.At("asic"), c.asic);
+    if (const Json *v = o.Get("cpu"))
+        ParseCounterRow(*v, o.At("cpu"), c.cpu);
+    if (const Json *v = o.Get("ethernet"))
+        ParsePortCounters(*v, o.At("ethernet"), c.ethernet);
+    if (const Json *v = o.Get("fc"))
+        ParsePortCounters(*v, o.At("fc"), c.fc);
+    if (const Json *v = o.Get("nsl"))
+        ParsePortCounters(*v, o.At("nsl"), c.nsl);
+}
+
+EngineLog ParseEngineLog(const Obj &o)
+{
+    o.Allow({"id", "name", "entries"});
+    EngineLog log;
+    log.id = uint16_t(Num(o.Need("id"), o.At("id"), 0xFFFF));
+    if (const Json *v = o.Get("name"))
+        log.name = Str(*v, o.At("name")).substr(0, SD_ENGINE_LOG_NAME_SIZE - 1);
+    if (const Json *es = o.Get("entries")) {
+        if (!es->is_array())
+            Fail(o.At("entries"), "expected an array of log entries, got " + Describe(*es));
+        for (size_t i = 0; i < es->size(); ++i) {
+            Obj e((*es)[i], Idx(o.At("entries"), i));
+            e.Allow({"time", "code", "severity", "text"});
+            EngineLogEntry entry;
+            if (const Json *v = e.Get("time"))
+                entry.time = uint32_t(Num(*v, e.At("time"), UINT32_MAX));
+            if (const Json *v = e.Get("code"))
+                entry.code = uint16_t(Num(*v, e.At("code"), 0xFFFF, true));
+            if (const Json *v = e.Get("severity"))
+                entry.severity = uint8_t(Num(*v, e.At("severity"), 2));
+            if (const Json *v = e.Get("text"))
+                entry.text = Str(*v, e.At("text")).substr(0, SD_ENGINE_LOG_TEXT_SIZE - 1);
+            log.entries.push_back(std::move(entry));
+        }
+    }
+    return log;
+}
+
 void ParseEngine(const Obj &o, Instance &in)
 {
-    o.Allow({"firmware", "golden_firmware", "golden", "fcoe_config_item", "login_polls", "ports"});
+    o.Allow({"firmware", "golden_firmware", "golden", "fcoe_config_item", "login_polls", "ports",
+             "statistics", "logs", "panic_log"});
     Engine e;
     if (const Json *v = o.Get("firmware"))
         e.version = EngineVersion(*v, o.At("firmware"));
@@ -873,6 +938,17 @@ void ParseEngine(const Obj &o, Instance &in)
         for (size_t i = 0; i < ports->size(); ++i)
             ParseEnginePort(Obj((*ports)[i], Idx(o.At("ports"), i)), e.ports[i]);
     }
+    if (o.Has("statistics"))
+        ParseEngineCounters(o.Section("statistics"), e.counters);
+    if (const Json *logs = o.Get("logs")) {
+        if (!logs->is_array())
+            Fail(o.At("logs"), "expected an array of engine logs, got " + Describe(*logs));
+        e.logs.clear();
+        for (size_t i = 0; i < logs->size(); ++i)
+            e.logs.push_back(ParseEngineLog(Obj((*logs)[i], Idx(o.At("logs"), i))));
+    }
+    if (const Json *v = o.Get("panic_log"))
+        e.panicLog = Str(*v, o.At("panic_log")).substr(0, SD_ENGINE_MAX_DATA - 1);
     in.engine = e;
 }
 

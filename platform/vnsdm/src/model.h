@@ -206,6 +206,33 @@ struct EnginePort {
     uint8_t fcoeConfigEnable = 1;
 };
 
+// One entry of an engine log.
+struct EngineLogEntry {
+    uint32_t time = 0; // engine seconds
+    uint16_t code = 0;
+    uint8_t severity = 0; // 0 info, 1 warning, 2 error
+    std::string text;
+};
+struct EngineLog {
+    uint16_t id = 0;
+    std::string name;
+    std::vector<EngineLogEntry> entries;
+};
+
+// The engine's counters, in the order of their records in vnsdm.h.
+struct EngineCounters {
+    std::array<uint64_t, 8> asic{86400, 1, 52, 3, 0, 0, 0, 2};
+    std::array<uint64_t, 8> cpu{17, 83, 2450912, 918221, 24, 1536, 2560, 0};
+    std::array<std::array<uint64_t, 10>, 2> ethernet{
+        {{48211093, 47110382, 98731978480, 96482062336, 12, 9, 340, 288, 0, 0},
+         {1203344, 1187420, 2464448512, 2431836160, 0, 0, 4, 2, 1, 0}}};
+    std::array<std::array<uint64_t, 10>, 2> fc{
+        {{48210011, 47109420, 24684525568, 24120022528, 1, 0, 0, 0, 2, 6},
+         {1203100, 1187200, 615987200, 607846400, 0, 0, 0, 0, 1, 0}}};
+    std::array<std::array<uint64_t, 10>, 2> nsl{
+        {{3, 3, 2, 2, 0, 10843, 0, 1, 2, 5}, {1, 1, 1, 1, 0, 10840, 0, 1, 1, 0}}};
+};
+
 // The FCoE engine chip a port hosts; what changes is kept in the state file
 // under the hosting port ("engine").
 struct Engine {
@@ -215,6 +242,29 @@ struct Engine {
     bool fcoeConfigItem = true;        // full parameter records (FCoE configuration)
     uint32_t loginPolls = 2;           // port queries until it logs in after a reset
     EnginePort ports[2];
+    EngineCounters counters;
+    std::vector<EngineLog> logs = DefaultEngineLogs();
+    std::string panicLog; // empty: the engine never panicked
+
+    static std::vector<EngineLog> DefaultEngineLogs()
+    {
+        return {{1,
+                 "Firmware",
+                 {{0, 0x0101, 0, "Operational image 1.4.2 started"},
+                  {2, 0x0110, 0, "Parameter block loaded"},
+                  {7, 0x0120, 1, "Golden image checksum not verified"}}},
+                {2,
+                 "FIP",
+                 {{3, 0x0201, 0, "VLAN discovery on port 0"},
+                  {4, 0x0202, 0, "FCF 0e:fc:00 selected on port 0"},
+                  {5, 0x0203, 0, "FLOGI accepted on port 0"},
+                  {6, 0x0203, 0, "FLOGI accepted on port 1"}}},
+                {3,
+                 "Link",
+                 {{1, 0x0301, 0, "Ethernet link up on port 0 (10 Gbps)"},
+                  {1, 0x0301, 0, "Ethernet link up on port 1 (10 Gbps)"},
+                  {3600, 0x0310, 2, "CRC error burst on port 1"}}}};
+    }
 };
 
 struct Temperature {

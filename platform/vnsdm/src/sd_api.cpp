@@ -583,14 +583,18 @@ VNSDM_API SD_STATUS SDGetOptionRomPart(uint32_t handle, uint32_t port, uint32_t 
 VNSDM_API SD_STATUS SDUpdateOptionRomEx2(uint32_t handle, uint32_t port, uint32_t region,
                                          const uint8_t *buffer, uint32_t size, uint32_t options)
 {
-    (void)options;
     return WithDevice(
         handle, "SDUpdateOptionRomEx2",
         [&](Simulator &sim, Instance &in, uint32_t, Torn &torn) {
             if (SD_STATUS s = Query(sim, in, "flash"))
                 return s;
-            if (!buffer || !size || port != 0)
+            if (!buffer || !size || port != 0 || (options & ~SD_FLASH_OPT_NO_RESET))
                 return SDERR_INVALID_PARAMETER;
+            // Without a reset the adapter keeps what it runs, whatever the flash gets.
+            const bool noReset = options & SD_FLASH_OPT_NO_RESET;
+            if (noReset)
+                if (SD_STATUS s = sim.HoldRunningVersions(in))
+                    return s;
             // The regions written, each with its new content (erased after it).
             std::vector<std::pair<const FlashRegion *, Bytes>> writes;
             if (region == SD_FLASH_REGION_WHOLE) {
@@ -632,7 +636,8 @@ VNSDM_API SD_STATUS SDUpdateOptionRomEx2(uint32_t handle, uint32_t port, uint32_
             for (auto &[r, c] : writes)
                 if (SD_STATUS s = sim.StoreFlash(in, *r, std::move(c)))
                     return s;
-            return SD_OK;
+            // The reset after the write: the adapter runs the new image.
+            return noReset ? SD_OK : sim.ResetAdapter(in);
         },
         true);
 }

@@ -244,6 +244,12 @@ VNSDM_API SD_STATUS VNSimClearPortState(const uint8_t wwpn[8])
     });
 }
 
+VNSDM_API SD_STATUS VNSimResetAdapter(const uint8_t wwpn[8])
+{
+    return WithPort(wwpn,
+                    [&](Simulator &sim, Instance &in, uint32_t) { return sim.ResetAdapter(in); });
+}
+
 VNSDM_API SD_STATUS VNSimSetTemperature(const uint8_t wwpn[8], int32_t celsius)
 {
     return WithPort(wwpn, [&](Simulator &sim, Instance &in, uint32_t) {

@@ -544,6 +544,30 @@ SD_STATUS Simulator::StoreFlash(const Instance &in, const FlashRegion &region, B
     return Store(in, region.item, content);
 }
 
+namespace {
+
+// What an adapter that was not reset still reports: the flash firmware and
+// boot-code versions of SD_NODE_PROPERTY, as they were.
+constexpr const char *kRunningItem = "running_versions";
+constexpr size_t kRunningSize = 6;
+
+} // namespace
+
+SD_STATUS Simulator::HoldRunningVersions(const Instance &in)
+{
+    if (store_.StoredSize(Key(in), kRunningItem))
+        return SD_OK; // still running what it ran before the first such write
+    const SD_NODE_PROPERTY n = NodeProperty(in);
+    const Bytes held{uint8_t(n.FlashFwMajor), uint8_t(n.FlashFwMinor), uint8_t(n.FlashFwSub),
+                     uint8_t(n.BiosMajor),    uint8_t(n.BiosMinor),    uint8_t(n.BiosIsEfi)};
+    return Store(in, kRunningItem, held);
+}
+
+SD_STATUS Simulator::ResetAdapter(const Instance &in)
+{
+    return store_.Erase(Key(in), kRunningItem) ? SD_OK : SDERR_STATE_IO;
+}
+
 SD_NODE_PROPERTY Simulator::NodeProperty(const Instance &in)
 {
     SD_NODE_PROPERTY n = in.node;
@@ -582,6 +606,15 @@ SD_NODE_PROPERTY Simulator::NodeProperty(const Instance &in)
             n.BiosMinor = efi->minor;
             n.BiosIsEfi = 1;
         }
+    }
+    if (auto held = store_.Get(Key(in), kRunningItem); held && held->size() == kRunningSize) {
+        const Bytes &h = *held;
+        n.FlashFwMajor = h[0];
+        n.FlashFwMinor = h[1];
+        n.FlashFwSub = h[2];
+        n.BiosMajor = h[3];
+        n.BiosMinor = h[4];
+        n.BiosIsEfi = h[5];
     }
     return n;
 }

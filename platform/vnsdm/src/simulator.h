@@ -97,6 +97,11 @@ public:
     // Stores a region's new content (the rest of the region reads as erased).
     SD_STATUS StoreFlash(const Instance &in, const FlashRegion &region, Bytes content);
     SD_NODE_PROPERTY NodeProperty(const Instance &in);
+    // A flash write that does not reset the adapter: it goes on reporting the
+    // versions it ran before the first such write, until it is reset.
+    SD_STATUS HoldRunningVersions(const Instance &in);
+    // The adapter reset (or the host rebooted): it runs what its flash holds.
+    SD_STATUS ResetAdapter(const Instance &in);
     // Persistent target / LUN data: one copy as the driver's buffer holds it.
     SD_STATUS ReadPersist(const Instance &in, PersistKind kind, uint32_t copy, uint8_t *buffer,
                           uint32_t size);
