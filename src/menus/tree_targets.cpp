@@ -33,15 +33,56 @@ enum : int {
     kLunsAll,
     kBeaconOn,
     kBeaconOff,
+    kSpeedOne,
+    kSpeedAll,
 };
 
 // ---- Target link speed -------------------------------------------------------
 
-// Display only: the command line does not set a speed yet.
-int LinkSpeedListing(int port)
+constexpr const char *kSpeedPrompt =
+    "Enter the link speed (1, 2, 4, 8, 16, 32, 64 or auto) or Hit <Enter> to abort: ";
+
+// -q <port> <wwpn> <speed> for one target, -q <port> -t <speed> for all of them.
+int SetLinkSpeed(int port, bool oneTarget)
 {
-    RunAndPause({"-q", PortArg(port)});
+    TargetNames target;
+    if (oneTarget) {
+        if (int code = PickTarget(port, "Select Target", target); code < 0)
+            return code;
+    }
+    std::string speed;
+    if (PromptOperand(kSpeedPrompt, speed) != 0)
+        return kMenuReturn;
+    if (oneTarget)
+        RunAndPause({"-q", PortArg(port), target.wwpn, speed});
+    else
+        RunAndPause({"-q", PortArg(port), "-t", speed});
     return kMenuReturn;
+}
+
+int LinkSpeedMenu(int port)
+{
+    for (;;) {
+        Menu menu("Target Link Speed");
+        menu.Add("Display Target Link Speeds", kView)
+            .Add("Set the Link Speed of a Target", kSpeedOne)
+            .Add("Set the Link Speed of All Targets", kSpeedAll)
+            .AddReturn();
+        int code = RunMenu(port, menu);
+        switch (code) {
+        case kView:
+            RunAndPause({"-q", PortArg(port)});
+            continue;
+        case kSpeedOne:
+        case kSpeedAll:
+            code = SetLinkSpeed(port, code == kSpeedOne);
+            break;
+        default:
+            return code;
+        }
+        if (Unwinds(code))
+            return code;
+    }
 }
 
 // ---- Persistent binding ------------------------------------------------------
@@ -315,7 +356,7 @@ int TargetsMenu()
             code = OnceForPort("LUN Information", false, LunListing);
             break;
         case kLinkSpeed:
-            code = OnceForPort("Target Link Speed", true, LinkSpeedListing);
+            code = ForPort("Target Link Speed", false, LinkSpeedMenu);
             break;
         case kBinding:
             code = ForPort("Target Persistent Binding", false, PersistentBindingMenu);

@@ -37,7 +37,7 @@ TEST_F(TargetsMenuTest, EveryScreenIsReachableAndPAndMLeaveIt)
                    entry["Selective LUNs"] + kFirstPort + "m\n" + area +        // m to main
                    entry["HBA Port Beacon"] + kFirstPort + "p\np\n" +           //
                    entry["Target Beacon"] + kFirstPort + "p\n" +                // target list
-                   entry["Target Link Speed"] + kFirstPort + kEnter + "m\n" + "x\n");
+                   entry["Target Link Speed"] + kFirstPort + "1\n" + kEnter + "m\n" + "x\n");
     EXPECT_EQ(r.exitCode, 0) << r.out;
     for (const char *title :
          {"    Targets\n", "    Target Persistent Binding\n", "    Selective LUNs\n",
@@ -51,6 +51,29 @@ TEST_F(TargetsMenuTest, EveryScreenIsReachableAndPAndMLeaveIt)
     EXPECT_TRUE(Has(r.out, "1  8 Gb/s")) << r.out;
     EXPECT_EQ(Count(r.out, "    Main Menu\n"), 3u) << r.out;
     EXPECT_FALSE(Has(r.out, "Invalid selection!")) << r.out;
+}
+
+TEST_F(TargetsMenuTest, LinkSpeedSetInTheMenuShowsInTheNextListing)
+{
+    const std::string speed = entry["Target Link Speed"] + kFirstPort;
+    // A speed the port cannot run is refused and changes nothing.
+    auto r = Menus(area + speed + "2\n" + kTape + "64\n" + kEnter + "m\nx\n");
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_TRUE(Has(r.out, "Link speed 64 Gb/s is not supported with HBA")) << r.out;
+    auto q = Cli({"-q", "0"});
+    EXPECT_FALSE(Has(q.out, "16 Gb/s")) << q.out;
+
+    r = Menus(area + speed + "2\n" + kTape + "16\n" + kEnter + "m\nx\n");
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    q = Cli({"-q", "0"});
+    EXPECT_TRUE(Has(q.out, "1  16 Gb/s")) << q.out;
+
+    // Back to the negotiated speed for all targets of the port.
+    r = Menus(area + speed + "3\nauto\n" + kEnter + "m\nx\n");
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    q = Cli({"-q", "0"});
+    EXPECT_FALSE(Has(q.out, "16 Gb/s")) << q.out;
+    EXPECT_TRUE(Has(q.out, "1  8 Gb/s")) << q.out;
 }
 
 TEST_F(TargetsMenuTest, BindingMadeInTheMenuShowsInTheNextView)
