@@ -186,8 +186,9 @@ int RunInteractiveCommand(const std::vector<std::string> &args)
     f.interactiveMode = interactive;
     // The session lives on after this command: nothing may block its clean-up.
     SetCleanupBlocked(false, false);
-    if ((code == CommandCode::VirtualPorts && result == 0) || f.refreshRequired ||
-        AdapterModel().rebuildRequired) {
+    // Virtual port changes rebuild the list themselves; what is left is a
+    // change the event poll saw while the command ran.
+    if (f.refreshRequired || AdapterModel().rebuildRequired) {
         RefreshAdapterList();
         f.refreshRequired = false;
     }
