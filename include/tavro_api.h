@@ -167,29 +167,30 @@ TAVRO_API int32_t TAVRO_DisplaySingleTargetInformationByDevWWPNAndTargetPortID(
 TAVRO_API int32_t TAVRO_DisplaySingleHBAAllLunsByDevNum(int32_t instance, int32_t port);
 TAVRO_API int32_t TAVRO_DisplaySingleHBAAllLunsByWWPN(const uint8_t *wwpn);
 /* The LUNs of one target of one port; 119 when the port does not see it. */
-TAVRO_API int32_t TAVRO_DisplaySingleTargetAllLunsByDevNumAndTargetWWPN(
-    int32_t instance, int32_t port, const uint8_t *targetWwpn);
+TAVRO_API int32_t TAVRO_DisplaySingleTargetAllLunsByDevNumAndTargetWWPN(int32_t instance,
+                                                                        int32_t port,
+                                                                        const uint8_t *targetWwpn);
 TAVRO_API int32_t TAVRO_DisplaySingleTargetAllLunsByDevNumAndTargetPortID(
     int32_t instance, int32_t port, const uint8_t *targetPortId);
-TAVRO_API int32_t TAVRO_DisplaySingleTargetAllLunsByDevWWPNAndTargetWWPN(
-    const uint8_t *wwpn, const uint8_t *targetWwpn);
+TAVRO_API int32_t TAVRO_DisplaySingleTargetAllLunsByDevWWPNAndTargetWWPN(const uint8_t *wwpn,
+                                                                         const uint8_t *targetWwpn);
 TAVRO_API int32_t TAVRO_DisplaySingleTargetAllLunsByDevWWPNAndTargetPortID(
     const uint8_t *wwpn, const uint8_t *targetPortId);
 /* One LUN, of every target of the port or of one target; 119 when no such LUN. */
 TAVRO_API int32_t TAVRO_DisplaySingleLunByDevNum(int32_t instance, int32_t port, int32_t lun);
 TAVRO_API int32_t TAVRO_DisplaySingleLunByDevWWPN(const uint8_t *wwpn, int32_t lun);
 TAVRO_API int32_t TAVRO_DisplaySingleLunByDevNumAndTargetWWPN(int32_t instance, int32_t port,
-                                                             const uint8_t *targetWwpn,
-                                                             int32_t lun);
-TAVRO_API int32_t TAVRO_DisplaySingleLunByDevNumAndTargetPortID(int32_t instance, int32_t port,
-                                                               const uint8_t *targetPortId,
-                                                               int32_t lun);
-TAVRO_API int32_t TAVRO_DisplaySingleLunByDevWWPNAndTargetWWPN(const uint8_t *wwpn,
                                                               const uint8_t *targetWwpn,
                                                               int32_t lun);
-TAVRO_API int32_t TAVRO_DisplaySingleLunByDevWWPNAndTargetPortID(const uint8_t *wwpn,
+TAVRO_API int32_t TAVRO_DisplaySingleLunByDevNumAndTargetPortID(int32_t instance, int32_t port,
                                                                 const uint8_t *targetPortId,
                                                                 int32_t lun);
+TAVRO_API int32_t TAVRO_DisplaySingleLunByDevWWPNAndTargetWWPN(const uint8_t *wwpn,
+                                                               const uint8_t *targetWwpn,
+                                                               int32_t lun);
+TAVRO_API int32_t TAVRO_DisplaySingleLunByDevWWPNAndTargetPortID(const uint8_t *wwpn,
+                                                                 const uint8_t *targetPortId,
+                                                                 int32_t lun);
 /* The target lines with the link speed of each target: every port (adapter null),
    or one port; targetWwpn (8 bytes) narrows it to one target, or null. */
 TAVRO_API int32_t TAVRO_DisplayTargetLinkSpeeds(const FibreAdapter *adapter,
@@ -291,7 +292,6 @@ TAVRO_API int32_t TAVRO_UpdateTargetBeaconControlFlag(FibreAdapter *adapter);
 /* Runs the target beacon passes on the calling thread. */
 TAVRO_API int32_t TAVRO_CreateThreadForTargetBeacon(FibreAdapter *adapter);
 TAVRO_API void TAVRO_FreeBeaconTargetList(void);
-
 
 /* ---- Virtual port QoS ---- */
 

@@ -28,7 +28,7 @@ struct KeywordFlags {
     bool list = false;
     bool region = false;     // -rg given
     bool allRegions = false; // -rg all
-    bool all = false; // "all" after a keyword (bind all, disable all ...)
+    bool all = false;        // "all" after a keyword (bind all, disable all ...)
     bool vfc = false;
     bool general = false;     // -dm general/gen
     bool details = false;     // -dm details/det

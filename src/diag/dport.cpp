@@ -443,10 +443,10 @@ int DisplayDPortResult(FibreAdapter *a, bool detail)
     uint8_t buf[SD_DPORT_RESULT_SIZE] = {};
     const SD_STATUS st = SDGetDportResult(rec->handle, 0, buf, sizeof buf);
     if (st == SDERR_PERSIST_EMPTY)
-        return ReportFailure(
-            kDPortNoResult,
-            Format("No diagnostic port test results on HBA %d (%s)!", a->instance, DisplayModel(*a).c_str())
-                .c_str());
+        return ReportFailure(kDPortNoResult,
+                             Format("No diagnostic port test results on HBA %d (%s)!", a->instance,
+                                    DisplayModel(*a).c_str())
+                                 .c_str());
     if (st != SD_OK) {
         Trace(kLevelDebug, "DisplayDPortResult: SDGetDportResult failed with error 0x%x (%s)", st,
               CoreErrorString(st));

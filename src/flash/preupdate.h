@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "flash/image.h"
 #include "device/device.h"
+#include "flash/image.h"
 #include "tavro_api.h"
 
 namespace flash {

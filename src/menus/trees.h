@@ -6,15 +6,15 @@
 
 namespace menus {
 
-int AdapterInformationMenu();  // -g, -i, -i vpd, -z, -c, -ei, -v
-int ConfigurationMenu();       // -n pairs, -n default, -r save/restore, -pn, -ha, -pa, -e
-int FlashMenu();               // -b file, -b all, -b save
-int TargetsMenu();             // -t, -l, -q, -p, -m, -a, -tb
-int SelectiveLUNsMenu();       // -m, also a Targets entry
-int DiagnosticsMenu();         // -kl, -kr, -fcping, -ctping, -ftraceroute, -dport
-int MonitoringMenu();          // -gs, -ls, -tm, -tr, -bbcr
-int VirtualPortsMenu();        // -vp, -qos
-int FcoeEngineMenu();          // -fcoe
-int UtilitiesMenu();           // -ei, -v, -h
+int AdapterInformationMenu(); // -g, -i, -i vpd, -z, -c, -ei, -v
+int ConfigurationMenu();      // -n pairs, -n default, -r save/restore, -pn, -ha, -pa, -e
+int FlashMenu();              // -b file, -b all, -b save
+int TargetsMenu();            // -t, -l, -q, -p, -m, -a, -tb
+int SelectiveLUNsMenu();      // -m, also a Targets entry
+int DiagnosticsMenu();        // -kl, -kr, -fcping, -ctping, -ftraceroute, -dport
+int MonitoringMenu();         // -gs, -ls, -tm, -tr, -bbcr
+int VirtualPortsMenu();       // -vp, -qos
+int FcoeEngineMenu();         // -fcoe
+int UtilitiesMenu();          // -ei, -v, -h
 
 } // namespace menus

@@ -61,13 +61,13 @@ int BbcrFailure(const FibreAdapter &a, SD_STATUS st, const char *what)
 {
     Trace(kLevelDebug, "%s failed with error 0x%x (%s)", what, st, CoreErrorString(st));
     if (st == SDERR_NOT_SUPPORTED)
-        return ReportFailure(
-            kStatusOptionUnsupported,
-            Format("Unsupported firmware on HBA %d (%s)", a.instance, DisplayModel(a).c_str()).c_str());
-    return ReportFailure(
-        kStatusGeneralFailure,
-        Format("Unable to access BB credit recovery settings of HBA %d (%s)!", a.instance, DisplayModel(a).c_str())
-            .c_str());
+        return ReportFailure(kStatusOptionUnsupported, Format("Unsupported firmware on HBA %d (%s)",
+                                                              a.instance, DisplayModel(a).c_str())
+                                                           .c_str());
+    return ReportFailure(kStatusGeneralFailure,
+                         Format("Unable to access BB credit recovery settings of HBA %d (%s)!",
+                                a.instance, DisplayModel(a).c_str())
+                             .c_str());
 }
 
 } // namespace
@@ -110,9 +110,9 @@ int ConfigureBbcr(FibreAdapter *a, bool enable, int bbScN)
     if (SD_STATUS st = SDSetBbcrConfig(rec->handle, 0, &c))
         return BbcrFailure(*a, st, "ConfigureBbcr: SDSetBbcrConfig");
     if (!enable)
-        return ReportResult(
-            kStatusOk,
-            Format("BB credit recovery disabled on HBA %d (%s)", a->instance, DisplayModel(*a).c_str()).c_str());
+        return ReportResult(kStatusOk, Format("BB credit recovery disabled on HBA %d (%s)",
+                                              a->instance, DisplayModel(*a).c_str())
+                                           .c_str());
     return ReportResult(kStatusOk, Format("BB credit recovery enabled on HBA %d (%s) (BB_SC_N %d)",
                                           a->instance, DisplayModel(*a).c_str(), int(c.BbScN))
                                        .c_str());
