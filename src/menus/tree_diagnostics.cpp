@@ -150,11 +150,15 @@ int DPort(int port)
     m.Add("Enable D_Port", 2);
     m.Add("Disable D_Port", 3);
     m.Add("Run D_Port Test", 4);
+    m.Add("Display Last D_Port Results", 5);
+    m.Add("Display Last D_Port Results in Detail", 6);
+    m.Add("Clear D_Port Results", 7);
     m.AddReturn();
-    static const char *const kWords[] = {"", "--info", "--enable", "--disable", "--trigger"};
+    static const char *const kWords[] = {"",          "--info",  "--enable", "--disable",
+                                         "--trigger", "--stats", "--detail", "--clear"};
     for (;;) {
         const int code = RunMenu(port, m);
-        if (code < 1 || code > 4)
+        if (code < 1 || code > 7)
             return code;
         RunAndPause({"-dport", std::to_string(port), kWords[code]});
     }

@@ -122,6 +122,85 @@ int Run(int port, const char *word)
     return 0;
 }
 
+// Chip counters (ASIC, CPU) or the counters of one engine port (Ethernet, FC, NSL).
+int Statistics(int port)
+{
+    Menu m("FCoE Engine Statistics");
+    m.Add("ASIC", 1).Add("CPU", 2).Add("Ethernet", 3).Add("Fibre Channel", 4).Add("NSL", 5);
+    m.AddReturn();
+    static const char *const kWords[] = {"", "--asic", "--cpu", "--eth", "--fc", "--nsl"};
+    for (;;) {
+        const int code = RunMenu(port, m);
+        if (code < 1 || code > 5)
+            return code;
+        std::vector<std::string> args = {"-fcoe", std::to_string(port)};
+        if (code >= 3) {
+            std::string enginePort;
+            if (AskEnginePort(enginePort) != 0)
+                continue;
+            args.push_back(enginePort);
+        }
+        args.push_back("--stats");
+        args.push_back(kWords[code]);
+        RunAndPause(args);
+    }
+}
+
+int Logs(int port)
+{
+    Menu m("FCoE Engine Logs");
+    m.Add("List the Engine's Logs", 1).Add("Display One Log", 2).Add("Display the Panic Log", 3);
+    m.AddReturn();
+    for (;;) {
+        const int code = RunMenu(port, m);
+        if (code < 1 || code > 3)
+            return code;
+        std::vector<std::string> args = {"-fcoe", std::to_string(port), "--log"};
+        if (code == 1) {
+            args.push_back("--list");
+        } else if (code == 3) {
+            args.push_back("--panic");
+        } else {
+            std::string id;
+            if (AskText("Log ID: ", id) != 0 || id.empty())
+                continue;
+            args.insert(args.end(), {"--id", id});
+        }
+        RunAndPause(args);
+    }
+}
+
+// Memory words: read a range, or write one word after a confirmation.
+int Memory(int port)
+{
+    Menu m("FCoE Engine Memory");
+    m.Add("Read Engine Memory", 1).Add("Write an Engine Memory Word", 2);
+    m.AddReturn();
+    for (;;) {
+        const int code = RunMenu(port, m);
+        if (code < 1 || code > 2)
+            return code;
+        std::string address, value;
+        if (AskText("Address (0x...): ", address) != 0 || address.empty())
+            continue;
+        if (code == 1) {
+            if (AskText("Length in bytes (Enter for 256): ", value) != 0)
+                continue;
+            std::vector<std::string> args = {"-fcoe", std::to_string(port), "--read", address};
+            if (!value.empty())
+                args.push_back(value);
+            RunAndPause(args);
+            continue;
+        }
+        if (AskText("32-bit value (0x...): ", value) != 0 || value.empty())
+            continue;
+        const int r = Confirmed("Write " + value + " at " + address + " of the FCoE engine memory?",
+                                {"-fcoe", std::to_string(port), "--write", address, value});
+        if (Unwinds(r))
+            return r;
+    }
+}
+
 Menu Build()
 {
     Menu m("FCoE Engine Menu");
@@ -145,6 +224,13 @@ Menu Build()
     m.Add("Load FCoE Engine Firmware", 5, [] {
         return WithPort("Load FCoE Engine Firmware: select the HBA port", false, LoadFirmware);
     });
+    m.Add("FCoE Engine Statistics", 6, [] {
+        return WithPort("FCoE Engine Statistics: select the HBA port", false, Statistics);
+    });
+    m.Add("FCoE Engine Logs", 7,
+          [] { return WithPort("FCoE Engine Logs: select the HBA port", false, Logs); });
+    m.Add("FCoE Engine Memory", 8,
+          [] { return WithPort("FCoE Engine Memory: select the HBA port", false, Memory); });
     m.AddReturn();
     return m;
 }

@@ -63,6 +63,36 @@ int BbCredit(int port)
     return 0;
 }
 
+// Credit recovery: its setting, on with a BB_SC_N (Enter keeps the configured
+// one), or off.
+int CreditRecovery(int port)
+{
+    Menu m("BB Credit Recovery");
+    m.Add("Display BB Credit Recovery", 1);
+    m.Add("Enable BB Credit Recovery", 2);
+    m.Add("Disable BB Credit Recovery", 3);
+    m.AddReturn();
+    for (;;) {
+        const int code = RunMenu(port, m);
+        if (code < 1 || code > 3)
+            return code;
+        Args args = {"-bbcr", std::to_string(port)};
+        if (code == 1) {
+            args.push_back("--info");
+        } else if (code == 3) {
+            args.push_back("--disable");
+        } else {
+            args.push_back("--enable");
+            std::string n;
+            if (AskText("BB_SC_N (1-15, Enter keeps the configured value): ", n) != 0)
+                continue;
+            if (!n.empty())
+                args.push_back(n);
+        }
+        RunAndPause(args);
+    }
+}
+
 int Reset(const char *word, int port)
 {
     RunAndPause({word, PortOperand(port), "reset"});
@@ -99,6 +129,9 @@ Menu Build()
     });
     m.Add("BB Credit Statistics", 7,
           [] { return WithPort("BB Credit Statistics: select the HBA port", false, BbCredit); });
+    m.Add("BB Credit Recovery", 8, [] {
+        return WithPort("BB Credit Recovery: select the HBA port", false, CreditRecovery);
+    });
     m.AddReturn();
     return m;
 }

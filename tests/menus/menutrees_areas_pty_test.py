@@ -187,6 +187,36 @@ class AreaTrees(fw.Base):
         self.quit(s)
         self.assertEqual(self.volk("-vp", "0", "list").stdout, before)
 
+    def test_adapter_kept_results_and_engine_views_print_the_command_lines_output(self):
+        """D_Port results, credit recovery and the engine's logs: each leaf prints
+        what its command line prints."""
+        cases = [
+            ("Diagnostics", "D_Port Diagnostics", 0, "Display Last D_Port Results",
+             ("-dport", "0", "--stats")),
+            ("Monitoring", "BB Credit Recovery", 0, "Display BB Credit Recovery",
+             ("-bbcr", "0", "--info")),
+            ("FCoE Engine", "FCoE Engine Logs", 11, "List the Engine's Logs",
+             ("-fcoe", "11", "--log", "--list")),
+        ]
+        expected = {}
+        for _, leaf, _, _, cli in cases:
+            expected[leaf] = self.volk(*cli).stdout.strip().splitlines()
+            self.assertTrue(expected[leaf], leaf)
+        s = self.start()
+        for area, leaf, instance, entry, _ in cases:
+            with self.subTest(leaf=leaf):
+                screen = self.open_area(s, area)
+                self.choose(s, leaf, screen)
+                self.choose_port(s, instance)
+                self.choose(s, entry)
+                out = s.expect(PAUSE)
+                for line in expected[leaf]:
+                    self.assertIn(line.rstrip(), out)
+                s.send("")
+                self.assertIn(leaf, s.expect(PROMPT))
+                s.send("m")
+        self.quit(s)
+
     def test_piped_script_saves_the_flash_as_the_command_line_does(self):
         menu_file = os.path.join(self.install.dir, "menu.bin")
         cli_file = os.path.join(self.install.dir, "cli.bin")
