@@ -31,8 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (DecodeLogLayout(input).size() * SD_ENGINE_LOG_LAYOUT_SIZE + SD_ENGINE_LOG_HEADER_SIZE >
         std::max<size_t>(size, SD_ENGINE_LOG_HEADER_SIZE))
         __builtin_trap();
+    // A text may fill its whole field (no terminator), never more.
     for (const EngineLogEntry &e : DecodeLogEntries(input))
-        if (e.text.size() >= SD_ENGINE_LOG_TEXT_SIZE)
+        if (e.text.size() > SD_ENGINE_LOG_TEXT_SIZE)
             __builtin_trap();
     return 0;
 }
