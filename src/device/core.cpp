@@ -210,6 +210,31 @@ const std::string &SniaHbaApiProblem()
 
 int CoreHbaLibraryLoads() { return Core().hbaLoads; }
 
+bool CoreSniaPortCounters(const uint8_t wwpn[8], uint32_t port, uint64_t &frames, uint64_t &bytes)
+{
+    CoreUseHbaLibrary();
+    if (!Frame().hbaLibraryLoaded)
+        return false;
+    HBA_WWN wwn;
+    std::memcpy(wwn.wwn, wwpn, 8);
+    HBA_HANDLE handle = 0;
+    if (HBA_OpenAdapterByWWN(&handle, wwn) != HBA_STATUS_OK)
+        return false;
+    HBA_PORTSTATISTICS ps{};
+    const HBA_STATUS st = HBA_GetPortStatistics(handle, port, &ps);
+    HBA_CloseAdapter(handle);
+    if (st != HBA_STATUS_OK) {
+        Trace(kLevelDebug, "CoreSniaPortCounters: HBA_GetPortStatistics(%u) failed with %d", port,
+              int(st));
+        return false;
+    }
+    // Words of four bytes; a counter the port does not keep reads -1.
+    auto count = [](HBA_INT64 v) { return v > 0 ? uint64_t(v) : 0; };
+    frames = count(ps.TxFrames) + count(ps.RxFrames);
+    bytes = (count(ps.TxWords) + count(ps.RxWords)) * 4;
+    return true;
+}
+
 void CoreFreeHbaLibrary()
 {
     FrameState &f = Frame();

@@ -28,6 +28,10 @@ void CoreUseHbaLibrary();
 // How many times this process asked for the SNIA HBA API to be loaded.
 int CoreHbaLibraryLoads();
 void CoreFreeHbaLibrary();
+// I/O and byte counters through the SNIA HBA API of port index `port` of the
+// adapter whose port WWPN is given (0 the physical port, n its virtual port
+// of VP index n - 1); false when the API cannot answer.
+bool CoreSniaPortCounters(const uint8_t wwpn[8], uint32_t port, uint64_t &frames, uint64_t &bytes);
 void CoreRestoreSniaRegistration();
 // Start-up repair of the SNIA configuration file when nothing is registered (-z).
 void CoreHealSniaConf();

@@ -77,6 +77,18 @@ StatisticsSample GetHBAStatistics(const FibreAdapter &a)
               CoreErrorString(s.status));
         return s;
     }
+    // A virtual port counts its own I/O and bytes; errors and resets are the
+    // physical port's.
+    if (a.portType == TAVRO_PORT_TYPE_VIRTUAL && a.vPortId < 256) {
+        const FibreAdapter *phys = FindPhysicalAdapterEntryByVirtualPort(&a);
+        uint64_t frames = 0, bytes = 0;
+        if (!phys || !CoreSniaPortCounters(phys->wwpn, uint32_t(a.vPortId) + 1, frames, bytes)) {
+            s.status = SDERR_FAILED;
+            return s;
+        }
+        st.IoCount = frames;
+        st.ByteCount = bytes;
+    }
     const uint64_t now = NowSeconds();
     if (ps.polled && now > ps.lastPollSeconds) {
         const uint64_t dt = now - ps.lastPollSeconds;

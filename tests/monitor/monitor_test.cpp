@@ -242,6 +242,50 @@ TEST_F(MonitorTest, ResetThenShowStartsFromZero)
     EXPECT_EQ(n[4], 0);
 }
 
+TEST_F(MonitorTest, VirtualPortsCountTheirOwnIoThroughTheHbaApi)
+{
+    // The SNIA HBA library reads only /etc/hba.conf: volk lists its vendor
+    // library there for the run and takes it out again.
+    constexpr const char *kConf = "/etc/hba.conf";
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs to edit " << kConf;
+    // Two virtual ports of VP index 1 and 2: the HBA API's ports 2 and 3.
+    UseMachine(R"({ "adapters": [ { "model": "CV-2162", "serial": "CVA1620001",
+      "defaults": { "chip": { "device_id": "0x7190", "subsystem_id": "0x0162" },
+                    "firmware": { "version": "9.06.02", "attributes": ["npiv"] },
+                    "port": { "speed": "16g", "vp_index_supported": 254, "max_vports": 64 } },
+      "ports": [ { "port": { "wwpn": "21:00:00:0e:7a:16:00:01", "port_id": "0x010100" },
+                   "vports": [ { "wwpn": "21:5a:00:0e:7a:16:00:01", "slot": 1 },
+                               { "wwpn": "21:7c:00:0e:7a:16:00:01", "slot": 2 } ],
+                   "statistics": { "io_count": 6000, "port_errors": 7 } } ] } ] })");
+    const std::string before = testenv::ReadFile(kConf);
+    auto run = [&](const std::string &port) {
+        return testenv::Run({VolkPath(), "-gs", port, "AP", "1"},
+                            {"VNSDM_STATE=" + dir.file("state.db"), "VNSDM_MACHINE=" + machine,
+                             "TAVRO_CLOCK_SCALE=1000", std::string("TAVRO_HBA_CONF=") + kConf});
+    };
+    auto phys = run("0");
+    auto first = run("21-5A-00-0E-7A-16-00-01");
+    auto second = run("21-7C-00-0E-7A-16-00-01");
+    const std::string after = testenv::ReadFile(kConf);
+    if (after != before)
+        testenv::WriteFile(kConf, before);
+    EXPECT_EQ(after, before);
+    for (auto *r : {&phys, &first, &second})
+        ASSERT_EQ(Rows(r->out).size(), 1u) << r->out;
+    const auto p = Numbers(Rows(phys.out)[0]);
+    const auto a = Numbers(Rows(first.out)[0]);
+    const auto b = Numbers(Rows(second.out)[0]);
+    ASSERT_GE(a.size(), 5u) << first.out;
+    ASSERT_GE(b.size(), 5u) << second.out;
+    EXPECT_EQ(p[4], 6000);
+    // Each its own share of the I/O; errors stay the physical port's.
+    EXPECT_EQ(a[4], 3000);
+    EXPECT_EQ(b[4], 2000);
+    EXPECT_EQ(a[1], 7);
+    EXPECT_EQ(b[1], 7);
+}
+
 TEST_F(MonitorTest, LinkStatusResetClearsTheLinkCountersOnly)
 {
     UseMachine(

@@ -401,14 +401,16 @@ HBA_STATUS GetPortStatistics(HBA_HANDLE handle, HBA_UINT32 port, HBA_PORTSTATIST
         return HBA_STATUS_ERROR_INVALID_HANDLE;
     if (!stats)
         return HBA_STATUS_ERROR_ARG;
-    if (port != 0)
-        return HBA_STATUS_ERROR_ILLEGAL_INDEX;
+    // Port 0 is the physical port, port n its virtual port of VP index n - 1.
     SD_STATISTICS s{};
-    if (SD_STATUS st = SDGetStatistics(sd, 0, &s))
-        return FromSd(st);
+    if (SD_STATUS st = SDGetStatistics(sd, port, &s))
+        return port != 0 && st == SDERR_INVALID_PARAMETER ? HBA_STATUS_ERROR_ILLEGAL_INDEX
+                                                          : FromSd(st);
     stats->SecondsSinceLastReset = HBA_INT64(s.SecondsSinceReset);
-    stats->TxFrames = HBA_INT64(s.WriteRequests + s.ControlRequests);
-    stats->RxFrames = HBA_INT64(s.ReadRequests);
+    // One frame per I/O: reads come in, the rest go out.
+    const uint64_t reads = std::min<uint64_t>(s.ReadRequests, s.IoCount);
+    stats->TxFrames = HBA_INT64(s.IoCount - reads);
+    stats->RxFrames = HBA_INT64(reads);
     stats->TxWords = HBA_INT64(s.ByteCount / 8);
     stats->RxWords = HBA_INT64(s.ByteCount / 8);
     stats->LIPCount = 0;

@@ -284,9 +284,12 @@ VNSDM_API SD_STATUS SDGetStatistics(uint32_t handle, uint32_t port, SD_STATISTIC
                       [&](Simulator &sim, Instance &in, uint32_t index, Torn &) {
                           if (SD_STATUS s = Query(sim, in, "statistics"))
                               return s;
-                          if (!stats || port != 0)
+                          if (!stats)
                               return SDERR_INVALID_PARAMETER;
                           *stats = sim.Statistics(in, false, index);
+                          // Port n > 0: the virtual port of VP index n - 1.
+                          if (port != 0)
+                              return sim.VportStatistics(in, port - 1, *stats);
                           DiagFaults &d = in.faults.diag;
                           if (d.primSeqGap && ++d.statisticsReads % d.primSeqGap == 0)
                               stats->PrimitiveSeqProtocolErrorCount = 0;

@@ -347,6 +347,27 @@ double Simulator::RunSeconds() const
     return double(real.count()) / 1e6 * ClockScale();
 }
 
+SD_STATUS Simulator::VportStatistics(const Instance &in, uint32_t vpIndex, SD_STATISTICS &stats)
+{
+    for (const Vport &v : Vports(in)) {
+        if (v.slot != vpIndex)
+            continue;
+        // Virtual port n carries 1/(n+1) of the physical port's traffic, so
+        // that ports of one adapter differ and each stays below the whole.
+        const uint64_t share = uint64_t(vpIndex) + 1;
+        SD_STATISTICS out{};
+        out.SecondsSinceReset = stats.SecondsSinceReset;
+        out.IoCount = stats.IoCount / share;
+        out.ByteCount = stats.ByteCount / share;
+        out.ReadRequests = stats.ReadRequests / share;
+        out.WriteRequests = stats.WriteRequests / share;
+        out.ControlRequests = stats.ControlRequests / share;
+        stats = out;
+        return SD_OK;
+    }
+    return SDERR_INVALID_PARAMETER;
+}
+
 SD_STATISTICS Simulator::Statistics(const Instance &in, bool raw, uint32_t instance)
 {
     SD_STATISTICS s = in.stats;

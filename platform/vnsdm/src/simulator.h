@@ -77,6 +77,9 @@ public:
     std::vector<Vport> Vports(const Instance &in);
     // raw: without the reset baseline (what a reset records)
     SD_STATISTICS Statistics(const Instance &in, bool raw = false, uint32_t instance = UINT32_MAX);
+    // Narrows a physical port's counters to its virtual port of one VP index:
+    // that port's share of the I/O and bytes, no errors of its own.
+    SD_STATUS VportStatistics(const Instance &in, uint32_t vpIndex, SD_STATISTICS &stats);
     int32_t Temperature(const Instance &in);
     // Seconds since the machine was loaded, on the scaled clock.
     double RunSeconds() const;
