@@ -54,7 +54,7 @@ bool RenderEngineField(const FieldDescriptor &field, std::span<const uint8_t> re
     }
 }
 
-struct ViewSpec {
+struct ViewLayout {
     const char *name;    // "ASIC", "Ethernet" ...
     const char *element; // XML section
     uint32_t infoType;
@@ -63,49 +63,49 @@ struct ViewSpec {
     std::vector<const char *> labels;
 };
 
-const ViewSpec &Spec(EngineStatsView view)
+const ViewLayout &LayoutOf(EngineStatsView view)
 {
-    static const ViewSpec kAsic{"ASIC",
-                                "ASICStatistics",
-                                SD_ENGINE_INFO_STATS_ASIC,
-                                0,
-                                false,
-                                {"Uptime (seconds)", "Resets", "Temperature (C)", "ECC Corrected",
-                                 "ECC Uncorrected", "Parity Errors", "Watchdog Expiries",
-                                 "Firmware Loads"}};
-    static const ViewSpec kCpu{"CPU",
-                               "CPUStatistics",
-                               SD_ENGINE_INFO_STATS_CPU,
-                               0,
-                               false,
-                               {"Load (%)", "Idle (%)", "Interrupts", "Context Switches", "Tasks",
-                                "Heap Used (KiB)", "Heap Free (KiB)", "Exceptions"}};
-    static const ViewSpec kEthernet{"Ethernet",
-                                    "EthernetStatistics",
-                                    SD_ENGINE_INFO_STATS_ETHERNET,
-                                    4,
-                                    true,
-                                    {"Frames Received", "Frames Sent", "Bytes Received",
-                                     "Bytes Sent", "Pause Frames Received", "Pause Frames Sent",
-                                     "PFC Frames Received", "PFC Frames Sent", "CRC Errors",
-                                     "Oversize Frames"}};
-    static const ViewSpec kFc{"FC",
-                              "FCStatistics",
-                              SD_ENGINE_INFO_STATS_FC,
-                              4,
-                              true,
-                              {"Frames Received", "Frames Sent", "Words Received", "Words Sent",
-                               "Link Failures", "Loss of Sync", "Loss of Signal", "Invalid CRC",
-                               "FLOGI", "FDISC"}};
-    static const ViewSpec kNsl{"NSL",
-                               "NSLStatistics",
-                               SD_ENGINE_INFO_STATS_NSL,
-                               0,
-                               true,
-                               {"FIP Solicitations Sent", "Advertisements Rcvd", "FLOGI Sent",
-                                "FLOGI Accepted", "FLOGI Rejected", "Keep-Alives Sent",
-                                "Clear Virtual Links", "VLAN Requests Sent", "Name Server Logins",
-                                "RSCNs Received"}};
+    static const ViewLayout kAsic{"ASIC",
+                                  "ASICStatistics",
+                                  SD_ENGINE_INFO_STATS_ASIC,
+                                  0,
+                                  false,
+                                  {"Uptime (seconds)", "Resets", "Temperature (C)", "ECC Corrected",
+                                   "ECC Uncorrected", "Parity Errors", "Watchdog Expiries",
+                                   "Firmware Loads"}};
+    static const ViewLayout kCpu{"CPU",
+                                 "CPUStatistics",
+                                 SD_ENGINE_INFO_STATS_CPU,
+                                 0,
+                                 false,
+                                 {"Load (%)", "Idle (%)", "Interrupts", "Context Switches", "Tasks",
+                                  "Heap Used (KiB)", "Heap Free (KiB)", "Exceptions"}};
+    static const ViewLayout kEthernet{"Ethernet",
+                                      "EthernetStatistics",
+                                      SD_ENGINE_INFO_STATS_ETHERNET,
+                                      4,
+                                      true,
+                                      {"Frames Received", "Frames Sent", "Bytes Received",
+                                       "Bytes Sent", "Pause Frames Received", "Pause Frames Sent",
+                                       "PFC Frames Received", "PFC Frames Sent", "CRC Errors",
+                                       "Oversize Frames"}};
+    static const ViewLayout kFc{"FC",
+                                "FCStatistics",
+                                SD_ENGINE_INFO_STATS_FC,
+                                4,
+                                true,
+                                {"Frames Received", "Frames Sent", "Words Received", "Words Sent",
+                                 "Link Failures", "Loss of Sync", "Loss of Signal", "Invalid CRC",
+                                 "FLOGI", "FDISC"}};
+    static const ViewLayout kNsl{"NSL",
+                                 "NSLStatistics",
+                                 SD_ENGINE_INFO_STATS_NSL,
+                                 0,
+                                 true,
+                                 {"FIP Solicitations Sent", "Advertisements Rcvd", "FLOGI Sent",
+                                  "FLOGI Accepted", "FLOGI Rejected", "Keep-Alives Sent",
+                                  "Clear Virtual Links", "VLAN Requests Sent", "Name Server Logins",
+                                  "RSCNs Received"}};
     switch (view) {
     case EngineStatsView::Asic:
         return kAsic;
@@ -132,25 +132,25 @@ std::string TagOf(const char *label)
 }
 
 // Renders one counter record through a field table built for it.
-void RenderCounters(const ViewSpec &spec, int port, const std::vector<uint8_t> &record)
+void RenderCounters(const ViewLayout &layout, int port, const std::vector<uint8_t> &record)
 {
     std::deque<std::string> text; // the table's strings live as long as the walk
     auto keep = [&](std::string s) { return text.emplace_back(std::move(s)).c_str(); };
     std::vector<FieldDescriptor> table;
     const std::string title =
-        port < 0 ? Format("FCoE Engine %s Statistics", spec.name)
-                 : Format("FCoE Engine %s Statistics (Engine Port %d)", spec.name, port);
+        port < 0 ? Format("FCoE Engine %s Statistics", layout.name)
+                 : Format("FCoE Engine %s Statistics (Engine Port %d)", layout.name, port);
     const std::string element =
-        port < 0 ? std::string(spec.element) : Format("%sPort%d", spec.element, port);
+        port < 0 ? std::string(layout.element) : Format("%sPort%d", layout.element, port);
     table.push_back({0, kFieldEngineDateTime, nullptr, nullptr, nullptr, {}});
     table.push_back({0, kFieldSection, keep(title), keep(element), nullptr, {}});
     uint16_t offset = 0;
-    for (size_t i = 0; i < spec.labels.size(); ++i) {
-        const bool wide = i < spec.wide;
-        const std::string tag = TagOf(spec.labels[i]);
+    for (size_t i = 0; i < layout.labels.size(); ++i) {
+        const bool wide = i < layout.wide;
+        const std::string tag = TagOf(layout.labels[i]);
         table.push_back({offset,
                          wide ? uint16_t(kField64Counter) : uint16_t(kField32Counter),
-                         spec.labels[i],
+                         layout.labels[i],
                          keep(Format("\t<%s>", tag.c_str())),
                          keep(Format("</%s>", tag.c_str())),
                          {}});
@@ -277,13 +277,13 @@ int GetQuillStatistics(const FibreAdapter *a, EngineStatsView view, int port)
     const DeviceRecord *rec = EngineDeviceOf(a, status);
     if (!rec)
         return status;
-    const ViewSpec &spec = Spec(view);
+    const ViewLayout &layout = LayoutOf(view);
     // Every record is read before anything is shown, so a failure prints alone.
     std::vector<std::pair<int, std::vector<uint8_t>>> records;
-    for (int p = spec.perPort ? 0 : -1; p < (spec.perPort ? 2 : 0); ++p) {
-        if (spec.perPort && port >= 0 && p != port)
+    for (int p = layout.perPort ? 0 : -1; p < (layout.perPort ? 2 : 0); ++p) {
+        if (layout.perPort && port >= 0 && p != port)
             continue;
-        if (EngineManage(rec, SD_ENGINE_OP_GET_INFO, spec.infoType, p < 0 ? 0u : uint32_t(p))) {
+        if (EngineManage(rec, SD_ENGINE_OP_GET_INFO, layout.infoType, p < 0 ? 0u : uint32_t(p))) {
             Trace(kLevelDebug, "GetQuillStatistics: %s", LastManageResult().text.c_str());
             return Failure(kFcoeManageFailed, "Error getting statistics of selected FCoE engine",
                            a);
@@ -293,7 +293,7 @@ int GetQuillStatistics(const FibreAdapter *a, EngineStatsView view, int port)
     Renderer &r = CurrentRenderer();
     r.BeginDocument();
     for (const auto &[p, record] : records)
-        RenderCounters(spec, p, record);
+        RenderCounters(layout, p, record);
     return r.Finish(kStatusOk);
 }
 
