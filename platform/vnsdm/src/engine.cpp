@@ -292,7 +292,8 @@ SD_STATUS Manage(Simulator &sim, Instance &in, Instance &host, uint32_t hostInde
             r.ByteCount = uint32_t(block.size());
             return SDERR_BUFFER_TOO_SMALL;
         }
-        std::memcpy(r.Data, block.data(), block.size());
+        if (!block.empty()) // an engine that never panicked has an empty block
+            std::memcpy(r.Data, block.data(), block.size());
         r.ByteCount = uint32_t(block.size());
         r.Param3 = EngineStateBits(sim, in);
         return SD_OK;
