@@ -300,15 +300,19 @@ TEST_F(BindingTest, CorruptStoreIsReportedAndKept)
     int s = 0;
     Capture([&] { return TAVRO_AutoConfigureTargetPersistentBinding(a); }, s);
     ASSERT_EQ(s, 0);
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(dir.file("state.db").c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db,
-                           "UPDATE port_state SET value = zeroblob(40) WHERE port = "
-                           "'2100000e7a322001' AND item = 'fo_target.0'",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    ASSERT_EQ(sqlite3_changes(db), 1);
-    sqlite3_close(db);
+    // Another program damages the stored copy (with a SQLite of its own).
+    const std::string state = dir.file("state.db");
+    ASSERT_TRUE(testenv::InOtherProcess([&] {
+        sqlite3 *db = nullptr;
+        const bool ok = sqlite3_open(state.c_str(), &db) == SQLITE_OK &&
+                        sqlite3_exec(db,
+                                     "UPDATE port_state SET value = zeroblob(40) WHERE port = "
+                                     "'2100000e7a322001' AND item = 'fo_target.0'",
+                                     nullptr, nullptr, nullptr) == SQLITE_OK &&
+                        sqlite3_changes(db) == 1;
+        sqlite3_close(db);
+        return ok;
+    }));
     const auto before = Store(a);
     for (auto op : std::vector<std::function<int()>>{
              [&] { return TAVRO_DisplayTargetPersistBinding(a); },

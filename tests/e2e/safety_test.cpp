@@ -57,8 +57,9 @@ public:
             fs::copy(kBuild + "/bin/" + f, bin + "/" + f);
         for (const char *f : {"libtavro.so", "libvnhbaapi.so", "agent.properties"})
             fs::copy(kBuild + "/lib/" + f, lib + "/" + f);
-        // The simulator itself may stay where it is.
+        // The simulator and the WMI stand-in may stay where they are.
         fs::create_symlink(fs::canonical(kBuild + "/lib/libvnsdm.so"), lib + "/libvnsdm.so.9");
+        fs::create_symlink(fs::canonical(kBuild + "/lib/libvnwmi.so"), lib + "/libvnwmi.so");
         WriteFile(conf, kOriginalConf);
     }
     ~Install()

@@ -42,6 +42,8 @@ class Install:
             shutil.copy2(os.path.join(BUILD, "lib", f), os.path.join(lib, f))
         os.symlink(os.path.realpath(os.path.join(BUILD, "lib", "libvnsdm.so")),
                    os.path.join(lib, "libvnsdm.so.9"))
+        os.symlink(os.path.realpath(os.path.join(BUILD, "lib", "libvnwmi.so")),
+                   os.path.join(lib, "libvnwmi.so"))
         if menu_properties is not None:
             with open(os.path.join(self.bin, "menu.properties"), "w") as f:
                 f.write(menu_properties)

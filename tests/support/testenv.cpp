@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -84,6 +86,21 @@ std::string DefaultMachineText(const std::string &hostFirmware)
         text.insert(text.find('{') + 1,
                     "\n  \"host\": { \"firmware\": \"" + hostFirmware + "\" },");
     return text;
+}
+
+bool InOtherProcess(const std::function<bool()> &body)
+{
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid < 0)
+        return false;
+    if (pid == 0)
+        _exit(body() ? 0 : 1);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR)
+            return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 } // namespace testenv

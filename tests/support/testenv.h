@@ -1,6 +1,7 @@
 // Helpers shared by the tests: private directories, files and machines.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,5 +37,10 @@ struct RunResult {
 // Runs argv with extra environment entries ("NAME=value"); stdin from input.
 RunResult Run(const std::vector<std::string> &argv, const std::vector<std::string> &env = {},
               const std::string &input = "");
+
+// Runs body in a child process; true when it returned true. For what another
+// program does to a file this process holds open: a second copy of SQLite in
+// one process would share, and on closing drop, the first one's POSIX locks.
+bool InOtherProcess(const std::function<bool()> &body);
 
 } // namespace testenv

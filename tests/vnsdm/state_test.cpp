@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <functional>
+#include <string>
 #include <thread>
 
 #include "test_util.h"
+#include "testenv.h"
 #include "vnsdm_part.h"
 
 namespace vnsdm_test {
@@ -16,6 +19,43 @@ namespace {
 
 constexpr uint32_t k2162Port1 = 2, k2081 = 8;
 const char *const k2162Wwpn = "21:00:00:0e:7a:16:20:01";
+
+// Changes one item of the state file as another program would: from another
+// process, with a SQLite of its own. change gets the stored value and answers
+// the new one.
+bool ChangeItemElsewhere(const std::string &path, const char *port, const char *item,
+                         const std::function<std::string(std::string)> &change)
+{
+    return testenv::InOtherProcess([&] {
+        sqlite3 *db = nullptr;
+        sqlite3_stmt *st = nullptr;
+        std::string value;
+        bool ok = sqlite3_open(path.c_str(), &db) == SQLITE_OK &&
+                  sqlite3_prepare_v2(db, "SELECT value FROM port_state WHERE port=?1 AND item=?2",
+                                     -1, &st, nullptr) == SQLITE_OK;
+        if (ok) {
+            sqlite3_bind_text(st, 1, port, -1, SQLITE_STATIC);
+            sqlite3_bind_text(st, 2, item, -1, SQLITE_STATIC);
+            if (sqlite3_step(st) == SQLITE_ROW)
+                value.assign(static_cast<const char *>(sqlite3_column_blob(st, 0)),
+                             size_t(sqlite3_column_bytes(st, 0)));
+        }
+        sqlite3_finalize(st);
+        st = nullptr;
+        const std::string changed = change(value);
+        ok = ok && sqlite3_prepare_v2(db, "INSERT OR REPLACE INTO port_state VALUES(?1, ?2, ?3)", -1,
+                                      &st, nullptr) == SQLITE_OK;
+        if (ok) {
+            sqlite3_bind_text(st, 1, port, -1, SQLITE_STATIC);
+            sqlite3_bind_text(st, 2, item, -1, SQLITE_STATIC);
+            sqlite3_bind_blob(st, 3, changed.data(), int(changed.size()), SQLITE_STATIC);
+            ok = sqlite3_step(st) == SQLITE_DONE;
+        }
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+        return ok;
+    });
+}
 
 class StateTest : public SimTest {
 protected:
@@ -184,18 +224,8 @@ TEST_F(StateTest, AVirtualPortListOfWrongValuesIsNotTrusted)
         {R"([{"wwpn":"215a000e7a162001","wwnn":"215a000e7a162001","port_id":1,"slot":1,"qos_type":1,"qos_value":25,"vf_id":0,"flags":0,"san_priority":0,"fabric_wwn":"1000005a3c200001","tag":[604.9],"name":"x"}])",
          R"([{"wwpn":"215a000e7a162001","wwnn":"215a000e7a162001","port_id":-1,"slot":1e30,"qos_type":1,"qos_value":25,"vf_id":0,"flags":0,"san_priority":0,"fabric_wwn":"1000005a3c200001","tag":[],"name":"x"}])",
          R"([{"wwpn":"zz","wwnn":"215a000e7a162001","port_id":1,"slot":1,"qos_type":1,"qos_value":25,"vf_id":0,"flags":0,"san_priority":0,"fabric_wwn":"1000005a3c200001","tag":[],"name":"x"}])"}) {
-        sqlite3 *db = nullptr;
-        ASSERT_EQ(sqlite3_open(statePath_.c_str(), &db), SQLITE_OK);
-        sqlite3_stmt *st = nullptr;
-        ASSERT_EQ(sqlite3_prepare_v2(
-                      db,
-                      "INSERT OR REPLACE INTO port_state VALUES('2100000e7a162001', 'vports', ?1)",
-                      -1, &st, nullptr),
-                  SQLITE_OK);
-        sqlite3_bind_blob(st, 1, bad, int(std::strlen(bad)), SQLITE_STATIC);
-        ASSERT_EQ(sqlite3_step(st), SQLITE_DONE);
-        sqlite3_finalize(st);
-        sqlite3_close(db);
+        ASSERT_TRUE(ChangeItemElsewhere(statePath_, "2100000e7a162001", "vports",
+                                        [&](std::string) { return std::string(bad); }));
         // The description's virtual ports hold.
         const Wwn wwpn = ParseWwn(k2162Wwpn);
         VNSIM_VPORT list[8];
@@ -574,29 +604,12 @@ TEST_F(StateTest, DamagedPersistentCopyIsReportedAndKept)
     const auto data = TargetData({{array, 2}});
     ASSERT_EQ(ISDFoSetTargetData(h, k2162Port1, 1, data.data(), uint32_t(data.size())), SD_OK);
     // Someone flips one bit of the committed copy in the state file.
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(statePath_.c_str(), &db), SQLITE_OK);
-    sqlite3_stmt *st = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db,
-                                 "SELECT value FROM port_state WHERE port = '2100000e7a162001' "
-                                 "AND item = 'fo_target.0'",
-                                 -1, &st, nullptr),
-              SQLITE_OK);
-    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
-    const auto *p = static_cast<const uint8_t *>(sqlite3_column_blob(st, 0));
-    std::vector<uint8_t> blob(p, p + sqlite3_column_bytes(st, 0));
-    sqlite3_finalize(st);
-    ASSERT_GT(blob.size(), 40u);
-    blob[40] ^= 0x01;
-    ASSERT_EQ(sqlite3_prepare_v2(db,
-                                 "UPDATE port_state SET value = ?1 WHERE port = "
-                                 "'2100000e7a162001' AND item = 'fo_target.0'",
-                                 -1, &st, nullptr),
-              SQLITE_OK);
-    sqlite3_bind_blob(st, 1, blob.data(), int(blob.size()), SQLITE_STATIC);
-    ASSERT_EQ(sqlite3_step(st), SQLITE_DONE);
-    sqlite3_finalize(st);
-    sqlite3_close(db);
+    ASSERT_TRUE(ChangeItemElsewhere(statePath_, "2100000e7a162001", "fo_target.0",
+                                    [](std::string value) {
+                                        if (value.size() > 40)
+                                            value[40] ^= 0x01;
+                                        return value;
+                                    }));
     std::vector<uint8_t> back(SD_TARGET_DATA_SIZE);
     EXPECT_EQ(ISDFoGetTargetData(h, k2162Port1, 0, back.data(), uint32_t(back.size())),
               SDERR_CHECKSUM);
