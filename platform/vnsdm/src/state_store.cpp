@@ -2,12 +2,10 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -187,40 +185,22 @@ bool StateStore::Open(const std::string &path)
 // Every commit of any process rewrites the header at the start of the WAL
 // index (its change counter, frame count and checksums), so a header equal to
 // the one seen at the last check means nothing was committed since: the
-// cache can answer without taking a lock, or even a system call. The page is
-// mapped once: the file can be cut short only by a first opener, and no
-// process is first while our connection holds its share of the index (from
-// the set-up reads above until Close, which unmaps before closing).
+// cache can answer without taking a lock. It is read with pread, never
+// mapped: a first opener elsewhere may shorten the file at any time, even
+// while this connection is open (a mapped page then faults with SIGBUS).
 void StateStore::OpenWalIndex()
 {
     const char *db = sqlite3_db_filename(db_, "main");
     if (!db || !*db)
         return;
     const std::string shm = std::string(db) + "-shm";
-    const int fd = open(shm.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    struct stat st { };
-    const long page = sysconf(_SC_PAGESIZE);
-    if (fstat(fd, &st) == 0 && page > 0 && st.st_size >= page) {
-        void *map = mmap(nullptr, size_t(page), PROT_READ, MAP_SHARED, fd, 0);
-        if (map != MAP_FAILED) {
-            walIndex_ = static_cast<const volatile uint8_t *>(map);
-            walIndexSize_ = size_t(page);
-        }
-    }
-    close(fd);
+    walIndexFd_ = open(shm.c_str(), O_RDONLY | O_CLOEXEC);
 }
 
 bool StateStore::ReadWalHeader(uint8_t (&out)[kWalHeaderSize]) const
 {
-    if (!walIndex_)
-        return false;
-    // Pairs with the barrier SQLite puts between writing and publishing a header.
-    std::atomic_thread_fence(std::memory_order_acquire);
-    for (size_t i = 0; i < kWalHeaderSize; ++i)
-        out[i] = walIndex_[i];
-    return true;
+    return walIndexFd_ >= 0 &&
+           pread(walIndexFd_, out, kWalHeaderSize, 0) == ssize_t(kWalHeaderSize);
 }
 
 bool StateStore::Init()
@@ -276,10 +256,9 @@ bool StateStore::Init()
 
 void StateStore::Close()
 {
-    if (walIndex_)
-        munmap(const_cast<uint8_t *>(walIndex_), walIndexSize_);
-    walIndex_ = nullptr;
-    walIndexSize_ = 0;
+    if (walIndexFd_ >= 0)
+        close(walIndexFd_);
+    walIndexFd_ = -1;
     walHeaderValid_ = false;
     for (auto &s : stmts_) {
         sqlite3_finalize(s);

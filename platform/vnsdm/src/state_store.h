@@ -120,8 +120,7 @@ private:
     bool checked_ = false; // the cache was checked in this scope
     bool cacheValid_ = false;
     int64_t dataVersion_ = -1;
-    const volatile uint8_t *walIndex_ = nullptr; // first page of the WAL index, mapped
-    size_t walIndexSize_ = 0;
+    int walIndexFd_ = -1;                    // the WAL index, read with pread
     uint8_t walHeader_[kWalHeaderSize] = {}; // as it was at the last check
     bool walHeaderValid_ = false;
     uint64_t epoch_ = 1;
