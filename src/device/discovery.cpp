@@ -327,28 +327,23 @@ struct Scan {
     DeviceRecord &rec;
     bool acceptZeroPortId = false;
     bool filterHbas = false;
-    FileHandle props;
     bool propsTried = false;
 };
 
 uint32_t ReadTargetBeacon(Scan &scan, const TargetRecord &t)
 {
-    if (!scan.propsTried) {
-        scan.propsTried = true;
-        const std::string &file = Frame().coreConfigFile;
-        scan.props = FileHandle(std::fopen(file.c_str(), "r"));
-        // Once per port: the file is missing for every target alike.
-        if (!scan.props) {
-            CoreLog(kLevelWarning, "PrefOpenPreferenceFile: Failed to open preference file (%s).",
-                    file.c_str());
-            CoreLog(kLevelWarning, "RetrievePortSummaryForDevice: Unable to read persist target "
-                                   "beacon, may not exist");
-        }
+    const std::string &file = Frame().coreConfigFile;
+    bool opened = false;
+    const char *v =
+        PropertyOfFile(file, TargetBeaconKey(scan.rec.instance, t.portName).c_str(), &opened);
+    // Once per port: the file is missing for every target alike.
+    if (!opened && !scan.propsTried) {
+        CoreLog(kLevelWarning, "PrefOpenPreferenceFile: Failed to open preference file (%s).",
+                file.c_str());
+        CoreLog(kLevelWarning, "RetrievePortSummaryForDevice: Unable to read persist target "
+                               "beacon, may not exist");
     }
-    if (!scan.props)
-        return 0;
-    const std::string key = TargetBeaconKey(scan.rec.instance, t.portName);
-    const char *v = PrefGetProperty(scan.props.get(), key.c_str());
+    scan.propsTried = true;
     return v ? static_cast<uint32_t>(std::strtoul(v, nullptr, 10)) : 0;
 }
 
