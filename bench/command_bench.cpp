@@ -164,25 +164,35 @@ int main(int argc, char **argv)
                 "peak RSS KiB");
     if (instructions)
         std::printf(" %10s %8s", "M instr", "x empty");
-    std::printf("  (median of %d runs)\n", runs);
-    double emptyCpu = 0, emptyInstr = 0, targetCpu = 0, targetInstr = 0;
-    int failed = 0;
-    for (const auto &c : cases) {
+    std::printf("  (median of %d rounds)\n", runs);
+    // Rounds run every case once, in turn, so that a change in the machine's
+    // load falls on all of them alike; the target's ratio is the median of
+    // its per-round ratios to the empty process.
+    struct Samples {
         std::vector<double> cpu, wall;
         long rss = 0;
         int status = 0;
-        RunOnce(c.args, c.env); // warm the page cache and the state file
-        for (int r = 0; r < runs; ++r) {
-            const Sample s = RunOnce(c.args, c.env);
-            cpu.push_back(s.cpuMs);
-            wall.push_back(s.wallMs);
-            rss = std::max(rss, s.maxRssKiB);
-            status = std::max(status, s.status);
+    };
+    std::vector<Samples> samples(cases.size());
+    for (const auto &c : cases)
+        RunOnce(c.args, c.env); // warm the page cache and the state files
+    for (int r = 0; r < runs; ++r)
+        for (size_t i = 0; i < cases.size(); ++i) {
+            const Sample s = RunOnce(cases[i].args, cases[i].env);
+            samples[i].cpu.push_back(s.cpuMs);
+            samples[i].wall.push_back(s.wallMs);
+            samples[i].rss = std::max(samples[i].rss, s.maxRssKiB);
+            samples[i].status = std::max(samples[i].status, s.status);
         }
-        if (emptyCpu == 0)
-            emptyCpu = Median(cpu);
-        std::printf("%-34s %10.2f %8.1f %10.2f %12ld", c.name.c_str(), Median(cpu),
-                    emptyCpu > 0 ? Median(cpu) / emptyCpu : 0.0, Median(wall), rss);
+    std::vector<double> targetRatios;
+    double emptyInstr = 0, targetInstr = 0;
+    int failed = 0;
+    const double emptyCpu = Median(samples[0].cpu);
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Case &c = cases[i];
+        const Samples &m = samples[i];
+        std::printf("%-34s %10.2f %8.1f %10.2f %12ld", c.name.c_str(), Median(m.cpu),
+                    emptyCpu > 0 ? Median(m.cpu) / emptyCpu : 0.0, Median(m.wall), m.rss);
         if (instructions) {
             const double count = Instructions(c, dir);
             if (emptyInstr == 0)
@@ -192,12 +202,15 @@ int main(int argc, char **argv)
                 targetInstr = count;
         }
         if (c.name == kTarget)
-            targetCpu = Median(cpu);
-        std::printf("%s\n", status ? "  (failed)" : "");
-        failed += status != 0;
+            for (int r = 0; r < runs; ++r)
+                if (samples[0].cpu[r] > 0)
+                    targetRatios.push_back(m.cpu[r] / samples[0].cpu[r]);
+        std::printf("%s\n", m.status ? "  (failed)" : "");
+        failed += m.status != 0;
     }
-    std::printf("\n%s: %.1f times the CPU of the empty process (target: at most 4)\n", kTarget,
-                emptyCpu > 0 ? targetCpu / emptyCpu : 0.0);
+    std::printf("\n%s: %.1f times the CPU of the empty process (median of %d rounds; target: "
+                "at most 4)\n",
+                kTarget, Median(targetRatios), runs);
     if (instructions && emptyInstr > 0)
         std::printf("%s: %.1f times its instructions\n", kTarget, targetInstr / emptyInstr);
     const std::string cleanup = "rm -rf '" + dir + "'";
