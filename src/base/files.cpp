@@ -221,30 +221,41 @@ bool IsWriterTemporaryOf(std::string_view fileName, std::string_view candidate)
     return true;
 }
 
-int RemoveStaleTemporaries(const std::string &path)
+namespace {
+
+// The temporary files of killed writers of path, as full paths.
+std::vector<std::string> StaleTemporariesOf(const std::string &path)
 {
     const std::string target = ResolveLinks(path);
     const std::string dir = DirectoryPart(target);
     const std::string name = NamePart(target);
+    std::vector<std::string> stale;
     DIR *d = opendir(dir.c_str());
     if (!d)
-        return 0;
-    std::vector<std::string> stale;
+        return stale;
     while (dirent *e = readdir(d)) {
         std::string_view candidate(e->d_name);
         if (IsWriterTemporaryOf(name, candidate) || IsOldWriterTemporaryOf(name, candidate))
-            stale.emplace_back(candidate);
+            stale.push_back(dir + "/" + std::string(candidate));
     }
     closedir(d);
+    return stale;
+}
+
+} // namespace
+
+int RemoveStaleTemporaries(const std::string &path)
+{
     int removed = 0;
-    for (const std::string &s : stale) {
-        std::string full = dir + "/" + s;
+    for (const std::string &full : StaleTemporariesOf(path)) {
         struct stat st { };
         if (lstat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && unlink(full.c_str()) == 0)
             ++removed;
     }
     return removed;
 }
+
+bool HasStaleTemporaries(const std::string &path) { return !StaleTemporariesOf(path).empty(); }
 
 // ---- Lock ------------------------------------------------------------------------
 

@@ -56,6 +56,8 @@ bool IsWriterTemporaryOf(std::string_view fileName, std::string_view candidate);
 // Removes the temporary files a killed writer left beside path (call it while
 // holding the file's lock, so no live writer's file goes). Answers the count.
 int RemoveStaleTemporaries(const std::string &path);
+// Whether such files are there, looked at without removing anything.
+bool HasStaleTemporaries(const std::string &path);
 
 // Exclusive lock of a file across processes: flock on "<file>.tavro-lock"
 // beside the (link-resolved) file. The holder removes the lock file when it

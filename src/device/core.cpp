@@ -164,28 +164,30 @@ void CoreUninitialize()
 
 void CoreLoadHbaLibrary()
 {
+    Core().sniaProblem.clear();
+    // Listing the vendor library and loading the HBA API wait for the first
+    // command that uses them: most commands never do, and then leave the
+    // configuration file as it is. What killed runs left is given back now.
+    CoreHealSniaConf();
+    Core().hbaWanted = true;
+}
+
+void CoreUseHbaLibrary()
+{
     FrameState &f = Frame();
     CoreState &core = Core();
-    core.sniaProblem.clear();
+    if (!core.hbaWanted || f.hbaLibraryLoaded || core.hbaTried)
+        return;
+    core.hbaTried = true;
     const std::string conf = SniaConfPath();
     const std::string vendorLib = oss::JoinPath(f.configPath, "libvnhbaapi.so");
     if (OSSRegSetSNIAHBAAPIPath(conf, vendorLib, core.snia) != 0) {
         Trace(kLevelDebug, "Unable to query the current registry path of HBAAPI.");
         core.sniaProblem = Format("Unable to list the SNIA HBA vendor library in %s: %s",
                                   conf.c_str(), std::strerror(core.snia.error));
-    }
-    // The library itself (and every vendor library it loads) waits for the
-    // first command that uses it: most commands never do.
-    core.hbaWanted = true;
-}
-
-void CoreUseHbaLibrary()
-{
-    FrameState &f = Frame();
-    if (!Core().hbaWanted || f.hbaLibraryLoaded || Core().hbaTried)
         return;
-    Core().hbaTried = true;
-    ++Core().hbaLoads;
+    }
+    ++core.hbaLoads;
     HBA_STATUS st = HBA_LoadLibrary();
     // A failed load is no reason to refuse: the library may already be loaded.
     if (st != HBA_STATUS_OK)

@@ -305,6 +305,15 @@ void OSSRegRefuseRegistrations() { g_refusing = true; }
 int OSSRegHealSNIAConf(const std::string &confPath)
 {
     std::lock_guard<std::mutex> process(ProcessLock());
+    // Every line we add is recorded in the journal first, and every writer
+    // holds the lock while its temporary files exist: without a journal, a
+    // lock file or such files, there is nothing to give back or remove, and
+    // the file is left alone, unlocked.
+    struct stat st { };
+    if (lstat(JournalPath(confPath).c_str(), &st) != 0 &&
+        lstat(FileLock::LockPathFor(confPath).c_str(), &st) != 0 &&
+        !HasStaleTemporaries(confPath) && !HasStaleTemporaries(JournalPath(confPath)))
+        return 0;
     FileLock lock(confPath);
     if (!lock.Held())
         return lock.Error();

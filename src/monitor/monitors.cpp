@@ -16,6 +16,7 @@
 #include "monitor/settings.h"
 #include "render/output.h"
 #include "render/renderer.h"
+#include "session/lifecycle.h"
 #include "session/longrun.h"
 
 namespace {
@@ -41,6 +42,7 @@ struct PollingState {
     uint64_t lastByteCount = 0;
     uint64_t lastPollSeconds = 0;
     bool polled = false;
+    bool sniaRefused = false; // the SNIA HBA API was refused, and why was said
 };
 std::map<std::string, PollingState> &PollingStates()
 {
@@ -82,6 +84,12 @@ StatisticsSample GetHBAStatistics(const FibreAdapter &a)
     if (a.portType == TAVRO_PORT_TYPE_VIRTUAL && a.vPortId < 256) {
         const FibreAdapter *phys = FindPhysicalAdapterEntryByVirtualPort(&a);
         uint64_t frames = 0, bytes = 0;
+        // Why the HBA API cannot be had goes to standard error once per port.
+        if (ps.sniaRefused || RequireSniaHbaApi() != kStatusOk) {
+            ps.sniaRefused = true;
+            s.status = SDERR_FAILED;
+            return s;
+        }
         if (!phys || !CoreSniaPortCounters(phys->wwpn, uint32_t(a.vPortId) + 1, frames, bytes)) {
             s.status = SDERR_FAILED;
             return s;

@@ -426,11 +426,10 @@ void cleanup()
 
 int RequireSniaHbaApi()
 {
+    CoreUseHbaLibrary();
     const std::string &problem = SniaHbaApiProblem();
-    if (problem.empty()) {
-        CoreUseHbaLibrary();
+    if (problem.empty())
         return kStatusOk;
-    }
     AddFailureReason(problem);
     ReportFailureReasons();
     return kStatusGeneralFailure;

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -33,6 +34,17 @@ const std::string kBuild = TAVRO_BINARY_DIR;
 const std::string kOriginalConf =
     "# SNIA libraries of this host\ncom.other.hba\t/usr/lib/other.so\n";
 constexpr const char *kVendor = "com.vantor.corvane";
+// The statistics of a virtual port come through the SNIA HBA API: the one
+// kind of command that lists volk's vendor library, from its first sample on.
+// Each sample waits 5 ms at the tests' clock scale.
+const std::vector<std::string> kSniaUser = {"-gs", "21-5A-00-0E-7A-16-20-01", "AP"};
+std::vector<std::string> SniaCommand(const std::string &volk, int samples)
+{
+    std::vector<std::string> argv = {volk};
+    argv.insert(argv.end(), kSniaUser.begin(), kSniaUser.end());
+    argv.push_back(std::to_string(samples));
+    return argv;
+}
 
 // A copy of the installation: volk and its files, the libraries beside it.
 class Install {
@@ -191,6 +203,7 @@ TEST(SniaConf, KilledRunsAreHealedByTheNextStartUp)
     // Kill moments spread over the time a whole run takes on this machine.
     const auto start = std::chrono::steady_clock::now();
     ASSERT_EQ(in.Run({"-pa", "8", "timed"}).exitCode, 0);
+    testenv::Run(SniaCommand(in.Volk(), 2), in.Env());
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
                           std::chrono::steady_clock::now() - start)
                           .count();
@@ -199,8 +212,11 @@ TEST(SniaConf, KilledRunsAreHealedByTheNextStartUp)
     int leftListed = 0;
     // At least 40 kills, and more (up to 200) until one caught a run with the library listed.
     for (int i = 0; i < 200 && (i < 40 || leftListed == 0); ++i) {
-        std::vector<std::string> argv = {in.Volk(), i % 2 ? "-pa" : "-ha", std::to_string(i % 13),
-                                         "killed-" + std::to_string(i)};
+        // Alias writes, and runs that list the library.
+        std::vector<std::string> argv = {in.Volk(), i % 3 == 1 ? "-pa" : "-ha",
+                                         std::to_string(i % 13), "killed-" + std::to_string(i)};
+        if (i % 3 == 2)
+            argv = SniaCommand(in.Volk(), 2);
         pid_t pid = Spawn(argv, in.Env(), -1);
         std::this_thread::sleep_for(std::chrono::milliseconds(moment(random)));
         kill(pid, SIGKILL);
@@ -231,7 +247,7 @@ TEST(SniaConf, TerminatingSignalsCleanUpAndEndTheProcessWithTheSignal)
         int fds[2];
         ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
         fcntl(fds[1], F_SETPIPE_SZ, 4096);
-        pid_t pid = Spawn({in.Volk(), "-i", "all"}, in.Env(), fds[1]);
+        pid_t pid = Spawn(SniaCommand(in.Volk(), 256), in.Env(), fds[1]);
         close(fds[1]);
         EXPECT_TRUE(WaitUntilListed(in.conf)) << strsignal(sig);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -250,8 +266,8 @@ TEST(SniaConf, AReaderThatWentAwayFailsTheCommandAndTheFileIsRestored)
     Install in;
     int fds[2];
     ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
-    close(fds[0]); // like volk -i all | head -1 once head has gone
-    pid_t pid = Spawn({in.Volk(), "-i", "all"}, in.Env(), fds[1]);
+    close(fds[0]); // like volk ... | head -1 once head has gone
+    pid_t pid = Spawn(SniaCommand(in.Volk(), 3), in.Env(), fds[1]);
     close(fds[1]);
     int status = WaitFor(pid);
     EXPECT_TRUE(WIFEXITED(status)) << status;
@@ -273,8 +289,8 @@ TEST(SniaConf, TwoInstallationsAtOnceNeverListTwoLibraries)
     });
     std::vector<pid_t> runs;
     for (int round = 0; round < 6; ++round) {
-        runs.push_back(Spawn({a.Volk(), "-i", "all"}, a.Env(), -1));
-        runs.push_back(Spawn({b.Volk(), "-i", "all"}, b.Env(a.conf), -1));
+        runs.push_back(Spawn(SniaCommand(a.Volk(), 2), a.Env(), -1));
+        runs.push_back(Spawn(SniaCommand(b.Volk(), 2), b.Env(a.conf), -1));
         for (pid_t pid : runs)
             EXPECT_EQ(WaitFor(pid), 0);
         runs.clear();
@@ -303,7 +319,7 @@ TEST(SniaConf, LinkedFileStaysALinkAndKeepsOwnerGroupAndMode)
     int fds[2];
     ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
     fcntl(fds[1], F_SETPIPE_SZ, 4096);
-    pid_t pid = Spawn({in.Volk(), "-i", "all"}, in.Env(), fds[1]);
+    pid_t pid = Spawn(SniaCommand(in.Volk(), 256), in.Env(), fds[1]);
     close(fds[1]);
     EXPECT_TRUE(WaitUntilListed(in.conf));
     struct stat during { };
@@ -387,6 +403,13 @@ TEST(SniaConf, AUserWhoCannotWriteItRunsCommandsSilently)
     EXPECT_EQ(theirs.exitCode, 0);
     EXPECT_EQ(OwnErrors(theirs.err), "");
     EXPECT_EQ(theirs.out, mine.out);
+    EXPECT_EQ(ReadFile(in.conf), kOriginalConf);
+    // A command that needs the HBA API says why it cannot have it.
+    auto stats = testenv::Run(AsUser(SniaCommand(in.Volk(), 1)), in.Env());
+    EXPECT_NE(stats.err.find("Unable to list the SNIA HBA vendor library in " + in.conf + ": " +
+                             std::strerror(EACCES)),
+              std::string::npos)
+        << stats.err;
     EXPECT_EQ(ReadFile(in.conf), kOriginalConf);
 }
 
