@@ -167,6 +167,8 @@ void SortAdapterList(RecordVector &sorted)
 {
     bool legacyDisabled = GetKeyValue("node.hba.legacy.support.disable", 0) != 0;
     int engineSeen = 0;
+    // Every record, and an engine entry for at most every other one.
+    sorted.reserve(CoreDevices().size() * 3 / 2 + 1);
     for (DeviceRecord &rec : CoreDevices()) {
         if (AllZero(rec.Wwpn(), 8) && AllZero(rec.Wwnn(), 8)) {
             Trace(kLevelDebug, "SortAdapterList: Skipping HBA=%d WWNN=%s WWPN=%s", rec.instance,
