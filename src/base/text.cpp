@@ -23,11 +23,15 @@ void CopyText(char *dest, size_t size, std::string_view text)
 
 std::string FormatV(const char *format, va_list args)
 {
+    // One pass for the usual short text; a long one is formatted again at its size.
+    char shortText[256];
     va_list again;
     va_copy(again, args);
-    int n = std::vsnprintf(nullptr, 0, format, args);
+    const int n = std::vsnprintf(shortText, sizeof shortText, format, args);
     std::string out;
-    if (n > 0) {
+    if (n > 0 && static_cast<size_t>(n) < sizeof shortText) {
+        out.assign(shortText, static_cast<size_t>(n));
+    } else if (n > 0) {
         out.resize(static_cast<size_t>(n));
         std::vsnprintf(out.data(), out.size() + 1, format, again);
     }

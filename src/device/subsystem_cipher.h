@@ -32,6 +32,10 @@ enum class SubsystemCipherDirection {
 bool SubsystemListCipher(std::span<uint8_t> blocks, const char *key, std::size_t keyLength,
                          SubsystemCipherDirection direction);
 
+// The same deciphering with kSubsystemListKey, from the key schedule made at
+// build time (the library only; the tool computes it).
+bool SubsystemListDecipher(std::span<uint8_t> blocks);
+
 // Text of a deciphered buffer: everything before the first NUL, so the zero
 // padding of the last block never reaches the line reader.
 std::string_view DecipheredText(std::span<const uint8_t> buffer);

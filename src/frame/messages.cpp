@@ -245,7 +245,7 @@ void PrintMessage(const char *text)
     if (f.sysLogMode)
         WriteUserLine(out, Format("%s: %s\n", TimeStamp().c_str(), text));
     else if (!f.quietMode)
-        WriteUserLine(out, Format("%s\n", text));
+        WriteUserLine(out, std::string(text) + '\n');
     else
         Settle();
     if (!f.xmlMode && IsFailureLine(text))

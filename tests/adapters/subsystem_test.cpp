@@ -295,6 +295,20 @@ TEST(SubsystemCipher, RoundTripAndRefusals)
     EXPECT_FALSE(SubsystemListCipher(block, nullptr, 34, SubsystemCipherDirection::Encipher));
 }
 
+TEST(SubsystemCipher, TheBuiltInScheduleDeciphersAsTheKeyDoes)
+{
+    const std::string text = "0x0162,0x1E7A,CV-2162,Corvane 16Gb dual port,TRUE,FALSE";
+    std::vector<uint8_t> data = Encipher(text);
+    std::vector<uint8_t> computed = data;
+    ASSERT_TRUE(SubsystemListCipher(computed, kSubsystemListKey, kSubsystemListKeyLength,
+                                    SubsystemCipherDirection::Decipher));
+    ASSERT_TRUE(SubsystemListDecipher(data));
+    EXPECT_EQ(data, computed);
+    EXPECT_EQ(DecipheredText(data), text);
+    std::vector<uint8_t> partial(12, 0);
+    EXPECT_FALSE(SubsystemListDecipher(partial));
+}
+
 // ---- The shipped list -------------------------------------------------------------------
 
 TEST(ShippedList, PropertiesDecipherExactlyToTheCsv)
