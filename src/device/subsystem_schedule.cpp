@@ -9,7 +9,8 @@
 namespace {
 
 constexpr uint32_t kScheduleWords[] = {
-#include "subsystem_schedule.inc"
+// Generated into the build tree, hence not a source folder's header.
+#include <subsystem_schedule.inc>
 };
 static_assert(sizeof kScheduleWords == sizeof(blowfish_ctx));
 
