@@ -63,10 +63,12 @@ uint32_t Be32(const uint8_t *p)
 }
 uint64_t Be64(const uint8_t *p) { return (uint64_t(Be32(p)) << 32) | Be32(p + 4); }
 
+// Lower-case and dashed, as the traces have it.
 std::string Dashed(const uint8_t w[8])
 {
-    return Format("%02x-%02x-%02x-%02x-%02x-%02x-%02x-%02x", w[0], w[1], w[2], w[3], w[4], w[5],
-                  w[6], w[7]);
+    std::string text = WwnText(w, WwnStyle::Colon);
+    std::replace(text.begin(), text.end(), ':', '-');
+    return text;
 }
 
 SD_SCSI_ADDRESS Address(const TargetRecord &t)
@@ -503,8 +505,7 @@ int ReadView(Scan &scan, const View &view)
 
 std::string TargetBeaconKey(int32_t instance, const uint8_t w[8])
 {
-    return Format("node.agent.target.beacon.%d.%02x%02x%02x%02x%02x%02x%02x%02x", instance, w[0],
-                  w[1], w[2], w[3], w[4], w[5], w[6], w[7]);
+    return "node.agent.target.beacon." + std::to_string(instance) + "." + WwnText(w);
 }
 
 int ReadDriverBindType(const DeviceRecord &rec)
