@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -201,9 +203,12 @@ bool StateStore::Open(const std::string &path)
 // Every commit of any process rewrites the header at the start of the WAL
 // index (its change counter, frame count and checksums), so a header equal to
 // the one seen at the last check means nothing was committed since: the
-// cache can answer without taking a lock. It is read with pread, never
-// mapped: a first opener elsewhere may shorten the file at any time, even
-// while this connection is open (a mapped page then faults with SIGBUS).
+// cache can answer without taking a lock, or making a system call. The first
+// page of the index is mapped for that. Only a first opener ever shortens the
+// file, and none can be first while our connection holds its share of the
+// index (from the set-up reads above until it closes). That share is a POSIX
+// lock, which closing any descriptor of the file in this process would drop:
+// ours stays open until the connection is closed (see Close).
 void StateStore::OpenWalIndex()
 {
     const char *db = sqlite3_db_filename(db_, "main");
@@ -211,10 +216,27 @@ void StateStore::OpenWalIndex()
         return;
     const std::string shm = std::string(db) + "-shm";
     walIndexFd_ = open(shm.c_str(), O_RDONLY | O_CLOEXEC);
+    if (walIndexFd_ < 0)
+        return;
+    struct stat st { };
+    const long page = sysconf(_SC_PAGESIZE);
+    if (fstat(walIndexFd_, &st) != 0 || page <= 0 || st.st_size < page)
+        return;
+    void *map = mmap(nullptr, size_t(page), PROT_READ, MAP_SHARED, walIndexFd_, 0);
+    if (map == MAP_FAILED)
+        return;
+    walIndex_ = static_cast<const volatile uint8_t *>(map);
+    walIndexSize_ = size_t(page);
 }
 
 bool StateStore::ReadWalHeader(uint8_t (&out)[kWalHeaderSize]) const
 {
+    if (walIndex_) {
+        // Pairs with the barrier SQLite puts between writing and publishing a header.
+        std::atomic_thread_fence(std::memory_order_acquire);
+        std::memcpy(out, const_cast<const uint8_t *>(walIndex_), kWalHeaderSize);
+        return true;
+    }
     return walIndexFd_ >= 0 &&
            pread(walIndexFd_, out, kWalHeaderSize, 0) == ssize_t(kWalHeaderSize);
 }
@@ -272,9 +294,6 @@ bool StateStore::Init()
 
 void StateStore::Close()
 {
-    if (walIndexFd_ >= 0)
-        close(walIndexFd_);
-    walIndexFd_ = -1;
     walHeaderValid_ = false;
     for (auto &s : stmts_) {
         sqlite3_finalize(s);
@@ -283,6 +302,15 @@ void StateStore::Close()
     if (db_)
         sqlite3_close_v2(db_);
     db_ = nullptr;
+    // Only now: closing our descriptor of the index earlier would drop the
+    // connection's lock on it while SQLite still used its own mapping.
+    if (walIndex_)
+        munmap(const_cast<uint8_t *>(walIndex_), walIndexSize_);
+    walIndex_ = nullptr;
+    walIndexSize_ = 0;
+    if (walIndexFd_ >= 0)
+        close(walIndexFd_);
+    walIndexFd_ = -1;
     scopes_ = 0;
     reading_ = checked_ = cacheValid_ = false;
     dataVersion_ = -1;

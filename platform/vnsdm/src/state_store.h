@@ -120,7 +120,9 @@ private:
     bool checked_ = false; // the cache was checked in this scope
     bool cacheValid_ = false;
     int64_t dataVersion_ = -1;
-    int walIndexFd_ = -1;                    // the WAL index, read with pread
+    int walIndexFd_ = -1;                        // the WAL index, open with the connection
+    const volatile uint8_t *walIndex_ = nullptr; // its first page, mapped
+    size_t walIndexSize_ = 0;
     uint8_t walHeader_[kWalHeaderSize] = {}; // as it was at the last check
     bool walHeaderValid_ = false;
     uint64_t epoch_ = 1;
