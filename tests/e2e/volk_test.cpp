@@ -57,6 +57,27 @@ TEST_F(VolkTest, HbaConfIsLeftAsFound)
     EXPECT_EQ(testenv::ReadFile("/etc/hba.conf"), before);
 }
 
+// The embedded machine is machines/default.json, built in as CBOR: each
+// answers every command alike, on a state of its own.
+TEST_F(VolkTest, TheEmbeddedMachineIsTheDefaultDescription)
+{
+    TempDir other;
+    const std::string file = std::string(TAVRO_SOURCE_DIR) + "/machines/default.json";
+    for (const std::vector<std::string> &args :
+         {std::vector<std::string>{"-g"}, {"-i", "all"}, {"-x", "-i", "all"}, {"-t", "all"}}) {
+        std::vector<std::string> argv = {kVolk};
+        argv.insert(argv.end(), args.begin(), args.end());
+        auto embedded = testenv::Run(argv, Env());
+        auto described = testenv::Run(
+            argv, {"VNSDM_STATE=" + other.file("state.db"), "VNSDM_MACHINE=" + file,
+                   "TAVRO_CLOCK_SCALE=1000", "TAVRO_HBA_CONF=" + other.file("hba.conf")});
+        ASSERT_EQ(embedded.exitCode, 0) << args[0] << embedded.err;
+        EXPECT_EQ(described.exitCode, embedded.exitCode) << args[0];
+        EXPECT_EQ(described.out, embedded.out) << args[0];
+        EXPECT_GT(embedded.out.size(), 1000u) << args[0];
+    }
+}
+
 TEST_F(VolkTest, BrokenMachineDescriptionLeavesNoPorts)
 {
     std::string machine = dir.file("broken.json");

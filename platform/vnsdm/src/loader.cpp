@@ -1736,32 +1736,18 @@ std::optional<ShapeError> CheckShape(std::string_view text, int maxDepth, size_t
     return std::nullopt;
 }
 
-LoadResult LoadMachineText(std::string_view text, const std::string &source)
+namespace {
+
+// Builds the machine of a parsed description, and turns every failure on the
+// way into the one-line message.
+template <class Parse> LoadResult BuildMachine(const std::string &source, Parse &&parse)
 {
     LoadResult r;
     const std::string prefix = "vnsdm: machine description " + source + ": ";
     try {
-        if (text.size() > kMaxText) {
-            r.error = prefix + "top level: the description is larger than " +
-                      std::to_string(kMaxText >> 20) + " MiB";
-            return r;
-        }
-        if (const auto bad = CheckShape(text, kMaxDepth, kMaxMembers)) {
-            r.error = prefix + Place(text, bad->at) + ": " + bad->problem;
-            return r;
-        }
         Json root;
-        TreeBuilder builder(root);
-        if (!Json::sax_parse(text.begin(), text.end(), &builder)) {
-            // "[json.exception.parse_error.101] parse error at line 3, column 14: syntax error ..."
-            std::string what = builder.what();
-            if (const auto at = what.find(": ", what.find("parse error"));
-                what.find("parse error") != std::string::npos && at != std::string::npos)
-                what = what.substr(at + 2);
-            else if (what.rfind("[json.exception.", 0) == 0 && what.find("] ") != std::string::npos)
-                what = what.substr(what.find("] ") + 2);
-            const size_t stop = builder.position() ? builder.position() - 1 : 0;
-            r.error = OneLine(prefix + Place(text, stop) + ": JSON syntax error: " + what);
+        if (std::string problem = parse(root, prefix); !problem.empty()) {
+            r.error = OneLine(problem);
             return r;
         }
         Machine m = ParseMachine(root);
@@ -1777,6 +1763,42 @@ LoadResult LoadMachineText(std::string_view text, const std::string &source)
         r.error = prefix + "top level: cannot be read";
     }
     return r;
+}
+
+} // namespace
+
+LoadResult LoadMachineText(std::string_view text, const std::string &source)
+{
+    return BuildMachine(source, [&](Json &root, const std::string &prefix) -> std::string {
+        if (text.size() > kMaxText)
+            return prefix + "top level: the description is larger than " +
+                   std::to_string(kMaxText >> 20) + " MiB";
+        if (const auto bad = CheckShape(text, kMaxDepth, kMaxMembers))
+            return prefix + Place(text, bad->at) + ": " + bad->problem;
+        TreeBuilder builder(root);
+        if (Json::sax_parse(text.begin(), text.end(), &builder))
+            return "";
+        // "[json.exception.parse_error.101] parse error at line 3, column 14: syntax error ..."
+        std::string what = builder.what();
+        if (const auto at = what.find(": ", what.find("parse error"));
+            what.find("parse error") != std::string::npos && at != std::string::npos)
+            what = what.substr(at + 2);
+        else if (what.rfind("[json.exception.", 0) == 0 && what.find("] ") != std::string::npos)
+            what = what.substr(what.find("] ") + 2);
+        const size_t stop = builder.position() ? builder.position() - 1 : 0;
+        return prefix + Place(text, stop) + ": JSON syntax error: " + what;
+    });
+}
+
+LoadResult LoadMachineCbor(std::span<const std::uint8_t> cbor, const std::string &source)
+{
+    return BuildMachine(source, [&](Json &root, const std::string &prefix) -> std::string {
+        TreeBuilder builder(root);
+        if (Json::sax_parse(cbor.begin(), cbor.end(), &builder,
+                            nlohmann::detail::input_format_t::cbor))
+            return "";
+        return prefix + "top level: " + builder.what();
+    });
 }
 
 LoadResult LoadMachineFile(const std::string &path)

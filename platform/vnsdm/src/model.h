@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -339,7 +340,10 @@ struct LoadResult {
 };
 LoadResult LoadMachineText(std::string_view text, const std::string &source);
 LoadResult LoadMachineFile(const std::string &path);
-std::string_view EmbeddedDefaultMachine();
+// A description in CBOR: the embedded default machine, which the build made
+// from JSON (and checked there), so no limits of outside text apply.
+LoadResult LoadMachineCbor(std::span<const std::uint8_t> cbor, const std::string &source);
+std::span<const std::uint8_t> EmbeddedDefaultMachine();
 // Where JSON text first nests deeper than maxDepth or has an object of more
 // than maxMembers members, and which, if it does.
 struct ShapeError {

@@ -153,7 +153,7 @@ void Simulator::Load()
     try {
         const char *env = std::getenv("VNSDM_MACHINE");
         LoadResult r = env && *env ? LoadMachineFile(env)
-                                   : LoadMachineText(EmbeddedDefaultMachine(), "<embedded>");
+                                   : LoadMachineCbor(EmbeddedDefaultMachine(), "<embedded>");
         if (!r.machine) {
             std::fprintf(stderr, "%s\n", r.error.c_str());
             return;
