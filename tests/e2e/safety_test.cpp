@@ -345,6 +345,23 @@ TEST(SniaConf, LinkedFileStaysALinkAndKeepsOwnerGroupAndMode)
     }
 }
 
+TEST(SniaConf, ACommandThatDoesNotUseTheApiLeavesTheFileUntouched)
+{
+    Install in;
+    struct stat before { };
+    ASSERT_EQ(stat(in.conf.c_str(), &before), 0);
+    for (const std::vector<std::string> &args :
+         {std::vector<std::string>{"-i", "all"}, {"-g"}, {"-pa", "0", "untouched"}})
+        ASSERT_EQ(in.Run(args).exitCode, 0) << args[0];
+    struct stat after { };
+    ASSERT_EQ(stat(in.conf.c_str(), &after), 0);
+    // Not rewritten: the same file, never modified.
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    EXPECT_EQ(LeftBeside(in), std::vector<std::string>{});
+}
+
 TEST(SniaConf, TemporariesOfKilledWritersGoAtStartUp)
 {
     Install in;
