@@ -183,9 +183,9 @@ SubSystemEntry *BuildSubSystemListFromEncryptedFile(const char *path, const char
     const std::span<uint8_t> blocks(buffer.get(), size);
     const bool ownKey = key != nullptr && keyLength == kSubsystemListKeyLength &&
                         std::memcmp(key, kSubsystemListKey, keyLength) == 0;
-    if (!(ownKey ? SubsystemListDecipher(blocks)
-                 : SubsystemListCipher(blocks, key, keyLength,
-                                       SubsystemCipherDirection::Decipher))) {
+    if (!(ownKey
+              ? SubsystemListDecipher(blocks)
+              : SubsystemListCipher(blocks, key, keyLength, SubsystemCipherDirection::Decipher))) {
         Trace(kLevelDebug, "BuildSubSystemListFromEncryptedFile: Unusable key of %zu bytes",
               keyLength);
         return nullptr;

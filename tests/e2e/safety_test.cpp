@@ -209,8 +209,8 @@ TEST(SniaConf, KilledRunsAreHealedByTheNextStartUp)
             .count();
     };
     constexpr int kSamples = 4;
-    const auto took = std::max(timed({in.Volk(), "-pa", "8", "timed"}),
-                               timed(SniaCommand(in.Volk(), kSamples)));
+    const auto took =
+        std::max(timed({in.Volk(), "-pa", "8", "timed"}), timed(SniaCommand(in.Volk(), kSamples)));
     std::mt19937 random(std::random_device{}());
     std::uniform_int_distribution<int> moment(0, static_cast<int>(took * 6 / 5) + 10);
     int leftListed = 0;

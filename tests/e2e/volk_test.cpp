@@ -68,9 +68,9 @@ TEST_F(VolkTest, TheEmbeddedMachineIsTheDefaultDescription)
         std::vector<std::string> argv = {kVolk};
         argv.insert(argv.end(), args.begin(), args.end());
         auto embedded = testenv::Run(argv, Env());
-        auto described = testenv::Run(
-            argv, {"VNSDM_STATE=" + other.file("state.db"), "VNSDM_MACHINE=" + file,
-                   "TAVRO_CLOCK_SCALE=1000", "TAVRO_HBA_CONF=" + other.file("hba.conf")});
+        auto described = testenv::Run(argv, {"VNSDM_STATE=" + other.file("state.db"),
+                                             "VNSDM_MACHINE=" + file, "TAVRO_CLOCK_SCALE=1000",
+                                             "TAVRO_HBA_CONF=" + other.file("hba.conf")});
         ASSERT_EQ(embedded.exitCode, 0) << args[0] << embedded.err;
         EXPECT_EQ(described.exitCode, embedded.exitCode) << args[0];
         EXPECT_EQ(described.out, embedded.out) << args[0];

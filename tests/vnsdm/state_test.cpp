@@ -43,8 +43,8 @@ bool ChangeItemElsewhere(const std::string &path, const char *port, const char *
         sqlite3_finalize(st);
         st = nullptr;
         const std::string changed = change(value);
-        ok = ok && sqlite3_prepare_v2(db, "INSERT OR REPLACE INTO port_state VALUES(?1, ?2, ?3)", -1,
-                                      &st, nullptr) == SQLITE_OK;
+        ok = ok && sqlite3_prepare_v2(db, "INSERT OR REPLACE INTO port_state VALUES(?1, ?2, ?3)",
+                                      -1, &st, nullptr) == SQLITE_OK;
         if (ok) {
             sqlite3_bind_text(st, 1, port, -1, SQLITE_STATIC);
             sqlite3_bind_text(st, 2, item, -1, SQLITE_STATIC);
@@ -604,12 +604,12 @@ TEST_F(StateTest, DamagedPersistentCopyIsReportedAndKept)
     const auto data = TargetData({{array, 2}});
     ASSERT_EQ(ISDFoSetTargetData(h, k2162Port1, 1, data.data(), uint32_t(data.size())), SD_OK);
     // Someone flips one bit of the committed copy in the state file.
-    ASSERT_TRUE(ChangeItemElsewhere(statePath_, "2100000e7a162001", "fo_target.0",
-                                    [](std::string value) {
-                                        if (value.size() > 40)
-                                            value[40] ^= 0x01;
-                                        return value;
-                                    }));
+    ASSERT_TRUE(
+        ChangeItemElsewhere(statePath_, "2100000e7a162001", "fo_target.0", [](std::string value) {
+            if (value.size() > 40)
+                value[40] ^= 0x01;
+            return value;
+        }));
     std::vector<uint8_t> back(SD_TARGET_DATA_SIZE);
     EXPECT_EQ(ISDFoGetTargetData(h, k2162Port1, 0, back.data(), uint32_t(back.size())),
               SDERR_CHECKSUM);
