@@ -607,7 +607,7 @@ TEST_F(StateTest, DamagedPersistentCopyIsReportedAndKept)
     ASSERT_TRUE(
         ChangeItemElsewhere(statePath_, "2100000e7a162001", "fo_target.0", [](std::string value) {
             if (value.size() > 40)
-                value[40] ^= 0x01;
+                value.replace(40, 1, 1, static_cast<char>(value[40] ^ 0x01));
             return value;
         }));
     std::vector<uint8_t> back(SD_TARGET_DATA_SIZE);
