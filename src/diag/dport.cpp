@@ -199,18 +199,9 @@ void Describe(Renderer &r, const FibreAdapter &a, const SD_DPORT_RESULT &res, bo
 // The kept result belongs to a physical port of a D_Port family.
 DeviceRecord *DPortPort(FibreAdapter *a, int &status)
 {
-    DeviceRecord *rec = a ? FindDeviceForAdapter(a) : nullptr;
-    if (!rec) {
-        status = ReportFailure(kStatusNoAdapter, "Unable to locate the specified HBA!");
+    DeviceRecord *rec = PhysicalPortRecord(a, status);
+    if (!rec)
         return nullptr;
-    }
-    if (rec->IsVirtual()) {
-        status = ReportFailure(kStatusGeneralFailure,
-                               Format("Option is not available with virtual port HBA (%s)!",
-                                      WwnText(a->wwpn, WwnStyle::Dashed).c_str())
-                                   .c_str());
-        return nullptr;
-    }
     const int family = rec->facts.familyCode;
     if (family != 24 && family != 25 && family != 27) {
         status = ReportFailure(kStatusGeneralFailure,
@@ -295,14 +286,10 @@ int DPortResultStatus(uint32_t code)
 int RunDPortTest(FibreAdapter *a, bool bfsOverride)
 {
     LongRun run("StartAdapterDPortDiagnosticsTest");
-    DeviceRecord *rec = a ? FindDeviceForAdapter(a) : nullptr;
+    int refused = kStatusOk;
+    DeviceRecord *rec = PhysicalPortRecord(a, refused);
     if (!rec)
-        return ReportFailure(kStatusNoAdapter, "Unable to locate the specified HBA!");
-    if (rec->IsVirtual())
-        return ReportFailure(kStatusGeneralFailure,
-                             Format("Option is not available with virtual port HBA (%s)!",
-                                    WwnText(a->wwpn, WwnStyle::Dashed).c_str())
-                                 .c_str());
+        return refused;
     const int family = rec->facts.familyCode;
     if (family != 24 && family != 25 && family != 27)
         return ReportFailure(kStatusGeneralFailure,

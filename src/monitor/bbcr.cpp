@@ -33,18 +33,9 @@ const char *StateText(uint8_t state)
 // The physical port the setting belongs to, or null after its message.
 DeviceRecord *BbcrPort(FibreAdapter *a, int &status)
 {
-    DeviceRecord *rec = a ? FindDeviceForAdapter(a) : nullptr;
-    if (!rec) {
-        status = ReportFailure(kStatusNoAdapter, "Unable to locate the specified HBA!");
+    DeviceRecord *rec = PhysicalPortRecord(a, status);
+    if (!rec)
         return nullptr;
-    }
-    if (rec->IsVirtual()) {
-        status = ReportFailure(kStatusGeneralFailure,
-                               Format("Option is not available with virtual port HBA (%s)!",
-                                      WwnText(a->wwpn, WwnStyle::Dashed).c_str())
-                                   .c_str());
-        return nullptr;
-    }
     if (rec->facts.familyCode < kFirstBbcrFamily) {
         status = ReportFailure(kStatusOptionUnsupported,
                                Format("This feature is not supported on this HBA (Instance %d - "

@@ -5,7 +5,10 @@
 #include <cstring>
 #include <vector>
 
+#include "adapters/adapterlist.h"
 #include "base/oss.h"
+#include "base/status.h"
+#include "base/text.h"
 #include "frame/frame.h"
 #include "frame/version.h"
 #include "render/json.h"
@@ -373,3 +376,20 @@ TAVRO_API void TAVRO_SetDisplayMode(int32_t mode) { Frame().quietMode = mode == 
 TAVRO_API int32_t TAVRO_GetDisplayMode(void) { return Frame().quietMode ? 1 : 0; }
 
 } // extern "C"
+
+DeviceRecord *PhysicalPortRecord(FibreAdapter *a, int &status)
+{
+    DeviceRecord *rec = a ? FindDeviceForAdapter(a) : nullptr;
+    if (!rec) {
+        status = ReportFailure(kStatusNoAdapter, "Unable to locate the specified HBA!");
+        return nullptr;
+    }
+    if (rec->IsVirtual()) {
+        status = ReportFailure(kStatusGeneralFailure,
+                               Format("Option is not available with virtual port HBA (%s)!",
+                                      WwnText(a->wwpn, WwnStyle::Dashed).c_str())
+                                   .c_str());
+        return nullptr;
+    }
+    return rec;
+}

@@ -108,6 +108,13 @@ int ReportResult(int status, const char *message, int reboot = 0, bool writeHead
 int ReportFailure(int status, const char *message, bool writeHeader = true,
                   bool closeDocument = true);
 
+struct DeviceRecord;
+struct FibreAdapter;
+// The device record of a physical port, or null after the failure is reported
+// and status set: no such HBA, or a virtual port where only physical ports
+// have the operation.
+DeviceRecord *PhysicalPortRecord(FibreAdapter *a, int &status);
+
 // ---- Exit codes -------------------------------------------------------------
 
 struct ExitCodeRow {
